@@ -1,0 +1,7 @@
+#include "dzcustomdata.h"
+
+DzCustomData::DzCustomData(const QString &name, bool unique, QObject *parent)
+    : DzBase(parent), m_unique(unique)
+{
+    setObjectName(name);
+}

@@ -1,0 +1,6 @@
+#include "dzelementdata.h"
+
+DzElementData::DzElementData(const QString &name, bool unique, QObject *parent)
+    : DzCustomData(name, unique, parent)
+{
+}

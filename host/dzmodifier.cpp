@@ -1,0 +1,5 @@
+#include "dzmodifier.h"
+
+DzModifier::DzModifier(const QString &name, QObject *parent) : DzElement(name, parent)
+{
+}

@@ -1,0 +1,3 @@
+#include "dznodeselectioninterface.h"
+
+DzNodeSelectionInterface::~DzNodeSelectionInterface() = default;

@@ -1,0 +1,6 @@
+#include "dzrenderer.h"
+
+DzRenderer::DzRenderer(QObject *parent)
+    : QObject(parent)
+{
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+
+// The order in which a node's three Euler rotations are applied.
+//
+// Convention used everywhere in dzcore: order "ABC" means the rotation is
+//     R = R_C * R_B * R_A          (column vectors, v' = R v)
+// i.e. axis A is applied first (the twist axis), B is the middle axis (the
+// one that locks at +-90 degrees) and C last; as quaternions q = qC * qB * qA.
+// Euler triples are always stored as angles about X, Y and Z respectively
+// (DzVec3 m_x, m_y, m_z), whatever the order.
+class DzRotationOrder
+{
+public:
+    enum Order { XYZ, XZY, YXZ, YZX, ZXY, ZYX };
+    enum Axis { XAxis = 0, YAxis = 1, ZAxis = 2 };
+
+    DzRotationOrder(Order order = XYZ) : m_order(order) {}
+
+    Order getOrder() const { return m_order; }
+    Axis firstAxis() const;
+    Axis secondAxis() const;
+    Axis thirdAxis() const;
+    // Axis by position 0..2 (0 = first applied); other positions give the third.
+    Axis getAxis(int position) const;
+    // True for XYZ, YZX and ZXY (cyclic permutations of X, Y, Z).
+    bool isEvenPermutation() const;
+    // "XYZ", "XZY", "YXZ", "YZX", "ZXY" or "ZYX".
+    QString toString() const;
+    // Parses one of the six names (case-insensitive). On anything else returns
+    // XYZ and sets *ok to false when ok is given.
+    static DzRotationOrder fromString(const QString &text, bool *ok = nullptr);
+
+    bool operator==(const DzRotationOrder &o) const { return m_order == o.m_order; }
+    bool operator!=(const DzRotationOrder &o) const { return m_order != o.m_order; }
+
+private:
+    Order m_order;
+};

@@ -1,0 +1,3 @@
+#include "dzundoitem.h"
+
+DzUndoItem::~DzUndoItem() = default;

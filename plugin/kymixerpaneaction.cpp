@@ -1,0 +1,7 @@
+#include "kymixerpaneaction.h"
+
+KyMixerPaneAction::KyMixerPaneAction()
+    : DzPaneAction(QStringLiteral("KyMixerPane"))
+{
+    setObjectName(QStringLiteral("KyMixerPaneAction"));
+}

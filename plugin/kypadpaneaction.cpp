@@ -1,0 +1,7 @@
+#include "kypadpaneaction.h"
+
+KyPadPaneAction::KyPadPaneAction()
+    : DzPaneAction(QStringLiteral("KyPadPane"))
+{
+    setObjectName(QStringLiteral("KyPadPaneAction"));
+}

@@ -1,0 +1,289 @@
+// Vector, quaternion, matrix and Euler conventions of the host math types.
+#include "dzmatrix3.h"
+#include "dzmatrix4.h"
+#include "dzquat.h"
+#include "dzrotationorder.h"
+#include "dzvec3.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+double rad(double deg) { return deg * kPi / 180.0; }
+
+const DzRotationOrder::Order kAllOrders[] = {DzRotationOrder::XYZ, DzRotationOrder::XZY,
+                                             DzRotationOrder::YXZ, DzRotationOrder::YZX,
+                                             DzRotationOrder::ZXY, DzRotationOrder::ZYX};
+
+void expectVec(const DzVec3 &v, float x, float y, float z, float tol = 1e-5f)
+{
+    EXPECT_NEAR(v.m_x, x, tol);
+    EXPECT_NEAR(v.m_y, y, tol);
+    EXPECT_NEAR(v.m_z, z, tol);
+}
+
+DzVec3 axisOf(int axis)
+{
+    return DzVec3(axis == 0 ? 1.f : 0.f, axis == 1 ? 1.f : 0.f, axis == 2 ? 1.f : 0.f);
+}
+
+} // namespace
+
+TEST(Vec3, ArithmeticAndProducts)
+{
+    const DzVec3 a(1, 2, 3), b(-4, 5, 0.5f);
+    expectVec(a + b, -3, 7, 3.5f);
+    expectVec(a - b, 5, -3, 2.5f);
+    expectVec(a * 2.f, 2, 4, 6);
+    expectVec(2.f * a, 2, 4, 6);
+    expectVec(-a, -1, -2, -3);
+    EXPECT_FLOAT_EQ(a.dot(b), -4 + 10 + 1.5f);
+    expectVec(DzVec3(1, 0, 0).cross(DzVec3(0, 1, 0)), 0, 0, 1);
+    EXPECT_FLOAT_EQ(DzVec3(3, 4, 0).length(), 5.f);
+    DzVec3 n(0, 0, 7);
+    EXPECT_FLOAT_EQ(n.normalize(), 7.f);
+    expectVec(n, 0, 0, 1);
+    DzVec3 zero;
+    zero.normalize(); // must not divide by zero
+    expectVec(zero, 0, 0, 0);
+}
+
+TEST(RotationOrder, NamesAxesAndParsing)
+{
+    const char *names[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
+    for (int i = 0; i < 6; ++i) {
+        const DzRotationOrder o(kAllOrders[i]);
+        EXPECT_EQ(o.toString(), QString::fromLatin1(names[i]));
+        const QString s = o.toString();
+        const int axes[3] = {s[0].toLatin1() - 'X', s[1].toLatin1() - 'X', s[2].toLatin1() - 'X'};
+        EXPECT_EQ(o.firstAxis(), axes[0]);
+        EXPECT_EQ(o.secondAxis(), axes[1]);
+        EXPECT_EQ(o.thirdAxis(), axes[2]);
+        bool ok = false;
+        EXPECT_EQ(DzRotationOrder::fromString(s.toLower(), &ok), o);
+        EXPECT_TRUE(ok);
+    }
+    bool ok = true;
+    EXPECT_EQ(DzRotationOrder::fromString("XXY", &ok), DzRotationOrder(DzRotationOrder::XYZ));
+    EXPECT_FALSE(ok);
+}
+
+TEST(Quat, AxisAngleRotatesByTheRightHandRule)
+{
+    // +90 degrees about Y takes +X to -Z.
+    expectVec(DzQuat(DzVec3(0, 1, 0), rad(90)).multVec(DzVec3(1, 0, 0)), 0, 0, -1);
+    // +90 degrees about Z takes +X to +Y.
+    expectVec(DzQuat(DzVec3(0, 0, 1), rad(90)).multVec(DzVec3(1, 0, 0)), 0, 1, 0);
+    // The axis need not be unit length.
+    expectVec(DzQuat(DzVec3(0, 0, 5), rad(90)).multVec(DzVec3(1, 0, 0)), 0, 1, 0);
+    // A zero axis is the identity rather than NaN.
+    EXPECT_TRUE(DzQuat(DzVec3(0, 0, 0), 1.0).isIdentity());
+}
+
+TEST(Quat, ProductAppliesRightOperandFirst)
+{
+    const DzQuat z90(DzVec3(0, 0, 1), rad(90)), x90(DzVec3(1, 0, 0), rad(90));
+    // x90 first: Y -> Z, then z90 leaves Z alone.
+    expectVec((z90 * x90).multVec(DzVec3(0, 1, 0)), 0, 0, 1);
+    // z90 first: Y -> -X, then x90 leaves -X alone.
+    expectVec((x90 * z90).multVec(DzVec3(0, 1, 0)), -1, 0, 0);
+    DzQuat q = z90;
+    q *= x90;
+    EXPECT_TRUE(q.isSameRotation(z90 * x90));
+    // Matrix products compose the same way.
+    const DzMatrix3 m = DzMatrix3(z90) * DzMatrix3(x90);
+    expectVec(m.multVec(DzVec3(0, 1, 0)), 0, 0, 1);
+}
+
+TEST(Quat, GetAxisAngleNormalisesAndPicksTheShortArc)
+{
+    DzVec3 axis;
+    double angle = -1;
+    DzQuat(DzVec3(1, 2, 2), 1.0).getValue(axis, angle);
+    EXPECT_NEAR(angle, 1.0, 1e-9);
+    expectVec(axis, 1.f / 3, 2.f / 3, 2.f / 3);
+
+    DzQuat().getValue(axis, angle);
+    EXPECT_EQ(angle, 0.0);
+    EXPECT_NEAR(axis.length(), 1.0f, 1e-6f);
+
+    // 270 degrees about +X is read as 90 degrees about -X.
+    DzQuat(DzVec3(1, 0, 0), rad(270)).getValue(axis, angle);
+    EXPECT_NEAR(angle, rad(90), 1e-9);
+    expectVec(axis, -1, 0, 0);
+
+    // Small angles keep their precision.
+    DzQuat(DzVec3(0, 1, 0), 1e-7).getValue(axis, angle);
+    EXPECT_NEAR(angle, 1e-7, 1e-12);
+    float fangle = 0;
+    DzQuat(DzVec3(0, 1, 0), 0.5).getValue(axis, fangle);
+    EXPECT_FLOAT_EQ(fangle, 0.5f);
+}
+
+TEST(Quat, IdentityToleratesSignAndRounding)
+{
+    EXPECT_TRUE(DzQuat().isIdentity());
+    EXPECT_TRUE(DzQuat(0, 0, 0, -1).isIdentity());
+    EXPECT_TRUE(DzQuat(DzVec3(1, 0, 0), 1e-9).isIdentity());
+    EXPECT_FALSE(DzQuat(DzVec3(1, 0, 0), 0.01).isIdentity());
+    EXPECT_TRUE(DzQuat(1, 0, 0, 0).isSameRotation(DzQuat(-1, 0, 0, 0)));
+    // A full turn is the identity rotation (q = -1).
+    EXPECT_TRUE(DzQuat(DzVec3(0, 1, 0), rad(360)).isIdentity(1e-9));
+}
+
+TEST(Quat, NormaliseConjugateInverse)
+{
+    DzQuat q(1, 2, 3, 4, true);
+    EXPECT_NEAR(q.length(), 1.0, 1e-12);
+    EXPECT_TRUE((q * q.inverse()).isIdentity(1e-12));
+    EXPECT_TRUE((q * q.conjugate()).isIdentity(1e-12));
+    const DzQuat raw(0, 0, 0, 2);
+    EXPECT_TRUE((raw * raw.inverse()).isIdentity(1e-12));
+    EXPECT_TRUE(DzQuat(0, 0, 0, 0, true).isIdentity()); // zero becomes identity
+    DzQuat s;
+    s.setValue(0.f, 0.f, 3.f, 0.f, true);
+    EXPECT_NEAR(s.m_z, 1.0, 1e-12);
+}
+
+TEST(Quat, SlerpFollowsTheShortArc)
+{
+    const DzQuat a, b(DzVec3(0, 0, 1), rad(90));
+    EXPECT_TRUE(DzQuat::slerp(a, b, 0.5).isSameRotation(DzQuat(DzVec3(0, 0, 1), rad(45)), 1e-9));
+    // -b is the same rotation; the path must not go the long way round.
+    const DzQuat nb(-b.m_x, -b.m_y, -b.m_z, -b.m_w);
+    EXPECT_TRUE(DzQuat::slerp(a, nb, 0.5).isSameRotation(DzQuat(DzVec3(0, 0, 1), rad(45)), 1e-9));
+}
+
+TEST(Euler, OrderMeansFirstLetterAppliedFirst)
+{
+    // XYZ: X first, then Z. Y -> Z (about X), Z stays under Z.
+    const DzQuat xyz(DzRotationOrder::XYZ, DzVec3(float(rad(90)), 0, float(rad(90))));
+    expectVec(xyz.multVec(DzVec3(0, 1, 0)), 0, 0, 1);
+    // ZYX: Z first: Y -> -X; then X leaves -X alone.
+    const DzQuat zyx(DzRotationOrder::ZYX, DzVec3(float(rad(90)), 0, float(rad(90))));
+    expectVec(zyx.multVec(DzVec3(0, 1, 0)), -1, 0, 0);
+    // And as quaternions: q = qC * qB * qA.
+    const DzQuat qx(DzVec3(1, 0, 0), 0.3), qy(DzVec3(0, 1, 0), -0.4), qz(DzVec3(0, 0, 1), 0.7);
+    EXPECT_TRUE(DzQuat(DzRotationOrder::YZX, DzVec3(0.3f, -0.4f, 0.7f)).isSameRotation(qx * qz * qy, 1e-7));
+    EXPECT_TRUE(DzQuat(DzRotationOrder::ZXY, DzVec3(0.3f, -0.4f, 0.7f)).isSameRotation(qy * qx * qz, 1e-7));
+}
+
+TEST(Euler, RoundTripsEveryOrderAwayFromGimbalLock)
+{
+    std::mt19937 rng(1234);
+    std::uniform_real_distribution<double> outer(-179.0, 179.0), middle(-88.0, 88.0);
+    for (DzRotationOrder::Order o : kAllOrders) {
+        const DzRotationOrder order(o);
+        for (int n = 0; n < 300; ++n) {
+            double deg[3];
+            deg[order.firstAxis()] = outer(rng);
+            deg[order.secondAxis()] = middle(rng);
+            deg[order.thirdAxis()] = outer(rng);
+            const DzVec3 in(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2])));
+            DzQuat q;
+            q.setValue(order, in);
+            DzVec3 out;
+            q.getValue(order, out);
+            SCOPED_TRACE(order.toString().toStdString());
+            expectVec(out, in.m_x, in.m_y, in.m_z, 2e-5f);
+        }
+    }
+}
+
+TEST(Euler, MiddleAngleStaysWithinQuarterTurn)
+{
+    for (DzRotationOrder::Order o : kAllOrders) {
+        const DzRotationOrder order(o);
+        double deg[3] = {0, 0, 0};
+        deg[order.firstAxis()] = 30;
+        deg[order.secondAxis()] = 120; // beyond the branch
+        deg[order.thirdAxis()] = -50;
+        const DzQuat q(order, DzVec3(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2]))));
+        DzVec3 out;
+        q.getValue(order, out);
+        EXPECT_LE(std::fabs(out[order.secondAxis()]), rad(90) + 1e-6) << order.toString().toStdString();
+        EXPECT_TRUE(DzQuat(order, out).isSameRotation(q, 1e-6)) << order.toString().toStdString();
+    }
+}
+
+TEST(Euler, StaysContinuousAndExactAtGimbalLock)
+{
+    for (DzRotationOrder::Order o : kAllOrders) {
+        const DzRotationOrder order(o);
+        SCOPED_TRACE(order.toString().toStdString());
+        // Approaching the lock the branch never flips: angles come back as given.
+        for (double mid = 80.0; mid < 89.95; mid += 0.5) {
+            double deg[3];
+            deg[order.firstAxis()] = 25;
+            deg[order.secondAxis()] = mid;
+            deg[order.thirdAxis()] = -40;
+            const DzVec3 in(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2])));
+            DzVec3 out;
+            DzQuat(order, in).getValue(order, out);
+            expectVec(out, in.m_x, in.m_y, in.m_z, 2e-3f);
+        }
+        // At the lock: the rotation is reproduced and the first angle is 0.
+        for (double mid : {90.0, -90.0}) {
+            double deg[3];
+            deg[order.firstAxis()] = 25;
+            deg[order.secondAxis()] = mid;
+            deg[order.thirdAxis()] = -40;
+            const DzQuat q(order, DzVec3(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2]))));
+            DzVec3 out;
+            q.getValue(order, out);
+            EXPECT_NEAR(out[order.firstAxis()], 0.0, 1e-3);
+            EXPECT_TRUE(DzQuat(order, out).isSameRotation(q, 1e-5));
+        }
+    }
+}
+
+TEST(Matrix3, QuaternionRoundTripAndProperties)
+{
+    std::mt19937 rng(99);
+    std::uniform_real_distribution<double> c(-1.0, 1.0);
+    for (int n = 0; n < 200; ++n) {
+        const DzQuat q(c(rng), c(rng), c(rng), c(rng), true);
+        const DzMatrix3 m(q);
+        EXPECT_NEAR(m.determinant(), 1.0, 1e-9);
+        EXPECT_TRUE((m * m.transpose()).isIdentity(1e-9));
+        DzQuat back;
+        back.setValue(m);
+        EXPECT_TRUE(back.isSameRotation(q, 1e-9));
+        const DzVec3 v(float(c(rng)), float(c(rng)), float(c(rng)));
+        const DzVec3 a = m.multVec(v), b = q.multVec(v);
+        expectVec(a, b.m_x, b.m_y, b.m_z, 1e-5f);
+    }
+    // The half-turn cases pick a different pivot in the conversion.
+    for (int axis = 0; axis < 3; ++axis) {
+        const DzQuat half(axisOf(axis), rad(180));
+        EXPECT_TRUE(DzQuat(DzMatrix3(half)).isSameRotation(half, 1e-9));
+    }
+    EXPECT_TRUE(DzMatrix3(true).isIdentity());
+    EXPECT_FALSE(DzMatrix3(false).isIdentity());
+}
+
+TEST(Matrix3, ProductOfRotationMatricesIsTheQuaternionProduct)
+{
+    const DzQuat offset(0.047004, -0.070147, -0.021488, 0.996197, true);
+    const DzQuat q(DzVec3(0.3f, 0.9f, -0.1f), 1.2);
+    DzQuat r;
+    r.setValue(DzMatrix3(offset) * DzMatrix3(q));
+    EXPECT_TRUE(r.isSameRotation(offset * q, 1e-9));
+}
+
+TEST(Matrix4, ComposesAffineTransforms)
+{
+    const DzMatrix4 t = DzMatrix4::translation(DzVec3(1, 2, 3));
+    const DzMatrix4 r = DzMatrix4::rotation(DzQuat(DzVec3(0, 0, 1), rad(90)));
+    const DzMatrix4 s = DzMatrix4::scale(DzVec3(2, 2, 2));
+    // Rightmost first: scale, rotate, translate.
+    expectVec((t * r * s).multVecMatrix(DzVec3(1, 0, 0)), 1, 4, 3);
+    expectVec((t * r * s).multDirMatrix(DzVec3(1, 0, 0)), 0, 2, 0);
+    EXPECT_TRUE(DzMatrix4().isIdentity());
+    EXPECT_FALSE(t.isIdentity());
+    expectVec(t.getTrans(), 1, 2, 3);
+}

@@ -1,0 +1,367 @@
+// Nodes: hierarchy, controls, local and world transforms on the standard
+// figure, element data, morphs.
+#include "dzbone.h"
+#include "dzelementdata.h"
+#include "dzfigureloader.h"
+#include "dzfloatproperty.h"
+#include "dzlog.h"
+#include "dzmorph.h"
+#include "dzobject.h"
+#include "dzskeleton.h"
+
+#include <gtest/gtest.h>
+
+#include <QPointer>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+double rad(double deg) { return deg * kPi / 180.0; }
+
+void expectVec(const DzVec3 &v, float x, float y, float z, float tol = 1e-3f)
+{
+    EXPECT_NEAR(v.m_x, x, tol);
+    EXPECT_NEAR(v.m_y, y, tol);
+    EXPECT_NEAR(v.m_z, z, tol);
+}
+
+std::unique_ptr<DzSkeleton> standardFigure()
+{
+    QString error;
+    std::unique_ptr<DzSkeleton> fig(DzFigureLoader::loadStandardFigure(TRELVO_CONTENT_DIR, &error));
+    EXPECT_TRUE(fig) << error.toStdString();
+    return fig;
+}
+
+} // namespace
+
+TEST(Node, HasTenTransformControlsInOrder)
+{
+    DzNode n("thing");
+    const char *names[] = {"XTranslate", "YTranslate", "ZTranslate", "XRotate", "YRotate",
+                           "ZRotate", "XScale", "YScale", "ZScale", "Scale"};
+    ASSERT_GE(n.getNumProperties(), 10);
+    for (int i = 0; i < 10; ++i) {
+        auto *p = qobject_cast<DzFloatProperty *>(n.getProperty(i));
+        ASSERT_TRUE(p);
+        EXPECT_EQ(p->getName(), QString(names[i]));
+        EXPECT_EQ(p->getOwner(), &n);
+        EXPECT_EQ(p->getXYZInterest(), i < 9) << names[i];
+        EXPECT_TRUE(p->isAnimatable());
+    }
+    EXPECT_EQ(n.getXRotControl(), n.getProperty(3));
+    EXPECT_EQ(n.getScaleControl()->getLabel(), QString("Scale"));
+    EXPECT_FLOAT_EQ(n.getYScaleControl()->getValue(), 1.f);
+    EXPECT_EQ(n.findProperty("ZRotate"), n.getZRotControl());
+    EXPECT_EQ(n.getProperty(99), nullptr);
+}
+
+TEST(Node, HierarchyRefusesCyclesAndMovesChildren)
+{
+    DzNode root("root");
+    auto *a = new DzNode("a");
+    auto *b = new DzNode("b");
+    EXPECT_TRUE(root.addNodeChild(a));
+    EXPECT_TRUE(a->addNodeChild(b));
+    EXPECT_FALSE(b->addNodeChild(&root)); // would make a cycle
+    EXPECT_FALSE(a->addNodeChild(a));
+    EXPECT_FALSE(root.addNodeChild(nullptr));
+    EXPECT_EQ(root.findNodeChild("b"), nullptr);
+    EXPECT_EQ(root.findNodeChild("b", true), b);
+    // Moving b to root detaches it from a.
+    EXPECT_TRUE(root.addNodeChild(b));
+    EXPECT_EQ(a->getNumNodeChildren(), 0);
+    EXPECT_EQ(root.getNumNodeChildren(), 2);
+    EXPECT_EQ(b->getNodeParent(), &root);
+    EXPECT_EQ(root.getNodeChild(5), nullptr);
+    // Deleting a child leaves no dangling entry in its parent.
+    delete a;
+    EXPECT_EQ(root.getNumNodeChildren(), 1);
+    EXPECT_EQ(root.getNodeChild(0), b);
+}
+
+TEST(Node, SkeletonMembershipAndBoneOrder)
+{
+    auto fig = standardFigure();
+    ASSERT_TRUE(fig);
+    DzNode *hand = fig->findNodeChild("lHand", true);
+    ASSERT_TRUE(hand);
+    EXPECT_EQ(hand->getSkeleton(), fig.get());
+    EXPECT_EQ(fig->getSkeleton(), fig.get());
+    DzNode loose;
+    EXPECT_EQ(loose.getSkeleton(), nullptr);
+    EXPECT_TRUE(hand->iskindof("DzBone"));
+    EXPECT_FALSE(hand->iskindof("DzSkeleton"));
+
+    const QList<DzBone *> bones = fig->getAllBones();
+    ASSERT_EQ(bones.size(), 53);
+    EXPECT_EQ(bones.first()->getName(), QString("hip"));
+    // Depth first: every bone comes after its parent.
+    for (int i = 0; i < bones.size(); ++i) {
+        auto *parentBone = qobject_cast<DzBone *>(bones[i]->getNodeParent());
+        if (parentBone) {
+            EXPECT_LT(bones.indexOf(parentBone), i) << bones[i]->getName().toStdString();
+        }
+    }
+    // A prop parented to a bone is not a bone of the figure.
+    auto *prop = new DzNode("sword");
+    hand->addNodeChild(prop);
+    prop->addNodeChild(new DzBone("swordTip"));
+    EXPECT_EQ(fig->getAllBones().size(), 53);
+    EXPECT_EQ(fig->findBone("rToe")->getName(), QString("rToe"));
+}
+
+TEST(Node, FollowTargetsAreWeak)
+{
+    auto *target = new DzSkeleton("body");
+    DzSkeleton clothes("shirt");
+    clothes.setFollowTarget(target);
+    EXPECT_EQ(clothes.getFollowTarget(), target);
+    clothes.setFollowTarget(&clothes); // ignored
+    EXPECT_EQ(clothes.getFollowTarget(), target);
+    delete target;
+    EXPECT_EQ(clothes.getFollowTarget(), nullptr);
+
+    auto *a = new DzBone("a");
+    DzBone b("b");
+    b.setFollowBone(a);
+    EXPECT_EQ(b.getFollowBone(), a);
+    delete a;
+    EXPECT_EQ(b.getFollowBone(), nullptr);
+}
+
+TEST(LocalTransform, RotationRoundTripsStaticAndKeyed)
+{
+    const DzRotationOrder::Order orders[] = {DzRotationOrder::XYZ, DzRotationOrder::YZX,
+                                             DzRotationOrder::ZYX, DzRotationOrder::XZY};
+    const DzQuat q = DzQuat(DzVec3(0, 1, 0), 0.4) * DzQuat(DzVec3(1, 0, 0), -0.7)
+                   * DzQuat(DzVec3(0, 0, 1), 1.1);
+    for (auto o : orders) {
+        DzBone bone("b");
+        bone.setRotationOrder(o);
+        bone.setLocalRot(q);
+        EXPECT_TRUE(bone.getLocalRot().isSameRotation(q, 1e-6));
+        EXPECT_EQ(bone.getXRotControl()->getNumKeys(), 0);
+
+        const DzQuat q2(DzVec3(1, 1, 0), 0.5);
+        bone.setLocalRot(960, q2);
+        for (DzFloatProperty *c : {bone.getXRotControl(), bone.getYRotControl(), bone.getZRotControl()}) {
+            EXPECT_EQ(c->getNumKeys(), 1);
+            EXPECT_EQ(c->findKeyIndex(960), 0);
+        }
+        EXPECT_TRUE(bone.getLocalRot(960).isSameRotation(q2, 1e-6));
+        // Keys decide the value at every time now; the static write is kept aside.
+        EXPECT_TRUE(bone.getLocalRot(0).isSameRotation(q2, 1e-6));
+        EXPECT_TRUE(DzQuat(bone.getRotationOrder(),
+                           DzVec3(float(rad(bone.getXRotControl()->getStaticValue())),
+                                  float(rad(bone.getYRotControl()->getStaticValue())),
+                                  float(rad(bone.getZRotControl()->getStaticValue()))))
+                        .isSameRotation(q, 1e-6));
+    }
+}
+
+TEST(LocalTransform, ControlsAreDegreesInTheNodesOrder)
+{
+    DzBone bone("b");
+    bone.setRotationOrder(DzRotationOrder::YZX);
+    bone.setLocalRot(DzQuat(DzVec3(1, 0, 0), rad(30)));
+    EXPECT_NEAR(bone.getXRotControl()->getValue(), 30.f, 1e-4f);
+    EXPECT_NEAR(bone.getYRotControl()->getValue(), 0.f, 1e-4f);
+    bone.getZRotControl()->setValue(90.f);
+    // YZX: Z applied before X. X of 30 then tilts the Z-rotated frame.
+    const DzQuat expected = DzQuat(DzVec3(1, 0, 0), rad(30)) * DzQuat(DzVec3(0, 0, 1), rad(90));
+    EXPECT_TRUE(bone.getLocalRot().isSameRotation(expected, 1e-6));
+}
+
+TEST(LocalTransform, PositionScaleAndTransformAtOnce)
+{
+    DzNode n("n");
+    n.setLocalPos(DzVec3(1, 2, 3));
+    expectVec(n.getLocalPos(), 1, 2, 3);
+    n.setLocalPos(480, DzVec3(4, 5, 6));
+    expectVec(n.getLocalPos(480), 4, 5, 6);
+    EXPECT_EQ(n.getXPosControl()->getNumKeys(), 1);
+
+    n.setLocalTransform(DzVec3(0, 0, 0), DzQuat(DzVec3(0, 0, 1), rad(45)),
+                        DzMatrix3::scale(DzVec3(2, 3, 4)), 0.5);
+    expectVec(n.getLocalScale(), 1.f, 1.5f, 2.f);
+    EXPECT_FLOAT_EQ(n.getScaleControl()->getValue(), 0.5f);
+    EXPECT_NEAR(n.getZRotControl()->getValue(), 45.f, 1e-4f);
+    // Scale matrices that also rotate still give the axis lengths.
+    n.setLocalTransform(DzVec3(), DzQuat(),
+                        DzMatrix3(DzQuat(DzVec3(0, 1, 0), 0.3)) * DzMatrix3::scale(DzVec3(2, 2, 2)), 1.0);
+    expectVec(n.getLocalScale(), 2, 2, 2);
+}
+
+TEST(WorldTransform, ShoulderRotationSwingsTheHand)
+{
+    auto fig = standardFigure();
+    ASSERT_TRUE(fig);
+    DzNode *shldr = fig->findNodeChild("rShldr", true);
+    DzNode *hand = fig->findNodeChild("rHand", true);
+    ASSERT_TRUE(shldr && hand);
+    // At rest every joint sits at its origin.
+    expectVec(hand->getWSPos(0), hand->getOrigin().m_x, hand->getOrigin().m_y, hand->getOrigin().m_z);
+    // +90 degrees about Z turns the right arm (pointing -X) straight down.
+    shldr->setLocalRot(DzQuat(DzVec3(0, 0, 1), rad(90)));
+    const DzVec3 s = shldr->getOrigin(), h = hand->getOrigin();
+    const float reach = s.m_x - h.m_x; // arm length along -X
+    expectVec(hand->getWSPos(0), s.m_x, s.m_y - reach, h.m_z);
+    // The shoulder joint itself does not move.
+    expectVec(shldr->getWSPos(0), s.m_x, s.m_y, s.m_z);
+    // The hand's end point follows too.
+    const DzVec3 end = hand->getEndPoint();
+    expectVec(hand->getWSEndPoint(0), s.m_x, s.m_y - (s.m_x - end.m_x), end.m_z);
+}
+
+TEST(WorldTransform, HipMovesAndTurnsTheWholeFigure)
+{
+    auto fig = standardFigure();
+    ASSERT_TRUE(fig);
+    DzNode *hip = fig->findNodeChild("hip");
+    DzNode *lHand = fig->findNodeChild("lHand", true);
+    ASSERT_TRUE(hip && lHand);
+    const DzVec3 ho = hip->getOrigin(), lo = lHand->getOrigin();
+    hip->setLocalPos(DzVec3(0, -10, 5));
+    expectVec(hip->getWSPos(0), ho.m_x, ho.m_y - 10, ho.m_z + 5);
+    expectVec(lHand->getWSPos(0), lo.m_x, lo.m_y - 10, lo.m_z + 5);
+    // Turning +90 degrees about Y takes the figure's left (+X) to -Z.
+    hip->setLocalPos(DzVec3());
+    hip->setLocalRot(DzQuat(DzVec3(0, 1, 0), rad(90)));
+    const DzVec3 rel = lo - ho;
+    expectVec(lHand->getWSPos(0), ho.m_x + rel.m_z, ho.m_y + rel.m_y, ho.m_z - rel.m_x);
+    EXPECT_TRUE(lHand->getWSRot(0).isSameRotation(DzQuat(DzVec3(0, 1, 0), rad(90)), 1e-6));
+}
+
+TEST(WorldTransform, KeyedRotationInterpolatesOverTime)
+{
+    auto fig = standardFigure();
+    ASSERT_TRUE(fig);
+    DzNode *shldr = fig->findNodeChild("rShldr", true);
+    DzNode *hand = fig->findNodeChild("rHand", true);
+    shldr->setLocalRot(0, DzQuat());
+    shldr->setLocalRot(4800, DzQuat(DzVec3(0, 0, 1), rad(90)));
+    // Halfway the Z control reads 45 degrees.
+    const DzVec3 s = shldr->getOrigin(), h = hand->getOrigin();
+    const float reach = s.m_x - h.m_x;
+    const float c = float(std::cos(rad(45)));
+    expectVec(hand->getWSPos(2400), s.m_x - reach * c, s.m_y - reach * c, h.m_z);
+}
+
+TEST(WorldTransform, ScaleActsAboutTheJoint)
+{
+    DzNode parent("p");
+    parent.setOrigin(DzVec3(0, 10, 0));
+    auto *child = new DzNode("c");
+    child->setOrigin(DzVec3(0, 20, 0));
+    parent.addNodeChild(child);
+    parent.getScaleControl()->setValue(2.f);
+    // The joint stays put; the child's joint moves twice as far away.
+    expectVec(parent.getWSPos(0), 0, 10, 0);
+    expectVec(child->getWSPos(0), 0, 30, 0);
+}
+
+TEST(Node, ClearAnimDataRemovesKeysInRangeFromAllOwnProperties)
+{
+    DzNode n("n");
+    auto *extra = new DzFloatProperty("Blink", 0.f);
+    n.addProperty(extra);
+    for (DzTime t : {0, 160, 320, 480}) {
+        n.setLocalRot(t, DzQuat(DzVec3(1, 0, 0), t / 1000.0));
+        n.setLocalPos(t, DzVec3(1, 1, 1));
+        extra->setValue(t, 1.f);
+    }
+    n.clearAnimData(DzTimeRange(160, 320));
+    for (int i = 0; i < n.getNumProperties(); ++i) {
+        auto *p = qobject_cast<DzFloatProperty *>(n.getProperty(i));
+        if (!p->isKeyed())
+            continue; // the scale controls were never keyed
+        EXPECT_EQ(p->getNumKeys(), 2) << p->getName().toStdString();
+        EXPECT_EQ(p->findKeyIndex(160), -1);
+        EXPECT_EQ(p->findKeyIndex(480), 1);
+    }
+    EXPECT_EQ(extra->getNumKeys(), 2);
+}
+
+TEST(Element, PropertiesHaveOneOwner)
+{
+    DzNode a("a"), b("b");
+    auto *p = new DzFloatProperty("Blink");
+    EXPECT_TRUE(a.addProperty(p));
+    EXPECT_FALSE(b.addProperty(p));
+    EXPECT_FALSE(a.addProperty(nullptr));
+    EXPECT_EQ(p->getOwner(), &a);
+    QPointer<DzFloatProperty> watch(p);
+    EXPECT_TRUE(a.removeProperty(p));
+    EXPECT_TRUE(watch.isNull());
+    EXPECT_FALSE(a.removeProperty(a.getProperty(99)));
+}
+
+TEST(Element, UniqueDataItemsReplaceEarlierOnes)
+{
+    DzNode n("fig");
+    auto *first = new DzElementData("kinPadData", true);
+    ASSERT_TRUE(n.addDataItem(first));
+    EXPECT_EQ(first->getElement(), &n);
+    QPointer<DzElementData> watchFirst(first);
+    auto *second = new DzElementData("kinPadData", true);
+    ASSERT_TRUE(n.addDataItem(second));
+    EXPECT_TRUE(watchFirst.isNull());
+    EXPECT_EQ(n.getNumDataItems(), 1);
+    EXPECT_EQ(n.findDataItem("kinPadData"), second);
+    EXPECT_FALSE(n.addDataItem(second)); // already attached
+
+    // Non-unique items live side by side.
+    n.addDataItem(new DzElementData("note", false));
+    n.addDataItem(new DzElementData("note", false));
+    EXPECT_EQ(n.getNumDataItems(), 3);
+
+    auto *old = new DzElementData("kinPad Spatial Data");
+    n.addDataItem(old);
+    QPointer<DzElementData> watchOld(old);
+    EXPECT_TRUE(n.removeDataItem(old));
+    EXPECT_TRUE(watchOld.isNull());
+    EXPECT_EQ(n.findDataItem("kinPad Spatial Data"), nullptr);
+    EXPECT_FALSE(n.removeDataItem(nullptr));
+
+    EXPECT_TRUE(n.takeDataItem(second));
+    EXPECT_EQ(second->getElement(), nullptr);
+    delete second;
+    EXPECT_EQ(n.getDataItem(-1), nullptr);
+}
+
+TEST(Morph, ValueChannelIsOwnedByTheMorphAndClamped)
+{
+    auto fig = standardFigure();
+    ASSERT_TRUE(fig);
+    DzObject *obj = fig->getObject();
+    ASSERT_TRUE(obj);
+    ASSERT_GE(obj->getNumModifiers(), 2);
+    auto *smile = qobject_cast<DzMorph *>(obj->findModifier("Smile"));
+    ASSERT_TRUE(smile);
+    DzFloatProperty *ch = smile->getValueChannel();
+    EXPECT_EQ(ch->getOwner(), smile);
+    EXPECT_EQ(ch->getOwner()->getName(), QString("Smile"));
+    EXPECT_TRUE(ch->isAnimatable());
+    EXPECT_FALSE(ch->getXYZInterest());
+    ch->setValue(3.f);
+    EXPECT_FLOAT_EQ(ch->getValue(), 1.f);
+    smile->setLabel("Grin");
+    EXPECT_EQ(ch->getLabel(), QString("Grin"));
+    EXPECT_EQ(obj->getModifier(obj->getNumModifiers()), nullptr);
+}
+
+TEST(Base, AssertCastChecksTheClassAndLogs)
+{
+    DzBone bone("b");
+    EXPECT_EQ(DzBase::assertCast(&bone, "DzNode"), &bone);
+    EXPECT_EQ(DzBase::assertCast(nullptr, "DzNode"), nullptr);
+    dzClearLog();
+    EXPECT_EQ(DzBase::assertCast(&bone, "DzSkeleton"), nullptr);
+    EXPECT_TRUE(dzLogContains("DzSkeleton"));
+    QObject plain;
+    EXPECT_EQ(DzBase::assertCast(&plain, "QObject"), nullptr); // not a DzBase
+}

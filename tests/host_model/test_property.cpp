@@ -1,0 +1,190 @@
+// Float property semantics: static value, keys, interpolation, lookup,
+// removal, clamping and change signals.
+#include "dzfloatproperty.h"
+#include "dzscene.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include <cfloat>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+DzFloatProperty *keyed(std::initializer_list<std::pair<DzTime, float>> keys)
+{
+    auto *p = new DzFloatProperty("p", 0.0f);
+    for (const auto &k : keys)
+        p->setValue(k.first, k.second);
+    return p;
+}
+
+} // namespace
+
+TEST(FloatProperty, StaticValueWithoutKeys)
+{
+    DzFloatProperty p("Blink", 0.25f);
+    EXPECT_FLOAT_EQ(p.getValue(), 0.25f);
+    EXPECT_FLOAT_EQ(p.getValue(-100000), 0.25f);
+    EXPECT_FLOAT_EQ(p.getDefaultValue(), 0.25f);
+    p.setValue(0.5f);
+    EXPECT_FLOAT_EQ(p.getValue(4800), 0.5f);
+    EXPECT_FALSE(p.isKeyed());
+    EXPECT_EQ(p.getNumKeys(), 0);
+    EXPECT_EQ(p.getName(), QString("Blink"));
+    EXPECT_EQ(p.getLabel(), QString("Blink")); // label falls back to the name
+}
+
+TEST(FloatProperty, InterpolatesBetweenKeysAndHoldsOutside)
+{
+    // value
+    //  20 |            *-----------  (held after the last key)
+    //  10 |  *--------/
+    //     +--0-------160----320----
+    std::unique_ptr<DzFloatProperty> p(keyed({{0, 10.f}, {320, 20.f}}));
+    const struct { DzTime t; float v; } table[] = {
+        {-500, 10.f}, {0, 10.f}, {80, 12.5f}, {160, 15.f}, {319, 19.96875f}, {320, 20.f}, {9999, 20.f}};
+    for (const auto &row : table)
+        EXPECT_FLOAT_EQ(p->getValue(row.t), row.v) << "t=" << row.t;
+    // With keys, the static value is not what is shown.
+    p->setValue(99.f);
+    EXPECT_FLOAT_EQ(p->getValue(160), 15.f);
+    EXPECT_FLOAT_EQ(p->getStaticValue(), 99.f);
+}
+
+TEST(FloatProperty, InterpolationSurvivesExtremeKeyTimes)
+{
+    std::unique_ptr<DzFloatProperty> p(keyed({{std::numeric_limits<int>::min(), 0.f},
+                                               {std::numeric_limits<int>::max(), 1.f}}));
+    EXPECT_NEAR(p->getValue(0), 0.5f, 1e-6f);
+}
+
+TEST(FloatProperty, KeysStaySortedAndAreReplacedAtTheSameTime)
+{
+    std::unique_ptr<DzFloatProperty> p(keyed({{320, 3.f}, {0, 1.f}, {160, 2.f}}));
+    ASSERT_EQ(p->getNumKeys(), 3);
+    EXPECT_EQ(p->getKeyTime(0), 0);
+    EXPECT_EQ(p->getKeyTime(1), 160);
+    EXPECT_EQ(p->getKeyTime(2), 320);
+    p->setValue(160, 7.f);
+    EXPECT_EQ(p->getNumKeys(), 3);
+    EXPECT_FLOAT_EQ(p->getKeyValue(1), 7.f);
+    // Out-of-range indices read as 0 instead of past the end.
+    EXPECT_EQ(p->getKeyTime(3), 0);
+    EXPECT_FLOAT_EQ(p->getKeyValue(-1), 0.f);
+    EXPECT_EQ(p->getKeyRange(), DzTimeRange(0, 320));
+}
+
+TEST(FloatProperty, KeyLookupByTime)
+{
+    std::unique_ptr<DzFloatProperty> p(keyed({{0, 1.f}, {160, 2.f}, {480, 3.f}}));
+    // findKeyIndex: exact only.
+    EXPECT_EQ(p->findKeyIndex(160), 1);
+    EXPECT_EQ(p->findKeyIndex(161), -1);
+    // getKeyIndex: last key at or before the time.
+    const struct { DzTime t; int index; } table[] = {
+        {-1, -1}, {0, 0}, {159, 0}, {160, 1}, {479, 1}, {480, 2}, {100000, 2}};
+    for (const auto &row : table)
+        EXPECT_EQ(p->getKeyIndex(row.t), row.index) << "t=" << row.t;
+    DzFloatProperty empty;
+    EXPECT_EQ(empty.getKeyIndex(0), -1);
+    EXPECT_EQ(empty.getKeyRange(), DzTimeRange(0, 0));
+}
+
+TEST(FloatProperty, RemovesKeysByTimeAndByInclusiveRange)
+{
+    std::unique_ptr<DzFloatProperty> p(keyed({{0, 0.f}, {160, 1.f}, {320, 2.f}, {480, 3.f}, {640, 4.f}}));
+    EXPECT_FALSE(p->removeKey(100));
+    EXPECT_TRUE(p->removeKey(0));
+    EXPECT_EQ(p->getNumKeys(), 4);
+    // Both ends inclusive: 160 and 480 go, 640 stays.
+    p->deleteKeys(DzTimeRange(160, 480));
+    ASSERT_EQ(p->getNumKeys(), 1);
+    EXPECT_EQ(p->getKeyTime(0), 640);
+    // A reversed range removes nothing.
+    p->deleteKeys(DzTimeRange(1000, 0));
+    EXPECT_EQ(p->getNumKeys(), 1);
+    p->deleteKeys(DzTimeRange(640, 640));
+    EXPECT_FALSE(p->isKeyed());
+    // Without keys the static value shows again.
+    p->setValue(5.f);
+    EXPECT_FLOAT_EQ(p->getValue(640), 5.f);
+}
+
+TEST(FloatProperty, ClampsOnWriteOnlyWhileClampingIsOn)
+{
+    DzFloatProperty p("Blink", 0.f);
+    p.setMinMax(0.f, 1.f);
+    p.setValue(2.f); // clamping off: stored as given
+    EXPECT_FLOAT_EQ(p.getValue(), 2.f);
+    p.setIsClamped(true);
+    EXPECT_FLOAT_EQ(p.getValue(), 2.f); // existing values are not rewritten
+    p.setValue(-3.f);
+    EXPECT_FLOAT_EQ(p.getValue(), 0.f);
+    p.setValue(160, 1.5f);
+    EXPECT_FLOAT_EQ(p.getKeyValue(0), 1.f);
+    p.setIsClamped(false);
+    p.setValue(160, 1.5f);
+    EXPECT_FLOAT_EQ(p.getKeyValue(0), 1.5f);
+}
+
+TEST(FloatProperty, RefusesBadInput)
+{
+    DzFloatProperty p("x", 1.f);
+    p.setValue(std::numeric_limits<float>::quiet_NaN());
+    p.setValue(std::numeric_limits<float>::infinity());
+    p.setValue(0, std::numeric_limits<float>::quiet_NaN());
+    EXPECT_FLOAT_EQ(p.getValue(), 1.f);
+    EXPECT_EQ(p.getNumKeys(), 0);
+    p.setMinMax(5.f, 1.f); // min > max refused
+    EXPECT_EQ(p.getMin(), -FLT_MAX);
+    EXPECT_EQ(p.getMax(), FLT_MAX);
+}
+
+TEST(FloatProperty, NotAnimatableWritesTheStaticValue)
+{
+    DzFloatProperty p("still", 0.f, false);
+    p.setValue(480, 3.f);
+    EXPECT_EQ(p.getNumKeys(), 0);
+    EXPECT_FLOAT_EQ(p.getValue(), 3.f);
+}
+
+TEST(FloatProperty, SignalsOnlyRealChanges)
+{
+    DzFloatProperty p("x", 0.f);
+    QSignalSpy value(&p, &DzProperty::currentValueChanged);
+    QSignalSpy keys(&p, &DzProperty::keysChanged);
+    p.setValue(0.f); // same value
+    EXPECT_EQ(value.count(), 0);
+    p.setValue(1.f);
+    EXPECT_EQ(value.count(), 1);
+    EXPECT_EQ(keys.count(), 0);
+    p.setValue(160, 2.f);
+    p.setValue(160, 2.f); // same key
+    EXPECT_EQ(keys.count(), 1);
+    EXPECT_TRUE(p.removeKey(160));
+    EXPECT_EQ(keys.count(), 2);
+    p.deleteKeys(DzTimeRange(0, 1000)); // nothing to delete
+    EXPECT_EQ(keys.count(), 2);
+}
+
+TEST(FloatProperty, CurrentValueFollowsTheSceneTime)
+{
+    DzScene scene;
+    std::unique_ptr<DzFloatProperty> p(keyed({{0, 0.f}, {4800, 48.f}}));
+    EXPECT_FLOAT_EQ(p->getValue(), 0.f);
+    scene.setTime(2400);
+    EXPECT_FLOAT_EQ(p->getValue(), 24.f);
+}
+
+TEST(FloatProperty, RestoreStateSortsAndDeduplicates)
+{
+    DzFloatProperty p;
+    p.restoreState(3.f, {{320, 1.f}, {0, 2.f}, {320, 5.f}});
+    ASSERT_EQ(p.getNumKeys(), 2);
+    EXPECT_EQ(p.getKeyTime(0), 0);
+    EXPECT_FLOAT_EQ(p.getKeyValue(1), 5.f);
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 3.f);
+}

@@ -1,0 +1,296 @@
+// Undo stack, holds, and the undo items that property and element edits make.
+#include "dzfloatproperty.h"
+#include "dznode.h"
+#include "dzundoitem.h"
+#include "dzundostack.h"
+#include "dzundostackhold.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+
+#include <memory>
+
+namespace {
+
+// Appends "u<name>"/"r<name>" to a shared log and notes its own deletion.
+class LogItem : public DzUndoItem
+{
+public:
+    LogItem(QStringList *log, const QString &name, bool *deleted = nullptr)
+        : m_log(log), m_name(name), m_deleted(deleted)
+    {
+    }
+    ~LogItem() override
+    {
+        if (m_deleted)
+            *m_deleted = true;
+    }
+    void undo() override { m_log->append("u" + m_name); }
+    void redo() override { m_log->append("r" + m_name); }
+    QString getDescription() const override { return m_name; }
+
+private:
+    QStringList *m_log;
+    QString m_name;
+    bool *m_deleted;
+};
+
+// Opens a hold and pushes while being undone, as forward-path code reused by
+// undo would.
+class PushingItem : public DzUndoItem
+{
+public:
+    explicit PushingItem(bool *pushed) : m_pushed(pushed) {}
+    void undo() override
+    {
+        DzUndoStackHold hold;
+        *m_pushed = dzUndoStack->push(new PushingItem(m_pushed));
+        hold.accept("reentrant");
+    }
+    void redo() override {}
+
+private:
+    bool *m_pushed;
+};
+
+class Undo : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        dzUndoStack->clear();
+        dzUndoStack->setMaxSteps(200);
+    }
+    void TearDown() override { dzUndoStack->clear(); }
+    QStringList log;
+};
+
+} // namespace
+
+TEST_F(Undo, ItemsAreRefusedWithoutAHold)
+{
+    EXPECT_FALSE(dzUndoStack->canPushItems());
+    bool deleted = false;
+    EXPECT_FALSE(dzUndoStack->push(new LogItem(&log, "a", &deleted)));
+    EXPECT_TRUE(deleted); // refused items do not leak
+    EXPECT_FALSE(dzUndoStack->push(nullptr));
+    EXPECT_FALSE(dzUndoStack->canUndo());
+}
+
+TEST_F(Undo, AcceptedHoldBecomesOneStep)
+{
+    QSignalSpy changed(dzUndoStack, &DzUndoStack::stackChanged);
+    {
+        DzUndoStackHold hold;
+        EXPECT_TRUE(dzUndoStack->canPushItems());
+        dzUndoStack->push(new LogItem(&log, "a"));
+        dzUndoStack->push(new LogItem(&log, "b"));
+        EXPECT_FALSE(dzUndoStack->canUndo()); // not while a hold is open
+        hold.accept("kinPading");
+    }
+    EXPECT_FALSE(dzUndoStack->canPushItems());
+    EXPECT_GE(changed.count(), 1);
+    ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("kinPading"));
+    EXPECT_TRUE(dzUndoStack->undo());
+    EXPECT_EQ(log, QStringList({"ub", "ua"})); // last pushed is undone first
+    EXPECT_EQ(dzUndoStack->getRedoCaption(), QString("kinPading"));
+    EXPECT_TRUE(dzUndoStack->redo());
+    EXPECT_EQ(log, QStringList({"ub", "ua", "ra", "rb"}));
+    EXPECT_FALSE(dzUndoStack->redo());
+}
+
+TEST_F(Undo, HoldWithoutAcceptDiscardsWithoutUndoing)
+{
+    bool deleted = false;
+    {
+        DzUndoStackHold hold;
+        dzUndoStack->push(new LogItem(&log, "a", &deleted));
+    }
+    EXPECT_TRUE(deleted);
+    EXPECT_TRUE(log.isEmpty());
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
+    // An accepted hold with nothing in it makes no step either.
+    DzUndoStackHold empty;
+    empty.accept("nothing");
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
+}
+
+TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
+{
+    {
+        DzUndoStackHold outer;
+        dzUndoStack->push(new LogItem(&log, "a"));
+        {
+            DzUndoStackHold inner;
+            dzUndoStack->push(new LogItem(&log, "b"));
+            inner.accept("inner");
+        }
+        {
+            DzUndoStackHold dropped;
+            dzUndoStack->push(new LogItem(&log, "x"));
+        }
+        dzUndoStack->push(new LogItem(&log, "c"));
+        outer.accept("outer");
+    }
+    ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("outer"));
+    dzUndoStack->undo();
+    EXPECT_EQ(log, QStringList({"uc", "ub", "ua"}));
+}
+
+TEST_F(Undo, OuterAcceptClosesInnerHoldsOpenedLater)
+{
+    auto outer = std::make_unique<DzUndoStackHold>();
+    auto inner = std::make_unique<DzUndoStackHold>();
+    dzUndoStack->push(new LogItem(&log, "a"));
+    outer->accept("outer");
+    EXPECT_FALSE(dzUndoStack->isHoldOpen());
+    inner.reset(); // already closed: destroying it changes nothing
+    ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
+    dzUndoStack->undo();
+    EXPECT_EQ(log, QStringList({"ua"}));
+}
+
+TEST_F(Undo, NothingIsRecordedWhileUndoing)
+{
+    bool pushed = true;
+    {
+        DzUndoStackHold hold;
+        dzUndoStack->push(new PushingItem(&pushed));
+        hold.accept("p");
+    }
+    DzUndoStackHold open; // even with a hold open elsewhere, undo is refused...
+    EXPECT_FALSE(dzUndoStack->undo());
+    open.accept("");
+    EXPECT_TRUE(dzUndoStack->undo()); // ...and the item's own push is refused
+    EXPECT_FALSE(pushed);
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
+    EXPECT_EQ(dzUndoStack->getNumRedoSteps(), 1);
+}
+
+TEST_F(Undo, NewStepClearsRedoAndOldStepsAreDropped)
+{
+    auto step = [&](const QString &name) {
+        DzUndoStackHold hold;
+        dzUndoStack->push(new LogItem(&log, name));
+        hold.accept(name);
+    };
+    step("a");
+    step("b");
+    dzUndoStack->undo();
+    EXPECT_TRUE(dzUndoStack->canRedo());
+    step("c");
+    EXPECT_FALSE(dzUndoStack->canRedo());
+    dzUndoStack->setMaxSteps(2);
+    step("d");
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 2);
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("d"));
+    dzUndoStack->undo();
+    dzUndoStack->undo();
+    EXPECT_FALSE(dzUndoStack->undo()); // "a" was dropped
+}
+
+TEST_F(Undo, PropertyEditUndoesValueAndKeys)
+{
+    DzFloatProperty p("Blink", 0.2f);
+    p.setValue(0, 0.f);
+    {
+        DzUndoStackHold hold;
+        p.beginEdit();
+        p.setValue(0.9f);
+        p.setValue(160, 1.f);
+        p.removeKey(0);
+        p.finishEdit();
+        hold.accept("Blink");
+    }
+    ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
+    dzUndoStack->undo();
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 0.2f);
+    ASSERT_EQ(p.getNumKeys(), 1);
+    EXPECT_EQ(p.getKeyTime(0), 0);
+    dzUndoStack->redo();
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 0.9f);
+    ASSERT_EQ(p.getNumKeys(), 1);
+    EXPECT_EQ(p.getKeyTime(0), 160);
+    dzUndoStack->undo();
+    EXPECT_EQ(p.findKeyIndex(0), 0);
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 0.2f);
+}
+
+TEST_F(Undo, UnchangedOrUnheldEditsRecordNothing)
+{
+    DzFloatProperty p("x", 1.f);
+    {
+        DzUndoStackHold hold;
+        p.beginEdit();
+        p.setValue(1.f); // no change
+        p.finishEdit();
+        p.finishEdit(); // unmatched: ignored
+        hold.accept("none");
+    }
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
+    p.beginEdit();
+    p.setValue(2.f);
+    p.finishEdit(); // no hold: refused
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
+    EXPECT_FLOAT_EQ(p.getValue(), 2.f);
+}
+
+TEST_F(Undo, NestedPropertyEditsRecordOnce)
+{
+    DzFloatProperty p("x", 0.f);
+    DzUndoStackHold hold;
+    p.beginEdit();
+    p.beginEdit();
+    p.setValue(1.f);
+    p.finishEdit();
+    EXPECT_TRUE(p.isEditing());
+    p.setValue(2.f);
+    p.finishEdit();
+    hold.accept("x");
+    ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
+    dzUndoStack->undo();
+    EXPECT_FLOAT_EQ(p.getValue(), 0.f);
+    dzUndoStack->redo();
+    EXPECT_FLOAT_EQ(p.getValue(), 2.f);
+}
+
+TEST_F(Undo, ElementEditCoversAllItsPropertiesAsOneItem)
+{
+    DzNode bone("rShldr");
+    bone.setRotationOrder(DzRotationOrder::XYZ);
+    {
+        DzUndoStackHold hold;
+        bone.beginEdit();
+        bone.setLocalRot(320, DzQuat(DzVec3(0, 0, 1), 1.0));
+        bone.setLocalPos(DzVec3(1, 2, 3));
+        bone.finishEdit();
+        hold.accept("pose");
+    }
+    ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
+    dzUndoStack->undo();
+    EXPECT_FALSE(bone.getZRotControl()->isKeyed());
+    EXPECT_FALSE(bone.getXRotControl()->isKeyed());
+    EXPECT_TRUE(bone.getLocalPos().isEqual(DzVec3()));
+    dzUndoStack->redo();
+    EXPECT_EQ(bone.getZRotControl()->findKeyIndex(320), 0);
+    EXPECT_TRUE(bone.getLocalPos().isEqual(DzVec3(1, 2, 3)));
+    EXPECT_TRUE(bone.getLocalRot(320).isSameRotation(DzQuat(DzVec3(0, 0, 1), 1.0), 1e-6));
+}
+
+TEST_F(Undo, UndoOfADeletedPropertyIsHarmless)
+{
+    auto p = std::make_unique<DzFloatProperty>("x", 0.f);
+    {
+        DzUndoStackHold hold;
+        p->beginEdit();
+        p->setValue(1.f);
+        p->finishEdit();
+        hold.accept("x");
+    }
+    p.reset();
+    EXPECT_TRUE(dzUndoStack->undo());
+    EXPECT_TRUE(dzUndoStack->redo());
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+// Shared set-up for the host services tests: a DzApp (with its scene) and a
+// private settings folder per test, so tests never see each other's files.
+#include "dzapp.h"
+#include "dzlog.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTemporaryDir>
+
+#include <memory>
+
+class ServicesTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_oldSettings = qgetenv("TRELVO_SETTINGS_DIR");
+        qputenv("TRELVO_SETTINGS_DIR", m_dir.path().toLocal8Bit());
+        dzClearLog();
+        m_app = std::make_unique<DzApp>();
+    }
+
+    void TearDown() override
+    {
+        m_app.reset();
+        flushDeletes();
+        qputenv("TRELVO_SETTINGS_DIR", m_oldSettings);
+    }
+
+    // Runs pending deleteLater() calls (removed scene nodes, docks).
+    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    QString scratchPath(const QString &name) const { return m_dir.filePath(name); }
+
+    QTemporaryDir m_dir;
+    QByteArray m_oldSettings;
+    std::unique_ptr<DzApp> m_app;
+};

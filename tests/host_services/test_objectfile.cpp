@@ -1,0 +1,619 @@
+// The object file: typed sections, references resolved while reading,
+// post-load, unknown sections, and refusal of truncated or corrupt files.
+#include "dzbase.h"
+#include "dzclassfactory.h"
+#include "dzinfile.h"
+#include "dzoutfile.h"
+#include "dzoutfileformat.h"
+#include "dzquat.h"
+#include "dzvec3.h"
+#include "servicestestsupport.h"
+
+#include <QFile>
+#include <QPointer>
+#include <QRandomGenerator>
+#include <QtEndian>
+
+namespace {
+
+const DzGUID kPieceId = DzGUID::fromString(QStringLiteral("5A2B7C1D-0E3F-4A5B-9C6D-7E8F9A0B1C2D"));
+
+// A saveable object with one section per kind of value, owned parts
+// (references in section 4) and a partner it does not own (section 5).
+class Piece : public DzBase {
+    Q_OBJECT
+public:
+    static int s_alive;
+    Piece() { ++s_alive; }
+    ~Piece() override { --s_alive; }
+
+    int m_int = 0;
+    float m_float = 0;
+    double m_double = 0;
+    bool m_bool = false;
+    QString m_text;
+    DzVec3 m_vec;
+    DzQuat m_quat;
+    QByteArray m_bytes;
+    QList<QPointer<Piece>> m_parts;
+    QPointer<Piece> m_partner;
+    bool m_writeFutureSection = false;
+
+    QStringList m_events;
+    QList<int> m_partsAfterEachRead;
+    int m_postLoads = 0;
+    bool m_partsLoadedAtPostLoad = false;
+
+    void addPart(Piece *p)
+    {
+        p->setParent(this);
+        m_parts.append(p);
+    }
+
+    void save(DzOutFile *f) override
+    {
+        f->startSection(1);
+        f->writeInt(m_int);
+        f->writeFloat(m_float);
+        f->writeDouble(m_double);
+        f->writeBool(m_bool);
+        f->endSection();
+        f->writeStringSection(2, m_text);
+        f->startSection(3);
+        f->writeVec(m_vec);
+        f->writeQuat(m_quat);
+        f->writeBytes(m_bytes);
+        f->endSection();
+        if (m_writeFutureSection) {
+            f->startSection(99);
+            f->writeString(QStringLiteral("from a later version"));
+            f->writeDouble(1e300);
+            f->writePointer(this, 3);
+            f->endSection();
+        }
+        f->startSection(4);
+        f->writeInt(int(m_parts.size()));
+        for (int i = 0; i < m_parts.size(); ++i)
+            f->writePointer(m_parts[i], short(i));
+        f->endSection();
+        f->writePointerSection(5, m_partner, 7);
+    }
+
+    void loadSection(DzInFile *f, short id) override
+    {
+        m_events.append(QStringLiteral("section %1").arg(id));
+        switch (id) {
+        case 1:
+            m_int = f->readInt();
+            m_float = f->readFloat();
+            m_double = f->readDouble();
+            m_bool = f->readBool();
+            break;
+        case 2:
+            m_text = f->readString();
+            break;
+        case 3:
+            m_vec = f->readVec();
+            m_quat = f->readQuat();
+            m_bytes = f->readBytes();
+            break;
+        case 4: {
+            f->readInt();
+            short index = -1;
+            while (f->readPointer(&index) == 0)
+                m_partsAfterEachRead.append(int(m_parts.size()));
+            break;
+        }
+        case 5:
+            f->readPointer();
+            break;
+        default:
+            DzBase::loadSection(f, id);
+        }
+    }
+
+    void setPointer(const DzInFile *, short section, short id, DzBase *object) override
+    {
+        m_events.append(QStringLiteral("pointer %1/%2").arg(section).arg(id));
+        auto *piece = qobject_cast<Piece *>(object);
+        if (section == 4 && piece) {
+            // Never parent an ancestor (a corrupt file may loop references).
+            bool ancestor = false;
+            for (QObject *p = this; p; p = p->parent())
+                ancestor = ancestor || p == piece;
+            if (!ancestor)
+                piece->setParent(this);
+            m_parts.append(piece);
+        } else if (section == 5) {
+            m_partner = piece;
+        }
+    }
+
+    void postLoad() override
+    {
+        ++m_postLoads;
+        m_partsLoadedAtPostLoad = true;
+        for (const QPointer<Piece> &p : std::as_const(m_parts))
+            m_partsLoadedAtPostLoad = m_partsLoadedAtPostLoad && p && !p->m_events.isEmpty();
+    }
+};
+int Piece::s_alive = 0;
+
+// Reads its sections with the wrong types and past their ends.
+class Misreader : public DzBase {
+    Q_OBJECT
+public:
+    int m_afterMismatch = -1;
+    QString m_secondString = QStringLiteral("unset");
+    QString m_text;
+    void loadSection(DzInFile *f, short id) override
+    {
+        if (id == 1) {
+            f->readString(); // an int is stored here
+            m_afterMismatch = f->readInt(); // the section is stopped: 0
+        } else if (id == 2) {
+            m_text = f->readString();
+            m_secondString = f->readString(); // past the end
+        }
+    }
+};
+
+// Not registered anywhere.
+class Stranger : public DzBase {
+    Q_OBJECT
+};
+
+template <typename T> class Factory : public DzClassFactory {
+public:
+    explicit Factory(const DzGUID &id)
+        : DzClassFactory(&T::staticMetaObject, id)
+    {
+    }
+    using DzClassFactory::createInstance;
+    QObject *createInstance() const override { return new T; }
+};
+
+void fixChecksum(QByteArray &data)
+{
+    using namespace DzObjectFileFormat;
+    const quint32 crc = crc32(data.constData() + kHeaderSize, std::size_t(data.size() - kHeaderSize));
+    qToLittleEndian(crc, data.data() + 24);
+}
+
+class ObjectFile : public ServicesTest {
+protected:
+    void SetUp() override
+    {
+        ServicesTest::SetUp();
+        Piece::s_alive = 0;
+        ASSERT_TRUE(m_app->registerClassFactory(&m_pieceFactory));
+    }
+
+    void TearDown() override
+    {
+        m_app->unregisterClassFactory(&m_pieceFactory);
+        ServicesTest::TearDown();
+    }
+
+    // root (object 0) with two parts; part 0's partner is part 1 (a forward
+    // reference), part 1's partner is the root (backward).
+    static std::unique_ptr<Piece> makeTree()
+    {
+        auto root = std::make_unique<Piece>();
+        root->m_int = -12;
+        root->m_float = 3.5f;
+        root->m_double = 1.0 / 3.0;
+        root->m_bool = true;
+        root->m_text = QStringLiteral("Wurzel \u00e4\u00f6 \U0001F600");
+        root->m_vec = DzVec3(1.25f, -2.5f, 99.24f);
+        root->m_quat = DzQuat(0.1, 0.2, 0.3, 0.927, true);
+        root->m_bytes = QByteArray("\x00\x01\x02\xff", 4);
+        auto *a = new Piece;
+        a->m_text = QStringLiteral("a");
+        auto *b = new Piece;
+        b->m_text = QStringLiteral("b");
+        root->addPart(a);
+        root->addPart(b);
+        a->m_partner = b;
+        b->m_partner = root.get();
+        return root;
+    }
+
+    static QByteArray write(Piece *root)
+    {
+        DzOutFile out;
+        EXPECT_EQ(out.addObject(root), 0);
+        const QByteArray data = out.getData();
+        EXPECT_FALSE(out.hasError()) << out.getErrorString().toStdString();
+        return data;
+    }
+
+    Factory<Piece> m_pieceFactory { kPieceId };
+};
+
+} // namespace
+
+TEST_F(ObjectFile, RoundTripsValuesReferencesAndPostLoad)
+{
+    const auto original = makeTree();
+    const QByteArray data = write(original.get());
+    EXPECT_EQ(Piece::s_alive, 3);
+
+    DzInFile in;
+    ASSERT_TRUE(in.setData(data)) << in.getErrorString().toStdString();
+    ASSERT_EQ(in.getNumObjects(), 3); // the parts joined through references
+    EXPECT_EQ(in.getObjectClassID(2), kPieceId);
+    EXPECT_EQ(in.createObjects(), 3);
+    in.loadObjects();
+    in.postLoadObjects();
+    EXPECT_TRUE(in.getWarnings().isEmpty()) << in.getWarnings().join('\n').toStdString();
+
+    auto *root = qobject_cast<Piece *>(in.getObject(0));
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->m_int, -12);
+    EXPECT_EQ(root->m_float, 3.5f);
+    EXPECT_EQ(root->m_double, 1.0 / 3.0);
+    EXPECT_TRUE(root->m_bool);
+    EXPECT_EQ(root->m_text, original->m_text);
+    EXPECT_EQ(root->m_vec, original->m_vec);
+    EXPECT_EQ(root->m_quat, original->m_quat);
+    EXPECT_EQ(root->m_bytes, original->m_bytes);
+    ASSERT_EQ(root->m_parts.size(), 2);
+    Piece *a = root->m_parts[0];
+    Piece *b = root->m_parts[1];
+    EXPECT_EQ(a->m_text, QStringLiteral("a"));
+    EXPECT_EQ(b->m_text, QStringLiteral("b"));
+    EXPECT_EQ(a->m_partner, b);
+    EXPECT_EQ(b->m_partner, root);
+    EXPECT_EQ(root->m_partner, nullptr);
+    for (Piece *p : { root, a, b })
+        EXPECT_EQ(p->m_postLoads, 1);
+    EXPECT_TRUE(root->m_partsLoadedAtPostLoad);
+
+    // Objects handed over through setPointer belong to their receivers; the
+    // root is the caller's to take.
+    EXPECT_FALSE(in.ownsObject(1));
+    EXPECT_FALSE(in.ownsObject(2));
+    delete in.takeObject(0);
+    EXPECT_EQ(Piece::s_alive, 3); // the original tree only
+}
+
+TEST_F(ObjectFile, ResolvesEachReferenceBeforeTheNextRead)
+{
+    const auto original = makeTree();
+    DzInFile in;
+    ASSERT_TRUE(in.setData(write(original.get())));
+    in.createObjects();
+    std::unique_ptr<DzBase> taken(in.takeObject(0)); // the caller owns the top object
+    in.loadObjects();
+    auto *root = qobject_cast<Piece *>(in.getObject(0));
+    ASSERT_TRUE(root);
+    // After the first readPointer the first part is already there.
+    EXPECT_EQ(root->m_partsAfterEachRead, (QList<int> { 1, 2 }));
+    EXPECT_EQ(root->m_events,
+        (QStringList {
+            "section 1", "section 2", "section 3", "section 4", "pointer 4/0", "pointer 4/1", "section 5" }));
+    auto *a = qobject_cast<Piece *>(in.getObject(1));
+    EXPECT_TRUE(a->m_events.contains(QStringLiteral("pointer 5/7")));
+}
+
+TEST_F(ObjectFile, SkipsSectionsTheReaderDoesNotKnow)
+{
+    auto original = makeTree();
+    original->m_writeFutureSection = true;
+    DzInFile in;
+    ASSERT_TRUE(in.setData(write(original.get())));
+    in.createObjects();
+    std::unique_ptr<DzBase> taken(in.takeObject(0)); // the caller owns the top object
+    in.loadObjects();
+    auto *root = qobject_cast<Piece *>(in.getObject(0));
+    ASSERT_TRUE(root);
+    EXPECT_TRUE(root->m_events.contains(QStringLiteral("section 99")));
+    // The reference inside the unknown section was never read, so never resolved.
+    EXPECT_FALSE(root->m_events.contains(QStringLiteral("pointer 99/3")));
+    EXPECT_EQ(root->m_parts.size(), 2);
+    EXPECT_EQ(root->m_text, original->m_text);
+    EXPECT_TRUE(in.getWarnings().isEmpty());
+}
+
+TEST_F(ObjectFile, WrongTypesAndReadsPastTheEndGiveDefaultsAndWarnings)
+{
+    m_app->unregisterClassFactory(&m_pieceFactory);
+    Factory<Misreader> misreader(kPieceId);
+    ASSERT_TRUE(m_app->registerClassFactory(&misreader));
+    Piece source;
+    source.m_int = 5;
+    source.m_text = QStringLiteral("kept");
+    DzOutFile out;
+    out.addObject(&source, kPieceId);
+    DzInFile in;
+    ASSERT_TRUE(in.setData(out.getData()));
+    in.createObjects();
+    in.loadObjects();
+    auto *m = qobject_cast<Misreader *>(in.getObject(0));
+    ASSERT_TRUE(m);
+    EXPECT_EQ(m->m_afterMismatch, 0);
+    EXPECT_EQ(m->m_text, QStringLiteral("kept"));
+    EXPECT_TRUE(m->m_secondString.isEmpty());
+    ASSERT_EQ(in.getWarnings().size(), 2);
+    EXPECT_TRUE(in.getWarnings()[0].contains(QStringLiteral("read a string where an int is stored")));
+    EXPECT_TRUE(in.getWarnings()[0].contains(QStringLiteral("Misreader (object 0)")));
+    EXPECT_TRUE(in.getWarnings()[1].contains(QStringLiteral("past the end")));
+    m_app->unregisterClassFactory(&misreader);
+    ASSERT_TRUE(m_app->registerClassFactory(&m_pieceFactory));
+}
+
+TEST_F(ObjectFile, ReadsTheVersionOneFixture)
+{
+    DzInFile in;
+    ASSERT_TRUE(in.open(QStringLiteral(HOST_SERVICES_DATA_DIR "/objectfile_v1.dzo")))
+        << in.getErrorString().toStdString();
+    EXPECT_EQ(in.getVersion(), 1u);
+    in.createObjects();
+    std::unique_ptr<DzBase> taken(in.takeObject(0)); // the caller owns the top object
+    in.loadObjects();
+    in.postLoadObjects();
+    auto *root = qobject_cast<Piece *>(in.getObject(0));
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->m_int, -7);
+    EXPECT_EQ(root->m_float, 1.5f);
+    EXPECT_EQ(root->m_double, 2.25);
+    EXPECT_TRUE(root->m_bool);
+    EXPECT_EQ(root->m_text, QStringLiteral("fixture \u00fc"));
+    EXPECT_EQ(root->m_vec, DzVec3(1, 2, 3));
+    EXPECT_EQ(root->m_quat, DzQuat(0, 0, 0.6, 0.8));
+    EXPECT_EQ(root->m_bytes, QByteArray("\x00\x01\xff", 3));
+    ASSERT_EQ(root->m_parts.size(), 1);
+    EXPECT_EQ(root->m_parts[0]->m_text, QStringLiteral("part"));
+    EXPECT_EQ(root->m_parts[0]->m_partner, root);
+    EXPECT_EQ(root->m_partner, nullptr);
+}
+
+TEST_F(ObjectFile, RefusesATruncatedFileAtEveryCut)
+{
+    const auto original = makeTree();
+    const QByteArray data = write(original.get());
+    const int aliveBefore = Piece::s_alive;
+    for (int cut = 0; cut < data.size(); ++cut) {
+        DzInFile in;
+        ASSERT_FALSE(in.setData(data.left(cut), QStringLiteral("cut.dzo"))) << "cut at " << cut;
+        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("truncated")))
+            << in.getErrorString().toStdString();
+        EXPECT_TRUE(in.getErrorString().startsWith(QStringLiteral("cut.dzo: ")));
+        EXPECT_EQ(in.getNumObjects(), 0);
+        EXPECT_EQ(in.createObjects(), 0);
+    }
+    EXPECT_EQ(Piece::s_alive, aliveBefore);
+}
+
+// One object, three sections; the bytes the corruptions below aim at:
+//   0 header (32) | 32 class id (16) | 48 index, section count
+//   56 section 1 header: id @56, length @58 | 62 string: tag @62, length @63, "abc" @67
+//   70 section 2 header | 76 pointer: tag @76, index @77, object @79
+//   83 section 3 header | 89 bool: tag @89, value @90 | end 91
+TEST_F(ObjectFile, RefusesCorruptStructureNamingWhatAndWhere)
+{
+    Piece anchor;
+    DzOutFile out;
+    out.addObject(&anchor, kPieceId, [&anchor](DzOutFile *f) {
+        f->writeStringSection(1, QStringLiteral("abc"));
+        f->writePointerSection(2, &anchor);
+        f->writeBoolSection(3, true);
+    });
+    const QByteArray good = out.getData();
+    ASSERT_EQ(good.size(), 91);
+    {
+        DzInFile in;
+        ASSERT_TRUE(in.setData(good));
+    }
+
+    struct Case {
+        const char *what;
+        int at;
+        QByteArray bytes;
+        const char *message;
+        qint64 offset;
+    };
+    auto le32 = [](quint32 v) {
+        QByteArray b(4, 0);
+        qToLittleEndian(v, b.data());
+        return b;
+    };
+    const Case cases[] = {
+        { "object count", 16, le32(0x7FFFFFFF), "announces 2147483647 objects", 16 },
+        { "object index", 48, le32(3), "object 3 is stored where object 0 belongs", 48 },
+        { "section count", 52, le32(0xFFFFFFFF), "announces 4294967295 sections", 52 },
+        { "section length", 58, le32(0xFFFFFFF0), "section 1 of object 0 announces 4294967280 bytes", 58 },
+        { "string length", 63, le32(1000), "a string of 1004 bytes runs past the end of section 1", 62 },
+        { "value tag", 76, QByteArray(1, char(42)), "unknown value type 42 in section 2", 76 },
+        { "reference", 79, le32(5), "a reference to object 5 in section 2 of object 0", 76 },
+        { "bool", 90, QByteArray(1, char(2)), "a bool holds 2 in section 3", 89 },
+        { "null class", 32, QByteArray(16, 0), "object 0 has a null class identifier", 32 },
+    };
+    for (const Case &c : cases) {
+        QByteArray bad = good;
+        bad.replace(c.at, c.bytes.size(), c.bytes);
+        fixChecksum(bad);
+        DzInFile in;
+        EXPECT_FALSE(in.setData(bad)) << c.what;
+        EXPECT_TRUE(in.getErrorString().contains(QLatin1String(c.message)))
+            << c.what << ": " << in.getErrorString().toStdString();
+        EXPECT_EQ(in.getErrorOffset(), c.offset) << c.what;
+        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("offset %1").arg(c.offset))) << c.what;
+    }
+}
+
+TEST_F(ObjectFile, RefusesBadHeaders)
+{
+    const auto original = makeTree();
+    const QByteArray good = write(original.get());
+    {
+        QByteArray bad = good;
+        bad[100] = char(bad[100] ^ 0x40);
+        DzInFile in;
+        EXPECT_FALSE(in.setData(bad));
+        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("checksum")));
+    }
+    {
+        QByteArray bad = good;
+        qToLittleEndian(quint32(2), bad.data() + 8);
+        DzInFile in;
+        EXPECT_FALSE(in.setData(bad));
+        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("unsupported object file version 2")));
+    }
+    {
+        QByteArray bad = good;
+        bad[0] = 'X';
+        DzInFile in;
+        EXPECT_FALSE(in.setData(bad));
+        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("magic")));
+    }
+    {
+        QByteArray bad = good + QByteArray("junk");
+        DzInFile in;
+        EXPECT_FALSE(in.setData(bad));
+        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("4 unexpected bytes")));
+    }
+    {
+        DzInFile in;
+        EXPECT_FALSE(in.open(scratchPath(QStringLiteral("missing.dzo"))));
+        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("cannot open")));
+    }
+}
+
+TEST_F(ObjectFile, SurvivesRandomCorruption)
+{
+    const auto original = makeTree();
+    original->m_writeFutureSection = true;
+    const QByteArray good = write(original.get());
+    QRandomGenerator rng(20240611);
+    int refused = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QByteArray bad = good;
+        const int flips = 1 + int(rng.bounded(4));
+        for (int k = 0; k < flips; ++k) {
+            const int at = DzObjectFileFormat::kHeaderSize + int(rng.bounded(bad.size() - 32));
+            bad[at] = char(rng.bounded(256));
+        }
+        fixChecksum(bad);
+        DzInFile in;
+        if (!in.setData(bad)) {
+            ++refused;
+            EXPECT_FALSE(in.getErrorString().isEmpty());
+            continue;
+        }
+        in.createObjects();
+        in.loadObjects();
+        in.postLoadObjects();
+        // Whatever was accepted must be safe to tear down.
+        for (int i = 0; i < in.getNumObjects(); ++i) {
+            if (in.ownsObject(i))
+                delete in.takeObject(i);
+        }
+    }
+    EXPECT_GT(refused, 500);
+}
+
+TEST_F(ObjectFile, MisusedWriterFailsTheWholeFileAndLeavesTheTargetAlone)
+{
+    const QString target = scratchPath(QStringLiteral("target.dzo"));
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("previous contents");
+    }
+    struct Case {
+        const char *what;
+        std::function<void(DzOutFile *)> writer;
+        const char *message;
+    };
+    const Case cases[] = {
+        { "value outside", [](DzOutFile *f) { f->writeInt(1); },
+            "An int was written outside a section in Piece (object 0)" },
+        { "nested",
+            [](DzOutFile *f) {
+                f->startSection(1);
+                f->startSection(2);
+            },
+            "startSection(2) inside section 1" },
+        { "stray end", [](DzOutFile *f) { f->endSection(); }, "endSection() without startSection()" },
+        { "left open", [](DzOutFile *f) { f->startSection(4); },
+            "Section 4 was left open in Piece (object 0)" },
+    };
+    for (const Case &c : cases) {
+        Piece piece;
+        DzOutFile out;
+        out.addObject(&piece, kPieceId, c.writer);
+        EXPECT_FALSE(out.save(target)) << c.what;
+        EXPECT_TRUE(out.getErrorString().contains(QLatin1String(c.message)))
+            << c.what << ": " << out.getErrorString().toStdString();
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray("previous contents")) << c.what;
+    }
+    // A good save replaces the file.
+    const auto tree = makeTree();
+    DzOutFile out;
+    out.addObject(tree.get());
+    ASSERT_TRUE(out.save(target));
+    DzInFile in;
+    EXPECT_TRUE(in.open(target));
+    EXPECT_EQ(in.getNumObjects(), 3);
+}
+
+TEST_F(ObjectFile, UnknownClassesAreSkippedAndTheirReferencesDropped)
+{
+    const auto tree = makeTree();
+    Stranger stranger;
+    tree->m_parts[0]->m_partner = nullptr;
+    DzOutFile out;
+    out.addObject(tree.get());
+    // A reference to an object of an unregistered class becomes null.
+    out.addObject(&stranger, kPieceId, [&stranger](DzOutFile *f) { f->writePointerSection(5, &stranger); });
+    QByteArray data = out.getData();
+    ASSERT_FALSE(out.hasError());
+
+    // Read back without the Piece factory: nothing can be made.
+    m_app->unregisterClassFactory(&m_pieceFactory);
+    DzInFile in;
+    ASSERT_TRUE(in.setData(data));
+    EXPECT_EQ(in.createObjects(), 0);
+    EXPECT_EQ(in.getObject(0), nullptr);
+    in.loadObjects(); // nothing bound: nothing read, nothing crashes
+    EXPECT_TRUE(in.getWarnings().first().contains(QStringLiteral("no factory is registered")));
+    ASSERT_TRUE(m_app->registerClassFactory(&m_pieceFactory));
+
+    // With the factory, a reference to a skipped object is dropped.
+    DzInFile again;
+    ASSERT_TRUE(again.setData(data));
+    again.createObjects();
+    std::unique_ptr<DzBase> taken(again.takeObject(0));
+    again.setObject(2, nullptr);
+    again.loadObjects();
+    auto *root = qobject_cast<Piece *>(again.getObject(0));
+    ASSERT_TRUE(root);
+    EXPECT_EQ(root->m_parts.size(), 1);
+    EXPECT_TRUE(again.getWarnings().join(' ').contains(QStringLiteral("was dropped")));
+}
+
+TEST_F(ObjectFile, WritesUnregisteredReferencesAsNull)
+{
+    Piece piece;
+    Stranger stranger;
+    DzOutFile out;
+    out.addObject(&piece, kPieceId, [&stranger](DzOutFile *f) { f->writePointerSection(5, &stranger); });
+    DzInFile in;
+    ASSERT_TRUE(in.setData(out.getData()));
+    ASSERT_EQ(out.getWarnings().size(), 1);
+    EXPECT_TRUE(out.getWarnings()[0].contains(QStringLiteral("Stranger")));
+    EXPECT_EQ(in.getNumObjects(), 1);
+    in.createObjects();
+    std::unique_ptr<DzBase> taken(in.takeObject(0)); // the caller owns the top object
+    in.loadObjects();
+    auto *loaded = qobject_cast<Piece *>(in.getObject(0));
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(loaded->m_partner, nullptr);
+    EXPECT_FALSE(loaded->m_events.contains(QStringLiteral("pointer 5/0")));
+}
+
+#include "test_objectfile.moc"

@@ -1,0 +1,572 @@
+// Scene files: a posed, keyed scene with data items survives a save and a
+// load; a bad file is refused and leaves the open scene as it was.
+#include "dzaudioclip.h"
+#include "dzbone.h"
+#include "dzclassfactory.h"
+#include "dzcontentmgr.h"
+#include "dzelementdata.h"
+#include "dzfigureloader.h"
+#include "dzfloatproperty.h"
+#include "dzinfile.h"
+#include "dzmorph.h"
+#include "dzobject.h"
+#include "dzoutfile.h"
+#include "dzscene.h"
+#include "dzscenedata.h"
+#include "dzscenefile.h"
+#include "dzskeleton.h"
+#include "dzundostack.h"
+#include "dzundostackhold.h"
+#include "servicestestsupport.h"
+
+#include <QFile>
+#include <QPointer>
+
+#include <cmath>
+
+namespace {
+
+// A plug-in object that only data items refer to.
+class Note : public DzBase {
+    Q_OBJECT
+public:
+    QString m_text;
+    void save(DzOutFile *f) override { f->writeStringSection(1, m_text); }
+    void loadSection(DzInFile *f, short id) override
+    {
+        if (id == 1)
+            m_text = f->readString();
+    }
+};
+
+// Scene data that refers to a figure, a property and a note, like the
+// timeline's scene data does.
+class TimelineData : public DzSceneData {
+    Q_OBJECT
+public:
+    TimelineData()
+        : DzSceneData(QStringLiteral("Test-timelines"), true)
+    {
+    }
+    QString m_text;
+    QPointer<DzSkeleton> m_figure;
+    QPointer<DzFloatProperty> m_property;
+    QPointer<Note> m_note;
+    DzTime m_timeWhileLoading = -1;
+    int m_postLoads = 0;
+    bool m_leaveSectionOpen = false;
+
+    void save(DzOutFile *f) override
+    {
+        f->startSection(1);
+        f->writeString(m_text);
+        f->writePointer(m_figure, 1000);
+        f->writePointer(m_property, 2);
+        f->writePointer(m_note, 3);
+        if (!m_leaveSectionOpen)
+            f->endSection();
+    }
+    void loadSection(DzInFile *f, short id) override
+    {
+        if (id != 1)
+            return DzSceneData::loadSection(f, id);
+        m_timeWhileLoading = dzScene->getTime();
+        m_text = f->readString();
+        while (f->readPointer() == 0) { }
+    }
+    void setPointer(const DzInFile *, short, short id, DzBase *object) override
+    {
+        if (id == 1000)
+            m_figure = qobject_cast<DzSkeleton *>(DzBase::assertCast(object, "DzSkeleton"));
+        else if (id == 2)
+            m_property = qobject_cast<DzFloatProperty *>(DzBase::assertCast(object, "DzFloatProperty"));
+        else if (id == 3 && (m_note = qobject_cast<Note *>(object)))
+            m_note->setParent(this);
+    }
+    void postLoad() override { ++m_postLoads; }
+};
+
+// Element data on a figure that refers to one of its bones and a morph.
+class PadData : public DzElementData {
+    Q_OBJECT
+public:
+    PadData()
+        : DzElementData(QStringLiteral("Test-pad"), true)
+    {
+    }
+    float m_zoom = 1.0f;
+    QPointer<DzBone> m_bone;
+    QPointer<DzFloatProperty> m_morphValue;
+    void save(DzOutFile *f) override
+    {
+        f->startSection(512);
+        f->writeFloat(m_zoom);
+        f->writePointer(m_bone, 0);
+        f->writePointer(m_morphValue, 1);
+        f->endSection();
+    }
+    void loadSection(DzInFile *f, short id) override
+    {
+        if (id != 512)
+            return;
+        m_zoom = f->readFloat();
+        while (f->readPointer() == 0) { }
+    }
+    void setPointer(const DzInFile *, short, short id, DzBase *object) override
+    {
+        if (id == 0)
+            m_bone = qobject_cast<DzBone *>(object);
+        else
+            m_morphValue = qobject_cast<DzFloatProperty *>(object);
+    }
+};
+
+template <typename T> class Factory : public DzClassFactory {
+public:
+    Factory(const char *id)
+        : DzClassFactory(&T::staticMetaObject, DzGUID::fromString(QString::fromLatin1(id)))
+    {
+    }
+    using DzClassFactory::createInstance;
+    QObject *createInstance() const override { return new T; }
+};
+
+QString vec(const DzVec3 &v)
+{
+    return QStringLiteral("(%1 %2 %3)").arg(v.m_x).arg(v.m_y).arg(v.m_z);
+}
+
+QString describeProperty(const DzProperty *p)
+{
+    QString s = QStringLiteral("%1 '%2' hidden=%3 anim=%4")
+                    .arg(p->getName(), p->getLabel())
+                    .arg(p->isHidden())
+                    .arg(p->isAnimatable());
+    if (auto *fp = qobject_cast<const DzFloatProperty *>(p)) {
+        s += QStringLiteral(" xyz=%1 v=%2 d=%3 [%4,%5] clamp=%6 keys:")
+                 .arg(fp->getXYZInterest())
+                 .arg(fp->getStaticValue())
+                 .arg(fp->getDefaultValue())
+                 .arg(fp->getMin())
+                 .arg(fp->getMax())
+                 .arg(fp->isClamped());
+        for (const auto &k : fp->getKeys())
+            s += QStringLiteral(" %1=%2").arg(k.time).arg(k.value);
+    }
+    return s;
+}
+
+// Everything a scene file keeps, as text, so two scenes compare in one go.
+QStringList dumpScene()
+{
+    QStringList out;
+    DzScene *s = dzScene;
+    out << QStringLiteral("time %1 step %2 play %3-%4 anim %5-%6 loop %7")
+               .arg(s->getTime())
+               .arg(s->getTimeStep())
+               .arg(s->getPlayRange().getStart())
+               .arg(s->getPlayRange().getEnd())
+               .arg(s->getAnimRange().getStart())
+               .arg(s->getAnimRange().getEnd())
+               .arg(s->isLoopingPlayback());
+    QStringList selected;
+    for (int i = 0; i < s->getNumSelectedNodes(); ++i)
+        selected << s->getSelectedNode(i)->getName();
+    out << QStringLiteral("selected %1 primary %2")
+               .arg(selected.join(','),
+                   s->getPrimarySelection() ? s->getPrimarySelection()->getName() : QString());
+    if (DzAudioClip *a = s->getAudio())
+        out << QStringLiteral("audio %1 Hz %2 ch %3 B %4 bytes from frame %5")
+                   .arg(a->getSampleRate())
+                   .arg(a->getNumChannels())
+                   .arg(a->getBytesPerSample())
+                   .arg(a->getPcmData().size())
+                   .arg(s->getAudioStartFrame());
+    for (int i = 0; i < s->getNumDataItems(); ++i)
+        out << QStringLiteral("scene data %1").arg(s->getDataItem(i)->getName());
+    for (DzNode *n : s->getNodeList()) {
+        QString follow;
+        if (auto *sk = qobject_cast<DzSkeleton *>(n); sk && sk->getFollowTarget())
+            follow = sk->getFollowTarget()->getName();
+        if (auto *b = qobject_cast<DzBone *>(n); b && b->getFollowBone())
+            follow = b->getFollowBone()->getName();
+        out << QStringLiteral("%1 %2 '%3' parent=%4 hidden=%5 order=%6 origin=%7 end=%8 follow=%9")
+                   .arg(QLatin1String(n->metaObject()->className()), n->getName(), n->getLabel(),
+                       n->getNodeParent() ? n->getNodeParent()->getName() : QString())
+                   .arg(n->isHidden())
+                   .arg(n->getRotationOrder().toString(), vec(n->getOrigin()), vec(n->getEndPoint()), follow);
+        for (DzProperty *p : n->getProperties())
+            out << QStringLiteral("  prop ") + describeProperty(p);
+        if (DzObject *o = n->getObject()) {
+            out << QStringLiteral("  object %1").arg(o->getName());
+            for (int i = 0; i < o->getNumModifiers(); ++i) {
+                auto *m = qobject_cast<DzMorph *>(o->getModifier(i));
+                out << QStringLiteral("  morph %1 '%2' ").arg(m->getName(), m->getLabel())
+                        + describeProperty(m->getValueChannel());
+            }
+        }
+        for (int i = 0; i < n->getNumDataItems(); ++i)
+            out << QStringLiteral("  data %1").arg(n->getDataItem(i)->getName());
+    }
+    return out;
+}
+
+class SceneFile : public ServicesTest {
+protected:
+    void SetUp() override
+    {
+        ServicesTest::SetUp();
+        ASSERT_TRUE(m_app->registerClassFactory(&m_noteFactory));
+        ASSERT_TRUE(m_app->registerClassFactory(&m_timelineFactory));
+        ASSERT_TRUE(m_app->registerClassFactory(&m_padFactory));
+        m_path = scratchPath(QStringLiteral("scene.tsc"));
+    }
+
+    void TearDown() override
+    {
+        dzScene->clear();
+        flushDeletes();
+        m_app->unregisterClassFactory(&m_noteFactory);
+        m_app->unregisterClassFactory(&m_timelineFactory);
+        m_app->unregisterClassFactory(&m_padFactory);
+        ServicesTest::TearDown();
+    }
+
+    DzSkeleton *loadFigure(const char *file)
+    {
+        const QString dir = m_app->getContentMgr()->getContentDirectory();
+        QString error;
+        DzSkeleton *fig
+            = DzFigureLoader::loadFile(dir + QStringLiteral("/figures/") + QLatin1String(file), &error);
+        EXPECT_TRUE(fig) << error.toStdString();
+        return fig;
+    }
+
+    // A posed and keyed standard figure, a larger figure following it, time
+    // settings, selection, audio, a scene data item and an element data item.
+    void buildScene()
+    {
+        DzScene *s = dzScene;
+        m_hero = loadFigure("standard.json");
+        ASSERT_TRUE(m_hero);
+        m_hero->setLabel(QStringLiteral("Hero"));
+        s->addNode(m_hero);
+        DzBone *hip = m_hero->findBone(QStringLiteral("hip"));
+        DzBone *forearm = m_hero->findBone(QStringLiteral("lForeArm"));
+        DzBone *hand = m_hero->findBone(QStringLiteral("lHand"));
+        ASSERT_TRUE(hip && forearm && hand);
+        hip->setLocalPos(DzVec3(1.5f, -2.0f, 30.25f));
+        hip->setLocalRot(960, DzQuat(DzVec3(0, 1, 0), 0.7));
+        hip->setLocalRot(1920, DzQuat(DzVec3(0, 1, 0), -0.2));
+        forearm->getYRotControl()->setValue(0, 10.0f);
+        forearm->getYRotControl()->setValue(480, -35.5f);
+        forearm->getYRotControl()->setValue(4800, 80.0f);
+        hand->setHidden(true);
+        hand->setLabel(QStringLiteral("Left Paw"));
+        DzFloatProperty *breathing
+            = qobject_cast<DzFloatProperty *>(m_hero->findProperty(QStringLiteral("Breathing")));
+        ASSERT_TRUE(breathing);
+        breathing->setMinMax(-0.5f, 2.0f);
+        breathing->setValue(0.4f);
+        breathing->setValue(160, 1.75f);
+        auto *smile = qobject_cast<DzMorph *>(m_hero->getObject()->findModifier(QStringLiteral("Smile")));
+        ASSERT_TRUE(smile);
+        smile->getValueChannel()->setValue(320, 0.8f);
+        auto *extra = new DzFloatProperty(QStringLiteral("Sway"), 0.25f, false);
+        extra->setHidden(true);
+        hip->addProperty(extra);
+
+        DzSkeleton *big = loadFigure("large.json");
+        ASSERT_TRUE(big);
+        big->setName(QStringLiteral("Giant"));
+        big->setFollowTarget(m_hero);
+        big->findBone(QStringLiteral("head"))->setFollowBone(m_hero->findBone(QStringLiteral("head")));
+        s->addNode(big);
+
+        s->setTimeStep(200);
+        s->setPlayRange(DzTimeRange(0, 9600));
+        s->setAnimRange(DzTimeRange(400, 7200));
+        s->loopPlayback(false);
+        s->setTime(2400);
+        s->setPrimarySelection(forearm);
+        s->selectNode(big);
+        auto *clip = new DzAudioClip;
+        ASSERT_TRUE(clip->setPcmData(QByteArray(4800 * 2, '\x11'), 4800, 1, 2));
+        s->setAudio(clip);
+        s->setAudioStartFrame(3);
+
+        auto *timelines = new TimelineData;
+        timelines->m_text = QStringLiteral("two figures");
+        timelines->m_figure = m_hero;
+        timelines->m_property = breathing;
+        timelines->m_note = new Note;
+        timelines->m_note->m_text = QStringLiteral("note text");
+        timelines->m_note->setParent(timelines);
+        s->addDataItem(timelines);
+
+        auto *pad = new PadData;
+        pad->m_zoom = 2.5f;
+        pad->m_bone = hand;
+        pad->m_morphValue = smile->getValueChannel();
+        m_hero->addDataItem(pad);
+    }
+
+    QString m_path;
+    QPointer<DzSkeleton> m_hero;
+    Factory<Note> m_noteFactory { "11111111-2222-3333-4444-555555555555" };
+    Factory<TimelineData> m_timelineFactory { "11111111-2222-3333-4444-666666666666" };
+    Factory<PadData> m_padFactory { "11111111-2222-3333-4444-777777777777" };
+};
+
+} // namespace
+
+TEST_F(SceneFile, RoundTripsFiguresPoseKeysAndDataItems)
+{
+    buildScene();
+    const QStringList before = dumpScene();
+    QString error;
+    ASSERT_TRUE(saveSceneFile(m_path, &error)) << error.toStdString();
+    EXPECT_FALSE(dzScene->isModified());
+
+    // Listeners of nodeAdded already see the figure's element data.
+    QStringList events;
+    QObject ctx;
+    QObject::connect(dzScene, &DzScene::sceneLoadStarting, &ctx, [&] { events << "loadStarting"; });
+    QObject::connect(dzScene, &DzScene::sceneCleared, &ctx, [&] { events << "cleared"; });
+    QObject::connect(dzScene, &DzScene::nodeAdded, &ctx, [&](DzNode *n) {
+        if (n->inherits("DzSkeleton"))
+            events << QStringLiteral("added %1 pad=%2")
+                          .arg(n->getName())
+                          .arg(n->findDataItem("Test-pad") != nullptr);
+    });
+    QObject::connect(dzScene, &DzScene::sceneLoaded, &ctx, [&] { events << "loaded"; });
+
+    ASSERT_TRUE(loadSceneFile(m_path, &error)) << error.toStdString();
+    flushDeletes();
+    EXPECT_TRUE(m_hero.isNull()); // the old figure was replaced
+    EXPECT_EQ(dumpScene(), before);
+    EXPECT_EQ(events,
+        (QStringList {
+            "loadStarting", "cleared", "added StandardFigure pad=1", "added Giant pad=0", "loaded" }));
+
+    auto *hero = qobject_cast<DzSkeleton *>(dzScene->findNode(QStringLiteral("StandardFigure")));
+    ASSERT_TRUE(hero);
+    auto *timelines = qobject_cast<TimelineData *>(dzScene->findDataItem(QStringLiteral("Test-timelines")));
+    ASSERT_TRUE(timelines);
+    EXPECT_EQ(timelines->m_text, QStringLiteral("two figures"));
+    EXPECT_EQ(timelines->m_figure, hero);
+    EXPECT_EQ(timelines->m_property, hero->findProperty(QStringLiteral("Breathing")));
+    ASSERT_TRUE(timelines->m_note);
+    EXPECT_EQ(timelines->m_note->m_text, QStringLiteral("note text"));
+    EXPECT_EQ(timelines->m_postLoads, 1);
+    EXPECT_EQ(timelines->m_timeWhileLoading, 2400);
+
+    auto *pad = qobject_cast<PadData *>(hero->findDataItem(QStringLiteral("Test-pad")));
+    ASSERT_TRUE(pad);
+    EXPECT_EQ(pad->m_zoom, 2.5f);
+    EXPECT_EQ(pad->m_bone, hero->findBone(QStringLiteral("lHand")));
+    auto *smile = qobject_cast<DzMorph *>(hero->getObject()->findModifier(QStringLiteral("Smile")));
+    EXPECT_EQ(pad->m_morphValue, smile->getValueChannel());
+
+    // The pose evaluates as before: keyed rotation between keys.
+    DzBone *hip = hero->findBone(QStringLiteral("hip"));
+    EXPECT_TRUE(hip->getLocalRot(960).isSameRotation(DzQuat(DzVec3(0, 1, 0), 0.7), 1e-5));
+    EXPECT_NEAR(hero->findBone(QStringLiteral("lForeArm"))->getYRotControl()->getValue(240), -12.75f, 1e-4);
+}
+
+TEST_F(SceneFile, RefusesTruncatedAndCorruptFilesLeavingTheSceneAlone)
+{
+    buildScene();
+    ASSERT_TRUE(saveSceneFile(m_path));
+    QFile f(m_path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray good = f.readAll();
+    f.close();
+    dzScene->setTime(480); // the open scene differs from the file
+    const QStringList before = dumpScene();
+    const QList<DzNode *> nodesBefore = dzScene->getNodeList();
+
+    int loadStarts = 0;
+    QObject ctx;
+    QObject::connect(dzScene, &DzScene::sceneLoadStarting, &ctx, [&] { ++loadStarts; });
+
+    const QString bad = scratchPath(QStringLiteral("bad.tsc"));
+    auto tryLoad = [&](const QByteArray &data, const char *expected) {
+        QFile out(bad);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        out.write(data);
+        out.close();
+        QString error;
+        EXPECT_FALSE(loadSceneFile(bad, &error));
+        EXPECT_TRUE(error.contains(QLatin1String(expected))) << error.toStdString();
+        flushDeletes();
+        EXPECT_EQ(dumpScene(), before);
+        EXPECT_EQ(dzScene->getNodeList(), nodesBefore);
+    };
+    for (int cut : { 0, 7, 31, 32, 100, int(good.size() / 2), int(good.size() - 1) })
+        tryLoad(good.left(cut), "truncated");
+    QByteArray flipped = good;
+    flipped[good.size() / 3] = char(flipped[good.size() / 3] ^ 0x10);
+    tryLoad(flipped, "checksum");
+    EXPECT_EQ(loadStarts, 0);
+
+    QString error;
+    EXPECT_FALSE(loadSceneFile(scratchPath(QStringLiteral("nowhere.tsc")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("cannot open")));
+    EXPECT_EQ(dumpScene(), before);
+}
+
+TEST_F(SceneFile, RefusesWellFormedFilesWithBadScenes)
+{
+    buildScene();
+    ASSERT_TRUE(saveSceneFile(m_path));
+    DzInFile saved;
+    ASSERT_TRUE(saved.open(m_path));
+    const DzGUID sceneClass = saved.getObjectClassID(0);
+    const DzGUID skeletonClass = saved.getObjectClassID(1);
+    const QStringList before = dumpScene();
+
+    struct Case {
+        const char *what;
+        std::function<void(DzOutFile *)> scene;
+        std::function<void(DzOutFile *)> node;
+        const char *message;
+    };
+    DzBase a, b;
+    const Case cases[] = {
+        { "newer version", [](DzOutFile *f) { f->writeIntSection(1, 2); }, nullptr, "newer version" },
+        { "no version", [](DzOutFile *f) { f->writeIntSection(2, 0); }, nullptr, "no version" },
+        { "bad time step",
+            [](DzOutFile *f) {
+                f->writeIntSection(1, 1);
+                f->writeIntSection(3, 0);
+            },
+            nullptr, "time step 0" },
+        { "bad rotation order",
+            [&b](DzOutFile *f) {
+                f->writeIntSection(1, 1);
+                f->writePointerSection(7, &b);
+            },
+            [](DzOutFile *f) {
+                f->writeStringSection(1, "X");
+                f->writeIntSection(4, 9);
+            },
+            "unknown rotation order 9" },
+        { "orphan node", [](DzOutFile *f) { f->writeIntSection(1, 1); },
+            [](DzOutFile *f) { f->writeStringSection(1, "Lost"); }, "belongs to no figure" },
+        { "wrong value type",
+            [&b](DzOutFile *f) {
+                f->writeIntSection(1, 1);
+                f->writePointerSection(7, &b);
+            },
+            [](DzOutFile *f) { f->writeIntSection(1, 5); }, "the scene is corrupt" },
+    };
+    for (const Case &c : cases) {
+        DzOutFile out;
+        out.addObject(&a, sceneClass, c.scene);
+        if (c.node)
+            out.addObject(&b, skeletonClass, c.node);
+        const QString path = scratchPath(QStringLiteral("crafted.tsc"));
+        ASSERT_TRUE(out.save(path)) << c.what;
+        QString error;
+        EXPECT_FALSE(loadSceneFile(path, &error)) << c.what;
+        EXPECT_TRUE(error.contains(QLatin1String(c.message))) << c.what << ": " << error.toStdString();
+        flushDeletes();
+        EXPECT_EQ(dumpScene(), before) << c.what;
+    }
+}
+
+TEST_F(SceneFile, SkipsDataItemsOfUnknownClassesWithAWarning)
+{
+    buildScene();
+    ASSERT_TRUE(saveSceneFile(m_path));
+    m_app->unregisterClassFactory(&m_timelineFactory);
+    DzSceneFile file;
+    ASSERT_TRUE(file.load(m_path)) << file.getErrorString().toStdString();
+    EXPECT_EQ(dzScene->findDataItem(QStringLiteral("Test-timelines")), nullptr);
+    EXPECT_TRUE(file.getWarnings().join(' ').contains(QStringLiteral("no factory is registered")));
+    EXPECT_TRUE(dzLogContains(QStringLiteral("no factory is registered")));
+    DzNode *hero = dzScene->findNode(QStringLiteral("StandardFigure"));
+    ASSERT_TRUE(hero);
+    EXPECT_TRUE(hero->findDataItem(QStringLiteral("Test-pad")));
+    ASSERT_TRUE(m_app->registerClassFactory(&m_timelineFactory));
+}
+
+TEST_F(SceneFile, LeavesOutUnregisteredItemsWhenSaving)
+{
+    buildScene();
+    m_app->unregisterClassFactory(&m_padFactory);
+    DzSceneFile file;
+    ASSERT_TRUE(file.save(m_path));
+    EXPECT_TRUE(file.getWarnings().join(' ').contains(QStringLiteral("\"Test-pad\"")));
+    ASSERT_TRUE(m_app->registerClassFactory(&m_padFactory));
+    ASSERT_TRUE(file.load(m_path));
+    DzNode *hero = dzScene->findNode(QStringLiteral("StandardFigure"));
+    ASSERT_TRUE(hero);
+    EXPECT_EQ(hero->findDataItem(QStringLiteral("Test-pad")), nullptr);
+    EXPECT_TRUE(dzScene->findDataItem(QStringLiteral("Test-timelines")));
+}
+
+TEST_F(SceneFile, AFailedSaveKeepsThePreviousFile)
+{
+    buildScene();
+    ASSERT_TRUE(saveSceneFile(m_path));
+    QFile f(m_path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray previous = f.readAll();
+    f.close();
+
+    auto *timelines = qobject_cast<TimelineData *>(dzScene->findDataItem(QStringLiteral("Test-timelines")));
+    ASSERT_TRUE(timelines);
+    timelines->m_leaveSectionOpen = true;
+    dzScene->setTime(4800);
+    QString error;
+    EXPECT_FALSE(saveSceneFile(m_path, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("left open"))) << error.toStdString();
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), previous);
+
+    timelines->m_leaveSectionOpen = false;
+    EXPECT_FALSE(saveSceneFile(scratchPath(QStringLiteral("no/such/folder/scene.tsc")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("Cannot write")));
+}
+
+TEST_F(SceneFile, SurvivesDataItemsThatReplaceEachOtherWhileLoading)
+{
+    buildScene();
+    // Renamed here, both items come back under their constructor's name, so
+    // adding the second deletes the first before it is fed its sections.
+    auto *second = new TimelineData;
+    second->m_text = QStringLiteral("second");
+    second->setName(QStringLiteral("Test-timelines-2"));
+    dzScene->addDataItem(second);
+    ASSERT_TRUE(saveSceneFile(m_path));
+    QString error;
+    ASSERT_TRUE(loadSceneFile(m_path, &error)) << error.toStdString();
+    ASSERT_EQ(dzScene->getNumDataItems(), 1);
+    auto *kept = qobject_cast<TimelineData *>(dzScene->getDataItem(0));
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->m_text, QStringLiteral("second"));
+    EXPECT_EQ(kept->m_postLoads, 1);
+    EXPECT_FALSE(loadSceneFile(m_dir.path(), &error)); // a folder is no scene
+}
+
+TEST_F(SceneFile, LoadingDropsTheUndoHistory)
+{
+    buildScene();
+    ASSERT_TRUE(saveSceneFile(m_path));
+    DzFloatProperty *breathing
+        = qobject_cast<DzFloatProperty *>(m_hero->findProperty(QStringLiteral("Breathing")));
+    {
+        DzUndoStackHold hold;
+        breathing->beginEdit();
+        breathing->setValue(1.0f);
+        breathing->finishEdit();
+        hold.accept(QStringLiteral("Breathe"));
+    }
+    ASSERT_TRUE(dzUndoStack->canUndo());
+    ASSERT_TRUE(loadSceneFile(m_path));
+    EXPECT_FALSE(dzUndoStack->canUndo());
+}
+
+#include "test_scenefile.moc"

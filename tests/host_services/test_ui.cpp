@@ -1,0 +1,496 @@
+// Actions and their manager, action menus, panes and the pane manager, pane
+// actions, help texts, the node menu, and the viewport and render managers.
+#include "dzaction.h"
+#include "dzactionmenu.h"
+#include "dzactionmgr.h"
+#include "dzhelpmgr.h"
+#include "dzmainwindow.h"
+#include "dznode.h"
+#include "dznodemenu.h"
+#include "dzpane.h"
+#include "dzpaneaction.h"
+#include "dzpanemgr.h"
+#include "dzrenderer.h"
+#include "dzrendermgr.h"
+#include "dzviewportmgr.h"
+#include "servicestestsupport.h"
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+class CountingAction : public DzAction {
+    Q_OBJECT
+public:
+    CountingAction()
+        : DzAction(QStringLiteral("Count"), QStringLiteral("Counts"))
+    {
+    }
+    int m_executed = 0;
+    QList<bool> m_toggles;
+    int m_inits = 0;
+    void init() override
+    {
+        ++m_inits;
+        DzAction::init();
+    }
+
+protected slots:
+    void executeAction() override { ++m_executed; }
+    void toggleAction(bool onOff) override { m_toggles.append(onOff); }
+};
+
+class ToggleAction : public CountingAction {
+    Q_OBJECT
+public:
+    ToggleAction() { setToggleAction(true); }
+};
+
+class OtherAction : public DzAction {
+    Q_OBJECT
+};
+
+class MenuPane : public DzPane {
+    Q_OBJECT
+public:
+    MenuPane()
+        : DzPane(QStringLiteral("Menu Pane"))
+    {
+    }
+    void buildOptionsMenu(DzActionMenu *menu) const override
+    {
+        menu->insertAction(QStringLiteral("CountingAction"));
+        menu->insertSeparator();
+        menu->insertAction(QStringLiteral("MissingAction"));
+        menu->insertAction(QStringLiteral("ToggleAction"));
+    }
+};
+
+class OtherPane : public DzPane {
+    Q_OBJECT
+};
+
+class ContextPane : public MenuPane {
+    Q_OBJECT
+public:
+    bool useOptionsAsContextMenu() const override { return true; }
+};
+
+class FakeRenderer : public DzRenderer {
+    Q_OBJECT
+public:
+    bool m_succeed = true;
+    QStringList m_paths;
+    std::function<void()> m_during;
+    bool render(const QString &path, QString *error) override
+    {
+        m_paths << path;
+        if (m_during)
+            m_during();
+        if (!m_succeed)
+            *error = QStringLiteral("disk full");
+        return m_succeed;
+    }
+};
+
+QStringList menuTexts(const QMenu &menu)
+{
+    QStringList out;
+    for (QAction *a : menu.actions())
+        out << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    return out;
+}
+
+} // namespace
+
+using Actions = ServicesTest;
+
+TEST_F(Actions, ManagerNamesInitsAndFindsByClassName)
+{
+    DzActionMgr mgr;
+    auto *counting = new CountingAction;
+    auto *toggle = new ToggleAction;
+    ASSERT_TRUE(mgr.addAction(counting));
+    ASSERT_TRUE(mgr.addAction(toggle));
+    EXPECT_EQ(counting->objectName(), QStringLiteral("CountingAction"));
+    EXPECT_EQ(counting->m_inits, 1);
+    EXPECT_TRUE(counting->isInitialized());
+    EXPECT_EQ(mgr.findAction(QStringLiteral("CountingAction")), counting);
+    EXPECT_EQ(mgr.findAction(QStringLiteral("ToggleAction")), toggle);
+    EXPECT_EQ(mgr.findAction(QStringLiteral("DzRestoreFigureAction")), nullptr);
+    EXPECT_EQ(mgr.getNumActions(), 2);
+    EXPECT_EQ(mgr.getAction(1), toggle);
+    EXPECT_EQ(mgr.getAction(2), nullptr);
+
+    // A second action of a class, or one already added, is refused.
+    CountingAction second;
+    EXPECT_FALSE(mgr.addAction(&second));
+    EXPECT_FALSE(mgr.addAction(counting));
+    EXPECT_FALSE(mgr.addAction(nullptr));
+    EXPECT_EQ(second.m_inits, 0);
+
+    // Plain actions are told apart by object name.
+    auto *restore = new DzAction(QStringLiteral("Restore Figure"));
+    restore->setObjectName(QStringLiteral("DzRestoreFigureAction"));
+    ASSERT_TRUE(mgr.addAction(restore));
+    EXPECT_EQ(mgr.findAction(QStringLiteral("DzRestoreFigureAction")), restore);
+    auto *clash = new DzAction;
+    clash->setObjectName(QStringLiteral("DzRestoreFigureAction"));
+    EXPECT_FALSE(mgr.addAction(clash));
+    delete clash;
+
+    EXPECT_TRUE(mgr.removeAction(counting));
+    EXPECT_EQ(mgr.findAction(QStringLiteral("CountingAction")), nullptr);
+    delete toggle; // deleting an action elsewhere removes it from the manager
+    EXPECT_EQ(mgr.getNumActions(), 1);
+}
+
+TEST_F(Actions, PlainActionsExecuteAndTogglesToggleOnChangeOnly)
+{
+    CountingAction plain;
+    plain.trigger();
+    plain.trigger();
+    EXPECT_EQ(plain.m_executed, 2);
+    EXPECT_TRUE(plain.m_toggles.isEmpty());
+    EXPECT_EQ(plain.getDescription(), QStringLiteral("Counts"));
+    EXPECT_EQ(plain.statusTip(), QStringLiteral("Counts"));
+
+    ToggleAction toggle;
+    EXPECT_TRUE(toggle.isToggleAction());
+    toggle.trigger(); // the user clicks
+    toggle.setOn(true); // already on: no change
+    toggle.setOn(false);
+    EXPECT_EQ(toggle.m_toggles, (QList<bool> { true, false }));
+    EXPECT_EQ(toggle.m_executed, 0);
+    EXPECT_FALSE(toggle.isOn());
+}
+
+TEST_F(Actions, AddActionToMenuAndActionMenus)
+{
+    DzActionMgr mgr;
+    mgr.addAction(new CountingAction);
+    mgr.addAction(new ToggleAction);
+    QMenu menu;
+    EXPECT_TRUE(mgr.addActionToMenu(&menu, QStringLiteral("CountingAction")));
+    EXPECT_FALSE(mgr.addActionToMenu(&menu, QStringLiteral("NoSuchAction")));
+    EXPECT_FALSE(mgr.addActionToMenu(nullptr, QStringLiteral("CountingAction")));
+    EXPECT_EQ(menuTexts(menu), QStringList { QStringLiteral("Count") });
+
+    DzActionMenu am;
+    am.insertAction(QStringLiteral("ToggleAction"));
+    am.insertSeparator();
+    am.insertAction(QStringLiteral("NoSuchAction"));
+    am.insertAction(QStringLiteral("CountingAction"), 0);
+    am.insertSeparator(1);
+    ASSERT_EQ(am.getNumItems(), 5);
+    EXPECT_EQ(am.getActionClassNames(), (QStringList { "CountingAction", "ToggleAction", "NoSuchAction" }));
+    EXPECT_TRUE(am.getItem(1).separator);
+    EXPECT_TRUE(am.getItem(9).separator);
+    QMenu built;
+    EXPECT_EQ(am.buildMenu(&built, &mgr), 2);
+    EXPECT_EQ(menuTexts(built), (QStringList { "Count", "|", "Count", "|" }));
+    EXPECT_TRUE(am.removeItem(0));
+    EXPECT_FALSE(am.removeItem(10));
+}
+
+using Panes = ServicesTest;
+
+TEST_F(Panes, ManagerDocksFindsShowsAndHides)
+{
+    DzMainWindow window;
+    EXPECT_EQ(m_app->getInterface(), &window);
+    DzPaneMgr *mgr = window.getPaneMgr();
+    auto *pane = new MenuPane;
+    QSignalSpy visibility(mgr, &DzPaneMgr::paneVisibilityChanged);
+    ASSERT_TRUE(mgr->addPane(pane));
+    EXPECT_FALSE(mgr->addPane(pane));
+    MenuPane second;
+    EXPECT_FALSE(mgr->addPane(&second));
+    EXPECT_EQ(mgr->findPane(QStringLiteral("MenuPane")), pane);
+    EXPECT_EQ(mgr->findPane(QStringLiteral("Nope")), nullptr);
+    EXPECT_EQ(mgr->getNumPanes(), 1);
+    ASSERT_TRUE(mgr->getDock(pane));
+    EXPECT_EQ(mgr->getDock(pane)->windowTitle(), QStringLiteral("Menu Pane"));
+
+    EXPECT_FALSE(mgr->isPaneShown(QStringLiteral("MenuPane")));
+    EXPECT_TRUE(mgr->showPane(QStringLiteral("MenuPane")));
+    EXPECT_TRUE(mgr->isPaneShown(QStringLiteral("MenuPane")));
+    EXPECT_TRUE(mgr->togglePane(QStringLiteral("MenuPane")));
+    EXPECT_FALSE(mgr->isPaneShown(pane));
+    EXPECT_FALSE(mgr->showPane(QStringLiteral("Nope")));
+    ASSERT_EQ(visibility.count(), 2);
+    EXPECT_EQ(visibility.at(0).at(1).toBool(), true);
+    EXPECT_EQ(visibility.at(1).at(1).toBool(), false);
+
+    // The dock's own close (its title bar button) counts as hiding.
+    mgr->showPane(pane);
+    mgr->getDock(pane)->close();
+    EXPECT_FALSE(mgr->isPaneShown(pane));
+
+    pane->setLabel(QStringLiteral("Renamed"));
+    EXPECT_EQ(mgr->getDock(pane)->windowTitle(), QStringLiteral("Renamed"));
+
+    delete pane;
+    EXPECT_EQ(mgr->getNumPanes(), 0);
+    EXPECT_EQ(mgr->findPane(QStringLiteral("MenuPane")), nullptr);
+}
+
+TEST_F(Panes, PaneActionFollowsAndDrivesItsPane)
+{
+    DzMainWindow window;
+    auto *action = new DzPaneAction(QStringLiteral("MenuPane"));
+    // The action may be made before its pane exists.
+    ASSERT_TRUE(window.getActionMgr()->addAction(action));
+    EXPECT_EQ(action->getPaneClass(), QStringLiteral("MenuPane"));
+    EXPECT_TRUE(action->isToggleAction());
+    auto *pane = new MenuPane;
+    window.getPaneMgr()->addPane(pane);
+    EXPECT_EQ(action->text(), QStringLiteral("Menu Pane"));
+    EXPECT_FALSE(action->isOn());
+
+    action->trigger();
+    EXPECT_TRUE(window.getPaneMgr()->isPaneShown(pane));
+    EXPECT_TRUE(action->isOn());
+    window.getPaneMgr()->hidePane(pane);
+    EXPECT_FALSE(action->isOn());
+    window.getPaneMgr()->showPane(pane);
+    EXPECT_TRUE(action->isOn());
+    action->setOn(false);
+    EXPECT_FALSE(window.getPaneMgr()->isPaneShown(pane));
+
+    // An action for a pane that does not exist stays off and says so.
+    auto *orphan = new DzPaneAction(QStringLiteral("AbsentPane"));
+    ASSERT_TRUE(window.getActionMgr()->addAction(orphan));
+    EXPECT_EQ(window.getActionMgr()->findAction(QStringLiteral("AbsentPaneAction")), orphan);
+    orphan->trigger();
+    EXPECT_FALSE(orphan->isOn());
+    EXPECT_TRUE(dzLogContains(QStringLiteral("No AbsentPane instance found")));
+}
+
+TEST_F(Panes, OptionsMenuIsBuiltThroughTheActionManager)
+{
+    DzMainWindow window;
+    window.getActionMgr()->addAction(new CountingAction);
+    window.getActionMgr()->addAction(new ToggleAction);
+    auto *pane = new MenuPane;
+    window.getPaneMgr()->addPane(pane);
+    std::unique_ptr<QMenu> menu(pane->createOptionsMenu(nullptr));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menuTexts(*menu), (QStringList { "Count", "|", "Count" }));
+    EXPECT_FALSE(pane->useOptionsAsContextMenu());
+
+    OtherPane plain;
+    EXPECT_EQ(plain.createOptionsMenu(nullptr), nullptr);
+
+    // A pane that asks for it offers its options on a right click.
+    ContextPane context;
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+    QCoreApplication::sendEvent(pane, &click);
+    EXPECT_EQ(pane->findChild<QMenu *>(), nullptr);
+    QCoreApplication::sendEvent(&context, &click);
+    auto *popup = context.findChild<QMenu *>();
+    ASSERT_TRUE(popup);
+    EXPECT_EQ(menuTexts(*popup), (QStringList { "Count", "|", "Count" }));
+}
+
+TEST_F(Panes, WindowWithdrawsItselfAndItsPanesFirst)
+{
+    QPointer<MenuPane> pane = new MenuPane;
+    bool interfaceSeenByPane = false;
+    {
+        DzMainWindow window;
+        window.getPaneMgr()->addPane(pane);
+        QObject::connect(pane, &QObject::destroyed,
+            [&] { interfaceSeenByPane = m_app->getInterface() && m_app->getInterface()->getPaneMgr(); });
+    }
+    EXPECT_TRUE(pane.isNull());
+    EXPECT_TRUE(interfaceSeenByPane);
+    EXPECT_EQ(m_app->getInterface(), nullptr);
+}
+
+using Help = ServicesTest;
+
+TEST_F(Help, SetsTheSameShortAndLongHelp)
+{
+    DzHelpMgr *help = m_app->getHelpMgr();
+    QLabel label;
+    help->setOnlineHelp(&label, QStringLiteral("Skeleton for Current kinTimeline"));
+    EXPECT_EQ(label.toolTip(), QStringLiteral("Skeleton for Current kinTimeline"));
+    EXPECT_EQ(label.whatsThis(), QStringLiteral("Skeleton for Current kinTimeline"));
+    EXPECT_EQ(help->getOnlineHelp(&label), QStringLiteral("Skeleton for Current kinTimeline"));
+
+    QAction action(QStringLiteral("Go"));
+    help->setOnlineHelp(&action, QStringLiteral("Goto Start"));
+    EXPECT_EQ(action.toolTip(), QStringLiteral("Goto Start"));
+    EXPECT_EQ(action.statusTip(), QStringLiteral("Goto Start"));
+    help->setOnlineHelp(nullptr, QStringLiteral("ignored"));
+}
+
+TEST_F(Help, WidgetsWithoutTextTakeItFromTheTableEvenLater)
+{
+    DzHelpMgr *help = m_app->getHelpMgr();
+    help->setHelpText(QStringLiteral("QLabel"), QStringLiteral("any label"));
+    QLabel named;
+    named.setObjectName(QStringLiteral("kinPadNodeMenu"));
+    QLabel anonymous;
+    help->setOnlineHelp(&named);
+    help->setOnlineHelp(&anonymous);
+    EXPECT_EQ(named.toolTip(), QStringLiteral("any label"));
+    EXPECT_EQ(anonymous.toolTip(), QStringLiteral("any label"));
+    help->setHelpText(QStringLiteral("kinPadNodeMenu"), QStringLiteral("Choose the figure"));
+    EXPECT_EQ(named.whatsThis(), QStringLiteral("Choose the figure"));
+    EXPECT_EQ(anonymous.toolTip(), QStringLiteral("any label"));
+
+    auto *temp = new QLabel;
+    help->setOnlineHelp(temp, QStringLiteral("gone soon"));
+    const QObject *address = temp;
+    delete temp;
+    EXPECT_FALSE(help->isRegistered(address));
+}
+
+using NodeMenu = ServicesTest;
+
+TEST_F(NodeMenu, ListsLabelsAndSelectsWithoutSignal)
+{
+    DzNode hero(QStringLiteral("Hero"));
+    hero.setLabel(QStringLiteral("The Hero"));
+    DzNode other(QStringLiteral("Other"));
+    DzNodeMenu menu(nullptr, QStringLiteral("kinPadNodeMenu"), true);
+    EXPECT_EQ(menu.objectName(), QStringLiteral("kinPadNodeMenu"));
+    QSignalSpy picked(&menu, &DzNodeMenu::selectionChanged);
+    menu.setNodeList({ &hero, nullptr, &other, &hero });
+    EXPECT_EQ(menu.getNodeList(), (QList<DzNode *> { &hero, &other }));
+    QComboBox *combo = menu.getComboBox();
+    ASSERT_EQ(combo->count(), 3);
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("None"));
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("The Hero"));
+
+    menu.selectNode(&other);
+    EXPECT_EQ(menu.getCurrent(), &other);
+    EXPECT_EQ(combo->currentText(), QStringLiteral("Other"));
+    menu.selectNode(nullptr);
+    EXPECT_EQ(menu.getCurrent(), nullptr);
+    EXPECT_EQ(picked.count(), 0);
+
+    // A node not in the list is added when selected.
+    DzNode newcomer(QStringLiteral("Newcomer"));
+    menu.selectNode(&newcomer);
+    EXPECT_EQ(combo->count(), 4);
+    // A new list without the current node leaves nothing current.
+    menu.setNodeList({ &hero });
+    EXPECT_EQ(menu.getCurrent(), nullptr);
+
+    hero.setLabel(QStringLiteral("Renamed"));
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("Renamed"));
+}
+
+TEST_F(NodeMenu, UserPicksEmitSelectionChanged)
+{
+    DzNode a(QStringLiteral("A"));
+    DzNode b(QStringLiteral("B"));
+    DzNodeMenu menu(nullptr, QString(), true);
+    menu.setNodeList({ &a, &b });
+    QSignalSpy picked(&menu, &DzNodeMenu::selectionChanged);
+    QComboBox *combo = menu.getComboBox();
+    QTest::keyClick(combo, Qt::Key_Down);
+    ASSERT_EQ(picked.count(), 1);
+    EXPECT_EQ(picked.at(0).at(0).value<DzNode *>(), &a);
+    EXPECT_EQ(menu.getCurrent(), &a);
+    QTest::keyClick(combo, Qt::Key_Up); // back to "None"
+    ASSERT_EQ(picked.count(), 2);
+    EXPECT_EQ(picked.at(1).at(0).value<DzNode *>(), nullptr);
+}
+
+TEST_F(NodeMenu, WithoutNoneEntryTheUserCannotPickNothing)
+{
+    DzNode a(QStringLiteral("A"));
+    DzNodeMenu menu(nullptr, QString(), false);
+    menu.setNodeList({ &a });
+    QComboBox *combo = menu.getComboBox();
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("None")); // shown while nothing is current
+    QSignalSpy picked(&menu, &DzNodeMenu::selectionChanged);
+    QTest::keyClick(combo, Qt::Key_Down);
+    ASSERT_EQ(picked.count(), 1);
+    EXPECT_EQ(combo->count(), 1); // the placeholder is gone
+    QTest::keyClick(combo, Qt::Key_Up);
+    EXPECT_EQ(picked.count(), 1);
+    EXPECT_EQ(menu.getCurrent(), &a);
+}
+
+TEST_F(NodeMenu, AsksForItsListBeforeOpeningAndForgetsDeletedNodes)
+{
+    auto *a = new DzNode(QStringLiteral("A"));
+    DzNode b(QStringLiteral("B"));
+    DzNodeMenu menu(nullptr, QString(), true);
+    menu.setNodeList({ a });
+    QObject::connect(&menu, &DzNodeMenu::aboutToShowMenu, &menu, [&] { menu.setNodeList({ a, &b }); });
+    menu.getComboBox()->showPopup();
+    EXPECT_EQ(menu.getComboBox()->count(), 3);
+    menu.getComboBox()->hidePopup();
+
+    menu.selectNode(a);
+    delete a;
+    EXPECT_EQ(menu.getCurrent(), nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(menu.getNodeList(), QList<DzNode *> { &b });
+    EXPECT_EQ(menu.getComboBox()->count(), 2);
+}
+
+TEST(ViewportManipulation, NestsAndSignalsOnlyTheOutermostBracket)
+{
+    DzViewportMgr mgr;
+    QSignalSpy started(&mgr, &DzViewportMgr::manipulationStarted);
+    QSignalSpy ended(&mgr, &DzViewportMgr::manipulationEnded);
+    mgr.startManipulation();
+    mgr.startManipulation();
+    EXPECT_EQ(mgr.getManipulationDepth(), 2);
+    mgr.endManipulation();
+    EXPECT_TRUE(mgr.isManipulating());
+    EXPECT_EQ(ended.count(), 0);
+    mgr.endManipulation();
+    EXPECT_FALSE(mgr.isManipulating());
+    EXPECT_EQ(started.count(), 1);
+    EXPECT_EQ(ended.count(), 1);
+    mgr.endManipulation(); // unbalanced: ignored
+    EXPECT_EQ(mgr.getManipulationDepth(), 0);
+    EXPECT_EQ(ended.count(), 1);
+    EXPECT_TRUE(dzLogContains(QStringLiteral("without a matching startManipulation")));
+}
+
+TEST(Rendering, BracketsEveryRenderWithSignals)
+{
+    DzRenderMgr mgr;
+    QStringList events;
+    QObject::connect(&mgr, &DzRenderMgr::renderStarting, [&] { events << "starting"; });
+    QObject::connect(&mgr, &DzRenderMgr::renderFinished, [&](bool ok) { events << (ok ? "ok" : "failed"); });
+
+    EXPECT_FALSE(mgr.doRender(QStringLiteral("/tmp/x.png")));
+    EXPECT_TRUE(mgr.getLastError().contains(QStringLiteral("No renderer")));
+    EXPECT_TRUE(events.isEmpty());
+
+    auto *renderer = new FakeRenderer;
+    mgr.setRenderer(renderer);
+    EXPECT_FALSE(mgr.doRender(QString()));
+    EXPECT_TRUE(mgr.doRender(QStringLiteral("a.png")));
+    renderer->m_succeed = false;
+    EXPECT_FALSE(mgr.doRender(QStringLiteral("b.png")));
+    EXPECT_EQ(mgr.getLastError(), QStringLiteral("disk full"));
+    EXPECT_EQ(events, (QStringList { "starting", "ok", "starting", "failed" }));
+
+    // A render started from inside a render is refused.
+    renderer->m_succeed = true;
+    bool nested = true;
+    renderer->m_during = [&] { nested = mgr.doRender(QStringLiteral("c.png")); };
+    EXPECT_TRUE(mgr.doRender(QStringLiteral("d.png")));
+    EXPECT_FALSE(nested);
+    EXPECT_EQ(renderer->m_paths.last(), QStringLiteral("d.png"));
+    EXPECT_FALSE(mgr.isRendering());
+}
+
+#include "test_ui.moc"
