@@ -1,0 +1,299 @@
+#include "bvhreader.h"
+#include "motiontestdata.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+using namespace trelvo::motion;
+
+namespace {
+
+// Lines numbered for the hostile cases below.
+const char *const kSmall =
+    "HIERARCHY\n"                                                              // 1
+    "ROOT hip\n"                                                               // 2
+    "{\n"                                                                      // 3
+    "  OFFSET 0 0 0\n"                                                         // 4
+    "  CHANNELS 6 Xposition Yposition Zposition Zrotation Yrotation Xrotation\n" // 5
+    "  JOINT abdomen\n"                                                        // 6
+    "  {\n"                                                                    // 7
+    "    OFFSET 0 10 0\n"                                                      // 8
+    "    CHANNELS 3 Zrotation Xrotation Yrotation\n"                           // 9
+    "    End Site\n"                                                           // 10
+    "    {\n"                                                                  // 11
+    "      OFFSET 0 5 0\n"                                                     // 12
+    "    }\n"                                                                  // 13
+    "  }\n"                                                                    // 14
+    "}\n"                                                                      // 15
+    "MOTION\n"                                                                 // 16
+    "Frames:\t2\n"                                                             // 17
+    "Frame Time:\t0.0333333\n"                                                 // 18
+    "0 90 0 0 0 0 10 20 30\n"                                                  // 19
+    "1 91 0 0 0 0 11 21 31\n";                                                 // 20
+
+// kSmall with line n (1-based) replaced; an empty replacement removes it.
+std::string withLine(int n, const std::string &replacement)
+{
+    std::string out;
+    std::string text = kSmall;
+    std::size_t start = 0;
+    for (int line = 1; start < text.size(); ++line) {
+        const std::size_t end = text.find('\n', start);
+        if (line == n) {
+            if (!replacement.empty())
+                out += replacement + "\n";
+        } else {
+            out += text.substr(start, end - start + 1);
+        }
+        start = end + 1;
+    }
+    return out;
+}
+
+std::string readError(const std::string &text, int *line = nullptr)
+{
+    BvhReader reader;
+    BvhData data;
+    EXPECT_FALSE(reader.parse(text, data, "test.bvh"));
+    EXPECT_TRUE(data.joints.empty()) << "a failed parse must leave the output alone";
+    if (line)
+        *line = reader.errorLine();
+    return reader.errorString();
+}
+
+} // namespace
+
+TEST(BvhReader, ReadsEveryShippedMocapFile)
+{
+    for (const motiontest::MocapFile &file : motiontest::mocapFiles()) {
+        SCOPED_TRACE(file.path);
+        BvhReader reader;
+        BvhData data;
+        ASSERT_TRUE(reader.readFile(motiontest::mocapDir() / file.path, data)) << reader.errorString();
+        EXPECT_EQ(data.frameCount, file.frames);
+        EXPECT_EQ(data.joints.size(), file.cmuNames ? 31u : 43u);
+        EXPECT_EQ(data.channelCount, file.cmuNames ? 96 : 132);
+        EXPECT_EQ(data.values.size(), static_cast<std::size_t>(data.frameCount) * data.channelCount);
+        EXPECT_NEAR(1.0 / data.frameTime, 120.0, 0.01);
+        EXPECT_EQ(data.joints[0].name, file.cmuNames ? "Hips" : "hip");
+        EXPECT_EQ(data.joints[0].channels.size(), 6u);
+        std::string why;
+        EXPECT_TRUE(data.validate(&why)) << why;
+    }
+}
+
+TEST(BvhReader, KeepsTheDazFilesChannelOrdersAndGeometry)
+{
+    BvhReader reader;
+    BvhData data;
+    ASSERT_TRUE(reader.readFile(motiontest::mocapDir() / "walk_01.bvh", data)) << reader.errorString();
+    const std::vector<BvhChannel> root = {BvhChannel::Xposition, BvhChannel::Yposition, BvhChannel::Zposition,
+                                          BvhChannel::Zrotation, BvhChannel::Yrotation, BvhChannel::Xrotation};
+    const std::vector<BvhChannel> other = {BvhChannel::Zrotation, BvhChannel::Xrotation, BvhChannel::Yrotation};
+    EXPECT_EQ(data.joints[0].channels, root);
+    for (std::size_t j = 1; j < data.joints.size(); ++j)
+        EXPECT_EQ(data.joints[j].channels, other) << data.joints[j].name;
+    EXPECT_EQ(data.findJoint("rToe"), -1);
+    const int lFoot = data.findJoint("lFoot");
+    ASSERT_GE(lFoot, 0);
+    EXPECT_TRUE(data.joints[lFoot].hasEndSite);
+    EXPECT_EQ(data.joints[data.findJoint("lShin")].name, "lShin");
+    EXPECT_EQ(data.joints[lFoot].parent, data.findJoint("lShin"));
+    // The lowest End Site of the rest pose is 82.99 below the hip.
+    const std::vector<Vec3> rest = data.restPositions();
+    EXPECT_NEAR(rest[lFoot].y + data.joints[lFoot].endSite.y, -82.99, 0.01);
+    // First values of the first frame: "57.4159 85.1527 -161.151 0.0 0.0 0.0 0.451125"
+    EXPECT_FLOAT_EQ(data.frame(0)[0], 57.4159f);
+    EXPECT_FLOAT_EQ(data.frame(0)[2], -161.151f);
+    EXPECT_FLOAT_EQ(data.frame(0)[6], 0.451125f);
+}
+
+TEST(BvhReader, KeepsTheCmuFilesLayout)
+{
+    BvhReader reader;
+    BvhData data;
+    ASSERT_TRUE(reader.readFile(motiontest::mocapDir() / "cmu_names" / "dance_01.bvh", data)) << reader.errorString();
+    EXPECT_NEAR(data.frameTime, 0.0083333, 1e-12);
+    const int neck1 = data.findJoint("Neck1");
+    ASSERT_GE(neck1, 0);
+    EXPECT_EQ(data.joints[neck1].parent, data.findJoint("Neck"));
+    EXPECT_NEAR(data.joints[neck1].offset.y, 1.73238, 1e-9);
+    // "2.4417 16.1603 15.5875 0 0 0 0 0 0 -21"
+    EXPECT_FLOAT_EQ(data.frame(0)[1], 16.1603f);
+    EXPECT_FLOAT_EQ(data.frame(0)[9], -21.0f);
+}
+
+TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
+{
+    const std::string text =
+        "\xEF\xBB\xBF" "hierarchy\r\n"
+        "ROOT Root Bone {\r\n"                       // name with a space, brace on the line
+        "\tOFFSET +1.5 -0.0 2e1\r\n"
+        "\tCHANNELS 4 Yrotation Xposition Xrotation Zposition\r\n"
+        "\tJOINT child\r\n"
+        "\t{\r\n"
+        "\t\tOFFSET 0 1 0\r\n"
+        "\t\tCHANNELS 0\r\n"
+        "\t\tEnd Site { OFFSET 0 .5 0 }\r\n"
+        "\t}\r\n"
+        "}\r\n"
+        "motion\r\n"
+        "Frames:3\r\n"
+        "Frame   Time: .0083333\r\n"
+        "\r\n"
+        "1 2 3 4\r\n"
+        "  7.66661e-16\t-0.0 5 6   \r\n"
+        "-1E2 0 0 0\r\n"
+        "\r\n";
+    BvhReader reader;
+    BvhData data;
+    ASSERT_TRUE(reader.parse(text, data)) << reader.errorString();
+    ASSERT_EQ(data.joints.size(), 2u);
+    EXPECT_EQ(data.joints[0].name, "Root Bone");
+    EXPECT_DOUBLE_EQ(data.joints[0].offset.x, 1.5);
+    EXPECT_DOUBLE_EQ(data.joints[0].offset.z, 20.0);
+    EXPECT_EQ(data.joints[1].channels.size(), 0u);
+    EXPECT_TRUE(data.joints[1].hasEndSite);
+    EXPECT_DOUBLE_EQ(data.joints[1].endSite.y, 0.5);
+    EXPECT_EQ(data.channelCount, 4);
+    EXPECT_EQ(data.frameCount, 3);
+    EXPECT_DOUBLE_EQ(data.frameTime, 0.0083333);
+    EXPECT_FLOAT_EQ(data.frame(1)[0], 7.66661e-16f);
+    EXPECT_FLOAT_EQ(data.frame(2)[0], -100.0f);
+
+    // Position channels replace the OFFSET's components; rotations compose
+    // in the listed order (Y outermost here).
+    const Vec3 t = data.localTranslation(0, 0);
+    EXPECT_DOUBLE_EQ(t.x, 2.0);
+    EXPECT_DOUBLE_EQ(t.y, 0.0);
+    EXPECT_DOUBLE_EQ(t.z, 4.0);
+    const Quat expected = Quat::fromAxis(1, 1 * kDegToRad) * Quat::fromAxis(0, 3 * kDegToRad);
+    EXPECT_LT(Quat::angleBetween(data.localRotation(0, 0), expected), 1e-9);
+}
+
+TEST(BvhReader, AcceptsAFileWithoutFrames)
+{
+    BvhReader reader;
+    BvhData data;
+    const std::string text = withLine(17, "Frames: 0").substr(0, withLine(17, "Frames: 0").find("0 90"));
+    ASSERT_TRUE(reader.parse(text, data)) << reader.errorString();
+    EXPECT_EQ(data.frameCount, 0);
+    EXPECT_TRUE(data.values.empty());
+}
+
+TEST(BvhReader, RefusesHostileInputNamingTheLine)
+{
+    struct Case
+    {
+        const char *what;
+        std::string text;
+        int line;
+        const char *message;
+    };
+    const Case cases[] = {
+        {"empty", "", 1, "empty"},
+        {"not bvh", "hello world\n", 1, "not a BVH file"},
+        {"no ROOT", "HIERARCHY\nJOINT a\n", 2, "expected ROOT"},
+        {"missing opening brace", withLine(7, ""), 7, "expected '{' after JOINT abdomen"},
+        {"missing closing brace", withLine(15, ""), 15, "MOTION starts before hip is closed"},
+        {"file ends in hierarchy", std::string(kSmall).substr(0, std::string(kSmall).find("    End")), 9,
+         "ends inside abdomen"},
+        {"missing OFFSET", withLine(8, ""), 13, "abdomen has no OFFSET"},
+        {"second OFFSET", withLine(9, "OFFSET 1 2 3"), 9, "second OFFSET"},
+        {"short OFFSET", withLine(8, "OFFSET 0 10"), 8, "needs three numbers, found 'CHANNELS'"},
+        {"too few channels", withLine(9, "CHANNELS 3 Zrotation Xrotation"), 9, "declares 3 channels but lists 2"},
+        {"too many channels", withLine(9, "CHANNELS 2 Zrotation Xrotation Yrotation"), 9, "lists more"},
+        {"channel count out of range", withLine(9, "CHANNELS 7 Zrotation"), 9, "count from 0 to 6"},
+        {"negative channel count", withLine(9, "CHANNELS -1"), 9, "count from 0 to 6"},
+        {"channel twice", withLine(9, "CHANNELS 3 Zrotation Xrotation Zrotation"), 9, "Zrotation twice"},
+        {"unknown channel", withLine(9, "CHANNELS 3 Zrotation Wrotation Yrotation"), 9, "'Wrotation' is not a channel"},
+        {"End Site with channels", withLine(12, "CHANNELS 1 Xrotation"), 12, "End Site cannot have CHANNELS"},
+        {"duplicate joint name", withLine(6, "JOINT hip"), 6, "'hip' is used twice (first on line 2)"},
+        {"nameless joint", withLine(6, "JOINT"), 6, "JOINT without a name"},
+        {"second root", std::string(kSmall).insert(std::string(kSmall).find("MOTION"), "ROOT other\n{\n}\n"), 16,
+         "second ROOT"},
+        {"stray word", withLine(9, "CHANNELS 0 banana"), 9, "unexpected 'banana' in abdomen"},
+        {"no MOTION", std::string(kSmall).substr(0, std::string(kSmall).find("MOTION")), 15, "MOTION is missing"},
+        {"no channels at all", withLine(5, "CHANNELS 0").replace(withLine(5, "CHANNELS 0").find("CHANNELS 3"), 40,
+                                                                   "CHANNELS 0"),
+         16, "no channels"},
+        {"no Frames", withLine(17, "Frame Time: 0.1"), 17, "expected 'Frames:'"},
+        {"negative frame count", withLine(17, "Frames: -1"), 17, "not a whole number"},
+        {"word frame count", withLine(17, "Frames: many"), 17, "not a whole number"},
+        {"absurd frame count", withLine(17, "Frames: 999999999"), 17, "more motion than this reader accepts"},
+        {"frame count beyond the data", withLine(17, "Frames: 5000000"), 20, "ends after 2 of 5000000 frames"},
+        {"no Frame Time", withLine(18, "0 90 0 0 0 0 10 20 30"), 18, "expected 'Frame Time:'"},
+        {"zero frame time", withLine(18, "Frame Time: 0"), 18, "Frame Time must be"},
+        {"NaN frame time", withLine(18, "Frame Time: nan"), 18, "Frame Time must be"},
+        {"short motion line", withLine(19, "0 90 0 0 0 0 10 20"), 19, "frame 1 has 8 values, but the hierarchy has 9"},
+        {"long motion line", withLine(20, "1 91 0 0 0 0 11 21 31 41"), 20, "frame 2 has more than the 9 values"},
+        {"word in motion", withLine(19, "0 90 0 zero 0 0 10 20 30"), 19, "'zero' is not a number (frame 1, value 4)"},
+        {"NaN in motion", withLine(19, "0 90 0 nan 0 0 10 20 30"), 19, "'nan' is not a number"},
+        {"infinity in motion", withLine(19, "0 90 0 -inf 0 0 10 20 30"), 19, "'-inf' is not a number"},
+        {"overflow in motion", withLine(19, "0 90 0 1e999 0 0 10 20 30"), 19, "'1e999' is not a number"},
+        {"huge value", withLine(19, "0 9e9 0 0 0 0 10 20 30"), 19, "out of range"},
+        {"huge offset", withLine(8, "OFFSET 0 1e300 0"), 8, "out of range"},
+        {"trailing garbage number", withLine(19, "0 90 0 0 0 0 10 20 30x"), 19, "'30x' is not a number"},
+        {"extra motion line", std::string(kSmall) + "2 92 0 0 0 0 12 22 32\n", 21, "more motion lines than the 2"},
+        {"text after MOTION", withLine(16, "MOTION 12"), 16, "after MOTION"},
+        {"binary junk", std::string("HIERARCHY\nROOT a\n{\n\x01\x02\xff\n"), 4, "unexpected '?\?\?'"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        int line = -1;
+        const std::string error = readError(c.text, &line);
+        EXPECT_EQ(line, c.line) << error;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_EQ(error.rfind("test.bvh: line " + std::to_string(c.line) + ": ", 0), 0u) << error;
+    }
+}
+
+TEST(BvhReader, RefusesDeepNestingAndTooManyJoints)
+{
+    std::string deep = "HIERARCHY\nROOT j0\n{\nOFFSET 0 0 0\nCHANNELS 1 Xrotation\n";
+    for (int i = 1; i <= 200; ++i)
+        deep += "JOINT j" + std::to_string(i) + "\n{\nOFFSET 0 1 0\n";
+    int line = 0;
+    std::string error = readError(deep, &line);
+    EXPECT_NE(error.find("nested deeper than 128"), std::string::npos) << error;
+    EXPECT_EQ(line, 6 + 3 * 127);
+
+    std::string wide = "HIERARCHY\nROOT j0\n{\nOFFSET 0 0 0\nCHANNELS 1 Xrotation\n";
+    for (int i = 1; i <= 1100; ++i)
+        wide += "JOINT j" + std::to_string(i) + " { OFFSET 0 1 0 }\n";
+    error = readError(wide, &line);
+    EXPECT_NE(error.find("more than 1024 joints"), std::string::npos) << error;
+    EXPECT_EQ(line, 5 + 1024);
+}
+
+TEST(BvhReader, ReadFileRefusesMissingOversizedAndNonFiles)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(testing::TempDir()) / "bvhreader_files";
+    fs::create_directories(dir);
+    BvhReader reader;
+    BvhData data;
+
+    EXPECT_FALSE(reader.readFile(dir / "missing.bvh", data));
+    EXPECT_NE(reader.errorString().find("no such file"), std::string::npos);
+    EXPECT_EQ(reader.errorLine(), 0);
+
+    EXPECT_FALSE(reader.readFile(dir, data));
+    EXPECT_NE(reader.errorString().find("not a regular file"), std::string::npos);
+
+    // A sparse file just over the limit: refused from its size, not read.
+    const fs::path big = dir / "big.bvh";
+    { std::ofstream(big) << kSmall; }
+    fs::resize_file(big, BvhReader::kMaxFileBytes + 1);
+    EXPECT_FALSE(reader.readFile(big, data));
+    EXPECT_NE(reader.errorString().find("larger than 256 MiB"), std::string::npos) << reader.errorString();
+    fs::remove(big);
+
+    // Errors of a file carry its name.
+    const fs::path bad = dir / "bad.bvh";
+    { std::ofstream(bad) << withLine(19, "0 90 0 0 0 0 10 20"); }
+    EXPECT_FALSE(reader.readFile(bad, data));
+    EXPECT_EQ(reader.errorString().rfind("bad.bvh: line 19: ", 0), 0u) << reader.errorString();
+    EXPECT_TRUE(data.joints.empty());
+}

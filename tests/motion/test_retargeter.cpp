@@ -1,0 +1,484 @@
+#include "bonemap.h"
+#include "bvhfromclip.h"
+#include "bvhreader.h"
+#include "bvhwriter.h"
+#include "motiontestdata.h"
+#include "retargeter.h"
+#include "targetskeleton.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+using namespace trelvo::motion;
+
+namespace {
+
+BvhData readMocap(const std::string &relative)
+{
+    BvhReader reader;
+    BvhData data;
+    EXPECT_TRUE(reader.readFile(motiontest::mocapDir() / relative, data)) << reader.errorString();
+    return data;
+}
+
+// World rotations of the BVH joints in one frame, by plain forward kinematics.
+std::vector<Quat> fileWorld(const BvhData &bvh, int frame)
+{
+    std::vector<Quat> world(bvh.joints.size());
+    for (std::size_t j = 0; j < bvh.joints.size(); ++j) {
+        const int p = bvh.joints[j].parent;
+        world[j] = (p >= 0 ? world[p] : Quat()) * bvh.localRotation(frame, static_cast<int>(j));
+    }
+    return world;
+}
+
+// The figure posed by a clip frame, the way the host places joints:
+// world = parent world * translate(origin + local position) * rotation * translate(-origin).
+struct Posed
+{
+    std::vector<Quat> rotation;  // world rotation per bone
+    std::vector<Vec3> joint;     // world position of each bone's origin
+    Vec3 end(const TargetSkeleton &s, int b) const { return joint[b] + rotation[b].rotate(s.bones[b].end - s.bones[b].origin); }
+};
+
+Posed pose(const TargetSkeleton &s, const MotionClip &clip, int frame)
+{
+    Posed p;
+    p.rotation.resize(s.bones.size());
+    p.joint.resize(s.bones.size());
+    for (std::size_t b = 0; b < s.bones.size(); ++b) {
+        const int parent = s.bones[b].parent;
+        const Quat &local = clip.rotation(frame, static_cast<int>(b));
+        if (parent < 0) {
+            p.rotation[b] = local;
+            p.joint[b] = s.bones[b].origin + (b == 0 ? clip.rootPositions[frame] : Vec3());
+        } else {
+            p.rotation[b] = p.rotation[parent] * local;
+            p.joint[b] = p.joint[parent] + p.rotation[parent].rotate(s.bones[b].origin - s.bones[parent].origin);
+        }
+    }
+    return p;
+}
+
+// Shifts a skeleton so that its lowest bone end stands on y = 0.
+void standOnFloor(TargetSkeleton &s)
+{
+    double lowest = std::numeric_limits<double>::infinity();
+    for (const TargetBone &b : s.bones)
+        lowest = std::min(lowest, b.end.y);
+    for (TargetBone &b : s.bones) {
+        b.origin.y -= lowest;
+        b.end.y -= lowest;
+    }
+}
+
+// Turns a bone and everything below it about its origin: a different rest pose.
+void turnSubtree(TargetSkeleton &s, const std::string &name, const Quat &q)
+{
+    const int root = s.find(name);
+    ASSERT_GE(root, 0) << name;
+    const Vec3 pivot = s.bones[root].origin;
+    std::vector<bool> inside(s.bones.size(), false);
+    for (std::size_t b = 0; b < s.bones.size(); ++b) {
+        inside[b] = static_cast<int>(b) == root || (s.bones[b].parent >= 0 && inside[s.bones[b].parent]);
+        if (!inside[b])
+            continue;
+        if (static_cast<int>(b) != root)
+            s.bones[b].origin = pivot + q.rotate(s.bones[b].origin - pivot);
+        s.bones[b].end = pivot + q.rotate(s.bones[b].end - pivot);
+    }
+}
+
+void scaleSkeleton(TargetSkeleton &s, double factor)
+{
+    for (TargetBone &b : s.bones) {
+        b.origin = b.origin * factor;
+        b.end = b.end * factor;
+    }
+}
+
+// A figure like the standard one: the Daz file's proportions, scaled to a
+// hip origin at 99.24, with toes the file does not have.
+TargetSkeleton standardLikeFigure()
+{
+    const BvhData walk = readMocap("walk_01.bvh");
+    TargetSkeleton s = TargetSkeleton::fromBvh(walk, BoneMap(walk));
+    scaleSkeleton(s, 99.24 / s.bones[0].origin.y);
+    for (const char *side : {"l", "r"}) {
+        const int foot = s.find(std::string(side) + "Foot");
+        TargetBone toe;
+        toe.name = std::string(side) + "Toe";
+        toe.parent = foot;
+        toe.origin = s.bones[foot].origin + (s.bones[foot].end - s.bones[foot].origin) * 0.7;
+        toe.end = s.bones[foot].end;
+        s.bones[foot].end = toe.origin;
+        s.bones.push_back(toe);
+    }
+    return s;
+}
+
+// Synthetic file: hip -> lShldr -> lForeArm, the arm along +X at rest.
+// Frame i: root at (i, 50, 2i), lShldr turned i/2 degrees about Z.
+BvhData armFile(int frames, double frameTime)
+{
+    BvhData d;
+    d.frameTime = frameTime;
+    using motiontest::joint;
+    d.joints = {joint("hip", -1, {}, {BvhChannel::Xposition, BvhChannel::Yposition, BvhChannel::Zposition}),
+                joint("lShldr", 0, {10, 0, 0}, {BvhChannel::Zrotation}),
+                joint("lForeArm", 1, {20, 0, 0}, {BvhChannel::Zrotation})};
+    d.joints[2].hasEndSite = true;
+    d.joints[2].endSite = {20, 0, 0};
+    d.assignChannelIndices();
+    d.frameCount = frames;
+    for (int i = 0; i < frames; ++i) {
+        const float v[] = {float(i), 50.0f, 2.0f * i, 0.5f * i, 0.0f};
+        d.values.insert(d.values.end(), std::begin(v), std::end(v));
+    }
+    return d;
+}
+
+TargetSkeleton armFigure(Vec3 shoulderDirection)
+{
+    TargetSkeleton s;
+    s.bones = {{"hip", -1, {0, 100, 0}, {0, 110, 0}},
+               {"lShldr", 0, {10, 100, 0}, Vec3(10, 100, 0) + shoulderDirection * 20},
+               {"lForeArm", 1, Vec3(10, 100, 0) + shoulderDirection * 20, Vec3(10, 100, 0) + shoulderDirection * 40}};
+    return s;
+}
+
+double angleOf(const Quat &q, int axis)
+{
+    return q.toEuler(EulerOrder::XYZ)[axis] * kRadToDeg;
+}
+
+} // namespace
+
+TEST(Retargeting, FileOntoItsOwnRestPoseGivesBackItsRotations)
+{
+    for (const char *file : {"walk_01.bvh", "cmu_names/dance_01.bvh"}) {
+        SCOPED_TRACE(file);
+        const BvhData bvh = readMocap(file);
+        const BoneMap map(bvh);
+        const TargetSkeleton own = TargetSkeleton::fromBvh(bvh, map);
+        ASSERT_FALSE(own.bones.empty());
+        RetargetOptions options;
+        options.dropFirstFrame = false;
+        options.frameTime = bvh.frameTime;
+        options.placement = RetargetOptions::Placement::KeepFilePosition;
+        Retargeter retargeter(bvh, own, options);
+        ASSERT_TRUE(retargeter.isValid()) << retargeter.errorString();
+        EXPECT_NEAR(retargeter.scale(), 1.0, 1e-12);
+        MotionClip clip;
+        ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
+        ASSERT_EQ(clip.frameCount, bvh.frameCount);
+        for (int b = 0; b < clip.boneCount(); ++b)
+            EXPECT_LT(Quat::angleBetween(retargeter.restCorrection(b), Quat()), 1e-9) << own.bones[b].name;
+
+        const int hipJoint = map.chainOf("hip").first;
+        for (int f = 0; f < bvh.frameCount; f += 7) {
+            const std::vector<Quat> world = fileWorld(bvh, f);
+            const Posed posed = pose(own, clip, f);
+            for (int b = 0; b < clip.boneCount(); ++b) {
+                const BoneMap::Chain chain = map.chainOf(own.bones[b].name);
+                ASSERT_LT(Quat::angleBetween(posed.rotation[b], world[chain.last]), 1e-6)
+                    << own.bones[b].name << " frame " << f;
+                // Where a joint drives a bone alone, the local rotation is the file's own.
+                if (chain.first == chain.last && own.bones[b].parent >= 0
+                    && map.chainOf(own.bones[own.bones[b].parent].name).last == bvh.joints[chain.first].parent) {
+                    ASSERT_LT(Quat::angleBetween(clip.rotation(f, b), bvh.localRotation(f, chain.first)), 1e-6);
+                }
+            }
+            const Vec3 hip = own.bones[0].origin + clip.rootPositions[f];
+            const Vec3 file = bvh.localTranslation(f, hipJoint);
+            // Scale 1 and the same floor: the hip is where the file has it.
+            EXPECT_NEAR(hip.x, file.x, 1e-4);
+            EXPECT_NEAR(hip.y, file.y, 1e-4);
+            EXPECT_NEAR(hip.z, file.z, 1e-4);
+        }
+    }
+}
+
+TEST(Retargeting, ExportedBvhReadsBackToTheSameMotion)
+{
+    // walk_01 onto a figure whose rest pose differs from the file's: arms
+    // lowered 50 degrees, legs spread 8, toes the file does not have.
+    const BvhData walk = readMocap("walk_01.bvh");
+    TargetSkeleton figure = standardLikeFigure();
+    turnSubtree(figure, "lShldr", Quat::fromAxis(2, -50 * kDegToRad));
+    turnSubtree(figure, "rShldr", Quat::fromAxis(2, 50 * kDegToRad));
+    turnSubtree(figure, "lThigh", Quat::fromAxis(2, 8 * kDegToRad));
+    figure.bones[figure.find("lShin")].rotationOrder = EulerOrder::YZX;
+    standOnFloor(figure);
+
+    Retargeter first(walk, figure);
+    ASSERT_TRUE(first.isValid()) << first.errorString();
+    MotionClip clip;
+    ASSERT_TRUE(first.run(clip)) << first.errorString();
+    EXPECT_EQ(first.undrivenBones(), (std::vector<std::string>{"lToe", "rToe"}));
+    EXPECT_EQ(first.unmappedJoints(), (std::vector<std::string>{"leftEye", "rightEye"}));
+
+    BvhData exported;
+    std::string error;
+    ASSERT_TRUE(bvhFromClip(figure, clip, exported, &error)) << error;
+    EXPECT_EQ(exported.joints[figure.find("lShin")].channels,
+              (std::vector<BvhChannel>{BvhChannel::Yrotation, BvhChannel::Zrotation, BvhChannel::Xrotation}));
+    std::string text;
+    BvhWriter writer;
+    ASSERT_TRUE(writer.toText(exported, text)) << writer.errorString();
+    BvhReader reader;
+    BvhData again;
+    ASSERT_TRUE(reader.parse(text, again)) << reader.errorString();
+    EXPECT_NEAR(again.frameTime, 1.0 / 30.0, 1e-15);
+
+    RetargetOptions same;
+    same.dropFirstFrame = false;
+    same.placement = RetargetOptions::Placement::KeepFilePosition;
+    Retargeter second(again, figure, same);
+    ASSERT_TRUE(second.isValid()) << second.errorString();
+    EXPECT_NEAR(second.scale(), 1.0, 1e-9);
+    MotionClip back;
+    ASSERT_TRUE(second.run(back)) << second.errorString();
+    ASSERT_EQ(back.frameCount, clip.frameCount);
+    double worstAngle = 0.0, worstPosition = 0.0;
+    for (int f = 0; f < clip.frameCount; ++f) {
+        for (int b = 0; b < clip.boneCount(); ++b)
+            worstAngle = std::max(worstAngle, Quat::angleBetween(clip.rotation(f, b), back.rotation(f, b)));
+        worstPosition = std::max(worstPosition, (clip.rootPositions[f] - back.rootPositions[f]).length());
+    }
+    EXPECT_LT(worstAngle * kRadToDeg, 1e-3);
+    EXPECT_LT(worstPosition, 1e-3);
+}
+
+TEST(Retargeting, RestCorrectionMakesTheFilesRestPoseTheFigures)
+{
+    // The file's arm points along +X at rest; the figure's hangs down.
+    const BvhData file = armFile(181, 1.0 / 120.0);
+    const TargetSkeleton figure = armFigure({0, -1, 0});
+    RetargetOptions options;
+    options.dropFirstFrame = false;
+    options.scale = 1.0;
+    options.frameTime = 1.0 / 120.0;
+    Retargeter retargeter(file, figure, options);
+    ASSERT_TRUE(retargeter.isValid()) << retargeter.errorString();
+    // -Y onto +X: a quarter turn about +Z.
+    EXPECT_LT(Quat::angleBetween(retargeter.restCorrection(1), Quat::fromAxis(2, kPi / 2)), 1e-12);
+    EXPECT_LT(Quat::angleBetween(retargeter.restCorrection(0), Quat()), 1e-12);
+
+    MotionClip clip;
+    ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
+    for (int f : {0, 90, 180}) {
+        // The file turns the shoulder f/2 degrees about Z; the figure's arm follows.
+        const double a = 0.5 * f * kDegToRad;
+        const Vec3 expected(std::cos(a), std::sin(a), 0);
+        const Posed posed = pose(figure, clip, f);
+        for (int bone : {1, 2}) {
+            const Vec3 direction = (posed.end(figure, bone) - posed.joint[bone]).normalized();
+            EXPECT_NEAR((direction - expected).length(), 0.0, 1e-9) << "frame " << f << " bone " << bone;
+        }
+    }
+    // The forearm does not bend in the file, so it holds its rest pose in the figure.
+    EXPECT_LT(Quat::angleBetween(clip.rotation(180, 2), Quat()), 1e-9);
+}
+
+TEST(Retargeting, ResamplingPicksFramesByTime)
+{
+    // 121 frames at 120 fps; frame 0 is the converter's T-pose.
+    const BvhData file = armFile(121, 1.0 / 120.0);
+    const TargetSkeleton figure = armFigure({1, 0, 0});
+    RetargetOptions options;
+    options.scale = 1.0;
+    options.placement = RetargetOptions::Placement::KeepFilePosition;
+    {
+        // Defaults: drop frame 0, 30 fps. Output k is source frame 1 + 4k.
+        Retargeter retargeter(file, figure, options);
+        MotionClip clip;
+        ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
+        EXPECT_EQ(clip.frameCount, 30);  // 119/120 s of motion
+        for (int k : {0, 1, 17, 29}) {
+            EXPECT_NEAR(angleOf(clip.rotation(k, 1), 2), 0.5 * (1 + 4 * k), 1e-9) << k;
+            EXPECT_NEAR(clip.rootPositions[k].z, 2.0 * (1 + 4 * k), 1e-9) << k;
+        }
+    }
+    {
+        // Between source frames: interpolated, slerp and lerp alike.
+        options.frameTime = 1.0 / 90.0;
+        Retargeter retargeter(file, figure, options);
+        MotionClip clip;
+        ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
+        EXPECT_NEAR(angleOf(clip.rotation(1, 1), 2), 0.5 * (1 + 4.0 / 3.0), 1e-9);
+        EXPECT_NEAR(clip.rootPositions[1].x, 1 + 4.0 / 3.0, 1e-9);
+        EXPECT_NEAR(clip.rootPositions[1].y, 50 - 100, 1e-9);
+    }
+    {
+        // A range: 0.5 s to 0.75 s after the first kept frame.
+        options.frameTime = 1.0 / 30.0;
+        options.fromSeconds = 0.5;
+        options.toSeconds = 0.75;
+        Retargeter retargeter(file, figure, options);
+        MotionClip clip;
+        ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
+        EXPECT_EQ(clip.frameCount, 8);
+        EXPECT_NEAR(angleOf(clip.rotation(0, 1), 2), 0.5 * 61, 1e-9);
+        EXPECT_NEAR(angleOf(clip.rotation(7, 1), 2), 0.5 * 89, 1e-9);
+    }
+    {
+        // Keeping the first frame starts at source frame 0; a range past
+        // the end is clamped.
+        options.dropFirstFrame = false;
+        options.fromSeconds = 0.9;
+        options.toSeconds = 100.0;
+        Retargeter retargeter(file, figure, options);
+        MotionClip clip;
+        ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
+        EXPECT_EQ(clip.frameCount, 4);  // 0.9, 0.933, 0.967, 1.0 s
+        EXPECT_NEAR(angleOf(clip.rotation(0, 1), 2), 0.5 * 108, 1e-9);
+        EXPECT_NEAR(angleOf(clip.rotation(3, 1), 2), 0.5 * 120, 1e-9);
+    }
+}
+
+TEST(Retargeting, StartAtOriginRemovesOnlyTheHorizontalStart)
+{
+    const BvhData file = armFile(121, 1.0 / 120.0);
+    const TargetSkeleton figure = armFigure({1, 0, 0});
+    RetargetOptions options;
+    options.scale = 2.0;
+    Retargeter retargeter(file, figure, options);
+    MotionClip clip;
+    ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
+    EXPECT_NEAR(clip.rootPositions[0].x, 0.0, 1e-12);
+    EXPECT_NEAR(clip.rootPositions[0].z, 0.0, 1e-12);
+    EXPECT_NEAR(clip.rootPositions[0].y, 2 * 50 - 100, 1e-12);
+    // Frame k is source 1 + 4k: x grows by 4 * 2 per frame, z by 8 * 2.
+    EXPECT_NEAR(clip.rootPositions[10].x, 80.0, 1e-9);
+    EXPECT_NEAR(clip.rootPositions[10].z, 160.0, 1e-9);
+}
+
+TEST(Retargeting, ScalesTheFilesRestHipHeightToTheFiguresHip)
+{
+    const BvhData walk = readMocap("walk_01.bvh");
+    const TargetSkeleton figure = standardLikeFigure();
+    Retargeter retargeter(walk, figure);
+    ASSERT_TRUE(retargeter.isValid()) << retargeter.errorString();
+    EXPECT_NEAR(retargeter.scale(), 99.24 / 82.99, 1e-3);
+}
+
+TEST(Retargeting, WalksMoveForwardWithFeetWhereTheFilePutsThem)
+{
+    // Both conversions onto the same figure. The CMU skeleton's rest pose
+    // (legs splayed, other proportions) differs from the figure's, so this
+    // checks the rest correction and the scale on real data.
+    const TargetSkeleton figure = standardLikeFigure();
+    const char *const footBones[] = {"lFoot", "rFoot", "lToe", "rToe"};
+    struct Case
+    {
+        const char *file;
+        double minSpeed, maxSpeed;  // cm/s along +Z
+        // Largest and mean difference (cm) between the lowest point of the
+        // file's feet and the figure's. The Daz files have the figure's
+        // proportions; the CMU subjects' feet are a third longer than the
+        // figure's, which shifts the lowest point as a foot rolls (there is
+        // no foot IK), but must not lift or sink the figure on average.
+        double worstDifference;
+        double meanDifference;
+    };
+    for (const Case &c : {Case{"walk_01.bvh", 80, 200, 0.5, 0.1}, Case{"walk_04.bvh", 80, 200, 0.5, 0.1},
+                          Case{"run_01.bvh", 250, 500, 0.5, 0.1},
+                          Case{"cmu_names/navigate_01.bvh", -1000, 1000, 8.0, 2.5},
+                          Case{"cmu_names/dance_01.bvh", -1000, 1000, 8.0, 2.5}}) {
+        SCOPED_TRACE(c.file);
+        const BvhData bvh = readMocap(c.file);
+        const BoneMap map(bvh);
+        Retargeter retargeter(bvh, figure);
+        ASSERT_TRUE(retargeter.isValid()) << retargeter.errorString();
+        MotionClip clip;
+        ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
+        const double seconds = (clip.frameCount - 1) * clip.frameTime;
+        const double speed = (clip.rootPositions.back().z - clip.rootPositions.front().z) / seconds;
+        EXPECT_GT(speed, c.minSpeed);
+        EXPECT_LT(speed, c.maxSpeed);
+
+        // The lowest point of the feet, frame by frame, in the figure and in
+        // the file (scaled). The captured floor is not level in every take
+        // (walk_01's feet rise 9 units over the walk), so the figure must
+        // follow the file rather than some fixed floor.
+        double worst = 0.0, sum = 0.0;
+        for (int k = 0; k < clip.frameCount; ++k) {
+            const int source = static_cast<int>(std::lround(1 + k * clip.frameTime / bvh.frameTime));
+            std::vector<Quat> world(bvh.joints.size());
+            std::vector<Vec3> at(bvh.joints.size());
+            double fileLowest = std::numeric_limits<double>::infinity();
+            for (std::size_t j = 0; j < bvh.joints.size(); ++j) {
+                const int p = bvh.joints[j].parent;
+                at[j] = (p >= 0 ? at[p] : Vec3()) + (p >= 0 ? world[p] : Quat()).rotate(bvh.localTranslation(source, int(j)));
+                world[j] = (p >= 0 ? world[p] : Quat()) * bvh.localRotation(source, int(j));
+                const std::string &bone = map.boneOf(int(j));
+                if (std::find(std::begin(footBones), std::end(footBones), bone) == std::end(footBones))
+                    continue;
+                fileLowest = std::min(fileLowest, at[j].y);
+                if (bvh.joints[j].hasEndSite)
+                    fileLowest = std::min(fileLowest, (at[j] + world[j].rotate(bvh.joints[j].endSite)).y);
+            }
+            const Posed posed = pose(figure, clip, k);
+            double figureLowest = std::numeric_limits<double>::infinity();
+            for (const char *name : footBones) {
+                const int b = figure.find(name);
+                figureLowest = std::min({figureLowest, posed.joint[b].y, posed.end(figure, b).y});
+            }
+            const double difference = figureLowest - fileLowest * retargeter.scale();
+            worst = std::max(worst, std::abs(difference));
+            sum += difference;
+        }
+        EXPECT_LT(worst, c.worstDifference);
+        EXPECT_LT(std::abs(sum / clip.frameCount), c.meanDifference);
+    }
+}
+
+TEST(Retargeting, RefusesWhatItCannotDo)
+{
+    const TargetSkeleton figure = armFigure({1, 0, 0});
+    {
+        BvhData noHip = armFile(10, 0.1);
+        noHip.joints[0].name = "Reference";
+        Retargeter r(noHip, figure);
+        EXPECT_FALSE(r.isValid());
+        EXPECT_NE(r.errorString().find("root bone 'hip'"), std::string::npos) << r.errorString();
+        MotionClip clip;
+        EXPECT_FALSE(r.run(clip));
+    }
+    {
+        // Without End Sites below the hip there is no rest hip height.
+        BvhData flat = armFile(10, 0.1);
+        Retargeter r(flat, figure);
+        EXPECT_FALSE(r.isValid());
+        EXPECT_NE(r.errorString().find("give a scale"), std::string::npos) << r.errorString();
+    }
+    RetargetOptions options;
+    options.scale = 1.0;
+    auto runError = [&](const BvhData &file, const RetargetOptions &o) {
+        Retargeter r(file, figure, o);
+        MotionClip clip;
+        clip.frameCount = 12345;
+        EXPECT_FALSE(r.run(clip));
+        EXPECT_EQ(clip.frameCount, 12345) << "a refused run leaves the clip alone";
+        return r.errorString();
+    };
+    EXPECT_NE(runError(armFile(1, 0.1), options).find("no frames after its first"), std::string::npos);
+    EXPECT_NE(runError(armFile(0, 0.1), options).find("no frames"), std::string::npos);
+    RetargetOptions late = options;
+    late.fromSeconds = 5.0;
+    EXPECT_NE(runError(armFile(10, 0.1), late).find("after the end"), std::string::npos);
+    RetargetOptions backwards = options;
+    backwards.fromSeconds = 0.5;
+    backwards.toSeconds = 0.2;
+    EXPECT_NE(runError(armFile(10, 0.1), backwards).find("before it starts"), std::string::npos);
+    RetargetOptions dense = options;
+    dense.frameTime = 1e-4;
+    EXPECT_NE(runError(armFile(20000, 1.0), dense).find("too long"), std::string::npos);
+    RetargetOptions badStep = options;
+    badStep.frameTime = 0.0;
+    EXPECT_FALSE(Retargeter(armFile(10, 0.1), figure, badStep).isValid());
+}

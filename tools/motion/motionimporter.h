@@ -1,0 +1,60 @@
+#pragma once
+
+// Puts BVH motion on a host figure as keys, the way a user's import does.
+//
+// The figure's rest skeleton (FigureTarget) is the retargeting target; the
+// motion is resampled to the scene's frame rate (its time step, 160 ticks =
+// 30 fps by default) and written from startTime on, one key per frame:
+// setLocalRot(time, q) on every bone the file drives (the host stores q as
+// Euler angles in the bone's own rotation order) and setLocalPos(time, p) on
+// the hip. Existing rotation keys of the driven bones, and translation keys
+// of the hip, inside the written range are removed first so that no stale key
+// sits between two new ones. Bones the file does not drive keep their
+// animation. Nothing is written when the import is refused.
+
+#include "bvhdata.h"
+#include "retargeter.h"
+
+#include <dztime.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+class DzSkeleton;
+
+namespace trelvo::motion {
+
+struct MotionImportOptions
+{
+    // Frame 0 dropping, time range, scale and placement; the frame time is
+    // replaced by the scene's time step.
+    RetargetOptions retarget;
+    DzTime startTime = 0;  // tick of the first key
+};
+
+struct MotionImportReport
+{
+    int framesWritten = 0;
+    DzTimeRange range;                        // first and last key, ticks
+    double scale = 1.0;                       // file units to figure units
+    std::vector<std::string> unmappedJoints;  // joints of the file that drive nothing
+    std::vector<std::string> undrivenBones;   // bones of the figure nothing drives
+};
+
+class MotionImporter
+{
+public:
+    bool importBvh(const BvhData &bvh, DzSkeleton *figure, const MotionImportOptions &options = {});
+    // Reads the file with BvhReader first; its errors name the line.
+    bool importFile(const std::filesystem::path &path, DzSkeleton *figure, const MotionImportOptions &options = {});
+
+    const MotionImportReport &report() const { return m_report; }
+    const std::string &errorString() const { return m_error; }
+
+private:
+    MotionImportReport m_report;
+    std::string m_error;
+};
+
+} // namespace trelvo::motion
