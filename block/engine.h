@@ -1,0 +1,99 @@
+#pragma once
+// The playback engine: plays one block at a time into the node table on its
+// own millisecond clock, loops it, and cross-fades from a frozen outgoing
+// pose. There is one engine per process (GUI thread only). See engine.cpp
+// for how the parts fit together.
+
+#include "evaluation.h"
+#include "fixedpoint.h"
+#include "nodetable.h"
+#include "vec3f.h"
+
+#include <cstdint>
+
+struct ChannelRecord;
+class KyBlock;
+
+struct EngineState {
+    int32_t clock = 0;
+    int32_t blockStart = 0;
+    int32_t cycleLength = 0;
+    int32_t currentSlot = -1;
+    ChannelRecord *currentRecords = nullptr;
+    bool currentMirror = false;
+    bool outgoingMirror = false;
+    int32_t transitionIn = 350;
+    int32_t loopTransition = 350;
+    int32_t previousSlot = -1;
+    int32_t previousTime = 0;
+    int32_t previousStart = 0;
+    // Non-null while a fade runs; it names the records the fade started from.
+    ChannelRecord *outgoingRecords = nullptr;
+    int32_t fadeStart = 0;
+    int32_t fadeLength = 350;
+
+    // Per-cycle displacement and start (offset) transform of the current and
+    // of the previous block.
+    Fixed currentShift[3] = {0, 0, 0};
+    OffsetTransform currentOffset;
+    Fixed previousShift[3] = {0, 0, 0};
+    OffsetTransform previousOffset;
+
+    // Fade buffers: slot 0 holds the outgoing pose, slot 1 the incoming one;
+    // a rotation per node table entry and the translation of entry 1.
+    Rotation fadeRotation[2][kNodeTableCapacity];
+    Fixed fadeTranslation[2][3] = {{0, 0, 0}, {0, 0, 0}};
+};
+
+// Read access for callers that show or check the engine's state.
+const EngineState &engineState();
+
+// Back to the state at library load (clock 0, nothing playing).
+void engineReset();
+
+// Makes slot the current block at the current clock: its local time startMs
+// lies at the clock now. A block playing before is frozen as the outgoing
+// pose and faded out over fadeMs. transitionInMs is the fade from a previous
+// block named with engineSetPrevious, loopTransitionMs the fade at each loop
+// seam. The start transform (startPos, startFacing degrees about startAxis)
+// and loopShift (displacement per completed cycle) are applied to the root.
+// A slot without records changes the parameters, mirror flags and transition
+// lengths but keeps the old records playing (with their cycle length).
+void engineStart(int slot, int startMs, int fadeMs, int transitionInMs, int loopTransitionMs,
+                 const Vec3f &startPos, float startFacing, const Vec3f &startAxis,
+                 const Vec3f &loopShift, bool mirror);
+
+// Names the block that plays before the current one: its pose at
+// timeInPreviousMs (with its start transform, loop displacement and mirror)
+// is faded into the current block from the current block's local time
+// previousStartMs, when the engine is advanced by 0.
+void engineSetPrevious(int slot, int timeInPreviousMs, int previousStartMs, const Vec3f &startPos,
+                       float startFacing, const Vec3f &startAxis, const Vec3f &loopTotal,
+                       bool mirror);
+
+// clock += deltaMs, then evaluates the current block (with loops and fades)
+// into the node table. An advance by 0 re-evaluates at the same time.
+bool engineAdvance(int deltaMs);
+
+// Evaluates slot at timeMs into the node table, mirrored if asked, with the
+// loop displacement and then the start transform applied to the root, and
+// gives the root's translation and its heading snapped to 45 degrees (about
+// the axis (0, 1, 0)). The engine's own variables are not changed. False
+// (and zeros) when the slot has no records.
+bool enginePoseAt(int slot, int timeMs, const Vec3f &startPos, float startFacing,
+                  const Vec3f &startAxis, const Vec3f &loopTotal, bool mirror, Vec3f *pos,
+                  float *heading, Vec3f *axis);
+
+// Millisecond wall clock, independent of the engine's clock. startTimer also
+// seeds the C library's random generator.
+void startTimer();
+int32_t elapsedMs();
+
+// The block that last started playing (KyBlock::isCurrent).
+const KyBlock *engineCurrentBlock();
+void setEngineCurrentBlock(const KyBlock *block);
+
+// Called by the channel store when a chain is freed: the engine stops
+// referring to it, taking replacement (the slot's new chain, or null) where
+// it played it.
+void engineRecordsReplaced(const ChannelRecord *old, ChannelRecord *replacement);

@@ -1,0 +1,494 @@
+#include "evaluation.h"
+
+#include "nodetable.h"
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// Interpolated rotations shorter than 1/16 degree have no usable axis.
+constexpr Fixed kShortestRotation = 4097;
+constexpr double kPi = 3.14159265358979323846;
+
+inline int64_t absDiff(Fixed a, Fixed b)
+{
+    const int64_t d = static_cast<int64_t>(a) - b;
+    return d < 0 ? -d : d;
+}
+
+inline int64_t sumAbsDiff(const Fixed p[3], const Fixed q[3])
+{
+    return absDiff(p[0], q[0]) + absDiff(p[1], q[1]) + absDiff(p[2], q[2]);
+}
+
+// The key pair for time t: advances the remembered index c while t lies
+// after the next key, restarting from 0 when t is before key c. On keys whose
+// times never decrease the walk is replaced, after a few steps, by a
+// bisection that lands on the same index (the first c with t at or before
+// key c + 1); unsorted keys are walked one by one.
+template <class Key>
+inline int findKeyPair(const Key *k, int n, int32_t &cursor, int t, bool sorted)
+{
+    int c = cursor;
+    if (c < 0 || c >= n)
+        c = 0;
+    if (t < k[c].time)
+        c = 0;
+    if (sorted) {
+        int steps = 0;
+        while (c < n - 1 && t > k[c + 1].time) {
+            if (++steps > 4) {
+                int lo = c + 1, hi = n - 1;
+                while (lo < hi) {
+                    const int mid = lo + (hi - lo) / 2;
+                    if (t <= k[mid + 1].time)
+                        hi = mid;
+                    else
+                        lo = mid + 1;
+                }
+                c = lo;
+                break;
+            }
+            ++c;
+        }
+    } else {
+        while (c < n - 1 && t > k[c + 1].time)
+            ++c;
+    }
+    cursor = c;
+    return c;
+}
+
+inline void setRotationFromVector(NodeEntry &e, const Fixed r[3], Fixed length)
+{
+    const Fixed inv = fxRecip(length);
+    e.rotAngle = length;
+    e.rotAxis[0] = fxMul(r[0], inv);
+    e.rotAxis[1] = fxMul(r[1], inv);
+    e.rotAxis[2] = fxMul(r[2], inv);
+}
+
+inline void lerpVector(const Fixed p[3], const Fixed q[3], Fixed u, Fixed out[3])
+{
+    out[0] = fxAdd(p[0], fxMul(u, fxSub(q[0], p[0])));
+    out[1] = fxAdd(p[1], fxMul(u, fxSub(q[1], p[1])));
+    out[2] = fxAdd(p[2], fxMul(u, fxSub(q[2], p[2])));
+}
+
+inline void angleAxisVector(Fixed angle, const Fixed axis[3], Fixed out[3])
+{
+    out[0] = fxMul(angle, axis[0]);
+    out[1] = fxMul(angle, axis[1]);
+    out[2] = fxMul(angle, axis[2]);
+}
+
+// For keys more than half a turn apart: q may stand for the same rotation as
+// a vector one turn shorter or longer; take whichever of q, the longer (b)
+// and the shorter (a) is nearest to p, a later one only when strictly
+// nearer.
+__attribute__((noinline)) void nearestTurn(const Fixed p[3], Fixed q[3])
+{
+    const Fixed length = fxLength3(q[0], q[1], q[2]);
+    Fixed a[3] = {q[0], q[1], q[2]};
+    Fixed b[3] = {q[0], q[1], q[2]};
+    if (length != 0) {
+        const Fixed inv = fxRecip(length);
+        const Fixed shorter = fxSub(length, kFixed360);
+        const Fixed longer = fxAdd(length, kFixed360);
+        for (int i = 0; i < 3; ++i) {
+            const Fixed d = fxMul(q[i], inv);
+            a[i] = fxMul(d, shorter);
+            b[i] = fxMul(d, longer);
+        }
+    }
+    const Fixed *best = q;
+    int64_t bestDistance = sumAbsDiff(p, q);
+    const int64_t db = sumAbsDiff(p, b);
+    if (db < bestDistance) {
+        best = b;
+        bestDistance = db;
+    }
+    if (sumAbsDiff(p, a) < bestDistance)
+        best = a;
+    if (best != q) {
+        q[0] = best[0];
+        q[1] = best[1];
+        q[2] = best[2];
+    }
+}
+
+// The angle one turn the other way: a − 360 for a positive angle, else + 360.
+inline Fixed otherTurn(Fixed angle)
+{
+    return angle > 0 ? fxSub(angle, kFixed360) : fxAdd(angle, kFixed360);
+}
+
+int evaluateTranslation(ChannelRecord &r, int t)
+{
+    const int n = static_cast<int>(r.keys.size());
+    if (n == 0)
+        return 0;
+    const ChannelKey *k = r.keys.data();
+    const int c = findKeyPair(k, n, r.cursor, t, r.keysSorted);
+    const ChannelKey &k0 = k[c];
+    NodeEntry &e = *r.target;
+    if (c < n - 1 && k[c + 1].time != k0.time) {
+        const ChannelKey &k1 = k[c + 1];
+        Fixed u = fxDiv(fxSub(t, k0.time), fxSub(k1.time, k0.time));
+        if (u < 0)
+            u = 0;
+        lerpVector(k0.v, k1.v, u, e.pos);
+    } else {
+        e.pos[0] = k0.v[0];
+        e.pos[1] = k0.v[1];
+        e.pos[2] = k0.v[2];
+    }
+    e.nodeFlags |= kNodeTranslationSet | kNodeWritten;
+    return fxSub(k[n - 1].time, t);
+}
+
+int evaluateRotationVector(ChannelRecord &r, int t)
+{
+    const int n = static_cast<int>(r.keys.size());
+    if (n == 0)
+        return 0;
+    const ChannelKey *k = r.keys.data();
+    const int c = findKeyPair(k, n, r.cursor, t, r.keysSorted);
+    const ChannelKey &k0 = k[c];
+    Fixed u = 0;
+    Fixed q[3] = {k0.v[0], k0.v[1], k0.v[2]};
+    if (c < n - 1 && k[c + 1].time != k0.time) {
+        const ChannelKey &k1 = k[c + 1];
+        u = fxDiv(fxSub(t, k0.time), fxSub(k1.time, k0.time));
+        q[0] = k1.v[0];
+        q[1] = k1.v[1];
+        q[2] = k1.v[2];
+        if (sumAbsDiff(k0.v, q) > kFixed180)
+            nearestTurn(k0.v, q);
+    }
+    Fixed v[3];
+    lerpVector(k0.v, q, u, v);
+    const Fixed length = fxLength3(v[0], v[1], v[2]);
+    NodeEntry &e = *r.target;
+    if (length == 0) {
+        e.rotAngle = 0;
+        e.rotAxis[0] = 0;
+        e.rotAxis[1] = kFixedOne;
+        e.rotAxis[2] = 0;
+    } else {
+        setRotationFromVector(e, v, length);
+    }
+    e.nodeFlags |= kNodeRotationSet | kNodeWritten;
+    return c < n - 1 ? 1 : 0;
+}
+
+int evaluateAngleAxis(ChannelRecord &r, int t)
+{
+    const int n = static_cast<int>(r.angleKeys.size());
+    if (n == 0)
+        return 0;
+    const AngleAxisKey *k = r.angleKeys.data();
+    const int c = findKeyPair(k, n, r.cursor, t, r.keysSorted);
+    const AngleAxisKey &k0 = k[c];
+    const AngleAxisKey *k1 = &k0;
+    Fixed u = 0;
+    if (c < n - 1 && k[c + 1].time != k0.time) {
+        k1 = &k[c + 1];
+        u = fxDiv(fxSub(t, k0.time), fxSub(k1->time, k0.time));
+        if (u < 0)
+            u = 0;
+        else if (u > kFixedOne)
+            u = kFixedOne;
+    }
+    Fixed p[3], q[3], alt[3];
+    angleAxisVector(k0.angle, k0.axis, p);
+    angleAxisVector(k1->angle, k1->axis, q);
+    angleAxisVector(otherTurn(k1->angle), k1->axis, alt);
+    if (sumAbsDiff(p, alt) < sumAbsDiff(p, q)) {
+        q[0] = alt[0];
+        q[1] = alt[1];
+        q[2] = alt[2];
+    }
+    Fixed v[3];
+    lerpVector(p, q, u, v);
+    const Fixed length = fxLength3(v[0], v[1], v[2]);
+    NodeEntry &e = *r.target;
+    if (length < kShortestRotation) {
+        e.rotAngle = k0.angle;
+        e.rotAxis[0] = k0.axis[0];
+        e.rotAxis[1] = k0.axis[1];
+        e.rotAxis[2] = k0.axis[2];
+    } else {
+        setRotationFromVector(e, v, length);
+    }
+    e.nodeFlags |= kNodeRotationSet | kNodeWritten;
+    return c < n - 1 ? 1 : 0;
+}
+
+inline int32_t unsigned16(const uint8_t *b)
+{
+    return (static_cast<int32_t>(b[0]) << 8) | b[1];
+}
+
+inline int32_t signed16(const uint8_t *b)
+{
+    return static_cast<int16_t>(static_cast<uint16_t>((b[0] << 8) | b[1]));
+}
+
+inline int32_t unsigned24(const uint8_t *b)
+{
+    return (static_cast<int32_t>(b[0]) << 16) | (static_cast<int32_t>(b[1]) << 8) | b[2];
+}
+
+inline int32_t signed24(const uint8_t *b)
+{
+    const int32_t v = unsigned24(b);
+    return (v & 0x800000) ? v - 0x1000000 : v;
+}
+
+int evaluatePackedStream(ChannelRecord &r, int t)
+{
+    if (r.cursor == 0 || t < r.decoder.time) {
+        r.decoder = StreamState();
+        r.cursor = kStreamEntriesOffset;
+    }
+    const uint8_t *bytes = r.stream.data();
+    const size_t size = r.stream.size();
+    size_t pos = static_cast<size_t>(r.cursor - kStreamEntriesOffset);
+    if (r.cursor < kStreamEntriesOffset || pos > size) {
+        r.decoder = StreamState();
+        pos = 0;
+    }
+    StreamState prev = r.decoder;
+    StreamState next = prev;
+    bool exhausted = true;
+    while (pos < size) {
+        StreamEntry entry;
+        const int used = decodeStreamEntry(bytes + pos, size - pos, prev, &entry);
+        if (used == 0)
+            break; // an entry cut off by the stream end ends the stream
+        StreamState decoded;
+        decoded.time = entry.time;
+        decoded.angle = entry.angle;
+        decoded.axis[0] = entry.axis[0];
+        decoded.axis[1] = entry.axis[1];
+        decoded.axis[2] = entry.axis[2];
+        if (entry.time > t) {
+            next = decoded;
+            exhausted = false;
+            break;
+        }
+        prev = decoded;
+        next = decoded;
+        pos += static_cast<size_t>(used);
+    }
+    r.decoder = prev;
+    r.cursor = static_cast<int32_t>(kStreamEntriesOffset + pos);
+
+    Fixed p[3], q[3], alt[3];
+    angleAxisVector(prev.angle, prev.axis, p);
+    angleAxisVector(next.angle, next.axis, q);
+    angleAxisVector(otherTurn(next.angle), next.axis, alt);
+    if (sumAbsDiff(p, alt) < sumAbsDiff(p, q)) {
+        q[0] = alt[0];
+        q[1] = alt[1];
+        q[2] = alt[2];
+    }
+    const Fixed u = next.time == prev.time ? 0 : fxDiv(fxSub(t, prev.time), fxSub(next.time, prev.time));
+    Fixed v[3];
+    lerpVector(p, q, u, v);
+    const Fixed length = fxLength3(v[0], v[1], v[2]);
+    NodeEntry &e = *r.target;
+    if (length < kShortestRotation) {
+        e.rotAngle = prev.angle;
+        e.rotAxis[0] = prev.axis[0];
+        e.rotAxis[1] = prev.axis[1];
+        e.rotAxis[2] = prev.axis[2];
+    } else {
+        setRotationFromVector(e, v, length);
+    }
+    e.nodeFlags |= kNodeRotationSet | kNodeWritten;
+    return exhausted ? 0 : 1;
+}
+
+void rotationMatrix(double degrees, double x, double y, double z, double out[16])
+{
+    const double radians = degrees * kPi / 180.0;
+    const double c = std::cos(radians);
+    const double s = std::sin(radians);
+    const double t = 1.0 - c;
+    out[0] = t * x * x + c;
+    out[1] = t * x * y + s * z;
+    out[2] = t * x * z - s * y;
+    out[3] = 0.0;
+    out[4] = t * x * y - s * z;
+    out[5] = t * y * y + c;
+    out[6] = t * y * z + s * x;
+    out[7] = 0.0;
+    out[8] = t * x * z + s * y;
+    out[9] = t * y * z - s * x;
+    out[10] = t * z * z + c;
+    out[11] = 0.0;
+    out[12] = 0.0;
+    out[13] = 0.0;
+    out[14] = 0.0;
+    out[15] = 1.0;
+}
+
+void translationMatrix(double x, double y, double z, double out[16])
+{
+    for (int i = 0; i < 16; ++i)
+        out[i] = (i % 5 == 0) ? 1.0 : 0.0;
+    out[12] = x;
+    out[13] = y;
+    out[14] = z;
+}
+
+// a = a · b
+void multiplyInPlace(double a[16], const double b[16])
+{
+    double out[16];
+    for (int c = 0; c < 4; ++c) {
+        for (int r = 0; r < 4; ++r) {
+            double sum = 0.0;
+            for (int k = 0; k < 4; ++k)
+                sum += a[4 * k + r] * b[4 * c + k];
+            out[4 * c + r] = sum;
+        }
+    }
+    for (int i = 0; i < 16; ++i)
+        a[i] = out[i];
+}
+
+inline double toDouble(Fixed a)
+{
+    return static_cast<double>(a) / 65536.0;
+}
+
+} // namespace
+
+int decodeStreamEntry(const uint8_t *bytes, size_t available, const StreamState &prev,
+                      StreamEntry *out)
+{
+    if (available == 0)
+        return 0;
+    if (bytes[0] < 0x80) {
+        if (available < 14)
+            return 0;
+        out->time = unsigned16(bytes);
+        out->angle = unsigned24(bytes + 2);
+        out->axis[0] = signed24(bytes + 5);
+        out->axis[1] = signed24(bytes + 8);
+        out->axis[2] = signed24(bytes + 11);
+        return 14;
+    }
+    if (available < 10)
+        return 0;
+    out->time = fxAdd(prev.time, bytes[0] & 0x7F);
+    out->angle = unsigned24(bytes + 1);
+    out->axis[0] = fxAdd(prev.axis[0], signed16(bytes + 4));
+    out->axis[1] = fxAdd(prev.axis[1], signed16(bytes + 6));
+    out->axis[2] = fxAdd(prev.axis[2], signed16(bytes + 8));
+    return 10;
+}
+
+int evaluateRecord(ChannelRecord &record, int timeMs)
+{
+    if (!record.target)
+        return 0;
+    switch (record.type) {
+    case kTranslationRecord:
+        return evaluateTranslation(record, timeMs);
+    case kAngleAxisRecord:
+        return evaluateAngleAxis(record, timeMs);
+    case kRotationRecord:
+        return evaluateRotationVector(record, timeMs);
+    case kPackedStreamRecord:
+        return evaluatePackedStream(record, timeMs);
+    default:
+        return 0;
+    }
+}
+
+int evaluateChain(ChannelRecord *first, int timeMs)
+{
+    int result = 0;
+    for (ChannelRecord *r = first; r; r = r->next) {
+        if (!r->target)
+            continue;
+        switch (r->type) {
+        case kTranslationRecord:
+            if (!r->keys.empty())
+                result = evaluateTranslation(*r, timeMs);
+            break;
+        case kRotationRecord:
+            evaluateRotationVector(*r, timeMs);
+            break;
+        case kAngleAxisRecord:
+            evaluateAngleAxis(*r, timeMs);
+            break;
+        case kPackedStreamRecord:
+            evaluatePackedStream(*r, timeMs);
+            break;
+        default:
+            break;
+        }
+    }
+    return result;
+}
+
+void mirrorPose()
+{
+    NodeTable &table = nodeTable();
+    for (int i = 0; i < table.count; ++i) {
+        NodeEntry &e = table.entries[i];
+        e.pos[0] = fxNeg(e.pos[0]);
+        e.rotAxis[1] = fxNeg(e.rotAxis[1]);
+        e.rotAxis[2] = fxNeg(e.rotAxis[2]);
+    }
+    for (const auto &pair : mirrorPairs()) {
+        NodeEntry &l = table.entries[pair.first];
+        NodeEntry &r = table.entries[pair.second];
+        std::swap(l.rotAngle, r.rotAngle);
+        std::swap(l.rotAxis, r.rotAxis);
+    }
+}
+
+void applyRootOffset(const OffsetTransform &offset)
+{
+    NodeTable &table = nodeTable();
+    if (table.count < 2)
+        return;
+    NodeEntry &hip = table.entries[1];
+    if (offset.rot.angle == 0) {
+        // T(p)·T(h)·R(hip) has the translation p + h and the hip's rotation;
+        // the sum is exact in doubles, as the full product would give it.
+        for (int i = 0; i < 3; ++i)
+            hip.pos[i] = toFixed(toDouble(hip.pos[i]) + toDouble(offset.pos[i]));
+        return;
+    }
+    double m[16], step[16];
+    translationMatrix(toDouble(offset.pos[0]), toDouble(offset.pos[1]), toDouble(offset.pos[2]), m);
+    rotationMatrix(toDouble(offset.rot.angle), toDouble(offset.rot.axis[0]),
+                   toDouble(offset.rot.axis[1]), toDouble(offset.rot.axis[2]), step);
+    multiplyInPlace(m, step);
+    translationMatrix(toDouble(hip.pos[0]), toDouble(hip.pos[1]), toDouble(hip.pos[2]), step);
+    multiplyInPlace(m, step);
+    if (hip.rotAngle != 0) {
+        rotationMatrix(toDouble(hip.rotAngle), toDouble(hip.rotAxis[0]), toDouble(hip.rotAxis[1]),
+                       toDouble(hip.rotAxis[2]), step);
+        multiplyInPlace(m, step);
+    }
+    hip.pos[0] = toFixed(m[12]);
+    hip.pos[1] = toFixed(m[13]);
+    hip.pos[2] = toFixed(m[14]);
+    Matrix4d md;
+    for (int i = 0; i < 16; ++i)
+        md.m[i] = m[i];
+    const Rotation rot = matrixToAxisAngle(md);
+    hip.rotAngle = rot.angle;
+    hip.rotAxis[0] = rot.axis[0];
+    hip.rotAxis[1] = rot.axis[1];
+    hip.rotAxis[2] = rot.axis[2];
+}

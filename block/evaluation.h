@@ -1,0 +1,44 @@
+#pragma once
+// Evaluation of channel records into the node table, and the pose-wide
+// operations on it (mirror, root offset).
+
+#include "channelrecord.h"
+#include "fixedpoint.h"
+
+// An offset transform for the root: translation, then rotation.
+struct OffsetTransform {
+    Fixed pos[3] = {0, 0, 0};
+    Rotation rot{0, {0, kFixedOne, 0}};
+};
+
+// Evaluates every record of the chain at timeMs, in list order, writing each
+// record's node entry (and setting its set/written flags). Records without a
+// target and of other types than 1, 2, 3 and 5 are skipped, as are records
+// without keys. Returns the value of the last translation record evaluated
+// (its last key time − timeMs), 0 when there is none.
+int evaluateChain(ChannelRecord *first, int timeMs);
+
+// One record; returns the record's own value (type 1: time left until its
+// last key; other types: 1 before the last key, 0 at it).
+int evaluateRecord(ChannelRecord &record, int timeMs);
+
+// Left/right mirror of the whole node table: x translations and the y and z
+// rotation axis components negated, then the rotations of each "l…"/"r…"
+// pair exchanged.
+void mirrorPose();
+
+// Composes node table entry 1 (the hip) with the offset: its translation
+// becomes p + R(offset)·h and, when the offset's angle is not 0, its
+// rotation R(offset)·R(hip).
+void applyRootOffset(const OffsetTransform &offset);
+
+// Decodes one type-5 stream entry starting at bytes[0], continuing from
+// prev. Returns the entry's size in bytes (14 or 10), or 0 when the entry is
+// cut off by the end of the stream.
+struct StreamEntry {
+    int32_t time;
+    Fixed angle;
+    Fixed axis[3];
+};
+int decodeStreamEntry(const uint8_t *bytes, size_t available, const StreamState &prev,
+                      StreamEntry *out);

@@ -1,0 +1,418 @@
+// Block files: the exact byte layout (golden files), round trips, the
+// reload after writing, atomic replacement, and every refused file shape.
+#include "blocktestsupport.h"
+#include "fileaccess.h"
+#include "kyblock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <sys/resource.h>
+#include <unistd.h>
+
+using namespace blocktest;
+
+namespace {
+
+const std::string kGoldenDir = std::string(TRELVO_TEST_DATA_DIR) + "/block/";
+
+class BlockFile : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        resetCore();
+        ASSERT_TRUE(m_dir.isValid());
+    }
+
+    std::string path(const char *name) const { return m_dir.filePath(QString::fromUtf8(name)).toStdString(); }
+
+    // The message of a refused image, checked the same way from memory and
+    // from a file.
+    std::string refusal(const Image &image)
+    {
+        std::string fromMemory;
+        ChannelRecord *chain = parseBlockBytes(image.bytes.data(), image.size(), &fromMemory);
+        EXPECT_EQ(chain, nullptr);
+        freeChain(chain);
+        const std::string file = path("refused.kba");
+        writeBytes(file, image.bytes);
+        std::string fromFile;
+        chain = readBlockFile(file, &fromFile);
+        EXPECT_EQ(chain, nullptr);
+        freeChain(chain);
+        EXPECT_EQ(fromMemory, fromFile);
+        return fromMemory;
+    }
+
+    bool accepted(const Image &image)
+    {
+        std::string error;
+        ChannelRecord *chain = parseBlockBytes(image.bytes.data(), image.size(), &error);
+        const bool ok = chain != nullptr;
+        freeChain(chain);
+        return ok;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST_F(BlockFile, OneTranslationRecordOfTwoKeysIs56Bytes)
+{
+    const int slot = allocateSlot();
+    addTranslationKey(slot, "hip", 0, 0, 100, 0);
+    addTranslationKey(slot, "hip", 1000, 10, 100, 5);
+    const std::string file = path("two_keys.kba");
+    ASSERT_TRUE(writeBlockFile(slot, file, nullptr));
+    const std::vector<uint8_t> bytes = readBytes(file);
+    EXPECT_EQ(bytes, readBytes(kGoldenDir + "two_keys.kba"));
+    ASSERT_EQ(bytes.size(), 56u);
+    EXPECT_EQ(Image().i32(0).bytes, std::vector<uint8_t>(bytes.begin() + 20, bytes.begin() + 24));
+    EXPECT_EQ(durationOf(slot), 1000);
+}
+
+TEST_F(BlockFile, TranslationThenRotationRecordIs128BytesWithLinkedHeaders)
+{
+    const int slot = allocateSlot();
+    addTranslationKey(slot, "hip", 0, 0, 99.5f, 0);
+    addTranslationKey(slot, "hip", 500, 2.5f, 99.75f, 10);
+    addTranslationKey(slot, "hip", 1000, 5, 100, 20);
+    addRotationKey(slot, "abdomen", 0, 0, 0, 1, 0);
+    addRotationKey(slot, "abdomen", 1000, 45, 1, 0, 0);
+    const std::string file = path("both.kba");
+    ASSERT_TRUE(writeBlockFile(slot, file, nullptr));
+    const std::vector<uint8_t> bytes = readBytes(file);
+    ASSERT_EQ(bytes.size(), 128u);
+    EXPECT_EQ(bytes, readBytes(kGoldenDir + "translation_rotation.kba"));
+
+    Image first, second;
+    first.header(nameHash("hip"), 1, 3, 72);
+    second.header(nameHash("abdomen"), 3, 2, 0);
+    EXPECT_EQ(first.bytes, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 24));
+    EXPECT_EQ(second.bytes, std::vector<uint8_t>(bytes.begin() + 72, bytes.begin() + 96));
+}
+
+TEST_F(BlockFile, GoldenFilesReadBackAsTheirKeys)
+{
+    std::string error;
+    ChannelRecord *chain = readBlockFile(kGoldenDir + "translation_rotation.kba", &error);
+    ASSERT_NE(chain, nullptr) << error;
+    EXPECT_EQ(chain->hash, nameHash("hip"));
+    ASSERT_EQ(chain->keys.size(), 3u);
+    EXPECT_EQ(chain->keys[1].time, 500);
+    EXPECT_EQ(chain->keys[1].v[1], fx(99.75));
+    ASSERT_NE(chain->next, nullptr);
+    EXPECT_EQ(chain->next->type, kRotationRecord);
+    EXPECT_EQ(chain->next->keys[1].v[0], fx(45));
+    EXPECT_EQ(chain->next->next, nullptr);
+    EXPECT_EQ(chain->target, nullptr); // parsing does not bind
+    freeChain(chain);
+}
+
+TEST_F(BlockFile, WritingReloadsTheSlotFromTheFile)
+{
+    const int slot = allocateSlot();
+    addTranslationKey(slot, "hip", 0, 1, 2, 3);
+    addTranslationKey(slot, "hip", 40, 4, 5, 6);
+    addRotationKey(slot, "lHand", 0, 30, 0, 0, 1);
+    const ChannelRecord *before = slotRecords(slot);
+    sampleSlot(slot, 20);
+    ASSERT_TRUE(writeBlockFile(slot, path("reload"), nullptr));
+    const ChannelRecord *after = slotRecords(slot);
+    ASSERT_NE(after, nullptr);
+    EXPECT_NE(after, before);
+    EXPECT_EQ(after->cursor, 0);
+    EXPECT_EQ(after->target, &entry("hip"));
+    ASSERT_NE(after->next, nullptr);
+    EXPECT_EQ(after->next->target, &entry("lHand"));
+    EXPECT_EQ(after->next->keys[0].v[2], fx(30));
+}
+
+TEST_F(BlockFile, KbaIsAppendedOnlyWhenThePathLacksIt)
+{
+    const int slot = allocateSlot();
+    addTranslationKey(slot, "hip", 0, 1, 2, 3);
+    ASSERT_TRUE(writeBlockFile(slot, path("named"), nullptr));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(path("named.kba"))));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("named"))));
+    ASSERT_TRUE(writeBlockFile(slot, path("named.kba.old"), nullptr));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(path("named.kba.old"))));
+    EXPECT_EQ(blockFilePath("a.KBA"), "a.KBA.kba"); // case matters
+}
+
+TEST_F(BlockFile, SaveRoundTripsThroughGet)
+{
+    KyBlock *made = KyBlock::create();
+    made->addTranslationKey("hip", 0, 0, 98, 0);
+    made->addTranslationKey("hip", 660, 3, 98, 40);
+    made->addRotationKey("rShldr", 0, 20, 0, 0, 1);
+    made->addRotationKey("rShldr", 660, 80, 0, 0, 1);
+    std::unique_ptr<KyBlock> saver(made->clone());
+    saver->path = QString::fromStdString(path("trip.kba"));
+    ASSERT_TRUE(saver->save());
+
+    KyBlock *loaded = KyBlock::get(saver->path);
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->clipLength, 660);
+    sampleSlot(loaded->clipHandle, 330);
+    float angle, x, y, z;
+    ASSERT_TRUE(nodeRotation("rShldr", &angle, &x, &y, &z));
+    EXPECT_NEAR(angle, 50.0f, 1e-3f);
+    EXPECT_NEAR(z, 1.0f, 1e-3f);
+}
+
+TEST_F(BlockFile, SaveTakesThePlaceOfTheRegisteredBlockWithThePath)
+{
+    const std::string file = path("shared.kba");
+    {
+        const int slot = allocateSlot();
+        addTranslationKey(slot, "hip", 0, 0, 0, 0);
+        addTranslationKey(slot, "hip", 100, 0, 0, 0);
+        ASSERT_TRUE(writeBlockFile(slot, file, nullptr));
+    }
+    KyBlock *registered = KyBlock::get(QString::fromStdString(file));
+    ASSERT_NE(registered, nullptr);
+    KyBlock *edited = registered->clone();
+    ASSERT_TRUE(edited->crop());
+    ASSERT_TRUE(edited->save());
+    EXPECT_EQ(KyBlock::get(QString::fromStdString(file)), edited);
+}
+
+TEST_F(BlockFile, OtherRecordTypesAreWrittenInTheirOwnLayout)
+{
+    std::vector<uint8_t> stream;
+    fullEntry(stream, 0, fx(10), 0, 0x10000, 0);
+    deltaEntry(stream, 7, fx(12), 5, -5, 0);
+    ChannelRecord *unknown = vectorRecord(kRotationRecord, "neck", {});
+    unknown->type = 9;
+    unknown->otherKeyCount = 4;
+    ChannelRecord *chain = chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 1, 2, 3}}),
+                                    angleAxisRecord("chest", {{0, 10, 0, 1, 0}, {50, 20, 0, 1, 0}}),
+                                    streamRecord("head", stream), unknown});
+    const std::vector<uint8_t> bytes = serializeChain(chain);
+    EXPECT_EQ(bytes.size(), 24 + 16 + 24 + 72 + 48 + 24 + 24u);
+    std::string error;
+    ChannelRecord *back = parseBlockBytes(bytes.data(), bytes.size(), &error);
+    ASSERT_NE(back, nullptr) << error;
+    EXPECT_EQ(serializeChain(back), bytes);
+    const ChannelRecord *angles = back->next;
+    ASSERT_EQ(angles->angleKeys.size(), 2u);
+    EXPECT_EQ(angles->angleKeys[1].angle, fx(20));
+    EXPECT_EQ(angles->next->stream, stream);
+    EXPECT_EQ(angles->next->next->type, 9);
+    EXPECT_EQ(recordKeyCount(*angles->next->next), 4);
+    freeChain(back);
+    freeChain(chain);
+}
+
+TEST_F(BlockFile, BindingAddsEntriesForUnknownHashesOnlyWhenAsked)
+{
+    Image image;
+    image.header(0xABCDEF01u, 1, 1, 0).key(0, 1, 2, 3);
+    ChannelRecord *chain = parseBlockBytes(image.bytes.data(), image.size(), nullptr);
+    ASSERT_NE(chain, nullptr);
+    bindChain(chain, NodeBinding::LeaveUnknownUnbound);
+    EXPECT_EQ(chain->target, nullptr);
+    const int count = nodeTable().count;
+    bindChain(chain, NodeBinding::AddUnknownNodes);
+    ASSERT_NE(chain->target, nullptr);
+    EXPECT_EQ(nodeTable().count, count + 1);
+    EXPECT_EQ(chain->target->hash, 0xABCDEF01u);
+    EXPECT_EQ(chain->target->name, nullptr);
+    EXPECT_EQ(chain->target->nodeFlags, 0u);
+    freeChain(chain);
+}
+
+TEST_F(BlockFile, FailedWriteKeepsTheExistingFileAndTheSlot)
+{
+    const std::string file = path("keep.kba");
+    const std::vector<uint8_t> original = readBytes(kGoldenDir + "two_keys.kba");
+    writeBytes(file, original);
+
+    const int slot = allocateSlot();
+    for (int t = 0; t < 100; ++t)
+        addTranslationKey(slot, "hip", t * 10, static_cast<float>(t), 0, 0);
+    const ChannelRecord *records = slotRecords(slot);
+
+    // A file size limit makes the write fail part way, as a full disk would.
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 512;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string error;
+    const bool written = writeBlockFile(slot, file, &error);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(readBytes(file), original);
+    EXPECT_EQ(slotRecords(slot), records);
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
+
+    EXPECT_FALSE(writeBlockFile(slot, path("no/such/folder/x.kba"), &error));
+    EXPECT_EQ(slotRecords(slot), records);
+}
+
+TEST_F(BlockFile, EmptySlotIsNotWritten)
+{
+    std::string error;
+    EXPECT_FALSE(writeBlockFile(allocateSlot(), path("empty.kba"), &error));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(path("empty.kba"))));
+}
+
+TEST_F(BlockFile, RefusedShapes)
+{
+    const uint32_t hip = nameHash("hip");
+    {
+        EXPECT_EQ(refusal(Image()), "the file is empty");
+    }
+    {
+        Image shorter;
+        shorter.zeros(10);
+        EXPECT_NE(refusal(shorter).find("header"), std::string::npos);
+    }
+    {
+        Image beyond; // next offset = file size + 1
+        beyond.header(hip, 1, 1, 41).key(0, 0, 0, 0);
+        EXPECT_NE(refusal(beyond).find("beyond the end"), std::string::npos);
+    }
+    {
+        Image atEnd; // next offset = file size: the next header is missing
+        atEnd.header(hip, 1, 1, 40).key(0, 0, 0, 0);
+        EXPECT_NE(refusal(atEnd).find("header"), std::string::npos);
+    }
+    {
+        Image keysPast;
+        keysPast.header(hip, 1, 3, 0).key(0, 0, 0, 0).key(10, 0, 0, 0);
+        EXPECT_NE(refusal(keysPast).find("keys"), std::string::npos);
+    }
+    {
+        Image negative;
+        negative.header(hip, 3, -1, 0).key(0, 0, 0, 0);
+        EXPECT_NE(refusal(negative).find("negative key count"), std::string::npos);
+    }
+    {
+        // 0x10000001 keys of 16 bytes are 0x100000010 bytes: 16 in 32 bits.
+        Image overflow;
+        overflow.header(hip, 1, 0x10000001, 0).key(0, 0, 0, 0);
+        EXPECT_NE(refusal(overflow).find("keys"), std::string::npos);
+    }
+    {
+        // 119304648 keys of 36 bytes wrap 32 bits to 32 bytes.
+        Image overflow;
+        overflow.header(hip, 2, 119304648, 0).zeros(36);
+        EXPECT_NE(refusal(overflow).find("keys"), std::string::npos);
+    }
+    {
+        Image negativeEnd;
+        negativeEnd.header(hip, 5, 0, 0).i32(-8).zeros(40);
+        EXPECT_NE(refusal(negativeEnd).find("negative stream end"), std::string::npos);
+    }
+    {
+        Image streamPast;
+        streamPast.header(hip, 5, 0, 0).i32(24 + 14 + 1).zeros(20 + 14);
+        EXPECT_NE(refusal(streamPast).find("stream"), std::string::npos);
+    }
+    {
+        Image noState; // stream end field present, decoder state missing
+        noState.header(hip, 5, 0, 0).i32(4);
+        EXPECT_NE(refusal(noState).find("stream header"), std::string::npos);
+    }
+    {
+        Image self; // the second record names itself as its successor
+        self.header(hip, 1, 1, 40).key(0, 0, 0, 0).header(hip, 3, 0, 40);
+        EXPECT_NE(refusal(self).find("points back"), std::string::npos);
+    }
+    {
+        Image back; // the third record points back to the first
+        back.header(hip, 1, 0, 24).header(hip, 3, 0, 48).header(hip, 3, 0, 0);
+        EXPECT_TRUE(accepted(back));
+        Image loop;
+        loop.header(hip, 1, 0, 24).header(hip, 3, 0, 48).header(hip, 3, 0, 24);
+        EXPECT_NE(refusal(loop).find("points back"), std::string::npos);
+    }
+    {
+        Image inside; // next offset inside the record's own keys
+        inside.header(hip, 1, 2, 32).key(0, 0, 0, 0).key(10, 0, 0, 0);
+        EXPECT_NE(refusal(inside).find("inside"), std::string::npos);
+    }
+    {
+        Image many;
+        for (int i = 0; i < kMaxBlockRecords; ++i)
+            many.header(hip, 7, 0, 24 * (i + 1));
+        many.header(hip, 7, 0, 0);
+        EXPECT_NE(refusal(many).find("more than"), std::string::npos);
+    }
+}
+
+TEST_F(BlockFile, AcceptedOddities)
+{
+    const uint32_t hip = nameHash("hip");
+    {
+        Image noKeys;
+        noKeys.header(hip, 1, 0, 0);
+        EXPECT_TRUE(accepted(noKeys));
+    }
+    {
+        Image gap; // a next offset past the end of the record is fine
+        gap.header(hip, 1, 0, 30).zeros(6).header(hip, 3, 0, 0);
+        EXPECT_TRUE(accepted(gap));
+    }
+    {
+        Image emptyStream; // a stream ending before its first entry holds none
+        emptyStream.header(hip, 5, 0, 0).i32(0).zeros(20);
+        EXPECT_TRUE(accepted(emptyStream));
+    }
+}
+
+TEST_F(BlockFile, OversizedFilesAreRefusedWithoutBeingRead)
+{
+    const std::string file = path("huge.kba");
+    writeBytes(file, {1});
+    ASSERT_EQ(truncate(file.c_str(), static_cast<off_t>(kMaxBlockFileSize) + 1), 0);
+    std::string error;
+    EXPECT_EQ(readBlockFile(file, &error), nullptr);
+    EXPECT_NE(error.find("larger"), std::string::npos);
+}
+
+TEST_F(BlockFile, SeedCorpusIsValidAndRemadeByItsGenerator)
+{
+    const QString corpus = QStringLiteral(TRELVO_TEST_DATA_DIR "/../../fuzz/kba/corpus");
+    const QString generator = QStringLiteral(TRELVO_BINARY_DIR "/bin/fuzz_kba_corpus");
+    const QString fresh = m_dir.filePath(QStringLiteral("corpus"));
+    ASSERT_TRUE(QDir().mkpath(fresh));
+    ASSERT_EQ(std::system(QStringLiteral("'%1' '%2'").arg(generator, fresh).toUtf8().constData()), 0);
+    const QStringList files = QDir(corpus).entryList(QDir::Files);
+    EXPECT_GE(files.size(), 5);
+    EXPECT_EQ(files, QDir(fresh).entryList(QDir::Files));
+    for (const QString &name : files) {
+        const std::string path = (corpus + QLatin1Char('/') + name).toStdString();
+        std::string error;
+        ChannelRecord *chain = readBlockFile(path, &error);
+        EXPECT_NE(chain, nullptr) << name.toStdString() << ": " << error;
+        freeChain(chain);
+        EXPECT_EQ(readBytes(path), readBytes((fresh + QLatin1Char('/') + name).toStdString())) << name.toStdString();
+    }
+}
+
+TEST_F(BlockFile, MissingFilesAndFoldersAreRefused)
+{
+    std::string error;
+    EXPECT_EQ(readBlockFile(path("absent.kba"), &error), nullptr);
+    EXPECT_NE(error.find("cannot open"), std::string::npos);
+    EXPECT_EQ(readBlockFile(m_dir.path().toStdString(), &error), nullptr);
+    EXPECT_EQ(error, "not a regular file");
+    QString reason;
+    EXPECT_EQ(KyBlock::get(QString::fromStdString(path("absent.kba")), &reason), nullptr);
+    EXPECT_TRUE(reason.contains(QStringLiteral("cannot open")));
+}
+
+} // namespace

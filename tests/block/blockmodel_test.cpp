@@ -1,0 +1,357 @@
+// The block model: node table and name hash, key appending, slots, and the
+// KyBlock operations that do not play (get, clone, crop, resampling).
+#include "blocktestsupport.h"
+#include "kyblock.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace blocktest;
+
+namespace {
+
+class BlockModel : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        resetCore();
+        ASSERT_TRUE(m_dir.isValid());
+    }
+
+    QString pathFor(const QString &name) const { return m_dir.filePath(name); }
+
+    // A block made in memory and saved, so that get() can load it.
+    QString savedWalk(const QString &name)
+    {
+        // Saved through an unregistered clone, so that the registry holds no
+        // block for the path yet.
+        KyBlock *made = KyBlock::create();
+        made->addTranslationKey("hip", 0, 0, 100, 0);
+        made->addTranslationKey("hip", 1000, 0, 100, 50);
+        std::unique_ptr<KyBlock> saver(made->clone());
+        saver->path = pathFor(name);
+        EXPECT_TRUE(saver->save());
+        return saver->path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+TEST(NameHash, IsTheClassicTimes33HashOverSignedBytes)
+{
+    EXPECT_EQ(nameHash(""), 5381u);
+    EXPECT_EQ(nameHash("a"), 5381u * 33 + 97);
+    EXPECT_EQ(nameHash("hip"), 193493830u);
+    EXPECT_EQ(nameHash("\xe9"), 177550u); // 0xE9 counts as −23
+    EXPECT_EQ(nameHash(QStringLiteral("hip")), 193493830u);
+}
+
+TEST(NodeTableTest, StandardListPutsTheRootMarkerFirstAndTheHipSecond)
+{
+    registerStandardNodes();
+    const NodeTable &table = nodeTable();
+    ASSERT_EQ(table.count, 54);
+    EXPECT_STREQ(table.entries[0].name.get(), "kbanims_root");
+    EXPECT_EQ(table.entries[0].nodeFlags, kNodeRootMarker);
+    EXPECT_STREQ(table.entries[1].name.get(), "hip");
+    EXPECT_EQ(table.entries[1].nodeFlags, 0u);
+    EXPECT_STREQ(table.entries[53].name.get(), "lPinky3");
+    EXPECT_EQ(table.entries[1].hash, nameHash("hip"));
+}
+
+TEST(NodeTableTest, FullTableAddsNothingAndRecordsStayUnbound)
+{
+    registerStandardNodes();
+    while (nodeTable().count < kNodeTableCapacity)
+        ASSERT_NE(addNode(static_cast<uint32_t>(nodeTable().count), nullptr, 0), nullptr);
+    EXPECT_EQ(addNode(1u << 31, nullptr, 0), nullptr);
+    EXPECT_EQ(findOrAddNamedNode("tail"), nullptr);
+
+    const int slot = allocateSlot();
+    addRotationKey(slot, "tail", 0, 10, 0, 1, 0);
+    const ChannelRecord *first = slotRecords(slot);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->target, nullptr);
+    ASSERT_NE(first->next, nullptr);
+    EXPECT_EQ(first->next->target, nullptr);
+    sampleSlot(slot, 0); // skipped, no crash
+    registerStandardNodes();
+}
+
+TEST(NodeTableTest, QueriesReportOnlyWhatThisEvaluationSet)
+{
+    registerStandardNodes();
+    float x = 1, y = 1, z = 1, a = 1;
+    EXPECT_FALSE(nodeTranslation("nobody", &x, &y, &z));
+    EXPECT_EQ(x, 1.0f); // nothing written for an unknown name
+
+    const int slot = slotWith(vectorRecord(kTranslationRecord, "hip", {{0, 1.5, 2, -3}}));
+    sampleSlot(slot, 0);
+    EXPECT_TRUE(nodeTranslation("hip", &x, &y, &z));
+    EXPECT_EQ(x, 1.5f);
+    EXPECT_EQ(z, -3.0f);
+    EXPECT_FALSE(nodeRotation("hip", &a, &x, &y, &z));
+    clearPoseFlags();
+    EXPECT_FALSE(nodeTranslation(QStringLiteral("hip"), &x, &y, &z));
+}
+
+TEST(KeyAppending, EqualValuesKeepOnlyTheFirstAndLastKeyOfARun)
+{
+    registerStandardNodes();
+    const int slot = allocateSlot();
+    for (int t : {0, 33, 66, 99})
+        addTranslationKey(slot, "hip", t, 1, 2, 3);
+    const ChannelRecord *r = slotRecords(slot);
+    ASSERT_EQ(r->keys.size(), 2u);
+    EXPECT_EQ(r->keys[0].time, 0);
+    EXPECT_EQ(r->keys[1].time, 99);
+
+    addTranslationKey(slot, "hip", 132, 1, 2, 4); // a change ends the run
+    addTranslationKey(slot, "hip", 165, 1, 2, 4);
+    EXPECT_EQ(r->keys.size(), 4u);
+}
+
+TEST(KeyAppending, KeysNotAfterTheLastAreDropped)
+{
+    registerStandardNodes();
+    const int slot = allocateSlot();
+    addTranslationKey(slot, "hip", 100, 1, 2, 3);
+    addTranslationKey(slot, "hip", 100, 9, 9, 9);
+    addTranslationKey(slot, "hip", 50, 9, 9, 9);
+    const ChannelRecord *r = slotRecords(slot);
+    ASSERT_EQ(r->keys.size(), 1u);
+    EXPECT_EQ(r->keys[0].v[0], fx(1));
+}
+
+TEST(KeyAppending, RecordsHoldAtMost6000Keys)
+{
+    registerStandardNodes();
+    const int slot = allocateSlot();
+    for (int i = 0; i < 6100; ++i)
+        addTranslationKey(slot, "hip", i, static_cast<float>(i), 0, 0);
+    const ChannelRecord *r = slotRecords(slot);
+    ASSERT_EQ(r->keys.size(), 6000u);
+    EXPECT_EQ(r->keys.back().time, 5999);
+}
+
+TEST(KeyAppending, RotationKeysStoreTheVectorWithTheAngleInHalfATurn)
+{
+    registerStandardNodes();
+    const int slot = allocateSlot();
+    addRotationKey(slot, "abdomen", 0, 270, 0, 1, 0);
+    addRotationKey(slot, "abdomen", 10, -200, 1, 0, 0);
+    addRotationKey(slot, "abdomen", 20, 540, 0, 0, 1);
+    // An empty slot first gets a translation record for the node.
+    const ChannelRecord *first = slotRecords(slot);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->type, kTranslationRecord);
+    EXPECT_TRUE(first->keys.empty());
+    EXPECT_EQ(durationOf(slot), 0);
+    const ChannelRecord *r = first->next;
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->type, kRotationRecord);
+    ASSERT_EQ(r->keys.size(), 3u);
+    EXPECT_EQ(r->keys[0].v[1], fx(-90));
+    EXPECT_EQ(r->keys[1].v[0], fx(160));
+    EXPECT_EQ(r->keys[2].v[2], fx(180));
+    EXPECT_EQ(r->target, &entry("abdomen"));
+}
+
+TEST(Slots, DurationOfEmptyRotationFirstAndTranslationFirstSlots)
+{
+    registerStandardNodes();
+    EXPECT_EQ(durationOf(allocateSlot()), 0);
+    EXPECT_EQ(durationOf(-1), 0);
+    EXPECT_EQ(durationOf(kSlotCount), 0);
+    EXPECT_EQ(durationOf(slotWith(vectorRecord(kRotationRecord, "chest", {{0, 0, 1, 0}, {500, 0, 2, 0}}))), -1);
+    EXPECT_EQ(durationOf(slotWith(vectorRecord(kTranslationRecord, "hip", {{0, 0, 1, 0}, {750, 0, 2, 0}}))), 750);
+}
+
+TEST(Slots, NumbersStartAt10AndAreNeverReused)
+{
+    const int a = allocateSlot();
+    const int b = allocateSlot();
+    EXPECT_GE(a, kFirstSlot);
+    EXPECT_EQ(b, a + 1);
+    EXPECT_EQ(slotRecords(b), nullptr);
+    EXPECT_FALSE(replaceSlotRecords(-1, nullptr));
+}
+
+TEST_F(BlockModel, CreateGivesDefaultsAFreshSlotAndARegistryEntry)
+{
+    const size_t before = KyBlock::registry().size();
+    KyBlock *block = KyBlock::create();
+    EXPECT_EQ(KyBlock::registry().size(), before + 1);
+    EXPECT_EQ(KyBlock::registry().back(), block);
+    EXPECT_EQ(block->flags, 13);
+    EXPECT_EQ(block->speed, 1.0f);
+    EXPECT_EQ(block->blendIn, 300);
+    EXPECT_EQ(block->internalBlend, 100);
+    EXPECT_EQ(block->startAxis.y, 1.0f);
+    EXPECT_GE(block->clipHandle, kFirstSlot);
+    EXPECT_EQ(slotRecords(block->clipHandle), nullptr);
+
+    KyBlock::setDefaultFlags(5);
+    EXPECT_EQ(KyBlock::create()->flags, 5);
+    KyBlock::setDefaultFlags(13);
+}
+
+TEST_F(BlockModel, GetLoadsOnceAndReturnsTheSameBlock)
+{
+    const QString path = savedWalk("plain.kba");
+    KyBlock *first = KyBlock::get(path);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->clipLength, 1000);
+    EXPECT_EQ(first->outPoint, 1000);
+    EXPECT_EQ(first->name, QStringLiteral("plain"));
+    EXPECT_EQ(first->blendIn, 300);
+    EXPECT_EQ(first->internalBlend, 100);
+
+    // Changing the file does not matter any more: the registered block wins.
+    QFile::remove(path);
+    const size_t size = KyBlock::registry().size();
+    EXPECT_EQ(KyBlock::get(path), first);
+    EXPECT_EQ(KyBlock::registry().size(), size);
+}
+
+TEST_F(BlockModel, GetEvaluatesTheFirstPose)
+{
+    const QString path = savedWalk("first.kba");
+    clearPoseFlags();
+    ASSERT_NE(KyBlock::get(path), nullptr);
+    float x, y, z;
+    EXPECT_TRUE(nodeTranslation("hip", &x, &y, &z));
+    EXPECT_EQ(y, 100.0f);
+}
+
+TEST_F(BlockModel, WalkBlocksBlendFaster)
+{
+    KyBlock *walk = KyBlock::get(savedWalk("SlowWalk.kba"));
+    ASSERT_NE(walk, nullptr);
+    EXPECT_EQ(walk->blendIn, 150);
+    EXPECT_EQ(walk->internalBlend, 50);
+    EXPECT_EQ(walk->name, QStringLiteral("SlowWalk"));
+}
+
+TEST_F(BlockModel, NameIsTheFileNameUpToTheFirstDot)
+{
+    KyBlock *block = KyBlock::get(savedWalk("step.left.kba"));
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->name, QStringLiteral("step"));
+}
+
+TEST_F(BlockModel, FailedGetReturnsNullAndLeavesAnEmptyRegisteredBlock)
+{
+    const size_t before = KyBlock::registry().size();
+    QString reason;
+    EXPECT_EQ(KyBlock::get(pathFor("missing.kba"), &reason), nullptr);
+    EXPECT_FALSE(reason.isEmpty());
+    ASSERT_EQ(KyBlock::registry().size(), before + 1);
+    EXPECT_EQ(slotRecords(KyBlock::registry().back()->clipHandle), nullptr);
+}
+
+TEST_F(BlockModel, EmptyPathFindsNoBlockMadeInMemory)
+{
+    KyBlock::create(); // registered with an empty path
+    const size_t before = KyBlock::registry().size();
+    EXPECT_EQ(KyBlock::get(QString()), nullptr);
+    EXPECT_EQ(KyBlock::registry().size(), before);
+}
+
+TEST_F(BlockModel, CloneSharesTheSlotUntilCropped)
+{
+    KyBlock *source = KyBlock::create();
+    for (int t = 0; t <= 990; t += 33)
+        source->addTranslationKey("hip", t, static_cast<float>(t) / 10.0f, 100, 0);
+    source->clipLength = durationOf(source->clipHandle);
+    source->outPoint = source->clipLength;
+
+    const size_t registered = KyBlock::registry().size();
+    std::unique_ptr<KyBlock> copy(source->clone());
+    EXPECT_EQ(KyBlock::registry().size(), registered); // clones are not registered
+    EXPECT_EQ(copy->clipHandle, source->clipHandle);
+
+    copy->inPoint = 330;
+    copy->outPoint = 660;
+    ASSERT_TRUE(copy->crop());
+    EXPECT_NE(copy->clipHandle, source->clipHandle);
+    EXPECT_EQ(copy->inPoint, 0);
+    EXPECT_EQ(copy->clipLength, 330);
+    EXPECT_EQ(copy->outPoint, 330);
+    EXPECT_EQ(durationOf(source->clipHandle), 990);
+
+    // The cropped motion starts at x = z = 0 and keeps y.
+    const ChannelRecord *hip = slotRecords(copy->clipHandle);
+    ASSERT_NE(hip, nullptr);
+    EXPECT_EQ(hip->keys.front().time, 0);
+    EXPECT_EQ(hip->keys.front().v[0], 0);
+    EXPECT_EQ(hip->keys.front().v[1], fx(100));
+    EXPECT_EQ(hip->keys.back().v[0], fx(33));
+}
+
+TEST_F(BlockModel, CropUsesClipTimesThroughTheSpeed)
+{
+    KyBlock *block = KyBlock::create();
+    block->addTranslationKey("hip", 0, 0, 0, 0);
+    block->addTranslationKey("hip", 2000, 0, 0, 200);
+    block->clipLength = 2000;
+    block->speed = 2.0f;
+    block->inPoint = 250;  // clip 500
+    block->outPoint = 750; // clip 1500
+    ASSERT_TRUE(block->crop());
+    EXPECT_EQ(block->clipLength, 990); // keys every 33 ms up to 1000
+    EXPECT_EQ(block->outPoint, 495);
+}
+
+TEST(Resampling, SamplesEvery33MsAndCopiesAllRotationRecords)
+{
+    registerStandardNodes();
+    ChannelRecord *hip = vectorRecord(kTranslationRecord, "hip", {{0, 10, 90, 20}, {1000, 110, 95, 220}});
+    ChannelRecord *chest = vectorRecord(kRotationRecord, "chest", {{0, 0, 10, 0}, {1000, 0, 50, 0}});
+    ChannelRecord *head = angleAxisRecord("head", {{0, 30, 1, 0, 0}, {1000, 60, 1, 0, 0}});
+    const int src = slotWith(chainOf({hip, chest, head}));
+    const int dst = allocateSlot();
+    resampleInto(dst, src, 100, 200);
+
+    const ChannelRecord *r = slotRecords(dst);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->type, kTranslationRecord);
+    ASSERT_EQ(r->keys.size(), 4u); // 0, 33, 66, 99: (200 − 100) / 33 = 3 steps after the first
+    EXPECT_EQ(r->keys[0].v[0], 0);
+    EXPECT_EQ(r->keys[0].v[1], 5931005); // 90 + fxMul(fxDiv(100, 1000), 5.0)
+    EXPECT_EQ(r->keys[0].v[2], 0);
+    EXPECT_EQ(r->keys[3].time, 99);
+    EXPECT_EQ(r->keys[3].v[0], 648800); // x at 199 ms less x at 100 ms
+    ASSERT_NE(r->next, nullptr);
+    EXPECT_EQ(r->next->type, kRotationRecord);
+    EXPECT_EQ(r->next->keys.size(), 4u);
+    // The angle-and-axis record of the head is copied as rotation vectors.
+    ASSERT_NE(r->next->next, nullptr);
+    EXPECT_EQ(r->next->next->hash, nameHash("head"));
+    EXPECT_EQ(r->next->next->type, kRotationRecord);
+    // 33 degrees about an axis renormalised to 0.99951 (65504).
+    EXPECT_NEAR(toFloat(r->next->next->keys[0].v[0]), 32.984f, 0.001f);
+}
+
+TEST(Resampling, CopyPoseAppendsTheCurrentTableWithoutEvaluating)
+{
+    registerStandardNodes();
+    const int src = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 1, 2, 3}}),
+                                      vectorRecord(kRotationRecord, "neck", {{0, 0, 0, 40}})}));
+    sampleSlot(src, 0);
+    entry("hip").pos[0] = fx(7); // the table, not the record, is copied
+    const int dst = allocateSlot();
+    copyPoseInto(dst, src, 500);
+    const ChannelRecord *r = slotRecords(dst);
+    ASSERT_NE(r, nullptr);
+    ASSERT_EQ(r->keys.size(), 1u);
+    EXPECT_EQ(r->keys[0].time, 500);
+    EXPECT_EQ(r->keys[0].v[0], fx(7));
+    ASSERT_NE(r->next, nullptr);
+    EXPECT_EQ(r->next->keys[0].v[2], 40 * 65520); // 40 degrees about the evaluated axis
+}
+
+} // namespace

@@ -1,0 +1,461 @@
+// The playback engine: fades on start, from a named previous block and at
+// loop seams, loop displacement, mirroring, long fades, unplayable clips,
+// and the KyBlock operations built on the engine (end poses, append).
+// Expected raw values are worked out from the 16.16 definitions by hand.
+#include "blocktestsupport.h"
+#include "kyblock.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace blocktest;
+
+namespace {
+
+const Vec3f kZero;
+const Vec3f kUp{0, 1, 0};
+
+class Engine : public ::testing::Test
+{
+protected:
+    void SetUp() override { resetCore(); }
+
+    // A slot whose hip stands at pos and whose abdomen is turned by degrees
+    // about +Y, for 1000 ms.
+    static int standing(Vec3f pos, double degrees)
+    {
+        return slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, pos.x, pos.y, pos.z}, {1000, pos.x, pos.y, pos.z}}),
+                                 vectorRecord(kRotationRecord, "abdomen", {{0, 0, degrees, 0}, {1000, 0, degrees, 0}})}));
+    }
+
+    static void start(int slot, int startMs, int fadeMs, int transitionIn, int loopTransition,
+                      Vec3f shift = Vec3f(), bool mirror = false)
+    {
+        engineStart(slot, startMs, fadeMs, transitionIn, loopTransition, kZero, 0, kUp, shift, mirror);
+    }
+
+    static const NodeEntry &abdomen() { return entry("abdomen"); }
+    static const NodeEntry &hip() { return entry("hip"); }
+};
+
+TEST_F(Engine, StartingABlockFadesFromThePoseAtTheSwitch)
+{
+    // clock  0         500        650        800
+    //        |--- A ---|
+    //                  |====== fade 300 =====|
+    //                  |--------- B ---------------->
+    //                             ^ 150 ms into the fade: weight 218 × 150
+    const int a = standing({0, 100, 0}, 40);
+    const int b = standing({0, 100, 0}, 100);
+    start(a, 0, 0, 300, 100);
+    engineAdvance(500);
+    EXPECT_EQ(abdomen().rotAngle, fx(40));
+
+    start(b, 0, 300, 300, 100);
+    engineAdvance(150);
+    // 40 + (100 − 40) × 32700/65536 degrees about +Y.
+    EXPECT_EQ(abdomen().rotAngle, 4581320);
+    EXPECT_EQ(abdomen().rotAxis[1], 65501);
+    EXPECT_NEAR(toFloat(abdomen().rotAngle), 70.0f, 0.1f);
+    EXPECT_NE(engineState().outgoingRecords, nullptr);
+
+    engineAdvance(151); // 301 ms: the weight passes 0xFFFF and the fade ends
+    EXPECT_EQ(engineState().outgoingRecords, nullptr);
+    EXPECT_EQ(abdomen().rotAngle, fx(100));
+}
+
+TEST_F(Engine, LoopsAddTheDisplacementPerCompletedCycle)
+{
+    // local   0 ....... 1000|0 ....... 1000|0 .. 500
+    // cycle   n = 0          n = 1          n = 2
+    // shift   0              50             100
+    const int slot = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 0, 100, 0}, {1000, 0, 100, 0}}),
+                                       vectorRecord(kRotationRecord, "abdomen", {{0, 0, 10, 0}, {1000, 0, 50, 0}})}));
+    start(slot, 0, 0, 350, 100, {0, 0, 50});
+    engineAdvance(2500);
+    EXPECT_EQ(hip().pos[2], fx(100));
+    EXPECT_EQ(hip().pos[1], fx(100));
+    EXPECT_EQ(abdomen().rotAngle, fx(30));
+    EXPECT_EQ(engineState().outgoingRecords, nullptr);
+}
+
+TEST_F(Engine, LoopSeamFadesFromTheLastKeyIntoTheNextCycle)
+{
+    // clock 2000 = start of cycle 2; the loop transition is 100 ms.
+    //   fade slot 0: the block at its last key (1000) with one shift (z 50)
+    //   fade slot 1: the block at 50 ms with two shifts (z 100)
+    // at clock 2050 the weight is 655 × 50 = 32750, about one half.
+    const int slot = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 0, 100, 0}, {1000, 0, 100, 0}}),
+                                       vectorRecord(kRotationRecord, "abdomen", {{0, 0, 10, 0}, {1000, 0, 50, 0}})}));
+    start(slot, 0, 0, 350, 100, {0, 0, 50});
+    engineAdvance(2050);
+    EXPECT_EQ(engineState().fadeStart, 2000);
+    EXPECT_EQ(engineState().fadeLength, 100);
+    EXPECT_EQ(hip().pos[2], 4914300); // 50 + 50 × 32750/65536
+    EXPECT_EQ(abdomen().rotAngle, 2031338);
+    EXPECT_NEAR(toFloat(abdomen().rotAngle), 31.0f, 0.05f);
+}
+
+TEST_F(Engine, PreviousBlockFadesInWhenAdvancedByZero)
+{
+    // local 0 (previousStart) .. 100 (now) ......... 300 (transitionIn)
+    //       |== fade from P at 1000 ms into C ===|
+    // weight 218 × 100 = 21800, one third.
+    const int p = standing({10, 100, 0}, 40);
+    const int c = standing({0, 100, 0}, 100);
+    start(c, 100, 0, 300, 100);
+    engineSetPrevious(p, 1000, 0, {5, 0, 0}, 0, kUp, kZero, false);
+    // The root marker is never blended: a blend would renormalise this
+    // rotation's axis from 65536 to 65530.
+    NodeEntry &root = entry("kbanims_root");
+    root.rotAngle = fx(10);
+    root.rotAxis[0] = 0x10000;
+    engineAdvance(0);
+    EXPECT_EQ(engineState().fadeLength, 300);
+    EXPECT_EQ(engineState().fadeStart, engineState().blockStart);
+    EXPECT_EQ(abdomen().rotAngle, 3927812);
+    EXPECT_NEAR(toFloat(abdomen().rotAngle), 60.0f, 0.1f);
+    // The previous block's start transform moved its hip to x = 15.
+    EXPECT_EQ(hip().pos[0], 656040);
+    EXPECT_EQ(root.rotAngle, fx(10));
+    EXPECT_EQ(root.rotAxis[0], 0x10000);
+
+    // Advancing by a non-zero step lets the fade run on to its end
+    // (218 × 301 > 0xFFFF) without rebuilding it.
+    engineAdvance(201);
+    EXPECT_EQ(engineState().outgoingRecords, nullptr);
+    EXPECT_EQ(abdomen().rotAngle, fx(100));
+}
+
+TEST_F(Engine, MirroredBlockSwapsHandsAndNegatesHipX)
+{
+    const int slot = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 5, 100, 0}, {1000, 5, 100, 0}}),
+                                       vectorRecord(kRotationRecord, "lHand", {{0, 0, 0, 30}, {1000, 0, 0, 30}}),
+                                       vectorRecord(kRotationRecord, "rHand", {{0, 60, 0, 0}, {1000, 60, 0, 0}})}));
+    start(slot, 0, 0, 300, 100, kZero, true);
+    engineAdvance(10);
+    EXPECT_EQ(hip().pos[0], fx(-5));
+    EXPECT_EQ(entry("lHand").rotAngle, fx(60));
+    EXPECT_GT(entry("lHand").rotAxis[0], 65000);
+    EXPECT_EQ(entry("rHand").rotAngle, fx(30));
+    EXPECT_LT(entry("rHand").rotAxis[2], -65000);
+}
+
+TEST_F(Engine, LoopSeamOfAMirroredBlockFadesFromItsMirroredLastPose)
+{
+    const int plain = standing({0, 100, 0}, 10);
+    const int mirrored = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 0, 100, 0}, {1000, 0, 100, 0}}),
+                                           vectorRecord(kRotationRecord, "lHand", {{0, 0, 0, 20}, {1000, 0, 0, 50}})}));
+    start(plain, 0, 0, 300, 100);
+    engineAdvance(100);
+    start(mirrored, 0, 0, 300, 100, kZero, true);
+    engineAdvance(1050); // cycle 1, 50 ms into the seam
+    const int rHand = nodeIndexByHash(nameHash("rHand"));
+    const Rotation &frozen = engineState().fadeRotation[0][rHand];
+    EXPECT_EQ(frozen.angle, fx(50)); // lHand's last key, mirrored onto rHand
+    EXPECT_LT(frozen.axis[2], -65000);
+}
+
+TEST_F(Engine, FadesLongerThan32767MsStillBlendFromStartToEnd)
+{
+    const int a = standing({0, 100, 0}, 40);
+    const int b = standing({0, 100, 0}, 100);
+    start(a, 0, 0, 300, 0);
+    engineAdvance(100);
+    start(b, 0, 40000, 300, 0);
+    engineAdvance(20000); // exactly halfway: weight 32768
+    EXPECT_EQ(abdomen().rotAngle, 4585398);
+    EXPECT_NEAR(toFloat(abdomen().rotAngle), 70.0f, 0.1f);
+    engineAdvance(20001);
+    EXPECT_EQ(engineState().outgoingRecords, nullptr);
+    EXPECT_EQ(abdomen().rotAngle, fx(100));
+}
+
+TEST_F(Engine, Fade32767UsesTheReciprocalWeight)
+{
+    const int a = standing({0, 100, 0}, 40);
+    const int b = standing({0, 100, 0}, 100);
+    start(a, 0, 0, 300, 0);
+    engineAdvance(100);
+    start(b, 0, 32767, 300, 0);
+    engineAdvance(16384); // fxRecip(32767 × 65536) = 2: weight 32768
+    EXPECT_EQ(abdomen().rotAngle, 4585398);
+}
+
+TEST_F(Engine, LongJumpEndsAShortFade)
+{
+    // 65536 × 40000 does not fit 32 bits; the fade must still be over.
+    const int a = standing({0, 100, 0}, 40);
+    const int b = standing({0, 100, 0}, 100);
+    start(a, 0, 0, 300, 0);
+    engineAdvance(100);
+    start(b, 0, 1, 300, 0);
+    engineAdvance(40000);
+    EXPECT_EQ(engineState().outgoingRecords, nullptr);
+    EXPECT_EQ(abdomen().rotAngle, fx(100));
+}
+
+TEST_F(Engine, ClipsWithoutLengthAreNotEvaluated)
+{
+    const int rotationFirst = slotWith(vectorRecord(kRotationRecord, "neck", {{0, 0, 10, 0}, {500, 0, 20, 0}}));
+    start(rotationFirst, 0, 0, 300, 100);
+    EXPECT_EQ(engineState().cycleLength, -1);
+    EXPECT_TRUE(engineAdvance(100));
+    float angle, x, y, z;
+    EXPECT_FALSE(nodeRotation("neck", &angle, &x, &y, &z));
+
+    resetCore();
+    const int single = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 1, 2, 3}}),
+                                         vectorRecord(kRotationRecord, "neck", {{0, 0, 10, 0}})}));
+    start(single, 0, 0, 300, 100);
+    EXPECT_EQ(engineState().cycleLength, 0);
+    EXPECT_TRUE(engineAdvance(0));
+    EXPECT_FALSE(nodeTranslation("hip", &x, &y, &z));
+}
+
+TEST_F(Engine, StartingAnEmptySlotKeepsTheOldRecordsPlaying)
+{
+    const int a = standing({0, 100, 0}, 40);
+    start(a, 0, 0, 300, 100);
+    engineAdvance(100);
+    start(allocateSlot(), 0, 0, 123, 45);
+    EXPECT_EQ(engineState().transitionIn, 123);
+    EXPECT_EQ(engineState().loopTransition, 45);
+    engineAdvance(10);
+    EXPECT_EQ(abdomen().rotAngle, fx(40));
+}
+
+TEST_F(Engine, FreeingAPlayingSlotStopsTheEngineReferringToIt)
+{
+    const int a = standing({0, 100, 0}, 40);
+    start(a, 0, 0, 300, 100);
+    engineAdvance(10);
+    replaceSlotRecords(a, nullptr);
+    EXPECT_EQ(engineState().currentRecords, nullptr);
+    EXPECT_TRUE(engineAdvance(10));
+}
+
+TEST_F(Engine, PoseAtAppliesLoopsThenTheStartTransformWithoutTouchingTheEngine)
+{
+    const int slot = slotWith(vectorRecord(kTranslationRecord, "hip", {{0, 0, 100, 0}, {1000, 0, 100, 100}}));
+    const int32_t clock = engineState().clock;
+    Vec3f pos, axis;
+    float heading = 1;
+    ASSERT_TRUE(enginePoseAt(slot, 500, {10, 0, 0}, 90, kUp, {0, 0, 200}, false, &pos, &heading, &axis));
+    // hip (0, 100, 50) + (0, 0, 200), then turned 90° about +Y: +Z becomes +X.
+    EXPECT_NEAR(pos.x, 10 + 250, 1e-3);
+    EXPECT_NEAR(pos.z, 0, 1e-3);
+    EXPECT_EQ(axis.y, 1.0f);
+    EXPECT_EQ(engineState().clock, clock);
+    EXPECT_EQ(engineState().currentSlot, -1);
+    EXPECT_FALSE(enginePoseAt(allocateSlot(), 0, kZero, 0, kUp, kZero, false, &pos, &heading, &axis));
+}
+
+TEST_F(Engine, ElapsedMsFollowsTheWallClock)
+{
+    startTimer();
+    const int32_t before = elapsedMs();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    const int32_t after = elapsedMs();
+    EXPECT_GE(after - before, 29);
+    EXPECT_LT(after, 60000);
+}
+
+class BlockPlayback : public Engine
+{
+protected:
+    // A block made in memory: hip from (0, 100, 0) to (0, 100, 100) over
+    // 1000 ms, abdomen turned by degrees.
+    static KyBlock *walking(double degrees = 0, float hipTurn = 0)
+    {
+        KyBlock *block = KyBlock::create();
+        block->addTranslationKey("hip", 0, 0, 100, 0);
+        block->addTranslationKey("hip", 1000, 0, 100, 100);
+        block->addRotationKey("abdomen", 0, static_cast<float>(degrees), 0, 1, 0);
+        block->addRotationKey("abdomen", 1000, static_cast<float>(degrees), 0, 1, 0);
+        if (hipTurn != 0) {
+            block->addRotationKey("hip", 0, hipTurn, 0, 1, 0);
+            block->addRotationKey("hip", 1000, hipTurn, 0, 1, 0);
+        }
+        block->clipLength = durationOf(block->clipHandle);
+        block->outPoint = block->clipLength;
+        return block;
+    }
+};
+
+TEST_F(BlockPlayback, StartOnGoesThroughTheSpeedAndMarksTheBlockCurrent)
+{
+    KyBlock *block = walking();
+    block->speed = 2.0f;
+    block->inPoint = 100;
+    block->blendIn = 150;
+    block->internalBlend = 40;
+    block->startOn(50, -1);
+    EXPECT_TRUE(block->isCurrent());
+    EXPECT_EQ(engineState().blockStart, engineState().clock - 300);
+    EXPECT_EQ(engineState().transitionIn, 300);
+    EXPECT_EQ(engineState().loopTransition, 80);
+
+    KyBlock *other = walking();
+    other->startOn(0, 20);
+    EXPECT_FALSE(block->isCurrent());
+    EXPECT_TRUE(other->isCurrent());
+    EXPECT_EQ(engineState().fadeLength, 20); // something was playing: it fades out
+}
+
+TEST_F(BlockPlayback, SetAsPreviousNamesTheLastShownTimeAndTheLoopsBehindIt)
+{
+    KyBlock *block = walking();
+    block->outPoint = 2500;
+    block->loopShift = {0, 0, 100};
+    ASSERT_TRUE(block->setAsPrevious(70));
+    EXPECT_EQ(engineState().previousSlot, block->clipHandle);
+    EXPECT_EQ(engineState().previousTime, 500);
+    EXPECT_EQ(engineState().previousStart, 70);
+    EXPECT_EQ(engineState().previousShift[2], fx(200));
+
+    block->speed = 2.0f; // loop length 500 timeline ms
+    block->outPoint = 1200;
+    ASSERT_TRUE(block->setAsPrevious(0));
+    EXPECT_EQ(engineState().previousTime, 400);
+}
+
+TEST_F(BlockPlayback, ClipsShorterThanOneTimelineMsAreRefused)
+{
+    KyBlock *empty = KyBlock::create();
+    empty->addTranslationKey("hip", 0, 0, 0, 0);
+    empty->clipLength = 0;
+    empty->outPoint = 10;
+    const int previous = engineState().previousSlot;
+    EXPECT_FALSE(empty->setAsPrevious(0));
+    EXPECT_EQ(engineState().previousSlot, previous);
+    Vec3f pos, axis;
+    float heading;
+    EXPECT_FALSE(empty->endPose(&pos, &heading, &axis, true));
+    KyBlock *target = walking();
+    EXPECT_FALSE(target->append(*empty));
+    EXPECT_FALSE(empty->append(*target));
+    EXPECT_EQ(durationOf(target->clipHandle), 1000);
+}
+
+TEST_F(BlockPlayback, EndPoseCountsTheLoopsOfTheLastShownTime)
+{
+    KyBlock *block = walking();
+    block->loopShift = {0, 0, 100};
+    block->startPos = {10, 0, 0};
+    Vec3f pos, axis;
+    float heading;
+
+    block->outPoint = 2500; // 500 ms into the third cycle: two loops behind
+    ASSERT_TRUE(block->endPose(&pos, &heading, &axis, true));
+    EXPECT_FLOAT_EQ(pos.z, 250);
+    EXPECT_FLOAT_EQ(pos.x, 0);
+    ASSERT_TRUE(block->endPose(&pos, &heading, &axis, false));
+    EXPECT_FLOAT_EQ(pos.x, 10);
+
+    block->outPoint = 2030; // within 60 ms of a seam: the end of the second cycle
+    ASSERT_TRUE(block->endPose(&pos, &heading, &axis, true));
+    EXPECT_FLOAT_EQ(pos.z, 200);
+
+    ASSERT_TRUE(block->cycleEndPose(&pos, &heading, &axis, true));
+    EXPECT_FLOAT_EQ(pos.z, 100);
+}
+
+TEST_F(BlockPlayback, EndPoseHeadingIncludesTheStartFacing)
+{
+    KyBlock *block = walking(0, 90);
+    Vec3f pos, axis;
+    float heading;
+    ASSERT_TRUE(block->endPose(&pos, &heading, &axis, true));
+    EXPECT_EQ(heading, 90.0f);
+    block->startFacing = 45;
+    ASSERT_TRUE(block->endPose(&pos, &heading, &axis, false));
+    EXPECT_EQ(heading, 135.0f);
+    EXPECT_EQ(axis.y, 1.0f);
+}
+
+TEST_F(BlockPlayback, AppendContinuesFromTheTargetsEndPose)
+{
+    // target: hip still at (5, 100, 7), abdomen 30°, 1000 ms
+    // other:  hip (0, 100, 0) → (0, 100, 200), abdomen 90°, blend in 300
+    //
+    //   0 ........ 1000 | 1033 ... 1300 ........ 2000
+    //   target          | fade into other  | other (moved to x 5, z 7)
+    KyBlock *target = KyBlock::create();
+    target->addTranslationKey("hip", 0, 5, 100, 7);
+    target->addTranslationKey("hip", 1000, 5, 100, 7);
+    target->addRotationKey("abdomen", 0, 30, 0, 1, 0);
+    target->addRotationKey("abdomen", 1000, 30, 0, 1, 0);
+    target->clipLength = 1000;
+    target->outPoint = 1000;
+    KyBlock *other = KyBlock::create();
+    other->addTranslationKey("hip", 0, 0, 100, 0);
+    other->addTranslationKey("hip", 1000, 0, 100, 200);
+    other->addRotationKey("abdomen", 0, 90, 0, 1, 0);
+    other->addRotationKey("abdomen", 1000, 90, 0, 1, 0);
+    other->clipLength = 1000;
+    other->outPoint = 1000;
+    other->flags = KyBlock::ReorientHorizontalPosition;
+
+    Vec3f endPos, axis;
+    float heading;
+    ASSERT_TRUE(target->endPose(&endPos, &heading, &axis, true));
+    ASSERT_TRUE(target->append(*other));
+    EXPECT_EQ(target->clipLength, 2000);
+    EXPECT_EQ(target->outPoint, 2000);
+    EXPECT_TRUE(other->isCurrent());
+
+    // The joined block passes through the target's end pose at 1000 ms.
+    clearPoseFlags();
+    sampleSlot(target->clipHandle, 1000);
+    float x, y, z;
+    ASSERT_TRUE(nodeTranslation("hip", &x, &y, &z));
+    EXPECT_EQ(x, endPos.x);
+    EXPECT_EQ(z, endPos.z);
+    EXPECT_EQ(abdomen().rotAngle, fx(30));
+
+    // 33 ms later the fade has weight 218 × 33 = 7194.
+    const ChannelRecord *hipRecord = slotRecords(target->clipHandle);
+    ASSERT_EQ(hipRecord->keys[2].time, 1033);
+    EXPECT_EQ(hipRecord->keys[2].v[0], fx(5));
+    EXPECT_EQ(hipRecord->keys[2].v[2], 506217);
+    sampleSlot(target->clipHandle, 1033);
+    EXPECT_NEAR(toFloat(abdomen().rotAngle), 36.56f, 0.01f);
+
+    // And it ends where the other block ends, moved onto the target.
+    sampleSlot(target->clipHandle, 2000);
+    ASSERT_TRUE(nodeTranslation("hip", &x, &y, &z));
+    EXPECT_FLOAT_EQ(x, 5);
+    EXPECT_FLOAT_EQ(z, 207);
+    EXPECT_NEAR(toFloat(abdomen().rotAngle), 90.0f, 0.1f);
+}
+
+TEST_F(BlockPlayback, AppendTurnsTheOtherBlockToTheTargetsFacing)
+{
+    KyBlock *target = walking(0, 90); // ends facing 90° at (0, 100, 100)
+    KyBlock *other = walking();
+    other->flags = KyBlock::ReorientHorizontalPosition | KyBlock::ReorientFacing;
+    other->posOffset = {0, 0, 10};
+    ASSERT_TRUE(target->append(*other));
+    // Start: (0, 0, 100) plus the offset turned by −90°: (−10, 0, 0). The
+    // other block's hip motion along +Z runs along +X after turning by 90°.
+    sampleSlot(target->clipHandle, 2000);
+    float x, y, z;
+    ASSERT_TRUE(nodeTranslation("hip", &x, &y, &z));
+    EXPECT_NEAR(x, -10 + 100, 0.01);
+    EXPECT_NEAR(y, 100, 0.01);
+    EXPECT_NEAR(z, 100, 0.01);
+}
+
+TEST(RotateAboutAxis, IsRightHanded)
+{
+    const Vec3f r = rotateAboutAxis({0, 1, 0}, 3.14159265f / 2, {0, 0, 1});
+    EXPECT_NEAR(r.x, 1, 1e-6);
+    EXPECT_NEAR(r.z, 0, 1e-6);
+    const Vec3f s = rotateAboutAxis({0, 0, 2}, 3.14159265f / 2, {1, 0, 0}); // axis normalised
+    EXPECT_NEAR(s.y, 1, 1e-6);
+}
+
+} // namespace

@@ -1,0 +1,514 @@
+#include "kbatool.h"
+
+#include "blockfile.h"
+#include "channelstore.h"
+#include "evaluation.h"
+#include "fileaccess.h"
+#include "kyblock.h"
+#include "nodetable.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <charconv>
+#include <memory>
+#include <string>
+
+namespace {
+
+struct ChainDeleter {
+    void operator()(ChannelRecord *chain) const { freeChain(chain); }
+};
+using ChainPtr = std::unique_ptr<ChannelRecord, ChainDeleter>;
+
+std::string localPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+// Shortest decimal text that reads back as the same float.
+QString number(float value)
+{
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return QString::fromLatin1(buffer, static_cast<int>(result.ptr - buffer));
+}
+
+QString jsonString(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    out += QLatin1Char('"');
+    return out;
+}
+
+QString floats3(const Fixed v[3])
+{
+    return QStringLiteral("[%1, %2, %3]").arg(number(toFloat(v[0])), number(toFloat(v[1])),
+                                              number(toFloat(v[2])));
+}
+
+QString raws3(const Fixed v[3])
+{
+    return QStringLiteral("[%1, %2, %3]").arg(v[0]).arg(v[1]).arg(v[2]);
+}
+
+QString typeName(int32_t type)
+{
+    switch (type) {
+    case kTranslationRecord:
+        return QStringLiteral("translation");
+    case kAngleAxisRecord:
+        return QStringLiteral("angle and axis");
+    case kRotationRecord:
+        return QStringLiteral("rotation vector");
+    case kPackedStreamRecord:
+        return QStringLiteral("packed rotation stream");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
+// The standard name of a hash, or empty.
+QString nodeName(uint32_t hash)
+{
+    const NodeEntry *entry = findNodeByHash(hash);
+    return entry && entry->name ? QString::fromUtf8(entry->name.get()) : QString();
+}
+
+struct DecodedEntry {
+    StreamEntry entry;
+    bool full;
+};
+
+std::vector<DecodedEntry> decodeStream(const ChannelRecord &record)
+{
+    std::vector<DecodedEntry> entries;
+    StreamState state;
+    size_t pos = 0;
+    while (pos < record.stream.size()) {
+        DecodedEntry decoded;
+        const int used = decodeStreamEntry(record.stream.data() + pos, record.stream.size() - pos,
+                                           state, &decoded.entry);
+        if (used == 0)
+            break;
+        decoded.full = used == 14;
+        state.time = decoded.entry.time;
+        state.angle = decoded.entry.angle;
+        for (int i = 0; i < 3; ++i)
+            state.axis[i] = decoded.entry.axis[i];
+        entries.push_back(decoded);
+        pos += static_cast<size_t>(used);
+    }
+    return entries;
+}
+
+int keyCountOf(const ChannelRecord &record)
+{
+    if (record.type == kPackedStreamRecord)
+        return static_cast<int>(decodeStream(record).size());
+    return recordKeyCount(record);
+}
+
+bool parseInt(const QString &text, int *value)
+{
+    bool ok = false;
+    *value = text.toInt(&ok);
+    return ok;
+}
+
+// Reads and checks a file for info and dump; names come from the standard list.
+ChainPtr readChecked(const QString &path, qint64 *size, QTextStream &err)
+{
+    registerStandardNodes();
+    std::string reason;
+    ChainPtr chain(readBlockFile(localPath(path), &reason));
+    if (!chain) {
+        err << "trelvo-kba: " << path << ": " << QString::fromStdString(reason) << "\n";
+        return chain;
+    }
+    *size = QFileInfo(path).size();
+    return chain;
+}
+
+KyBlock *loadBlock(const QString &path, QTextStream &err)
+{
+    QString reason;
+    KyBlock *block = KyBlock::get(path, &reason);
+    if (!block)
+        err << "trelvo-kba: " << path << ": " << reason << "\n";
+    return block;
+}
+
+int commandInfo(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.size() != 1) {
+        err << "trelvo-kba: info takes one FILE\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+    qint64 size = 0;
+    ChainPtr chain = readChecked(args[0], &size, err);
+    if (!chain)
+        return kKbaFailed;
+    int count = 0;
+    for (const ChannelRecord *r = chain.get(); r; r = r->next)
+        ++count;
+    const int duration = chainDuration(chain.get());
+    out << args[0] << "\n";
+    out << "size: " << size << " bytes\n";
+    if (duration < 0)
+        out << "duration: none (the first record is not a translation record)\n";
+    else
+        out << "duration: " << duration << " ms\n";
+    out << "records: " << count << "\n";
+    int index = 0;
+    for (const ChannelRecord *r = chain.get(); r; r = r->next, ++index) {
+        QString name = nodeName(r->bindHash);
+        if (name.isEmpty())
+            name = QStringLiteral("#%1").arg(r->bindHash, 8, 16, QLatin1Char('0'));
+        const QString keys = r->type == kPackedStreamRecord ? QStringLiteral("entries")
+                                                            : QStringLiteral("keys");
+        out << QStringLiteral("  %1  %2  type %3 (%4)  %5 %6\n")
+                   .arg(index, 3)
+                   .arg(name, -12)
+                   .arg(r->type)
+                   .arg(typeName(r->type))
+                   .arg(keyCountOf(*r))
+                   .arg(keys);
+    }
+    return kKbaOk;
+}
+
+int commandValidate(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.isEmpty()) {
+        err << "trelvo-kba: validate takes at least one FILE\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+    bool allValid = true;
+    for (const QString &path : args) {
+        std::string reason;
+        ChainPtr chain(readBlockFile(localPath(path), &reason));
+        if (chain) {
+            out << path << ": ok\n";
+        } else {
+            out << path << ": " << QString::fromStdString(reason) << "\n";
+            allValid = false;
+        }
+    }
+    return allValid ? kKbaOk : kKbaFailed;
+}
+
+void dumpRecord(const ChannelRecord &r, int index, QTextStream &out)
+{
+    const QString name = nodeName(r.bindHash);
+    out << "    {\"index\": " << index << ", \"hash\": " << r.bindHash
+        << ", \"node\": " << (name.isEmpty() ? QStringLiteral("null") : jsonString(name))
+        << ", \"type\": " << r.type << ", \"typeName\": " << jsonString(typeName(r.type))
+        << ", \"keyCount\": " << keyCountOf(r) << ", \"keys\": [";
+    bool first = true;
+    auto separator = [&]() {
+        out << (first ? "\n" : ",\n");
+        first = false;
+    };
+    switch (r.type) {
+    case kTranslationRecord:
+    case kRotationRecord:
+        for (const ChannelKey &k : r.keys) {
+            separator();
+            out << "      {\"timeMs\": " << k.time << ", \"value\": " << floats3(k.v)
+                << ", \"raw\": " << raws3(k.v) << "}";
+        }
+        break;
+    case kAngleAxisRecord:
+        for (const AngleAxisKey &k : r.angleKeys) {
+            separator();
+            out << "      {\"timeMs\": " << k.time << ", \"angle\": " << number(toFloat(k.angle))
+                << ", \"angleRaw\": " << k.angle << ", \"axis\": " << floats3(k.axis)
+                << ", \"axisRaw\": " << raws3(k.axis) << "}";
+        }
+        break;
+    case kPackedStreamRecord:
+        for (const DecodedEntry &d : decodeStream(r)) {
+            separator();
+            out << "      {\"timeMs\": " << d.entry.time << ", \"form\": "
+                << (d.full ? "\"full\"" : "\"delta\"") << ", \"angle\": "
+                << number(toFloat(d.entry.angle)) << ", \"angleRaw\": " << d.entry.angle
+                << ", \"axis\": " << floats3(d.entry.axis) << ", \"axisRaw\": " << raws3(d.entry.axis)
+                << "}";
+        }
+        break;
+    default:
+        break;
+    }
+    out << (first ? "]}" : "\n    ]}");
+}
+
+int commandDump(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.size() != 1) {
+        err << "trelvo-kba: dump takes one FILE\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+    qint64 size = 0;
+    ChainPtr chain = readChecked(args[0], &size, err);
+    if (!chain)
+        return kKbaFailed;
+    out << "{\n  \"file\": " << jsonString(args[0]) << ",\n  \"size\": " << size
+        << ",\n  \"durationMs\": " << chainDuration(chain.get()) << ",\n  \"records\": [\n";
+    int index = 0;
+    for (const ChannelRecord *r = chain.get(); r; r = r->next, ++index) {
+        if (index > 0)
+            out << ",\n";
+        dumpRecord(*r, index, out);
+    }
+    out << "\n  ]\n}\n";
+    return kKbaOk;
+}
+
+int countUnnamedRecords(int slot)
+{
+    int count = 0;
+    for (const ChannelRecord *r = slotRecords(slot); r; r = r->next) {
+        if (!r->target || !r->target->name)
+            ++count;
+    }
+    return count;
+}
+
+bool saveAs(KyBlock *block, const QString &path, QTextStream &out, QTextStream &err)
+{
+    block->path = path;
+    QString reason;
+    if (!block->save(&reason)) {
+        err << "trelvo-kba: " << reason << "\n";
+        return false;
+    }
+    out << "wrote " << QString::fromStdString(blockFilePath(localPath(path))) << ": "
+        << block->clipLength << " ms\n";
+    return true;
+}
+
+// A saved block takes the place of a registered block with its path; the
+// registry then refers to it, so it must outlive this command.
+void keepIfRegistered(std::unique_ptr<KyBlock> &block)
+{
+    for (const KyBlock *registered : KyBlock::registry()) {
+        if (registered == block.get()) {
+            block.release();
+            return;
+        }
+    }
+}
+
+int commandCrop(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    int from = 0, to = 0;
+    if (args.size() != 4 || !parseInt(args[1], &from) || !parseInt(args[2], &to)) {
+        err << "trelvo-kba: crop takes IN FROM_MS TO_MS OUT (whole milliseconds)\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+    registerStandardNodes();
+    KyBlock *source = loadBlock(args[0], err);
+    if (!source)
+        return kKbaFailed;
+    if (source->clipLength < 0) {
+        err << "trelvo-kba: " << args[0] << ": the block has no translation record to time it by\n";
+        return kKbaFailed;
+    }
+    if (from < 0 || to <= from || to > source->clipLength) {
+        err << "trelvo-kba: crop needs 0 <= FROM_MS < TO_MS <= " << source->clipLength
+            << " (the block's duration)\n";
+        return kKbaBadUsage;
+    }
+    const int unnamed = countUnnamedRecords(source->clipHandle);
+    if (unnamed > 0)
+        err << "trelvo-kba: note: " << unnamed
+            << " record(s) of nodes outside the standard list are not copied\n";
+    std::unique_ptr<KyBlock> part(source->clone());
+    part->speed = 1.0f;
+    part->inPoint = from;
+    part->outPoint = to;
+    if (!part->crop()) {
+        err << "trelvo-kba: no channel slot is left\n";
+        return kKbaFailed;
+    }
+    if (!saveAs(part.get(), args[3], out, err))
+        return kKbaFailed;
+    keepIfRegistered(part);
+    return kKbaOk;
+}
+
+int commandJoin(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QStringList files;
+    int flags = 13;
+    int blend = -1;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--flags") || arg == QLatin1String("--blend")) {
+            int value = 0;
+            if (i + 1 >= args.size() || !parseInt(args[i + 1], &value) || value < 0) {
+                err << "trelvo-kba: " << arg << " needs a whole number of at least 0\n" << kbaUsage();
+                return kKbaBadUsage;
+            }
+            (arg == QLatin1String("--flags") ? flags : blend) = value;
+            ++i;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            err << "trelvo-kba: unknown option " << arg << "\n" << kbaUsage();
+            return kKbaBadUsage;
+        } else {
+            files << arg;
+        }
+    }
+    if (files.size() != 3) {
+        err << "trelvo-kba: join takes A B OUT\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+    registerStandardNodes();
+    KyBlock *first = loadBlock(files[0], err);
+    KyBlock *second = first ? loadBlock(files[1], err) : nullptr;
+    if (!first || !second)
+        return kKbaFailed;
+    std::unique_ptr<KyBlock> joined(first->clone());
+    std::unique_ptr<KyBlock> appended(second->clone());
+    appended->flags = flags;
+    if (blend >= 0)
+        appended->blendIn = blend;
+    if (!joined->crop()) {
+        err << "trelvo-kba: no channel slot is left\n";
+        return kKbaFailed;
+    }
+    if (!joined->append(*appended)) {
+        err << "trelvo-kba: cannot join: both blocks must last at least 1 ms\n";
+        return kKbaFailed;
+    }
+    if (!saveAs(joined.get(), files[2], out, err))
+        return kKbaFailed;
+    keepIfRegistered(joined);
+    return kKbaOk;
+}
+
+int commandSample(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QStringList rest;
+    bool mirrored = false;
+    for (const QString &arg : args) {
+        if (arg == QLatin1String("--mirror")) {
+            mirrored = true;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            err << "trelvo-kba: unknown option " << arg << "\n" << kbaUsage();
+            return kKbaBadUsage;
+        } else {
+            rest << arg;
+        }
+    }
+    int timeMs = 0;
+    if (rest.size() != 2 || !parseInt(rest[1], &timeMs)) {
+        err << "trelvo-kba: sample takes FILE MS (whole milliseconds)\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+    registerStandardNodes();
+    KyBlock *block = loadBlock(rest[0], err);
+    if (!block)
+        return kKbaFailed;
+    clearPoseFlags();
+    sampleSlot(block->clipHandle, timeMs);
+    if (mirrored)
+        mirrorPose();
+
+    out << "{\"timeMs\": " << timeMs << ", \"nodes\": [";
+    const NodeTable &table = nodeTable();
+    bool first = true;
+    for (int i = 0; i < table.count; ++i) {
+        const NodeEntry &e = table.entries[i];
+        const bool written = e.nodeFlags & kNodeWritten;
+        const bool hasPos = written && (e.nodeFlags & kNodeTranslationSet);
+        const bool hasRot = written && (e.nodeFlags & kNodeRotationSet);
+        if (!e.name || (!hasPos && !hasRot))
+            continue;
+        out << (first ? "\n  " : ",\n  ");
+        first = false;
+        out << "{\"name\": " << jsonString(QString::fromUtf8(e.name.get()));
+        if (hasPos)
+            out << ", \"pos\": " << floats3(e.pos) << ", \"posRaw\": " << raws3(e.pos);
+        if (hasRot)
+            out << ", \"angle\": " << number(toFloat(e.rotAngle)) << ", \"angleRaw\": " << e.rotAngle
+                << ", \"axis\": " << floats3(e.rotAxis) << ", \"axisRaw\": " << raws3(e.rotAxis);
+        out << "}";
+    }
+    out << (first ? "]}\n" : "\n]}\n");
+    return kKbaOk;
+}
+
+} // namespace
+
+QString kbaUsage()
+{
+    return QStringLiteral(
+        "usage: trelvo-kba COMMAND ARGUMENTS\n"
+        "  info FILE                         records, duration and size of a block file\n"
+        "  validate FILE...                  \"ok\" or the reason a file is refused, per file\n"
+        "  dump FILE                         records and keys as JSON\n"
+        "  crop IN FROM_MS TO_MS OUT         write the part between two clip times\n"
+        "  join A B OUT [--flags N] [--blend MS]\n"
+        "                                    write A followed by B, B continuing from A's end\n"
+        "  sample FILE MS [--mirror]         the pose at MS as JSON\n");
+}
+
+int runKbaTool(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.isEmpty()) {
+        err << kbaUsage();
+        return kKbaBadUsage;
+    }
+    const QString command = args[0];
+    const QStringList rest = args.mid(1);
+    int status;
+    if (command == QLatin1String("info"))
+        status = commandInfo(rest, out, err);
+    else if (command == QLatin1String("validate"))
+        status = commandValidate(rest, out, err);
+    else if (command == QLatin1String("dump"))
+        status = commandDump(rest, out, err);
+    else if (command == QLatin1String("crop"))
+        status = commandCrop(rest, out, err);
+    else if (command == QLatin1String("join"))
+        status = commandJoin(rest, out, err);
+    else if (command == QLatin1String("sample"))
+        status = commandSample(rest, out, err);
+    else if (command == QLatin1String("help") || command == QLatin1String("--help")
+             || command == QLatin1String("-h")) {
+        out << kbaUsage();
+        status = kKbaOk;
+    } else {
+        err << "trelvo-kba: unknown command " << command << "\n" << kbaUsage();
+        status = kKbaBadUsage;
+    }
+    out.flush();
+    err.flush();
+    return status;
+}
