@@ -1,0 +1,124 @@
+// Timeline speed: evaluating and posing a 53-bone figure at one time, and
+// baking one minute of a four-block timeline at 30 frames per second.
+#include "figurebinding.h"
+#include "kybake.h"
+#include "kytime.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include "channelstore.h"
+#include "engine.h"
+#include "kyblock.h"
+#include "nodetable.h"
+
+#include "dzapp.h"
+#include "dzfigureloader.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QCoreApplication>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// A block of lengthMs driving every standard bone, keyed every 33 ms.
+KyBlock *makeFullBodyBlock(const QString &path, int lengthMs, float turn)
+{
+    KyBlock *block = KyBlock::create();
+    const std::vector<const char *> &names = standardNodeNames();
+    for (int t = 0;; t += 33) {
+        const int time = std::min(t, lengthMs);
+        const float u = static_cast<float>(time) / static_cast<float>(lengthMs);
+        block->addTranslationKey(QStringLiteral("hip"), time, 2.0f * u, 99.24f + std::sin(12.0f * u),
+                                 120.0f * u);
+        for (size_t i = 1; i < names.size(); ++i) {
+            const float angle = (i == 1 ? turn * u : 10.0f + 25.0f * std::sin(6.0f * u + static_cast<float>(i)));
+            block->addRotationKey(QString::fromLatin1(names[i]), time, angle, i % 3 == 0 ? 1.0f : 0.0f,
+                                  i % 3 == 1 ? 1.0f : 0.0f, i % 3 == 2 ? 1.0f : 0.0f);
+        }
+        if (time == lengthMs)
+            break;
+    }
+    block->path = path;
+    block->name = QStringLiteral("bench");
+    block->save();
+    block->clipLength = durationOf(block->clipHandle);
+    block->outPoint = block->loopLength();
+    return block;
+}
+
+struct Setup {
+    QTemporaryDir temp;
+    DzSkeleton *figure = nullptr;
+    std::unique_ptr<KyTimeline> timeline;
+
+    Setup()
+    {
+        figure = DzFigureLoader::loadFile(QStringLiteral(TRELVO_CONTENT_DIR "/figures/standard.json"));
+        dzScene->addNode(figure);
+        timeline = std::make_unique<KyTimeline>();
+        timeline->activateNode(figure);
+    }
+    ~Setup()
+    {
+        timeline.reset();
+        dzScene->removeNode(figure);
+    }
+};
+
+void BM_EvaluateAndPoseOneFigure(benchmark::State &state)
+{
+    Setup setup;
+    KyBlock *block = makeFullBodyBlock(setup.temp.filePath(QStringLiteral("a.kba")), 2000, 30.0f);
+    KyTrack *track = setup.timeline->currentTrack();
+    track->appendBlock(*block, true);
+    track->appendBlock(*block, true);
+    setup.timeline->goSeek(2500, false, false); // inside the second block, blending in
+    for (auto _ : state)
+        setup.timeline->evaluateAll(2500);
+    state.SetLabel("53 bones, one time");
+}
+BENCHMARK(BM_EvaluateAndPoseOneFigure)->Unit(benchmark::kMicrosecond);
+
+void BM_BakeOneMinuteOfFourBlocks(benchmark::State &state)
+{
+    Setup setup;
+    KyTrack *track = setup.timeline->currentTrack();
+    for (int i = 0; i < 4; ++i) {
+        KyBlock *block = makeFullBodyBlock(setup.temp.filePath(QStringLiteral("b%1.kba").arg(i)), 3000,
+                                           20.0f * static_cast<float>(i));
+        KyBlock *placed = track->appendBlock(*block, true);
+        track->setInOut(placed, 0, 15000); // loops five times: 15 s each
+    }
+    trimTimelineRange(*setup.timeline);
+    int frames = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (DzNode *node : setup.figure->getNodesInHierarchy())
+            node->clearAnimData(DzTimeRange(0, 1 << 30));
+        setup.timeline->goSeek(-1, false, false);
+        state.ResumeTiming();
+        frames = bakeTimeline(*setup.timeline);
+    }
+    state.counters["frames"] = frames;
+    state.SetLabel("60 s at 30 fps, 53 bones");
+}
+BENCHMARK(BM_BakeOneMinuteOfFourBlocks)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    DzApp host;
+    registerStandardNodes();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,210 @@
+// Split, join and crop on a track.
+#include "timelinetestsupport.h"
+
+#include "kyblockediting.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include "dzskeleton.h"
+
+#include <QFile>
+
+class BlockEditing : public TimelineTest
+{
+protected:
+    void SetUp() override
+    {
+        TimelineTest::SetUp();
+        m_timeline = std::make_unique<KyTimeline>();
+        m_timeline->activateNode(addFigure());
+        m_track = m_timeline->currentTrack();
+        m_walk = makeBlock(QStringLiteral("walk2"), walkZ(100.0f, 2000));
+        m_turn = makeBlock(QStringLiteral("turn"), turnY(90.0f, 1000));
+    }
+    void TearDown() override
+    {
+        m_timeline.reset();
+        TimelineTest::TearDown();
+    }
+    bool placedIsRegistered(const KyBlock *block) const
+    {
+        const auto &registry = KyBlock::registry();
+        return std::find(registry.begin(), registry.end(), block) != registry.end();
+    }
+
+    std::unique_ptr<KyTimeline> m_timeline;
+    KyTrack *m_track = nullptr;
+    KyBlock *m_walk = nullptr;
+    KyBlock *m_turn = nullptr;
+};
+
+TEST_F(BlockEditing, SplitsTheCurrentBlockAtThePlayhead)
+{
+    KyBlock *a = m_track->appendBlock(*m_walk, true);
+    KyBlock *after = m_track->appendBlock(*m_turn, true);
+    m_track->setCurrentBlock(a);
+    m_track->movePlayhead(800);
+    ASSERT_TRUE(splitBlock(*m_track));
+    ASSERT_EQ(m_track->count(), 3);
+    KyBlock *second = m_track->blockAt(1);
+    EXPECT_EQ(a->inPoint, 0);
+    EXPECT_EQ(a->outPoint, 800);
+    EXPECT_EQ(second->inPoint, 800);
+    EXPECT_EQ(second->outPoint, 2000);
+    EXPECT_EQ(second->clipHandle, a->clipHandle);
+    EXPECT_EQ(m_track->blockAt(2), after);
+    EXPECT_EQ(m_track->endTime(), 3000);
+    EXPECT_EQ(m_track->currentBlock(), a);
+    EXPECT_EQ(m_track->selection(), std::vector<KyBlock *>{a});
+    EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
+
+    // The two pieces join back without a file.
+    ASSERT_TRUE(joinBlocks(*m_track, m_temp.path()));
+    EXPECT_EQ(m_track->count(), 2);
+    EXPECT_EQ(a->outPoint, 2000);
+    EXPECT_TRUE(m_prompts.fileRequests.empty());
+}
+
+TEST_F(BlockEditing, SplitRefusesNearTheEdges)
+{
+    KyBlock *a = m_track->appendBlock(*m_walk, true); // 80 px wide
+    m_track->setCurrentBlock(a);
+    for (int ms : {500, 1500}) {
+        m_track->movePlayhead(ms);
+        EXPECT_FALSE(splitBlock(*m_track));
+        EXPECT_EQ(m_prompts.messages.last().toStdString(), "Playhead can't split kinBlock. ");
+    }
+    m_track->movePlayhead(625); // 25 px in
+    EXPECT_TRUE(splitBlock(*m_track));
+    EXPECT_EQ(m_track->count(), 2);
+}
+
+TEST_F(BlockEditing, SplitOfTheBlockUnderThePlayheadAsksFirst)
+{
+    KyBlock *a = m_track->appendBlock(*m_walk, true);
+    m_track->setGap(a, 1000);
+    m_track->movePlayhead(2000);
+    EXPECT_FALSE(splitBlock(*m_track));
+    ASSERT_EQ(m_prompts.questions.size(), 1);
+    EXPECT_EQ(m_prompts.questions[0].toStdString(),
+              "The kinBlock is split at the location of the playhead.  That kinblock is not "
+              "selected.\n   Continue? ");
+    EXPECT_EQ(m_track->count(), 1);
+
+    m_prompts.answers = {true};
+    EXPECT_TRUE(splitBlock(*m_track));
+    ASSERT_EQ(m_track->count(), 2);
+    EXPECT_EQ(m_track->currentBlock(), nullptr);
+    EXPECT_TRUE(m_track->selection().empty());
+    // The second part keeps the gap the block had.
+    EXPECT_EQ(m_track->blockAt(1)->gap, 1000);
+
+    m_prompts.answers = {true};
+    m_track->movePlayhead(500); // in the gap: nothing under the playhead
+    EXPECT_FALSE(splitBlock(*m_track));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Playhead can't split kinBlock.");
+}
+
+TEST_F(BlockEditing, JoinChecksTheSelection)
+{
+    KyBlock *a = m_track->appendBlock(*m_walk, true);
+    KyBlock *b = m_track->appendBlock(*m_turn, true);
+    KyBlock *c = m_track->appendBlock(*m_turn, true);
+    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "No kinBlock Selected.");
+    for (KyBlock *block : {a, b, c})
+        m_track->addToSelection(block);
+    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Please only select 2 kinBlocks to join.");
+    m_track->clearSelection();
+    m_track->addToSelection(a);
+    m_track->addToSelection(c);
+    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Please select 2 adjacent kinBlocks");
+    m_track->clearSelection();
+    m_track->addToSelection(c);
+    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "No kinBlock after Selected block.");
+
+    // B reorients but C after it does not: asked, and No stops.
+    c->flags = 0;
+    m_track->clearSelection();
+    m_track->addToSelection(a);
+    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
+    EXPECT_TRUE(m_prompts.questions.last().startsWith(
+        QStringLiteral("You are combining with a reoriented block where the next following block, turn,")));
+    EXPECT_EQ(m_track->count(), 3);
+    EXPECT_TRUE(m_prompts.fileRequests.empty());
+}
+
+TEST_F(BlockEditing, JoinWritesANewBlockFileButNeverOverAnOriginal)
+{
+    KyBlock *a = m_track->appendBlock(*m_walk, true);
+    KyBlock *b = m_track->appendBlock(*m_turn, true);
+    m_track->addToSelection(b);
+    m_track->addToSelection(a);
+    m_prompts.files = {tempPath(QStringLiteral("s_stock.kba")), tempPath(QStringLiteral("joined.kba"))};
+    ASSERT_TRUE(joinBlocks(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Don't save over originals");
+    ASSERT_EQ(m_prompts.fileRequests.size(), 2u);
+    EXPECT_EQ(m_prompts.fileRequests[0].caption.toStdString(), "Choose save file");
+    EXPECT_EQ(m_prompts.fileRequests[0].dialogName.toStdString(), "save file dialog");
+    EXPECT_EQ(m_track->blocks(), std::vector<KyBlock *>{a});
+    EXPECT_EQ(a->name.toStdString(), "joined");
+    EXPECT_EQ(a->path.toStdString(), tempPath(QStringLiteral("joined.kba")).toStdString());
+    EXPECT_TRUE(QFile::exists(a->path));
+    EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("s_stock.kba"))));
+    // Both motions, sampled every 33 ms: about 3000 ms.
+    EXPECT_NEAR(a->outPoint, 3000, 40);
+    EXPECT_NE(a->clipHandle, m_walk->clipHandle);
+    EXPECT_EQ(m_track->currentBlock(), a);
+    // The placed block stays the track's: the registry never holds it.
+    EXPECT_FALSE(placedIsRegistered(a));
+    EXPECT_EQ(KyBlock::get(a->path)->clipLength, a->clipLength);
+    EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
+}
+
+TEST_F(BlockEditing, LoopingBlocksAreNotJoinedOrCropped)
+{
+    KyBlock *a = m_track->appendBlock(*m_walk, true);
+    m_track->appendBlock(*m_turn, true);
+    m_track->setInOut(a, 0, 2050);
+    EXPECT_FALSE(blockLoops(*a));
+    m_track->setInOut(a, 0, 2051);
+    EXPECT_TRUE(blockLoops(*a));
+    m_track->addToSelection(a);
+    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Combining looping blocks is not supported");
+    m_track->setCurrentBlock(a);
+    EXPECT_FALSE(cropBlock(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Cropping a looping kinBlock is not supported");
+}
+
+TEST_F(BlockEditing, CropSavesTheVisiblePart)
+{
+    KyBlock *a = m_track->appendBlock(*m_walk, true);
+    EXPECT_FALSE(cropBlock(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Cropping requires a selected kinBlock");
+    m_track->setCurrentBlock(a);
+    m_track->setInOut(a, 500, 1500);
+    // Cancelled: unchanged.
+    EXPECT_FALSE(cropBlock(*m_track, m_temp.path()));
+    EXPECT_EQ(a->inPoint, 500);
+    m_prompts.files = {tempPath(QStringLiteral("middle"))};
+    ASSERT_TRUE(cropBlock(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.fileRequests.back().caption.toStdString(), "Choose a file");
+    EXPECT_EQ(m_prompts.fileRequests.back().dialogName.toStdString(), "open file dialog");
+    EXPECT_EQ(a->inPoint, 0);
+    EXPECT_NEAR(a->outPoint, 1000, 33);
+    EXPECT_EQ(a->name.toStdString(), "middle");
+    EXPECT_TRUE(QFile::exists(tempPath(QStringLiteral("middle.kba"))));
+    EXPECT_FALSE(placedIsRegistered(a));
+    // The library block's motion is untouched.
+    EXPECT_EQ(m_walk->clipLength, 2000);
+
+    // An existing file is replaced only after Yes.
+    m_prompts.files = {tempPath(QStringLiteral("middle.kba"))};
+    m_prompts.answers = {false};
+    EXPECT_FALSE(cropBlock(*m_track, m_temp.path()));
+    EXPECT_EQ(m_prompts.questions.last().toStdString(), "Save over existing?");
+}

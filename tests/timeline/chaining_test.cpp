@@ -1,0 +1,210 @@
+// Chaining: where each block of a track starts, from its flags, offsets and
+// the end of the block before it.
+#include "timelinetestsupport.h"
+
+#include "kychaining.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+// Clones placed by hand, chained directly.
+class Placed
+{
+public:
+    KyBlock *add(const KyBlock &source, int flags)
+    {
+        m_blocks.emplace_back(source.clone());
+        m_blocks.back()->flags = flags;
+        return m_blocks.back().get();
+    }
+    std::vector<KyBlock *> list() const
+    {
+        std::vector<KyBlock *> out;
+        for (const auto &b : m_blocks)
+            out.push_back(b.get());
+        return out;
+    }
+
+private:
+    std::vector<std::unique_ptr<KyBlock>> m_blocks;
+};
+
+constexpr float kTolerance = 0.05f;
+
+} // namespace
+
+class Chaining : public TimelineTest
+{
+protected:
+    void SetUp() override
+    {
+        TimelineTest::SetUp();
+        m_walk = makeBlock(QStringLiteral("walk100"), walkZ(100.0f));
+        m_turn = makeBlock(QStringLiteral("turn35"), turnY(35.0f));
+    }
+    KyBlock *m_walk = nullptr;
+    KyBlock *m_turn = nullptr;
+};
+
+TEST_F(Chaining, FirstBlockStartsAtTheOriginWhateverItsFlags)
+{
+    Placed placed;
+    KyBlock *a = placed.add(*m_walk, 13);
+    a->startPos = Vec3f{5.0f, 5.0f, 5.0f};
+    a->startFacing = 30.0f;
+    chainBlocks(placed.list());
+    EXPECT_FLOAT_EQ(a->startPos.x, 0.0f);
+    EXPECT_FLOAT_EQ(a->startPos.z, 0.0f);
+    EXPECT_FLOAT_EQ(a->startFacing, 0.0f);
+    EXPECT_FLOAT_EQ(a->startAxis.y, 1.0f);
+}
+
+TEST_F(Chaining, WithoutFlagsStartsAtThePreviousStartNotItsEnd)
+{
+    //  A walks 100 along Z; B has no reorient flags.
+    //  |--- A: z 0 -> 100 ---|--- B ---|
+    //  B starts at z 0 (A's start), not z 100.
+    Placed placed;
+    placed.add(*m_walk, 0);
+    KyBlock *b = placed.add(*m_walk, 0);
+    chainBlocks(placed.list());
+    EXPECT_NEAR(b->startPos.x, 0.0f, kTolerance);
+    EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance);
+    EXPECT_FLOAT_EQ(b->startFacing, 0.0f);
+}
+
+TEST_F(Chaining, ReorientsHorizontalPosition)
+{
+    Placed placed;
+    placed.add(*m_walk, 0);
+    KyBlock *b = placed.add(*m_walk, KyBlock::ReorientHorizontalPosition);
+    KyBlock *c = placed.add(*m_walk, KyBlock::ReorientHorizontalPosition);
+    chainBlocks(placed.list());
+    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
+    EXPECT_NEAR(b->startPos.x, 0.0f, kTolerance);
+    // The height never follows: P.y stays the chain's.
+    EXPECT_NEAR(b->startPos.y, 0.0f, kTolerance);
+    EXPECT_NEAR(c->startPos.z, 200.0f, kTolerance);
+}
+
+TEST_F(Chaining, ReorientsFacingSnappedTo45Degrees)
+{
+    // A turns 35 degrees; the heading it ends with snaps to 45.
+    Placed placed;
+    placed.add(*m_turn, 0);
+    KyBlock *b = placed.add(*m_walk, KyBlock::ReorientFacing);
+    chainBlocks(placed.list());
+    EXPECT_NEAR(std::fabs(b->startFacing), 45.0f, 1e-3f);
+    // Facing alone does not move the start.
+    EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance);
+
+    // The walk of B then goes 100 units along the turned direction, so a
+    // block after it with both flags starts 100 units away at 45 degrees.
+    KyBlock *c = placed.add(*m_walk, KyBlock::ReorientFacing | KyBlock::ReorientHorizontalPosition);
+    chainBlocks(placed.list());
+    EXPECT_NEAR(std::hypot(c->startPos.x, c->startPos.z), 100.0f, 0.2f);
+    EXPECT_NEAR(std::fabs(c->startPos.x), 70.71f, 0.2f);
+    EXPECT_NEAR(c->startPos.z, 70.71f, 0.2f);
+    EXPECT_FLOAT_EQ(c->startFacing, b->startFacing);
+}
+
+TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
+{
+    // Facing offset 90 and a position offset of 10 along X: the offset is
+    // applied in the block's turned frame, ending up along Z.
+    Placed placed;
+    KyBlock *a = placed.add(*m_walk, 0);
+    a->facingOffset = 90.0f;
+    a->posOffset = Vec3f{10.0f, 3.0f, 0.0f};
+    chainBlocks(placed.list());
+    EXPECT_FLOAT_EQ(a->startFacing, 90.0f);
+    EXPECT_NEAR(a->startPos.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(a->startPos.y, 3.0f, 1e-4f);
+    EXPECT_NEAR(a->startPos.z, 10.0f, 1e-4f);
+
+    // Facing offsets carry on to later blocks that do not reorient.
+    KyBlock *b = placed.add(*m_walk, 0);
+    chainBlocks(placed.list());
+    EXPECT_FLOAT_EQ(b->startFacing, 90.0f);
+}
+
+TEST_F(Chaining, LoopShiftReachesTheNextBlockFromTheSecondPassOn)
+{
+    // A loops twice (2000 ms of a 1000 ms clip walking 100 along Z) with
+    // internal reorientation; B follows A's end horizontally.
+    //   pass 1: A's end is its clip end without loop displacement (z 100)
+    //   pass 2: the loop shift (0, 0, 100) of pass 1 is used: z 200
+    Placed placed;
+    KyBlock *a = placed.add(*m_walk, KyBlock::ReorientInternalHorizontalPosition);
+    a->outPoint = 2000;
+    KyBlock *b = placed.add(*m_walk, KyBlock::ReorientHorizontalPosition);
+    chainBlocks(placed.list());
+    EXPECT_NEAR(a->loopShift.z, 100.0f, kTolerance);
+    EXPECT_FLOAT_EQ(a->loopShift.y, 0.0f);
+    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
+    chainBlocks(placed.list());
+    EXPECT_NEAR(b->startPos.z, 200.0f, kTolerance);
+
+    // Without flag 8 there is no loop shift, and the loop runs on the spot.
+    a->flags = 0;
+    chainBlocks(placed.list());
+    EXPECT_FLOAT_EQ(a->loopShift.z, 0.0f);
+    chainBlocks(placed.list());
+    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
+}
+
+TEST_F(Chaining, AllFlagsTogether)
+{
+    Placed placed;
+    placed.add(*m_turn, 13);
+    KyBlock *b = placed.add(*m_walk, 13);
+    KyBlock *c = placed.add(*m_walk, 13);
+    chainBlocks(placed.list());
+    chainBlocks(placed.list());
+    EXPECT_NEAR(std::fabs(b->startFacing), 45.0f, 1e-3f);
+    EXPECT_NEAR(std::hypot(c->startPos.x, c->startPos.z), 100.0f, 0.2f);
+    EXPECT_NEAR(std::fabs(b->loopShift.z), 100.0f, kTolerance);
+}
+
+TEST_F(Chaining, TrackChainsAfterEveryChange)
+{
+    KyTimeline timeline;
+    KyTrack *track = timeline.currentTrack();
+    KyBlock *a = track->appendBlock(*m_walk, true);
+    KyBlock *b = track->appendBlock(*m_walk, true);
+    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
+    track->addToSelection(b);
+    track->flagsHor(false);
+    EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance);
+    track->flagsHor(true);
+    track->clearSelection();
+    track->addToSelection(a);
+    track->rememberClipOutPoints();
+    track->speedChanged(50); // A plays half as fast but still walks 100
+    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
+    EXPECT_EQ(track->checkConsistency().toStdString(), "");
+}
+
+TEST_F(Chaining, BlocksWithoutEvaluableMotionEndWhereTheyStart)
+{
+    // A clip of a single key is 0 ms long: its loop length is 0, and no
+    // division may be reached by chaining, evaluating or naming it previous.
+    MotionPlan single = still(0);
+    KyBlock *empty = makeBlock(QStringLiteral("single"), single);
+    EXPECT_EQ(empty->clipLength, 0);
+    EXPECT_EQ(empty->loopLength(), 0);
+    Placed placed;
+    placed.add(*m_walk, 13);
+    KyBlock *e = placed.add(*empty, 13);
+    e->outPoint = 500;
+    KyBlock *c = placed.add(*m_walk, 13);
+    chainBlocks(placed.list());
+    chainBlocks(placed.list());
+    EXPECT_NEAR(e->startPos.z, 100.0f, kTolerance);
+    EXPECT_NEAR(c->startPos.z, 100.0f, kTolerance);
+    EXPECT_FLOAT_EQ(e->loopShift.z, 0.0f);
+}

@@ -1,0 +1,164 @@
+// Bad input and limits: blocks too short to loop, recording past the
+// buffers, messages that must not block.
+#include "timelinetestsupport.h"
+
+#include "figurebinding.h"
+#include "kyevaluator.h"
+#include "kyposer.h"
+#include "kyrecordingbuffers.h"
+#include "kytime.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include "dzbone.h"
+#include "dzfloatproperty.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QObject>
+
+class Faults : public TimelineTest
+{
+};
+
+TEST_F(Faults, BlocksWithALoopLengthOfZeroAreEvaluatedWithoutDividing)
+{
+    DzSkeleton *figure = addFigure();
+    KyTimeline timeline;
+    timeline.activateNode(figure);
+    KyTrack *track = timeline.currentTrack();
+
+    // A 5 ms clip played at 10x: clipLength / speed is 0 timeline ms.
+    MotionPlan shortClip = still(5);
+    shortClip.stepMs = 5;
+    KyBlock *tiny = makeBlock(QStringLiteral("tiny"), shortClip);
+    KyBlock *walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f));
+    KyBlock *first = track->appendBlock(*walk, false);
+    KyBlock *fast = track->appendBlock(*tiny, false);
+    KyBlock *after = track->appendBlock(*walk, false);
+    track->addToSelection(fast);
+    track->rememberClipOutPoints();
+    track->speedChanged(1000);
+    EXPECT_EQ(fast->loopLength(), 0);
+    EXPECT_GE(fast->outPoint, fast->inPoint + 1);
+    track->setInOut(fast, 0, 300);
+    EXPECT_EQ(track->checkConsistency().toStdString(), "");
+
+    // Evaluate across all three, including the block after it (which names
+    // the zero-length block as its previous one) and the gap logic.
+    for (int t = 0; t < track->endTime(); t += 50) {
+        timeline.goSeek(t, true, false);
+        timeline.updateStep();
+    }
+    track->setGap(after, 200);
+    timeline.goSeek(1350, true, false);
+    timeline.updateStep();
+    EXPECT_EQ(locateBlock(*track, 1350).kind, BlockLocation::InGap);
+    EXPECT_EQ(track->indexOf(first), 0);
+}
+
+TEST_F(Faults, RecordingStopsAtTheBufferLimits)
+{
+    DzSkeleton *figure = addFigure();
+    KyRecordingBuffers buffers;
+    buffers.reset();
+
+    // More nodes than rotation lists: the extra ones are not recorded.
+    std::vector<DzNode *> nodes;
+    for (int i = 0; i < KyRecordingBuffers::kMaxNodes + 40; ++i) {
+        DzBone *bone = new DzBone(QStringLiteral("extra%1").arg(i));
+        figure->addNodeChild(bone);
+        nodes.push_back(bone);
+    }
+    ASSERT_TRUE(buffers.beginFrame(33));
+    buffers.addRoot(nodes[0], DzVec3(1, 2, 3), DzQuat());
+    for (size_t i = 1; i < nodes.size(); ++i)
+        buffers.addRotation(nodes[i], DzQuat(DzVec3(0, 1, 0), 0.1));
+    buffers.endFrame();
+    EXPECT_EQ(buffers.nodeCount(), KyRecordingBuffers::kMaxNodes);
+
+    // More frames than the buffers hold: refused from the limit on.
+    int accepted = 1;
+    for (int i = 0; i < KyRecordingBuffers::kMaxFrames + 50; ++i) {
+        if (buffers.beginFrame(1)) {
+            ++accepted;
+            buffers.addRoot(nodes[0], DzVec3(0, 0, static_cast<float>(i)), DzQuat());
+            buffers.endFrame();
+        }
+    }
+    EXPECT_EQ(accepted, KyRecordingBuffers::kMaxFrames);
+    EXPECT_TRUE(buffers.isFull());
+    EXPECT_EQ(buffers.frameCount(), KyRecordingBuffers::kMaxFrames);
+    // Every list is exactly one entry per frame.
+    EXPECT_EQ(buffers.rotation(KyRecordingBuffers::kMaxNodes - 1, KyRecordingBuffers::kMaxFrames - 1)
+                  .isSameRotation(DzQuat(DzVec3(0, 1, 0), 0.1)),
+              true);
+}
+
+TEST_F(Faults, RecordedNodesKeepTheirOwnRotationsWhenAFrameSkipsOne)
+{
+    DzSkeleton *figure = addFigure();
+    DzNode *hip = figure->findNodeChild(QStringLiteral("hip"));
+    DzNode *neck = figure->findNodeChild(QStringLiteral("neck"), true);
+    DzNode *head = figure->findNodeChild(QStringLiteral("head"), true);
+    const DzQuat a(DzVec3(1, 0, 0), 0.2), b(DzVec3(0, 1, 0), 0.3), c(DzVec3(0, 0, 1), 0.4);
+    KyRecordingBuffers buffers;
+    buffers.reset();
+    buffers.beginFrame(33);
+    buffers.addRoot(hip, DzVec3(), DzQuat());
+    buffers.addRotation(neck, a);
+    buffers.addRotation(head, b);
+    buffers.endFrame();
+    // The second frame does not drive the neck: the head's rotation must not
+    // end up in the neck's list.
+    buffers.beginFrame(33);
+    buffers.addRoot(hip, DzVec3(), DzQuat());
+    buffers.addRotation(head, c);
+    buffers.endFrame();
+    EXPECT_TRUE(buffers.rotation(1, 1).isSameRotation(a));
+    EXPECT_TRUE(buffers.rotation(2, 1).isSameRotation(c));
+
+    dzScene->setPlayRange(DzTimeRange(0, 100));
+    dzScene->setAnimRange(DzTimeRange(0, 100));
+    const DzTimeRange written = buffers.writeKeys(320);
+    EXPECT_EQ(written, DzTimeRange(320, 478));
+    EXPECT_EQ(dzScene->getAnimRange().getEnd(), 478);
+    EXPECT_EQ(dzScene->getPlayRange().getEnd(), 478);
+    EXPECT_TRUE(head->getLocalRot(478).isSameRotation(c, 1e-5));
+    EXPECT_TRUE(neck->getLocalRot(478).isSameRotation(a, 1e-5));
+}
+
+TEST_F(Faults, BuiltInPromptsRefuseWithoutBlocking)
+{
+    kySetPromptHandler(nullptr);
+    EXPECT_TRUE(kyUsesBuiltInPrompts());
+    EXPECT_FALSE(kyQuestion(QStringLiteral("Save over existing?")));
+    EXPECT_TRUE(kySaveFileName(KySaveFileRequest()).isNull());
+    kyMessage(QStringLiteral("Nothing selected."));
+    EXPECT_EQ(kySetPromptHandler(&m_prompts), nullptr);
+    EXPECT_EQ(kyPromptHandler(), &m_prompts);
+}
+
+TEST_F(Faults, BindingsForgetNodesThatLeave)
+{
+    DzSkeleton *figure = addFigure();
+    KyTimeline timeline;
+    timeline.activateNode(figure);
+    FigureBinding *binding = timeline.currentBinding();
+    DzNode *forearm = figure->findNodeChild(QStringLiteral("rForeArm"), true);
+    binding->m_rotationalOffsets[forearm] = DzQuat(DzVec3(1, 0, 0), 0.2);
+    binding->m_rotationBackups[forearm] = HostBackup::capture(forearm, 0, true);
+    timeline.nodeRemoved(forearm);
+    EXPECT_TRUE(binding->m_rotationalOffsets.empty());
+    EXPECT_TRUE(binding->m_rotationBackups.empty());
+    EXPECT_EQ(binding->skeleton(), figure);
+
+    // A backup whose node was deleted restores nothing and does not crash.
+    DzNode *neck = figure->findNodeChild(QStringLiteral("neck"), true);
+    binding->m_rotationBackups[neck] = HostBackup::capture(neck, 0, true);
+    binding->m_keyHoldTime = 10;
+    delete neck;
+    releaseKeyHold(*binding, 20);
+    EXPECT_EQ(binding->m_keyHoldTime, 0);
+    EXPECT_TRUE(binding->m_rotationBackups.empty());
+}

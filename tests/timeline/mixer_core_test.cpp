@@ -1,0 +1,465 @@
+// The main pane's logic: the animation update and its branches, seeking and
+// skimming, host time changes, preview holds, recording and settings.
+#include "timelinetestsupport.h"
+
+#include "figurebinding.h"
+#include "kymixercore.h"
+#include "kyoffsets.h"
+#include "kytime.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include "engine.h"
+
+#include "dzfloatproperty.h"
+#include "dzpanesettings.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QFile>
+
+class MixerCore : public TimelineTest
+{
+protected:
+    void SetUp() override
+    {
+        TimelineTest::SetUp();
+        m_figure = addFigure();
+        m_timeline = std::make_unique<KyTimeline>();
+        m_core = std::make_unique<KyMixerCore>(m_timeline.get());
+        m_timeline->setClock([this] { return m_now; });
+        m_core->setClock([this] { return m_now; });
+        m_core->setStartFolderProvider([this] { return m_temp.path(); });
+        m_timeline->activateNode(m_figure);
+        m_track = m_timeline->currentTrack();
+        MotionPlan motion = walkZ(100.0f, 2000);
+        motion.rotations[QStringLiteral("lShldr")] = [](int t) {
+            return BlockRotation{10.0f + 30.0f * static_cast<float>(t) / 2000.0f, {-1.0f, 0.0f, 0.0f}};
+        };
+        m_block = makeBlock(QStringLiteral("swing"), motion);
+        m_track->appendBlock(*m_block, true);
+        m_hip = m_figure->findNodeChild(QStringLiteral("hip"));
+        m_shoulder = m_figure->findNodeChild(QStringLiteral("lShldr"), true);
+    }
+    void TearDown() override
+    {
+        m_core.reset();
+        m_timeline.reset();
+        TimelineTest::TearDown();
+    }
+    void tick(int ms)
+    {
+        m_now += ms;
+        m_core->animUpdate();
+    }
+
+    int m_now = 1000;
+    DzSkeleton *m_figure = nullptr;
+    std::unique_ptr<KyTimeline> m_timeline;
+    std::unique_ptr<KyMixerCore> m_core;
+    KyTrack *m_track = nullptr;
+    KyBlock *m_block = nullptr;
+    DzNode *m_hip = nullptr;
+    DzNode *m_shoulder = nullptr;
+};
+
+TEST_F(MixerCore, EvaluatesWhenActiveAndDirtyOnly)
+{
+    m_timeline->goSeek(1000, true, false);
+    EXPECT_TRUE(m_timeline->isDirty());
+    m_timeline->goActive(false);
+    m_core->animUpdate();
+    EXPECT_EQ(m_hip->getZPosControl()->getNumKeys(), 0);
+    EXPECT_TRUE(m_timeline->isDirty());
+
+    m_timeline->goActive(true);
+    m_core->animUpdate();
+    EXPECT_FALSE(m_timeline->isDirty());
+    EXPECT_NEAR(m_hip->getZPosControl()->getValue(4800), 50.0f, 0.1f);
+    // Not dirty: the next update does not evaluate again.
+    m_hip->getZPosControl()->deleteAllKeys();
+    tick(33);
+    EXPECT_EQ(m_hip->getZPosControl()->getNumKeys(), 0);
+}
+
+TEST_F(MixerCore, AnimationUpdateIsNotReentered)
+{
+    int evaluations = 0;
+    QObject::connect(m_track, &KyTrack::playheadMoved, [&](int, bool) {
+        ++evaluations;
+        EXPECT_TRUE(m_core->isUpdating());
+        m_core->animUpdate(); // returns at once
+    });
+    m_timeline->goSeek(500, false, false);
+    m_core->animUpdate();
+    EXPECT_EQ(evaluations, 1);
+    EXPECT_FALSE(m_core->isUpdating());
+}
+
+TEST_F(MixerCore, SeekSetsTheHostTimeAndEvaluatesOnce)
+{
+    int evaluations = 0;
+    QObject::connect(m_track, &KyTrack::playheadMoved, [&](int, bool) { ++evaluations; });
+    m_timeline->goSeek(1000);
+    EXPECT_EQ(dzScene->getTime(), 4800);
+    EXPECT_EQ(m_timeline->currentTime(), 1000);
+    EXPECT_EQ(m_timeline->seekTarget(), 1000);
+    EXPECT_FALSE(m_timeline->isDirty());
+    EXPECT_NEAR(m_hip->getZPosControl()->getValue(4800), 50.0f, 0.1f);
+    // playhead (goSeek's own move) + evaluation's move
+    EXPECT_EQ(evaluations, 2);
+
+    // The same time again: nothing at all, not even a playhead move.
+    evaluations = 0;
+    m_timeline->goSeek(1000);
+    EXPECT_EQ(evaluations, 0);
+
+    // A host that plays keeps playing.
+    dzScene->play(true);
+    m_timeline->goSeek(200);
+    EXPECT_TRUE(dzScene->isPlaying());
+    EXPECT_EQ(dzScene->getTime(), snappedTicks(200));
+    dzScene->pause();
+}
+
+TEST_F(MixerCore, SkimAndReSkimMarkDirtyWithoutMovingTheHost)
+{
+    m_timeline->goSkim(700);
+    EXPECT_EQ(m_timeline->currentTime(), 700);
+    EXPECT_EQ(m_timeline->seekTarget(), 0);
+    EXPECT_TRUE(m_timeline->isDirty());
+    EXPECT_EQ(m_timeline->lastStep(), -1);
+    EXPECT_EQ(dzScene->getTime(), 0);
+    m_core->animUpdate();
+    EXPECT_FALSE(m_timeline->isDirty());
+
+    m_timeline->reSkim();
+    EXPECT_TRUE(m_timeline->isDirty());
+    EXPECT_EQ(m_timeline->lastStep(), -1);
+
+    // Ignored while skimming is disabled, at the same time and while playing.
+    m_core->animUpdate();
+    m_timeline->setSkimmingEnabled(false);
+    m_timeline->goSkim(900);
+    EXPECT_EQ(m_timeline->currentTime(), 700);
+    m_timeline->setSkimmingEnabled(true);
+    m_timeline->goPlay();
+    m_timeline->goSkim(900);
+    EXPECT_EQ(m_timeline->currentTime(), 0);
+    EXPECT_FALSE(m_timeline->isDirty());
+    m_timeline->goStop();
+    EXPECT_FALSE(dzScene->isPlaying());
+}
+
+TEST_F(MixerCore, TransportButtons)
+{
+    // Back at 0 does nothing, not even pause the host.
+    dzScene->play(true);
+    m_timeline->goBack();
+    EXPECT_TRUE(dzScene->isPlaying());
+    dzScene->pause();
+
+    m_timeline->goSeek(1500);
+    m_timeline->goBack();
+    EXPECT_EQ(m_timeline->currentTime(), 0);
+    EXPECT_EQ(dzScene->getTime(), 0);
+
+    m_timeline->goForward();
+    EXPECT_EQ(m_timeline->currentTime(), snappedMs(1999));
+    // On the null figure's track the end is frame 0.
+    m_timeline->activateNode(nullptr);
+    m_timeline->goForward();
+    EXPECT_EQ(m_timeline->currentTime(), 0);
+
+    // Loop starts on and the first toggle turns it off at the host.
+    EXPECT_TRUE(m_timeline->isLooping());
+    m_timeline->goLoop();
+    EXPECT_FALSE(dzScene->isLoopingPlayback());
+}
+
+TEST_F(MixerCore, HostTimeChangesSeekAndEvaluate)
+{
+    dzScene->setTime(4800);
+    EXPECT_EQ(m_timeline->currentTime(), 0); // not connected yet
+    m_core->connectHost();
+    dzScene->setTime(3200);
+    EXPECT_EQ(m_timeline->currentTime(), 666);
+    EXPECT_FALSE(m_timeline->isDirty());
+    EXPECT_GT(m_hip->getZPosControl()->getNumKeys(), 0);
+
+    // Not a whole frame: ignored.
+    dzScene->setTime(3201);
+    EXPECT_EQ(m_timeline->currentTime(), 666);
+
+    // Blocked while a scene loads.
+    m_core->blockRefresh();
+    dzScene->setTime(4800);
+    EXPECT_EQ(m_timeline->currentTime(), 666);
+    m_core->timerDone();
+    m_core->trimTimeline();
+    m_core->unblockRefresh();
+    dzScene->setTime(1600);
+    EXPECT_EQ(m_timeline->currentTime(), 333);
+
+    // A progress dialog stops it unless a render runs.
+    bool progress = true;
+    m_core->setProgressQuery([&progress] { return progress; });
+    dzScene->setTime(4800);
+    EXPECT_EQ(m_timeline->currentTime(), 333);
+    m_core->renderStarting();
+    dzScene->setTime(6400);
+    EXPECT_EQ(m_timeline->currentTime(), 1333);
+    m_core->renderFinished(true);
+    EXPECT_FALSE(m_core->isRendering());
+}
+
+TEST_F(MixerCore, PreviewHoldRestoresExistingKeysAndRemovesNewOnes)
+{
+    // Host keys at frame 0: the shoulder has one, the hip none.
+    m_shoulder->getXRotControl()->setValue(0, 15.0f);
+    m_hip->getYRotControl()->setValue(0, 370.0f); // must come back as 370
+    m_hip->getYRotControl()->setValue(4800, 380.0f);
+    const float shoulderY = m_shoulder->getYRotControl()->getValue(0);
+
+    m_timeline->goSkim(1000);
+    m_core->animUpdate();
+    EXPECT_EQ(m_timeline->binding(1)->m_keyHoldTime, 500);
+    EXPECT_NE(m_shoulder->getXRotControl()->getValue(0), 15.0f);
+    EXPECT_EQ(m_hip->getZPosControl()->findKeyIndex(0), 0);
+
+    // 4 × 100 ms: still held.
+    for (int i = 0; i < 4; ++i)
+        tick(100);
+    EXPECT_GT(m_timeline->binding(1)->m_keyHoldTime, 0);
+    EXPECT_NE(m_shoulder->getXRotControl()->getValue(0), 15.0f);
+    // Elapsed is capped at 100 per update: one long pause counts as 100.
+    tick(5000);
+    EXPECT_EQ(m_timeline->binding(1)->m_keyHoldTime, 0);
+    EXPECT_FLOAT_EQ(m_shoulder->getXRotControl()->getValue(0), 15.0f);
+    EXPECT_EQ(m_shoulder->getXRotControl()->getNumKeys(), 1);
+    EXPECT_EQ(m_shoulder->getYRotControl()->getNumKeys(), 0);
+    EXPECT_FLOAT_EQ(m_shoulder->getYRotControl()->getValue(0), shoulderY);
+    EXPECT_EQ(m_hip->getZPosControl()->getNumKeys(), 0);
+    EXPECT_FLOAT_EQ(m_hip->getYRotControl()->getKeyValue(0), 370.0f);
+    EXPECT_EQ(m_hip->getYRotControl()->getNumKeys(), 2);
+}
+
+TEST_F(MixerCore, SeekingToAFrameLeavesKeysThere)
+{
+    m_timeline->goSeek(1000);
+    tick(100);
+    for (int i = 0; i < 10; ++i)
+        tick(100);
+    EXPECT_EQ(m_hip->getZPosControl()->findKeyIndex(4800), 0);
+    EXPECT_GT(m_shoulder->getXRotControl()->getNumKeys(), 0);
+}
+
+TEST_F(MixerCore, SeekAfterSkimAtTheSameFrameKeepsItsKeys)
+{
+    // A skim preview at host frame 0 is pending; a seek writes frame 0 for
+    // good: the pending backup must not take the seek's keys away.
+    m_timeline->goSkim(1000);
+    m_core->animUpdate();
+    m_timeline->goSeek(0, true, false);
+    m_core->animUpdate();
+    for (int i = 0; i < 6; ++i)
+        tick(100);
+    EXPECT_EQ(m_hip->getZPosControl()->findKeyIndex(0), 0);
+}
+
+TEST_F(MixerCore, HoveredTileKeepsItsPreview)
+{
+    m_timeline->goSkim(1000);
+    m_core->animUpdate();
+    m_timeline->setPointerOverBlock(true);
+    for (int i = 0; i < 10; ++i)
+        tick(100);
+    EXPECT_EQ(m_timeline->binding(1)->m_keyHoldTime, 500);
+    m_timeline->setPointerOverBlock(false);
+    for (int i = 0; i < 5; ++i)
+        tick(100);
+    EXPECT_EQ(m_timeline->binding(1)->m_keyHoldTime, 0);
+}
+
+TEST_F(MixerCore, DragVelocityPlaysTheEngineOnTheSelectedFigure)
+{
+    dzScene->setPrimarySelection(m_shoulder);
+    m_block->startOn(0, -1);
+    m_core->setDragVelocity(1.0f);
+    const int clockBefore = engineState().clock;
+    tick(50);
+    EXPECT_EQ(engineState().clock - clockBefore, 50);
+    EXPECT_EQ(m_timeline->binding(1)->m_keyHoldTime, 250);
+    EXPECT_FALSE(m_timeline->binding(1)->m_rotationBackups.empty());
+
+    // Half speed.
+    m_core->setDragVelocity(0.5f);
+    const int before = engineState().clock;
+    tick(80);
+    EXPECT_EQ(engineState().clock - before, 40);
+
+    // Skimming disabled: the drag does nothing and the hold runs out.
+    m_timeline->setSkimmingEnabled(false);
+    const int still = engineState().clock;
+    for (int i = 0; i < 4; ++i)
+        tick(100);
+    EXPECT_EQ(engineState().clock, still);
+    EXPECT_EQ(m_timeline->binding(1)->m_keyHoldTime, 0);
+
+    // Inactive and not recording: nothing.
+    m_timeline->setSkimmingEnabled(true);
+    m_timeline->goActive(false);
+    tick(30);
+    EXPECT_EQ(engineState().clock, still);
+}
+
+TEST_F(MixerCore, OffsetToolFollowsTheTime)
+{
+    // Switched on without a figure: refused with a message.
+    m_timeline->activateNode(nullptr);
+    m_timeline->setOffsetTool(true);
+    EXPECT_FALSE(m_timeline->offsetToolOn());
+    ASSERT_EQ(m_prompts.messages.size(), 1);
+    EXPECT_EQ(m_prompts.messages[0].toStdString(), "No Skeleton Selected");
+
+    m_timeline->activateNode(m_figure);
+    m_timeline->goSeek(500);
+    m_timeline->setOffsetTool(true);
+    EXPECT_TRUE(m_timeline->offsetToolOn());
+    // The user bends the forearm by 20 degrees on top of the pose.
+    DzNode *forearm = m_figure->findNodeChild(QStringLiteral("rForeArm"), true);
+    const DzQuat bend(DzVec3(0, 0, 1), 20.0 * 3.14159265358979323846 / 180.0);
+    forearm->setLocalRot(bend * forearm->getLocalRot());
+    tick(33);
+    FigureBinding *binding = m_timeline->binding(1);
+    ASSERT_EQ(binding->m_rotationalOffsets.count(forearm), 1u);
+    EXPECT_LT(angleBetween(binding->m_rotationalOffsets[forearm], bend), 0.01);
+    EXPECT_EQ(binding->m_rotationalOffsets.size(), 1u);
+
+    // Another time: the tool goes off and the offsets stay.
+    m_timeline->goSeek(900);
+    tick(33);
+    EXPECT_FALSE(m_timeline->offsetToolOn());
+    EXPECT_EQ(binding->m_rotationalOffsets.size(), 1u);
+}
+
+TEST_F(MixerCore, RecordsFramesAsKeysAndMakesABlock)
+{
+    dzScene->setPrimarySelection(m_hip);
+    dzScene->setTime(1600);
+    m_block->startOn(0, -1);
+    KyBlock *created = nullptr;
+    QObject::connect(m_core.get(), &KyMixerCore::blockCreated, [&](KyBlock *b) { created = b; });
+    m_prompts.files = {tempPath(QStringLiteral("recorded.kba"))};
+
+    m_core->setRecordingRequested(true);
+    m_core->setDragVelocity(1.0f);
+    tick(33);
+    EXPECT_TRUE(m_core->isRecording());
+    for (int i = 0; i < 30; ++i)
+        tick(33);
+    EXPECT_EQ(m_core->recordingBuffers().frameCount(), 31);
+    EXPECT_EQ(m_core->recordingBuffers().node(0), m_hip);
+    EXPECT_EQ(m_core->recordingBuffers().nodeCount(), 2); // hip and lShldr
+    // While recording nothing is held for restoring.
+    EXPECT_EQ(m_timeline->binding(1)->m_keyHoldTime, 0);
+
+    m_core->setDragVelocity(0.0f);
+    m_core->setRecordingRequested(false);
+    tick(33);
+    EXPECT_FALSE(m_core->isRecording());
+    // Frames laid out from the host's time, 33 ms (158 ticks) apart.
+    const DzFloatProperty *z = m_hip->getZPosControl();
+    ASSERT_EQ(z->getNumKeys(), 31);
+    EXPECT_EQ(z->getKeyTime(0), 1600);
+    EXPECT_EQ(z->getKeyTime(1), 1600 + 158);
+    EXPECT_EQ(z->getKeyTime(30), 1600 + 30 * 158);
+    EXPECT_GE(dzScene->getAnimRange().getEnd(), 1600 + 30 * 158);
+    EXPECT_GT(m_shoulder->getXRotControl()->getNumKeys(), 20);
+
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(created->name.toStdString(), "recorded");
+    EXPECT_TRUE(QFile::exists(tempPath(QStringLiteral("recorded.kba"))));
+    EXPECT_GT(created->clipLength, 900);
+}
+
+TEST_F(MixerCore, SettingsRoundTripAndDefaults)
+{
+    DzPaneSettings empty;
+    m_timeline->setSkimmingEnabled(false);
+    m_timeline->setAutoTrim(false);
+    m_timeline->setMaskFingers(true);
+    m_timeline->setDefaultFlags(1);
+    m_core->restoreSettings(empty);
+    EXPECT_TRUE(m_timeline->skimmingEnabled());
+    EXPECT_TRUE(m_timeline->autoTrim());
+    EXPECT_FALSE(m_timeline->maskFingers());
+    EXPECT_EQ(m_timeline->defaultFlags(), 13);
+    EXPECT_EQ(KyBlock::defaultFlags(), 13);
+
+    m_timeline->setMaskFingers(true);
+    m_timeline->setDefaultFlags(5);
+    DzPaneSettings saved;
+    m_core->saveSettings(saved);
+    EXPECT_EQ(saved.getKeys(),
+              (QStringList{"mDefaultFlags0", "mDoSkimming", "mMaskFingers", "mTrimTimeline"}));
+    EXPECT_TRUE(saved.getBoolValue(QStringLiteral("mMaskFingers")));
+    EXPECT_EQ(saved.getIntValue(QStringLiteral("mDefaultFlags0")), 5);
+    m_timeline->setMaskFingers(false);
+    m_timeline->setDefaultFlags(13);
+    m_core->restoreSettings(saved);
+    EXPECT_TRUE(m_timeline->maskFingers());
+    EXPECT_EQ(m_timeline->defaultFlags(), 5);
+    m_timeline->setDefaultFlags(13);
+}
+
+TEST_F(MixerCore, SelectionAndSceneEvents)
+{
+    m_core->connectHost();
+    EXPECT_FALSE(m_core->hasEvaluationTimer());
+    dzScene->setPrimarySelection(m_hip);
+    EXPECT_TRUE(m_core->hasEvaluationTimer());
+    EXPECT_EQ(m_timeline->currentTrack(), m_track);
+
+    // A node without a skeleton keeps the current track.
+    DzNode *prop = new DzNode(QStringLiteral("prop"));
+    dzScene->addNode(prop);
+    dzScene->setPrimarySelection(prop);
+    EXPECT_EQ(m_timeline->currentTrack(), m_track);
+
+    DzSkeleton *second = addFigure();
+    dzScene->setPrimarySelection(second->findNodeChild(QStringLiteral("lHand"), true));
+    EXPECT_EQ(m_timeline->currentBinding()->skeleton(), second);
+    EXPECT_EQ(m_timeline->bindingCount(), 3);
+
+    // Hiding a figure does not unbind it.
+    second->setHidden(true);
+    m_core->refresh();
+    EXPECT_EQ(m_timeline->binding(2)->skeleton(), second);
+    EXPECT_FALSE(m_timeline->shownSkeletons().contains(second));
+
+    // The figure leaves the scene: its binding is unbound, the track stays.
+    dzScene->removeNode(m_figure);
+    EXPECT_EQ(m_timeline->binding(1)->skeleton(), nullptr);
+    EXPECT_EQ(m_timeline->tracks(1).front()->count(), 1);
+
+    // Clearing the scene resets the timeline to its null binding.
+    bool sceneDataAsked = false;
+    QObject::connect(m_core.get(), &KyMixerCore::sceneDataNeeded, [&] { sceneDataAsked = true; });
+    dzScene->clear();
+    EXPECT_EQ(m_timeline->bindingCount(), 1);
+    EXPECT_EQ(m_timeline->allTracks().size(), 1u);
+    EXPECT_EQ(m_timeline->currentBindingIndex(), 0);
+    EXPECT_FALSE(m_core->isRefreshBlocked());
+    EXPECT_TRUE(sceneDataAsked);
+}
+
+TEST_F(MixerCore, ChangesAskForADelayedTrim)
+{
+    m_core->connectHost();
+    m_track->appendBlock(*m_block, true);
+    EXPECT_TRUE(m_core->isTrimPending());
+    m_timeline->setAutoTrim(false);
+    m_core->trimTimeline();
+    EXPECT_EQ(dzScene->getAnimRange().getEnd(), msToTicks(4000));
+}

@@ -1,0 +1,175 @@
+#include "timelinetestsupport.h"
+
+#include "channelstore.h"
+#include "engine.h"
+#include "nodetable.h"
+
+#include "dzapp.h"
+#include "dzfigureloader.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QDir>
+
+#include <cmath>
+
+void ScriptedPrompts::information(const QString &caption, const QString &text, QObject *)
+{
+    captions << caption;
+    messages << text;
+}
+
+bool ScriptedPrompts::question(const QString &caption, const QString &text, QObject *)
+{
+    captions << caption;
+    questions << text;
+    if (answers.empty())
+        return false;
+    const bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+QString ScriptedPrompts::saveFileName(const KySaveFileRequest &request)
+{
+    fileRequests.push_back(request);
+    if (files.empty())
+        return QString();
+    const QString file = files.front();
+    files.pop_front();
+    return file;
+}
+
+void TimelineTest::SetUp()
+{
+    static const bool nodesRegistered = [] {
+        registerStandardNodes();
+        return true;
+    }();
+    (void)nodesRegistered;
+    engineReset();
+    ASSERT_TRUE(m_temp.isValid());
+    m_app = std::make_unique<DzApp>();
+    ASSERT_NE(dzScene, nullptr);
+    kySetPromptHandler(&m_prompts);
+}
+
+void TimelineTest::TearDown()
+{
+    kySetPromptHandler(nullptr);
+    m_app.reset();
+}
+
+QString TimelineTest::contentDir()
+{
+    return QStringLiteral(TRELVO_CONTENT_DIR);
+}
+
+QString TimelineTest::tempPath(const QString &file) const
+{
+    return m_temp.filePath(file);
+}
+
+DzSkeleton *TimelineTest::addFigure(const QString &name)
+{
+    QString error;
+    DzSkeleton *figure = DzFigureLoader::loadFile(
+        contentDir() + QStringLiteral("/figures/") + name + QStringLiteral(".json"), &error);
+    EXPECT_NE(figure, nullptr) << error.toStdString();
+    if (figure)
+        dzScene->addNode(figure);
+    return figure;
+}
+
+KyBlock *TimelineTest::makeBlock(const QString &name, const MotionPlan &motion)
+{
+    KyBlock *block = KyBlock::create();
+    std::vector<int> times;
+    for (int t = 0; t < motion.lengthMs; t += motion.stepMs)
+        times.push_back(t);
+    times.push_back(motion.lengthMs);
+    for (int t : times) {
+        const Vec3f p = motion.hip(t);
+        block->addTranslationKey(QStringLiteral("hip"), t, p.x, p.y, p.z);
+        for (const auto &rotation : motion.rotations) {
+            const BlockRotation r = rotation.second(t);
+            block->addRotationKey(rotation.first, t, r.angle, r.axis.x, r.axis.y, r.axis.z);
+        }
+    }
+    block->path = tempPath(name + QStringLiteral(".kba"));
+    block->name = name;
+    QString error;
+    EXPECT_TRUE(block->save(&error)) << error.toStdString();
+    block->clipLength = durationOf(block->clipHandle);
+    block->outPoint = block->loopLength();
+    return block;
+}
+
+MotionPlan TimelineTest::still(int lengthMs)
+{
+    MotionPlan motion;
+    motion.lengthMs = lengthMs;
+    motion.rotations[QStringLiteral("hip")] = [](int) { return BlockRotation{0.0f, {0.0f, 1.0f, 0.0f}}; };
+    return motion;
+}
+
+MotionPlan TimelineTest::walkZ(float distance, int lengthMs)
+{
+    MotionPlan motion = still(lengthMs);
+    motion.hip = [distance, lengthMs](int t) {
+        return Vec3f{0.0f, 99.24f, distance * static_cast<float>(t) / static_cast<float>(lengthMs)};
+    };
+    return motion;
+}
+
+MotionPlan TimelineTest::turnY(float degrees, int lengthMs)
+{
+    MotionPlan motion = still(lengthMs);
+    // The engine reads the heading of the rotation stored about +Y.
+    motion.rotations[QStringLiteral("hip")] = [degrees, lengthMs](int t) {
+        return BlockRotation{degrees * static_cast<float>(t) / static_cast<float>(lengthMs),
+                             {0.0f, 1.0f, 0.0f}};
+    };
+    return motion;
+}
+
+MotionPlan TimelineTest::fullBody(int lengthMs)
+{
+    MotionPlan motion;
+    motion.lengthMs = lengthMs;
+    motion.hip = [lengthMs](int t) {
+        const float u = static_cast<float>(t) / static_cast<float>(lengthMs);
+        return Vec3f{3.0f * u, 99.24f + 2.0f * std::sin(6.28f * u), 40.0f * u};
+    };
+    const std::vector<const char *> &names = standardNodeNames();
+    for (size_t i = 1; i < names.size(); ++i) {
+        const float base = 5.0f + static_cast<float>(i % 7) * 4.0f;
+        const Vec3f axis = i % 3 == 0 ? Vec3f{1.0f, 0.0f, 0.0f}
+            : i % 3 == 1             ? Vec3f{0.0f, 0.6f, 0.8f}
+                                     : Vec3f{0.6f, 0.0f, -0.8f};
+        motion.rotations[QString::fromLatin1(names[i])] = [base, axis, lengthMs](int t) {
+            const float u = static_cast<float>(t) / static_cast<float>(lengthMs);
+            return BlockRotation{base + 20.0f * u, axis};
+        };
+    }
+    return motion;
+}
+
+DzQuat hostRotation(const BlockRotation &r)
+{
+    return DzQuat(DzVec3(-r.axis.x, -r.axis.y, -r.axis.z), r.angle * 3.14159265358979323846 / 180.0);
+}
+
+DzQuat tableRotation(const QString &bone)
+{
+    float angle = 0.0f, ax = 0.0f, ay = 0.0f, az = 0.0f;
+    if (!nodeRotation(bone, &angle, &ax, &ay, &az))
+        return DzQuat();
+    return DzQuat(DzVec3(-ax, -ay, -az), angle * 3.14159265358979323846 / 180.0);
+}
+
+double angleBetween(const DzQuat &a, const DzQuat &b)
+{
+    const double d = std::fabs(a.dot(b)) / (a.length() * b.length());
+    return 2.0 * std::acos(std::min(1.0, d)) * 180.0 / 3.14159265358979323846;
+}

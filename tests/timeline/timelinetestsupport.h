@@ -1,0 +1,91 @@
+#pragma once
+// Shared set-up of the timeline tests: a host (DzApp with its scene), the
+// node table, prompts answered from a script, stock figures, and small
+// blocks made in memory and saved to a temporary folder.
+
+#include "kyblock.h"
+#include "kyprompt.h"
+#include "vec3f.h"
+
+#include "dzquat.h"
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "dzapp.h"
+class DzNode;
+class DzSkeleton;
+
+// Answers questions and file dialogs from queues and records every text.
+class ScriptedPrompts : public KyPromptHandler
+{
+public:
+    void information(const QString &caption, const QString &text, QObject *) override;
+    bool question(const QString &caption, const QString &text, QObject *) override;
+    QString saveFileName(const KySaveFileRequest &request) override;
+
+    std::deque<bool> answers;   // empty: No
+    std::deque<QString> files;  // empty: cancelled
+    QStringList captions;
+    QStringList messages;
+    QStringList questions;
+    std::vector<KySaveFileRequest> fileRequests;
+};
+
+// A rotation in block terms: degrees about an axis.
+struct BlockRotation {
+    float angle = 0.0f;
+    Vec3f axis{0.0f, 1.0f, 0.0f};
+};
+
+// What a generated block does over time t (clip ms).
+struct MotionPlan {
+    int lengthMs = 1000;
+    int stepMs = 33;
+    std::function<Vec3f(int t)> hip = [](int) { return Vec3f{0.0f, 99.24f, 0.0f}; };
+    std::map<QString, std::function<BlockRotation(int t)>> rotations;
+};
+
+class TimelineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // A stock figure ("standard", "large", "partial") added to the scene.
+    DzSkeleton *addFigure(const QString &name = QStringLiteral("standard"));
+    // A block made from a motion plan, saved as <temp>/<name>.kba and registered.
+    KyBlock *makeBlock(const QString &name, const MotionPlan &motion);
+    // Standard motions.
+    MotionPlan still(int lengthMs = 1000);
+    // Walks `distance` along +Z over the clip, hip rotation fixed.
+    MotionPlan walkZ(float distance, int lengthMs = 1000);
+    // Turns about +Y to `degrees` over the clip (the heading the engine
+    // reads), standing still.
+    MotionPlan turnY(float degrees, int lengthMs = 1000);
+    // Every standard bone rotated by a distinct, time-varying small angle.
+    MotionPlan fullBody(int lengthMs = 1000);
+
+    QString tempPath(const QString &file) const;
+    static QString contentDir();
+
+    std::unique_ptr<DzApp> m_app;
+    ScriptedPrompts m_prompts;
+    QTemporaryDir m_temp;
+};
+
+// The host rotation a block rotation becomes: DzQuat(−axis, angle).
+DzQuat hostRotation(const BlockRotation &r);
+// The rotation the node table holds for a bone after evaluation, as a host
+// quaternion (identity when it has none).
+DzQuat tableRotation(const QString &bone);
+// Angle between two rotations in degrees (q and −q count as equal).
+double angleBetween(const DzQuat &a, const DzQuat &b);

@@ -1,0 +1,250 @@
+// The main pane: its construction, options, settings and actions, and the
+// mouse-driven block mixer of its surface.
+#include "timelinetestsupport.h"
+
+#include "figurebinding.h"
+#include "kydialogrunner.h"
+#include "kymaster.h"
+#include "kymasterbake.h"
+#include "kymasterboneoffsettool.h"
+#include "kymasterboneoffsetv4_v3.h"
+#include "kymasterfootdialog.h"
+#include "kymasterfootoffset.h"
+#include "kymasterhor.h"
+#include "kymasterinthor.h"
+#include "kymasterfacing.h"
+#include "kymastermaskfingers.h"
+#include "kymasterskimming.h"
+#include "kymastertrimtimeline.h"
+#include "kymixercore.h"
+#include "kymixerpane.h"
+#include "kymixerpoints.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include "engine.h"
+
+#include "dzactionmenu.h"
+#include "dzactionmgr.h"
+#include "dzfloatproperty.h"
+#include "dzmainwindow.h"
+#include "dzpanemgr.h"
+#include "dzpanesettings.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QSpinBox>
+
+class MixerPane : public TimelineTest
+{
+protected:
+    void SetUp() override
+    {
+        TimelineTest::SetUp();
+        m_window = std::make_unique<DzMainWindow>();
+        m_pane = new KyMixerPane;
+        m_window->getPaneMgr()->addPane(m_pane);
+        m_figure = addFigure();
+        m_walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
+    }
+    void TearDown() override
+    {
+        kySetDialogRunner(nullptr);
+        m_window.reset();
+        TimelineTest::TearDown();
+    }
+    template <typename Action>
+    Action *addAction()
+    {
+        auto *action = new Action;
+        EXPECT_TRUE(m_window->getActionMgr()->addAction(action));
+        return action;
+    }
+    KyTrack *figureTrack()
+    {
+        dzScene->setPrimarySelection(m_figure);
+        return m_pane->timeline()->currentTrack();
+    }
+
+    std::unique_ptr<DzMainWindow> m_window;
+    KyMixerPane *m_pane = nullptr;
+    DzSkeleton *m_figure = nullptr;
+    KyBlock *m_walk = nullptr;
+};
+
+TEST_F(MixerPane, IsTheOneInstanceWithTheTimelinePane)
+{
+    EXPECT_EQ(m_pane->getLabel().toStdString(), "kinTimeline");
+    EXPECT_EQ(KyMixerPane::instance(), m_pane);
+    EXPECT_EQ(m_pane->master()->parentWidget(), m_pane);
+    EXPECT_EQ(m_pane->minimumSize(), QSize(200, 150));
+    EXPECT_TRUE(m_pane->acceptDrops());
+    // Selecting the figure in the scene shows its track.
+    KyTrack *track = figureTrack();
+    EXPECT_EQ(track->binding()->skeleton(), m_figure);
+    EXPECT_TRUE(m_pane->core()->hasEvaluationTimer());
+    m_window.reset();
+    EXPECT_EQ(KyMixerPane::instance(), nullptr);
+}
+
+TEST_F(MixerPane, OptionsMenuInOrder)
+{
+    DzActionMenu menu;
+    m_pane->buildOptionsMenu(&menu);
+    QStringList items;
+    for (const DzActionMenu::Item &item : menu.getItems())
+        items << (item.separator ? QStringLiteral("-") : item.className);
+    EXPECT_EQ(items.join(QLatin1Char(' ')).toStdString(),
+              "KyMasterSkimming KyMasterTrimTimeline KyMasterMaskFingers - KyMasterFootOffset "
+              "KyMasterBoneOffsetClear KyMasterKeysToBlock KyMasterBake KyMasterClearKeys - "
+              "KyMasterHor KyMasterFacing KyMasterIntHor");
+}
+
+TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
+{
+    auto *skimming = addAction<KyMasterSkimming>();
+    auto *trim = addAction<KyMasterTrimTimeline>();
+    auto *fingers = addAction<KyMasterMaskFingers>();
+    auto *hor = addAction<KyMasterHor>();
+    auto *facing = addAction<KyMasterFacing>();
+    auto *inthor = addAction<KyMasterIntHor>();
+    EXPECT_EQ(skimming->text().toStdString(), "Enable Previewing with Mouse");
+    EXPECT_EQ(skimming->getDescription().toStdString(), "Enable Previewing With Mouse");
+    EXPECT_TRUE(skimming->isOn());
+    EXPECT_FALSE(fingers->isOn());
+
+    DzPaneSettings stored;
+    stored.setBoolValue(QStringLiteral("mDoSkimming"), false);
+    stored.setBoolValue(QStringLiteral("mMaskFingers"), true);
+    stored.setIntValue(QStringLiteral("mDefaultFlags0"), 8);
+    m_pane->restoreSettings(stored);
+    EXPECT_FALSE(skimming->isOn());
+    EXPECT_TRUE(trim->isOn());
+    EXPECT_TRUE(fingers->isOn());
+    EXPECT_FALSE(hor->isOn());
+    EXPECT_FALSE(facing->isOn());
+    EXPECT_TRUE(inthor->isOn());
+    EXPECT_EQ(m_pane->timeline()->defaultFlags(), 8);
+
+    m_pane->restoreSettings(DzPaneSettings());
+    EXPECT_TRUE(skimming->isOn());
+    EXPECT_TRUE(m_pane->timeline()->skimmingEnabled());
+    EXPECT_TRUE(m_pane->timeline()->autoTrim());
+    EXPECT_FALSE(m_pane->timeline()->maskFingers());
+    EXPECT_EQ(m_pane->timeline()->defaultFlags(), 13);
+    EXPECT_TRUE(hor->isOn() && facing->isOn() && inthor->isOn());
+
+    // Toggling an action writes the option.
+    hor->setOn(false);
+    EXPECT_EQ(m_pane->timeline()->defaultFlags(), 12);
+    DzPaneSettings saved;
+    m_pane->saveSettings(saved);
+    EXPECT_EQ(saved.getIntValue(QStringLiteral("mDefaultFlags0")), 12);
+    hor->setOn(true);
+}
+
+TEST_F(MixerPane, TrimActionTrimsWhenSwitchedOn)
+{
+    auto *trim = addAction<KyMasterTrimTimeline>();
+    KyTrack *track = figureTrack();
+    track->appendBlock(*m_walk, true);
+    track->appendBlock(*m_walk, true);
+    dzScene->setAnimRange(DzTimeRange(0, 48000));
+    trim->setOn(false);
+    EXPECT_EQ(dzScene->getAnimRange().getEnd(), 48000);
+    trim->setOn(true);
+    EXPECT_EQ(dzScene->getAnimRange().getEnd(), 9600);
+}
+
+TEST_F(MixerPane, BakeActionWritesKeys)
+{
+    auto *bake = addAction<KyMasterBake>();
+    KyTrack *track = figureTrack();
+    track->appendBlock(*m_walk, true);
+    m_pane->trimTimeline();
+    bake->trigger();
+    const DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
+    EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 30);
+}
+
+TEST_F(MixerPane, OffsetActionsNeedAFigure)
+{
+    auto *v3 = addAction<KyMasterBoneOffsetV4_V3>();
+    auto *tool = addAction<KyMasterBoneOffsetTool>();
+    auto *foot = addAction<KyMasterFootOffset>();
+    v3->trigger();
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "No Skeleton Selected");
+    tool->setOn(true);
+    EXPECT_FALSE(tool->isOn());
+    bool dialogRan = false;
+    kySetDialogRunner([&](QDialog &) { dialogRan = true; });
+    foot->trigger();
+    EXPECT_FALSE(dialogRan);
+    EXPECT_EQ(m_prompts.messages.size(), 3);
+
+    figureTrack();
+    v3->trigger();
+    v3->trigger();
+    EXPECT_EQ(m_pane->timeline()->currentBinding()->m_rotationalOffsets.size(), 6u);
+    tool->setOn(true);
+    EXPECT_TRUE(m_pane->timeline()->offsetToolOn());
+    // The conversion switches the tool off, and the action follows.
+    v3->trigger();
+    EXPECT_FALSE(tool->isOn());
+    kySetDialogRunner([&](QDialog &dialog) {
+        dialogRan = true;
+        static_cast<KyMasterFootDialog &>(dialog).offsetBox()->setValue(-20);
+    });
+    foot->trigger();
+    EXPECT_TRUE(dialogRan);
+    EXPECT_FLOAT_EQ(m_pane->timeline()->currentBinding()->m_heelOffset, -20.0f);
+}
+
+TEST(MixerPoints, PicksTheNearestWithABiasForTheCurrentOne)
+{
+    KyMixerPoints points;
+    EXPECT_EQ(points.pick(QPoint(0, 0)), -1);
+    KyBlock *block = KyBlock::create();
+    ASSERT_TRUE(points.add(QPoint(0, 0), *block));
+    ASSERT_TRUE(points.add(QPoint(100, 0), *block));
+    EXPECT_EQ(points.current(), 0);
+    EXPECT_NE(points.block(0), block); // a copy of its own
+    // 59 from the current one, 41 from the other: 39 < 41, the current stays.
+    EXPECT_EQ(points.pick(QPoint(59, 0)), 0);
+    // 61 − 20 = 41 against 39: the other one wins.
+    EXPECT_EQ(points.pick(QPoint(61, 0)), 1);
+    // Exactly 20 nearer is not strictly nearer.
+    EXPECT_EQ(points.pick(QPoint(60, 0)), 0);
+    points.setCurrent(1);
+    EXPECT_EQ(points.pick(QPoint(41, 0)), 1);
+    EXPECT_EQ(points.pick(QPoint(39, 0)), 0);
+
+    for (int i = 2; i < KyMixerPoints::kMaxPoints; ++i)
+        ASSERT_TRUE(points.add(QPoint(i, i), *block));
+    EXPECT_FALSE(points.add(QPoint(5, 5), *block));
+    EXPECT_EQ(points.count(), 100);
+}
+
+TEST(MixerPoints, VelocityFollowsTheMouseSmoothly)
+{
+    EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 10, 100), 0.05f * 0.5f);
+    EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(1.0f, 10, 100), 0.05f * 0.5f + 0.95f);
+    // Capped at 1.25, and the fastest when no time passed.
+    EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 1000, 10), 0.05f * 1.25f);
+    EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 3, 0), 0.05f * 1.25f);
+}
+
+TEST_F(MixerPane, MouseMovesStartTheNearestBlockAndSetTheVelocity)
+{
+    ASSERT_TRUE(m_pane->addMixerPoint(QPoint(10, 10), *m_walk));
+    ASSERT_TRUE(m_pane->addMixerPoint(QPoint(200, 10), *m_walk));
+    m_pane->mixerMove(QPoint(12, 10), 1000);
+    EXPECT_TRUE(m_pane->mixerPoints().block(0)->isCurrent());
+    EXPECT_FLOAT_EQ(m_pane->dragVelocity(), 0.0f); // no previous move yet
+    m_pane->mixerMove(QPoint(190, 10), 1100);
+    EXPECT_TRUE(m_pane->mixerPoints().block(1)->isCurrent());
+    EXPECT_EQ(m_pane->mixerPoints().current(), 1);
+    EXPECT_FLOAT_EQ(m_pane->dragVelocity(), 0.05f * 1.25f);
+    m_pane->mixerRelease();
+    EXPECT_FLOAT_EQ(m_pane->dragVelocity(), 0.0f);
+}

@@ -1,0 +1,341 @@
+// The timeline pane's widgets, created offscreen: the control row, track
+// pages, tiles and the two parameter dialogs.
+#include "timelinetestsupport.h"
+
+#include "figurebinding.h"
+#include "kydialogrunner.h"
+#include "kymaster.h"
+#include "kymasterblock.h"
+#include "kymasterblockdialog.h"
+#include "kymasterfootdialog.h"
+#include "kymasterlayout.h"
+#include "kytime.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include "dzfloatproperty.h"
+#include "dznodemenu.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenu>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+
+class TimelineWidgets : public TimelineTest
+{
+protected:
+    void SetUp() override
+    {
+        TimelineTest::SetUp();
+        m_figure = addFigure();
+        m_master = std::make_unique<KyMaster>();
+        m_walk = makeBlock(QStringLiteral("s_walk_fast"), walkZ(100.0f, 1000));
+    }
+    void TearDown() override
+    {
+        kySetDialogRunner(nullptr);
+        m_master.reset();
+        TimelineTest::TearDown();
+    }
+    KyTrack *figureTrack()
+    {
+        m_master->activateNode(m_figure);
+        return m_master->timeline()->currentTrack();
+    }
+
+    DzSkeleton *m_figure = nullptr;
+    std::unique_ptr<KyMaster> m_master;
+    KyBlock *m_walk = nullptr;
+};
+
+TEST_F(TimelineWidgets, RowHoldsTheControlsConnectedToTheirSlots)
+{
+    EXPECT_EQ(m_master->objectName().toStdString(), "KyMaster");
+    EXPECT_EQ(m_master->trackStack()->minimumHeight(), 90);
+    EXPECT_EQ(m_master->figurePicker()->minimumWidth(), 150);
+    EXPECT_EQ(m_master->activeBox()->text().toStdString(), "Active");
+    EXPECT_TRUE(m_master->activeBox()->isChecked());
+    EXPECT_EQ(m_master->rotateButton()->objectName().toStdString(), "rotate");
+    EXPECT_EQ(m_master->rotateButton()->text().toStdString(), "Offset Rotations");
+    EXPECT_EQ(m_master->rotateButton()->width(), 88);
+    EXPECT_EQ(m_master->slideButton()->objectName().toStdString(), "slide");
+    EXPECT_FALSE(m_master->loopButton()->icon().isNull());
+
+    m_master->activeBox()->click();
+    EXPECT_FALSE(m_master->timeline()->isActive());
+    m_master->activeBox()->click();
+    EXPECT_TRUE(m_master->timeline()->isActive());
+
+    m_master->slideButton()->click();
+    EXPECT_EQ(m_master->slideButton()->text().toStdString(), "Slide Blocks");
+    EXPECT_TRUE(m_master->slideMode());
+    m_master->slideButton()->click();
+    EXPECT_EQ(m_master->slideButton()->text().toStdString(), "Move Blocks");
+
+    // Loop starts on without telling the host; the first click turns it off.
+    EXPECT_TRUE(m_master->loopButton()->isChecked());
+    m_master->loopButton()->click();
+    EXPECT_FALSE(m_master->loopButton()->isChecked());
+    EXPECT_FALSE(dzScene->isLoopingPlayback());
+
+    m_master->playButton()->click();
+    EXPECT_TRUE(dzScene->isPlaying());
+    EXPECT_TRUE(m_master->playButton()->isChecked());
+    m_master->playButton()->click();
+    EXPECT_FALSE(dzScene->isPlaying());
+    EXPECT_FALSE(m_master->playButton()->isChecked());
+
+    // The editing buttons reach split, join and crop.
+    m_master->cropButton()->click();
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Cropping requires a selected kinBlock");
+    m_master->joinButton()->click();
+    EXPECT_EQ(m_prompts.messages.last().toStdString(), "No kinBlock Selected.");
+    m_master->splitButton()->click();
+    EXPECT_TRUE(m_prompts.questions.last().startsWith(QStringLiteral("The kinBlock is split")));
+
+    KyTrack *track = figureTrack();
+    track->appendBlock(*m_walk, true);
+    m_master->forwardButton()->click();
+    EXPECT_EQ(m_master->timeline()->currentTime(), snappedMs(999));
+    m_master->backButton()->click();
+    EXPECT_EQ(m_master->timeline()->currentTime(), 0);
+}
+
+TEST_F(TimelineWidgets, OffsetToolButtonNeedsASkeleton)
+{
+    m_master->rotateButton()->click();
+    EXPECT_FALSE(m_master->rotateButton()->isChecked());
+    ASSERT_EQ(m_prompts.messages.size(), 1);
+    EXPECT_EQ(m_prompts.messages[0].toStdString(), "No Skeleton Selected");
+
+    figureTrack();
+    m_master->rotateButton()->click();
+    EXPECT_TRUE(m_master->rotateButton()->isChecked());
+    EXPECT_TRUE(m_master->timeline()->offsetToolOn());
+    m_master->timeline()->setOffsetTool(false);
+    EXPECT_FALSE(m_master->rotateButton()->isChecked());
+}
+
+TEST_F(TimelineWidgets, OnePagePerBindingAndThePickerFollows)
+{
+    EXPECT_EQ(m_master->trackStack()->count(), 1);
+    KyMasterLayout *nullPage = m_master->currentTrack();
+    ASSERT_NE(nullPage, nullptr);
+    EXPECT_EQ(nullPage->objectName().toStdString(), "Skeletal");
+    EXPECT_EQ(nullPage->bindingIndex(), 0);
+
+    figureTrack();
+    EXPECT_EQ(m_master->trackStack()->count(), 2);
+    EXPECT_EQ(m_master->trackStack()->currentWidget(), m_master->currentTrack());
+    EXPECT_EQ(m_master->currentTrack()->bindingIndex(), 1);
+    EXPECT_EQ(m_master->figurePicker()->getCurrent(), m_figure);
+
+    m_master->refresh();
+    EXPECT_EQ(m_master->figurePicker()->getNodeList(), QList<DzNode *>{m_figure});
+
+    // A node that is not a skeleton shows the null binding.
+    DzNode *prop = new DzNode(QStringLiteral("prop"));
+    dzScene->addNode(prop);
+    m_master->activateNode(prop);
+    EXPECT_EQ(m_master->currentTrack(), nullPage);
+
+    // Picking the figure selects it in the scene.
+    m_master->selectNode(m_figure);
+    EXPECT_EQ(dzScene->getPrimarySelection(), m_figure);
+
+    m_master->timeline()->resetForSceneClear();
+    EXPECT_EQ(m_master->trackStack()->count(), 1);
+    EXPECT_EQ(m_master->currentTrack(), nullPage);
+}
+
+TEST_F(TimelineWidgets, TilesFollowTheTrack)
+{
+    KyTrack *track = figureTrack();
+    KyMasterLayout *page = m_master->currentTrack();
+    KyBlock *a = track->appendBlock(*m_walk, true);
+    KyBlock *b = track->appendBlock(*m_walk, true);
+    track->setGap(b, 500);
+    ASSERT_EQ(page->tiles().size(), 2);
+    KyMasterBlock *tileB = page->tileFor(b);
+    EXPECT_EQ(tileB->geometry(), QRect(60, KyMasterLayout::kTileY, 40, KyMasterBlock::kHeight));
+    EXPECT_EQ(page->contents()->width(), 100 + 100);
+    track->setInOut(a, 0, 500);
+    EXPECT_EQ(tileB->x(), 40);
+    EXPECT_EQ(page->tileFor(a)->width(), 20);
+
+    QPointer<KyMasterBlock> gone = page->tileFor(a);
+    track->removeBlock(a);
+    EXPECT_EQ(page->tiles().size(), 1);
+    EXPECT_TRUE(gone.isNull() || !gone->isVisible());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(page->tileFor(b)->x(), 20);
+}
+
+TEST(TileLabel, DropsThePrefixCutsAndSpaces)
+{
+    EXPECT_EQ(KyMasterBlock::labelFor(QStringLiteral("s_walk_fast")).toStdString(), "walk fast");
+    EXPECT_EQ(KyMasterBlock::labelFor(QStringLiteral("abcdefghijklmnopqrst")).toStdString(),
+              "abcdefghijklmno...");
+    EXPECT_EQ(KyMasterBlock::labelFor(QStringLiteral("s_a_very_long_block_name")).toStdString(),
+              "a very long blo...");
+    EXPECT_EQ(KyMasterBlock::labelFor(QStringLiteral("jump")).toStdString(), "jump");
+}
+
+TEST_F(TimelineWidgets, LoopMarksShowEachPass)
+{
+    KyBlock *block = m_walk->clone();
+    block->outPoint = 2500; // two and a half passes of 1000 ms
+    EXPECT_EQ(KyMasterBlock::loopMarks(*block), (QList<int>{0, 40, 80}));
+    block->inPoint = 200;
+    EXPECT_EQ(KyMasterBlock::loopMarks(*block), (QList<int>{-8, 32, 72}));
+    block->inPoint = 0;
+    block->outPoint = 1000;
+    EXPECT_TRUE(KyMasterBlock::loopMarks(*block).isEmpty());
+    block->clipLength = 0; // nothing to divide by
+    block->outPoint = 500;
+    EXPECT_TRUE(KyMasterBlock::loopMarks(*block).isEmpty());
+    delete block;
+}
+
+TEST_F(TimelineWidgets, TileClicksSelectAndHoverFlagsThePane)
+{
+    KyTrack *track = figureTrack();
+    KyBlock *a = track->appendBlock(*m_walk, true);
+    KyBlock *b = track->appendBlock(*m_walk, true);
+    KyMasterLayout *page = m_master->currentTrack();
+    m_master->show();
+    QTest::mouseClick(page->tileFor(a), Qt::LeftButton);
+    EXPECT_EQ(track->currentBlock(), a);
+    EXPECT_EQ(track->selection(), std::vector<KyBlock *>{a});
+    QTest::mouseClick(page->tileFor(b), Qt::LeftButton, Qt::ShiftModifier);
+    EXPECT_EQ(track->selection(), (std::vector<KyBlock *>{a, b}));
+    EXPECT_EQ(track->currentBlock(), b);
+    QTest::mouseClick(page->tileFor(a), Qt::LeftButton);
+    EXPECT_EQ(track->selection(), std::vector<KyBlock *>{a});
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(page->tileFor(a), &enter);
+    EXPECT_TRUE(m_master->timeline()->pointerOverBlock());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(page->tileFor(a), &leave);
+    EXPECT_FALSE(m_master->timeline()->pointerOverBlock());
+
+    // Hovering skims to the time under the pointer.
+    QTest::mouseMove(page->tileFor(b), QPoint(20, 10));
+    EXPECT_EQ(m_master->timeline()->currentTime(), pixelsToMs(page->tileFor(b)->x() + 20));
+
+    const QList<QAction *> items = page->tileFor(a)->contextMenu()->actions();
+    ASSERT_EQ(items.size(), 1);
+    EXPECT_EQ(items[0]->text().toStdString(), "Properties");
+
+    // Delete removes the selection.
+    QTest::keyClick(page->tileFor(a), Qt::Key_Delete);
+    EXPECT_EQ(track->blocks(), std::vector<KyBlock *>{b});
+}
+
+TEST_F(TimelineWidgets, ParameterDialogEditsTheWholeSelection)
+{
+    KyTrack *track = figureTrack();
+    KyBlock *a = track->appendBlock(*m_walk, true);
+    KyBlock *b = track->appendBlock(*m_walk, true);
+    KyBlock *c = track->appendBlock(*m_walk, true);
+    track->setInOut(c, 0, 2500);
+    for (KyBlock *block : {a, b, c})
+        track->addToSelection(block);
+    KyMasterLayout *page = m_master->currentTrack();
+
+    bool ran = false;
+    kySetDialogRunner([&](QDialog &dialog) {
+        ran = true;
+        auto &d = static_cast<KyMasterBlockDialog &>(dialog);
+        EXPECT_EQ(d.windowTitle().toStdString(), "kinBlock Parameters");
+        EXPECT_EQ(d.nameLabel()->text().toStdString(), "Multiple Selected");
+        EXPECT_EQ(d.speedBox()->value(), 100);
+        EXPECT_EQ(d.speedBox()->minimum(), 10);
+        EXPECT_EQ(d.speedBox()->maximum(), 1000);
+        EXPECT_EQ(d.facingOffsetBox()->minimum(), -360);
+        EXPECT_EQ(d.yOffsetBox()->maximum(), 5000);
+        EXPECT_EQ(d.xOffsetBox()->maximum(), 500);
+        EXPECT_EQ(d.internalBlendBox()->singleStep(), 50);
+        EXPECT_EQ(d.internalBlendBox()->maximum(), 500);
+        EXPECT_TRUE(d.horizontalBox()->isChecked());
+        // Opening changed nothing.
+        EXPECT_EQ(c->outPoint, 2500);
+        d.speedBox()->setValue(50);
+        EXPECT_EQ(a->outPoint, 2000);
+        EXPECT_EQ(c->outPoint, 5000);
+        d.speedBox()->setValue(100);
+        EXPECT_EQ(a->outPoint, 1000);
+        EXPECT_EQ(c->outPoint, 2500);
+        d.mirrorBox()->setChecked(true);
+        d.facingBox()->setChecked(false);
+        d.xOffsetBox()->setValue(12);
+    });
+    page->tileFor(a)->properties();
+    EXPECT_TRUE(ran);
+    for (KyBlock *block : {a, b, c}) {
+        EXPECT_TRUE(block->mirror);
+        EXPECT_EQ(block->flags & KyBlock::ReorientFacing, 0);
+        EXPECT_FLOAT_EQ(block->posOffset.x, 12.0f);
+    }
+    EXPECT_EQ(track->checkConsistency().toStdString(), "");
+
+    // One block at half speed opens with 50 %.
+    track->clearSelection();
+    track->addToSelection(b);
+    b->speed = 0.5f;
+    kySetDialogRunner([&](QDialog &dialog) {
+        auto &d = static_cast<KyMasterBlockDialog &>(dialog);
+        EXPECT_EQ(d.speedBox()->value(), 50);
+        EXPECT_EQ(d.nameLabel()->text().toStdString(), "s_walk_fast");
+    });
+    page->tileFor(b)->properties();
+}
+
+TEST_F(TimelineWidgets, OpeningTheDialogRestoresPendingPreviews)
+{
+    KyTrack *track = figureTrack();
+    KyBlock *a = track->appendBlock(*m_walk, true);
+    FigureBinding *binding = m_master->timeline()->currentBinding();
+    DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
+    m_master->timeline()->goSkim(500);
+    m_master->timeline()->updateStep();
+    EXPECT_EQ(binding->m_keyHoldTime, 500);
+    EXPECT_GT(hip->getZPosControl()->getNumKeys(), 0);
+    kySetDialogRunner([](QDialog &) {});
+    m_master->currentTrack()->tileFor(a)->properties();
+    EXPECT_EQ(binding->m_keyHoldTime, 0);
+    EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 0);
+}
+
+TEST_F(TimelineWidgets, HeelDialogReposesTheFigureAtOnce)
+{
+    MotionPlan feet = still(1000);
+    feet.rotations[QStringLiteral("lFoot")] = [](int) { return BlockRotation{0.0f, {1.0f, 0.0f, 0.0f}}; };
+    KyBlock *block = makeBlock(QStringLiteral("feet"), feet);
+    KyTrack *track = figureTrack();
+    track->appendBlock(*block, true);
+    m_master->timeline()->goSeek(500);
+    DzNode *foot = m_figure->findNodeChild(QStringLiteral("lFoot"), true);
+    KyMasterFootDialog dialog(m_master.get());
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "High Heel Rotational Offset");
+    EXPECT_EQ(dialog.offsetBox()->minimum(), -60);
+    EXPECT_EQ(dialog.offsetBox()->maximum(), 60);
+    EXPECT_EQ(dialog.offsetBox()->value(), 0);
+    dialog.offsetBox()->setValue(40);
+    EXPECT_FLOAT_EQ(m_master->timeline()->currentBinding()->m_heelOffset, 40.0f);
+    // The re-skim makes the next update re-pose the figure.
+    EXPECT_TRUE(m_master->timeline()->isDirty());
+    m_master->timeline()->updateStep();
+    EXPECT_NEAR(foot->getXRotControl()->getValue(dzScene->getTime()), -40.0f, 0.01f);
+    dialog.offsetBox()->setValue(90);
+    EXPECT_EQ(dialog.offsetBox()->value(), 60);
+}

@@ -1,0 +1,311 @@
+#include "composer.h"
+
+#include "recipe.h"
+
+#include "figurebinding.h"
+#include "kybake.h"
+#include "kyoffsets.h"
+#include "kytime.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include "kyblock.h"
+#include "nodetable.h"
+
+#include "dzapp.h"
+#include "dzbone.h"
+#include "dzcontentmgr.h"
+#include "dzfigureloader.h"
+#include "dzfloatproperty.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <memory>
+
+namespace {
+
+QString usage()
+{
+    return QStringLiteral("usage: trelvo-compose RECIPE.json -o OUT.json [--figure FILE] [--fps N]");
+}
+
+QString num(double v)
+{
+    return QString::number(v, 'g', 9);
+}
+
+// The scene's time settings, put back when composing is over.
+class SceneTimeGuard
+{
+public:
+    SceneTimeGuard()
+        : m_step(dzScene->getTimeStep())
+        , m_time(dzScene->getTime())
+        , m_anim(dzScene->getAnimRange())
+        , m_play(dzScene->getPlayRange())
+    {
+    }
+    ~SceneTimeGuard()
+    {
+        if (!dzScene)
+            return;
+        dzScene->setTimeStep(m_step);
+        dzScene->setAnimRange(m_anim);
+        dzScene->setPlayRange(m_play);
+        dzScene->setTime(m_time);
+    }
+
+private:
+    DzTime m_step;
+    DzTime m_time;
+    DzTimeRange m_anim;
+    DzTimeRange m_play;
+};
+
+// Leaves the scene without the figure, however composing ends.
+class FigureGuard
+{
+public:
+    explicit FigureGuard(DzSkeleton *figure)
+        : m_figure(figure)
+    {
+        dzScene->addNode(figure);
+    }
+    ~FigureGuard()
+    {
+        if (dzScene && m_figure)
+            dzScene->removeNode(m_figure);
+    }
+
+private:
+    DzSkeleton *m_figure;
+};
+
+QString figurePath(const QString &figure)
+{
+    if (figure.isEmpty() || figure == QLatin1String("standard") || figure == QLatin1String("large")
+        || figure == QLatin1String("partial")) {
+        const QString dir = dzApp && dzApp->getContentMgr()
+            ? dzApp->getContentMgr()->getContentDirectory()
+            : DzContentMgr::defaultContentDirectory();
+        return dir + QStringLiteral("/figures/")
+            + (figure.isEmpty() ? QStringLiteral("standard") : figure) + QStringLiteral(".json");
+    }
+    return figure;
+}
+
+// Places the recipe's blocks on the track; false with *error on a block
+// that cannot be read or placed.
+bool buildTrack(const Recipe &recipe, KyTimeline &timeline, QString *error)
+{
+    KyTrack *track = timeline.currentTrack();
+    int number = 1;
+    for (const RecipeBlock &b : recipe.blocks) {
+        const QString where = QStringLiteral("block %1").arg(number++);
+        QString reason;
+        KyBlock *library = KyBlock::get(b.file, &reason);
+        if (!library) {
+            *error = QStringLiteral("%1: cannot read %2: %3").arg(where, b.file, reason);
+            return false;
+        }
+        if (library->loopLength() < 1) {
+            *error = QStringLiteral("%1: %2 holds no motion").arg(where, b.file);
+            return false;
+        }
+        // A drop from the library gets the pane's default flags; the other
+        // fields are the library block's until the recipe says otherwise.
+        std::unique_ptr<KyBlock> copy(library->clone());
+        copy->flags = b.flags.value_or(timeline.defaultFlags());
+        if (b.speed) {
+            copy->speed = *b.speed;
+            copy->outPoint = KyTrack::outPointForSpeed(library->toClipMs(library->outPoint), *b.speed);
+        }
+        copy->mirror = b.mirror.value_or(copy->mirror);
+        if (b.posOffset)
+            copy->posOffset = Vec3f{(*b.posOffset)[0], (*b.posOffset)[1], (*b.posOffset)[2]};
+        copy->facingOffset = b.facingOffset.value_or(copy->facingOffset);
+        copy->internalBlend = b.internalBlend.value_or(copy->internalBlend);
+
+        KyBlock *placed = track->appendBlock(*copy, false);
+        const int in = b.inPoint.value_or(placed->inPoint);
+        const int out = b.outPoint.value_or(placed->outPoint);
+        if (out <= in) {
+            *error = QStringLiteral("%1: \"outPoint\" (%2) must lie after \"inPoint\" (%3)")
+                         .arg(where)
+                         .arg(out)
+                         .arg(in);
+            return false;
+        }
+        track->setInOut(placed, in, out);
+        if (b.gap)
+            track->setGap(placed, *b.gap);
+        if (b.blendIn)
+            track->setBlendIn(placed, *b.blendIn);
+        if (track->endTime() > kMaxRecipeMs) {
+            *error = QStringLiteral("%1: the timeline becomes longer than one hour").arg(where);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *error)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    DzNode *hip = figure->findNodeChild(QStringLiteral("hip"), false);
+    if (!hip)
+        hip = figure;
+    const QList<DzBone *> bones = figure->getAllBones();
+    const DzTime step = dzScene->getTimeStep();
+    const DzTime end = dzScene->getAnimRange().getEnd();
+
+    file.write(QStringLiteral("{\"fps\": %1, \"frames\": [").arg(fps).toUtf8());
+    bool firstFrame = true;
+    for (qint64 t = 0; t < end; t += step) {
+        const DzTime tick = static_cast<DzTime>(t);
+        const DzVec3 p = hip->getLocalPos(tick);
+        QString frame = firstFrame ? QStringLiteral("\n") : QStringLiteral(",\n");
+        firstFrame = false;
+        frame += QStringLiteral("{\"tick\": %1, \"hipPos\": [%2, %3, %4], \"bones\": {")
+                     .arg(tick)
+                     .arg(num(p.m_x), num(p.m_y), num(p.m_z));
+        bool firstBone = true;
+        for (DzBone *bone : bones) {
+            const DzQuat q = bone->getLocalRot(tick);
+            if (!firstBone)
+                frame += QStringLiteral(", ");
+            firstBone = false;
+            frame += QStringLiteral("\"%1\": {\"quat\": [%2, %3, %4, %5], \"euler\": [%6, %7, %8], "
+                                    "\"order\": \"%9\"}")
+                         .arg(bone->getName(), num(q.m_x), num(q.m_y), num(q.m_z), num(q.m_w),
+                              num(bone->getXRotControl()->getValue(tick)),
+                              num(bone->getYRotControl()->getValue(tick)),
+                              num(bone->getZRotControl()->getValue(tick)),
+                              bone->getRotationOrder().toString());
+        }
+        frame += QStringLiteral("}}");
+        file.write(frame.toUtf8());
+    }
+    file.write("\n]}\n");
+    if (!file.commit()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QString *error)
+{
+    ComposeOptions parsed;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (arg == QLatin1String("-o") || arg == QLatin1String("--figure")
+            || arg == QLatin1String("--fps")) {
+            if (!hasValue) {
+                *error = QStringLiteral("%1 needs a value").arg(arg);
+                return false;
+            }
+            const QString value = args[++i];
+            if (arg == QLatin1String("-o")) {
+                parsed.outPath = value;
+            } else if (arg == QLatin1String("--figure")) {
+                parsed.figure = QFileInfo(value).absoluteFilePath();
+            } else {
+                bool ok = false;
+                parsed.fps = value.toInt(&ok);
+                if (!ok || parsed.fps < 1 || parsed.fps > 4800 || 4800 % parsed.fps != 0) {
+                    *error = QStringLiteral("--fps must divide 4800 ticks a second evenly "
+                                            "(for example 24, 25, 30 or 60), not \"%1\"")
+                                 .arg(value);
+                    return false;
+                }
+            }
+        } else if (arg.startsWith(QLatin1Char('-')) && arg.size() > 1) {
+            *error = QStringLiteral("unknown option %1").arg(arg);
+            return false;
+        } else if (parsed.recipePath.isEmpty()) {
+            parsed.recipePath = arg;
+        } else {
+            *error = QStringLiteral("more than one recipe given");
+            return false;
+        }
+    }
+    if (parsed.recipePath.isEmpty() || parsed.outPath.isEmpty()) {
+        *error = QStringLiteral("a recipe and -o OUT.json are needed");
+        return false;
+    }
+    *options = parsed;
+    return true;
+}
+
+int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    ComposeOptions options;
+    QString error;
+    if (!parseComposeArguments(args, &options, &error)) {
+        err << "trelvo-compose: " << error << "\n" << usage() << "\n";
+        err.flush();
+        return 2;
+    }
+    const auto fail = [&](const QString &message) {
+        err << "trelvo-compose: " << options.recipePath << ": " << message << "\n";
+        err.flush();
+        return 1;
+    };
+
+    Recipe recipe;
+    if (!loadRecipe(options.recipePath, &recipe, &error))
+        return fail(error);
+
+    std::unique_ptr<DzApp> ownApp;
+    if (!dzApp)
+        ownApp = std::make_unique<DzApp>();
+    if (!dzScene)
+        return fail(QStringLiteral("no scene"));
+    // Block records bind to node table entries: the standard nodes come first.
+    if (nodeTable().count < 2)
+        registerStandardNodes();
+
+    const QString figureFile = figurePath(options.figure.isEmpty() ? recipe.figure : options.figure);
+    DzSkeleton *figure = DzFigureLoader::loadFile(figureFile, &error);
+    if (!figure)
+        return fail(QStringLiteral("figure %1: %2").arg(figureFile, error));
+
+    SceneTimeGuard timeGuard;
+    FigureGuard figureGuard(figure);
+    dzScene->setTimeStep(4800 / options.fps);
+    dzScene->setTime(0);
+    {
+        KyTimeline timeline;
+        timeline.activateNode(figure);
+        FigureBinding *binding = timeline.currentBinding();
+        binding->m_heelOffset = recipe.heelOffset;
+        for (const RecipeOffset &offset : recipe.rotationalOffsets) {
+            if (!setRotationalOffset(*binding, offset.bone, offset.quat[0], offset.quat[1],
+                                     offset.quat[2], offset.quat[3]))
+                return fail(QStringLiteral("rotationalOffsets: the figure has no bone \"%1\"")
+                                .arg(offset.bone));
+        }
+        if (!buildTrack(recipe, timeline, &error))
+            return fail(error);
+        trimTimelineRange(timeline);
+        bakeTimeline(timeline);
+    }
+    if (!writeFrames(options.outPath, figure, options.fps, &error))
+        return fail(error);
+    const DzTime end = dzScene->getAnimRange().getEnd();
+    out << "trelvo-compose: " << (end + dzScene->getTimeStep() - 1) / dzScene->getTimeStep()
+        << " frames written to " << options.outPath << "\n";
+    out.flush();
+    return 0;
+}

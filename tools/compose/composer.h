@@ -1,0 +1,36 @@
+#pragma once
+// trelvo-compose: a recipe (recipe.h) becomes a figure's timeline, built
+// through the track model the timeline pane uses (insert, parameters,
+// chaining), trimmed and baked through the bake of the timeline into host
+// keys on a figure loaded from the content folder, then read back per baked
+// frame and written as JSON (written atomically):
+//
+//   {"fps": 30, "frames": [{"tick": T, "hipPos": [x, y, z],
+//     "bones": {"hip": {"quat": [x, y, z, w], "euler": [x, y, z],
+//                       "order": "YZX"}, ...}}, ...]}
+//
+// euler holds the bone's X, Y and Z rotation values in degrees (applied in
+// the bone's order); hipPos is the hip's local position.
+
+#include <QString>
+#include <QStringList>
+#include <QTextStream>
+
+struct Recipe;
+
+struct ComposeOptions {
+    QString recipePath;
+    QString outPath;
+    QString figure; // overrides the recipe's figure when set
+    int fps = 30;
+};
+
+// Parses the command line (without the program name): RECIPE.json -o
+// OUT.json [--figure FILE] [--fps N]. False with *error on bad usage.
+bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QString *error);
+
+// Composes, bakes and writes. Uses the current scene (making the host when
+// there is none); the figure is removed again and the scene's time settings
+// are put back afterwards. Returns 0 on success, 1 when the recipe or its
+// files are refused (message on err), 2 on bad usage.
+int runCompose(const QStringList &args, QTextStream &out, QTextStream &err);
