@@ -1,6 +1,22 @@
 #include "kyplugin.h"
 
 #include "dzplugin.h"
+#include "kymasterbake.h"
+#include "kymasterboneoffsetclear.h"
+#include "kymasterboneoffsetnone.h"
+#include "kymasterboneoffsettool.h"
+#include "kymasterboneoffsetv4_a3.h"
+#include "kymasterboneoffsetv4_v3.h"
+#include "kymasterclearkeys.h"
+#include "kymasterfacing.h"
+#include "kymasterfootoffset.h"
+#include "kymasterhor.h"
+#include "kymasterinthor.h"
+#include "kymasterkeystoblock.h"
+#include "kymastermaskfingers.h"
+#include "kymasterskimming.h"
+#include "kymastertrimtimeline.h"
+#include "kymixerpane.h"
 #include "kymixerpaneaction.h"
 #include "kypadpaneaction.h"
 
@@ -59,8 +75,24 @@ namespace {
 std::vector<KyFactoryMaker> presentClasses()
 {
     return {
+        kyFactoryMaker<KyMixerPane>(),
         kyFactoryMaker<KyMixerPaneAction>(),
         kyFactoryMaker<KyPadPaneAction>(),
+        kyFactoryMaker<KyMasterKeysToBlock>(),
+        kyFactoryMaker<KyMasterClearKeys>(),
+        kyFactoryMaker<KyMasterTrimTimeline>(),
+        kyFactoryMaker<KyMasterSkimming>(),
+        kyFactoryMaker<KyMasterHor>(),
+        kyFactoryMaker<KyMasterFacing>(),
+        kyFactoryMaker<KyMasterIntHor>(),
+        kyFactoryMaker<KyMasterMaskFingers>(),
+        kyFactoryMaker<KyMasterFootOffset>(),
+        kyFactoryMaker<KyMasterBoneOffsetTool>(),
+        kyFactoryMaker<KyMasterBoneOffsetClear>(),
+        kyFactoryMaker<KyMasterBoneOffsetNone>(),
+        kyFactoryMaker<KyMasterBoneOffsetV4_V3>(),
+        kyFactoryMaker<KyMasterBoneOffsetV4_A3>(),
+        kyFactoryMaker<KyMasterBake>(),
     };
 }
 
