@@ -1,0 +1,54 @@
+#include "viewportrenderer.h"
+
+#include "studioviewport.h"
+
+#include <QDir>
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+
+#include <algorithm>
+
+ViewportRenderer::ViewportRenderer(StudioViewport *viewport, QObject *parent)
+    : DzRenderer(parent)
+    , m_viewport(viewport)
+{
+    setObjectName(QStringLiteral("ViewportRenderer"));
+}
+
+void ViewportRenderer::setImageSize(const QSize &size)
+{
+    if (size.isEmpty()) {
+        m_size = QSize();
+        return;
+    }
+    m_size = QSize(std::clamp(size.width(), 1, kMaxSide), std::clamp(size.height(), 1, kMaxSide));
+}
+
+bool ViewportRenderer::render(const QString &path, QString *error)
+{
+    auto fail = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+    if (!m_viewport)
+        return fail(tr("There is no viewport to render."));
+    QSize size = m_size.isEmpty() ? m_viewport->size() : m_size;
+    size = QSize(std::clamp(size.width(), 1, kMaxSide), std::clamp(size.height(), 1, kMaxSide));
+    const QImage image = m_viewport->renderImage(size);
+    if (image.isNull())
+        return fail(tr("The image could not be made (%1 x %2 pixels).").arg(size.width()).arg(size.height()));
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(tr("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    QImageWriter writer(&file, "png");
+    if (!writer.write(image)) {
+        file.cancelWriting();
+        return fail(tr("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), writer.errorString()));
+    }
+    if (!file.commit())
+        return fail(tr("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    return true;
+}

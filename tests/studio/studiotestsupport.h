@@ -1,0 +1,71 @@
+#pragma once
+
+// Shared helpers of the studio tests: a host application per test and a
+// stand-in for the user who answers the studio's dialogs.
+
+#include "dzapp.h"
+#include "dzscene.h"
+#include "dzundostack.h"
+#include "studioprompt.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+// Records every message the studio shows and answers from a script (Ok,
+// then the default answer `fallback`). File dialogs answer `nextFile`.
+class PromptRecorder {
+public:
+    struct Shown {
+        StudioPrompt::Kind kind;
+        QString text;
+    };
+
+    PromptRecorder()
+    {
+        m_oldMessage = StudioPrompt::setMessageHandler(
+            [this](QWidget *, StudioPrompt::Kind kind, const QString &, const QString &text) {
+                shown.append({ kind, text });
+                if (!answers.isEmpty())
+                    return answers.takeFirst();
+                return fallback;
+            });
+        m_oldFile = StudioPrompt::setFileHandler(
+            [this](QWidget *, StudioPrompt::FileMode, const QString &, const QString &, const QString &) {
+                ++fileDialogs;
+                return nextFile;
+            });
+    }
+    ~PromptRecorder()
+    {
+        StudioPrompt::setMessageHandler(m_oldMessage);
+        StudioPrompt::setFileHandler(m_oldFile);
+    }
+
+    QString lastText() const { return shown.isEmpty() ? QString() : shown.last().text; }
+
+    QList<Shown> shown;
+    QList<StudioPrompt::Answer> answers;
+    StudioPrompt::Answer fallback = StudioPrompt::Cancel;
+    QString nextFile;
+    int fileDialogs = 0;
+
+private:
+    StudioPrompt::MessageHandler m_oldMessage;
+    StudioPrompt::FileHandler m_oldFile;
+};
+
+// A host application (and with it a fresh scene) for one test.
+class HostFixture {
+public:
+    HostFixture()
+        : app(std::make_unique<DzApp>())
+    {
+        DzUndoStack::instance()->clear();
+    }
+    ~HostFixture() { DzUndoStack::instance()->clear(); }
+
+    std::unique_ptr<DzApp> app;
+};

@@ -1,0 +1,196 @@
+// Hand posing and keying: what an edit writes and the undo steps it leaves.
+#include "dzbone.h"
+#include "dzfigureloader.h"
+#include "dzfloatproperty.h"
+#include "dzmorph.h"
+#include "dzobject.h"
+#include "dzskeleton.h"
+#include "propertyeditor.h"
+#include "propertyeditsession.h"
+#include "studiotestsupport.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+
+namespace {
+
+class PropertyEditorTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString error;
+        figure = DzFigureLoader::loadStandardFigure(TRELVO_CONTENT_DIR, &error);
+        ASSERT_NE(figure, nullptr) << error.toStdString();
+        ASSERT_TRUE(dzScene->addNode(figure));
+        forearm = figure->findBone("lForeArm");
+        ASSERT_NE(forearm, nullptr);
+    }
+
+    DzFloatProperty *smile() const
+    {
+        auto *morph = qobject_cast<DzMorph *>(figure->getObject()->findModifier("Smile"));
+        return morph ? morph->getValueChannel() : nullptr;
+    }
+
+    HostFixture host;
+    DzSkeleton *figure = nullptr;
+    DzBone *forearm = nullptr;
+    DzUndoStack *undo = DzUndoStack::instance();
+};
+
+} // namespace
+
+TEST_F(PropertyEditorTest, GroupsTransformsOtherPropertiesAndMorphs)
+{
+    const QList<PropertyEditor::Group> figureGroups = PropertyEditor::groupsFor(figure);
+    QStringList titles;
+    for (const auto &g : figureGroups)
+        titles << g.title;
+    EXPECT_EQ(titles, QStringList({ "Translation", "Rotation", "Scale", "Properties", "Morphs" }));
+    EXPECT_EQ(figureGroups[1].properties.first(), figure->getXRotControl());
+    EXPECT_EQ(figureGroups[3].properties.first()->getName(), "Breathing");
+    EXPECT_EQ(figureGroups[4].properties.size(), 3);
+
+    // A bone has only its transform controls; a hidden control is left out.
+    forearm->getXScaleControl()->setHidden(true);
+    const QList<DzFloatProperty *> bone = PropertyEditor::propertiesOf(forearm);
+    EXPECT_EQ(bone.size(), 9);
+    EXPECT_FALSE(bone.contains(forearm->getXScaleControl()));
+    EXPECT_TRUE(PropertyEditor::groupsFor(nullptr).isEmpty());
+}
+
+TEST_F(PropertyEditorTest, EditWritesStaticValueUntilAnimated)
+{
+    DzFloatProperty *bend = forearm->getZRotControl();
+    ASSERT_TRUE(PropertyEditor::setValue(bend, 960, 30.0f, false));
+    EXPECT_EQ(bend->getNumKeys(), 0) << "without auto-key an unanimated value stays static";
+    EXPECT_FLOAT_EQ(bend->getValue(0), 30.0f);
+
+    ASSERT_TRUE(PropertyEditor::setValue(bend, 960, 45.0f, true));
+    EXPECT_EQ(bend->getNumKeys(), 1) << "auto-key keys the edit";
+    EXPECT_FLOAT_EQ(bend->getValue(960), 45.0f);
+
+    // Once animated, an edit always keys (a static value would not show).
+    ASSERT_TRUE(PropertyEditor::setValue(bend, 1920, -10.0f, false));
+    EXPECT_EQ(bend->getNumKeys(), 2);
+    EXPECT_FLOAT_EQ(bend->getValue(1920), -10.0f);
+
+    EXPECT_FALSE(PropertyEditor::setValue(bend, 0, std::numeric_limits<float>::quiet_NaN(), true));
+    EXPECT_FALSE(PropertyEditor::setValue(nullptr, 0, 1.0f, true));
+    EXPECT_EQ(bend->getNumKeys(), 2);
+}
+
+TEST_F(PropertyEditorTest, EachEditIsOneUndoStepWithCaption)
+{
+    DzFloatProperty *bend = forearm->getZRotControl();
+    PropertyEditor::setValue(bend, 0, 25.0f, false);
+    ASSERT_EQ(undo->getNumUndoSteps(), 1);
+    EXPECT_EQ(undo->getUndoCaption(), "Change Left Forearm Z Rotate");
+
+    PropertyEditor::setValue(smile(), 0, 0.5f, false);
+    EXPECT_EQ(undo->getUndoCaption(), "Change Smile");
+
+    // Undo -> redo -> undo round trip.
+    ASSERT_TRUE(undo->undo());
+    EXPECT_FLOAT_EQ(smile()->getValue(), 0.0f);
+    ASSERT_TRUE(undo->undo());
+    EXPECT_FLOAT_EQ(bend->getValue(), 0.0f);
+    ASSERT_TRUE(undo->redo());
+    EXPECT_FLOAT_EQ(bend->getValue(), 25.0f);
+    ASSERT_TRUE(undo->undo());
+    EXPECT_FLOAT_EQ(bend->getValue(), 0.0f);
+}
+
+TEST_F(PropertyEditorTest, SetAndDeleteKeysOfTheWholeNode)
+{
+    figure->getYRotControl()->setValue(20.0f);
+    const int keyed = PropertyEditor::setKeys(figure, 1600);
+    EXPECT_EQ(keyed, PropertyEditor::propertiesOf(figure).size());
+    EXPECT_EQ(undo->getNumUndoSteps(), 1);
+    EXPECT_EQ(undo->getUndoCaption(), "Set Key");
+    EXPECT_EQ(figure->getYRotControl()->findKeyIndex(1600), 0);
+    EXPECT_FLOAT_EQ(figure->getYRotControl()->getKeyValue(0), 20.0f) << "keys take the current value";
+    EXPECT_EQ(smile()->findKeyIndex(1600), 0) << "morphs are keyed with their figure";
+
+    EXPECT_EQ(PropertyEditor::deleteKeys(figure, 1600), keyed);
+    EXPECT_EQ(undo->getUndoCaption(), "Delete Key");
+    EXPECT_FALSE(figure->getYRotControl()->isKeyed());
+    EXPECT_EQ(PropertyEditor::deleteKeys(figure, 1600), 0);
+    EXPECT_EQ(undo->getNumUndoSteps(), 2) << "deleting nothing leaves no step";
+
+    ASSERT_TRUE(undo->undo());
+    EXPECT_TRUE(figure->getYRotControl()->isKeyed());
+    EXPECT_TRUE(smile()->isKeyed());
+}
+
+TEST_F(PropertyEditorTest, ToggleKeyAndKeyState)
+{
+    DzFloatProperty *twist = forearm->getXRotControl();
+    EXPECT_EQ(PropertyEditor::keyState(twist, 0), PropertyEditor::KeyState::None);
+    ASSERT_TRUE(PropertyEditor::toggleKey(twist, 320));
+    EXPECT_EQ(PropertyEditor::keyState(twist, 320), PropertyEditor::KeyState::KeyHere);
+    EXPECT_EQ(PropertyEditor::keyState(twist, 0), PropertyEditor::KeyState::Animated);
+    ASSERT_TRUE(PropertyEditor::toggleKey(twist, 320));
+    EXPECT_EQ(PropertyEditor::keyState(twist, 320), PropertyEditor::KeyState::None);
+    EXPECT_EQ(undo->getNumUndoSteps(), 2);
+}
+
+TEST_F(PropertyEditorTest, DeleteAllKeysKeepsWhatIsShown)
+{
+    DzFloatProperty *bend = forearm->getZRotControl();
+    bend->setValue(0, 10.0f);
+    bend->setValue(4800, 50.0f);
+    dzScene->setTime(2400);
+    EXPECT_EQ(PropertyEditor::deleteAllKeys(bend), 2);
+    EXPECT_FALSE(bend->isKeyed());
+    EXPECT_FLOAT_EQ(bend->getValue(), 30.0f) << "the value seen when the keys went stays";
+}
+
+TEST_F(PropertyEditorTest, ResetPoseReturnsEveryPropertyToItsDefault)
+{
+    forearm->getZRotControl()->setValue(40.0f);
+    forearm->getYPosControl()->setValue(3.0f);
+    EXPECT_EQ(PropertyEditor::resetNode(forearm, 0, false), 10);
+    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 0.0f);
+    EXPECT_FLOAT_EQ(forearm->getYPosControl()->getValue(), 0.0f);
+    EXPECT_EQ(undo->getUndoCaption(), "Reset Pose");
+    undo->undo();
+    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 40.0f);
+}
+
+TEST_F(PropertyEditorTest, DragSessionIsOneStep)
+{
+    DzFloatProperty *bend = forearm->getZRotControl();
+    {
+        PropertyEditSession drag;
+        ASSERT_TRUE(drag.begin(bend, 0, true));
+        for (float v : { 5.0f, 10.0f, 20.0f, 35.0f })
+            EXPECT_TRUE(drag.set(v));
+        EXPECT_EQ(undo->getNumUndoSteps(), 0) << "nothing is recorded mid-drag";
+        drag.commit();
+        EXPECT_FALSE(drag.set(1.0f)) << "a committed session writes nothing more";
+    }
+    ASSERT_EQ(undo->getNumUndoSteps(), 1);
+    EXPECT_EQ(undo->getUndoCaption(), "Change Left Forearm Z Rotate");
+    EXPECT_FLOAT_EQ(bend->getValue(0), 35.0f);
+    undo->undo();
+    EXPECT_FALSE(bend->isKeyed());
+    EXPECT_FLOAT_EQ(bend->getValue(0), 0.0f);
+
+    // A session left open when it goes away still ends as one step.
+    {
+        PropertyEditSession drag;
+        drag.begin(bend, 0, false);
+        drag.set(12.0f);
+    }
+    EXPECT_EQ(undo->getNumUndoSteps(), 1);
+    EXPECT_FALSE(undo->isHoldOpen());
+}
+
+TEST_F(PropertyEditorTest, NodeOfAMorphChannelIsItsFigure)
+{
+    EXPECT_EQ(PropertyEditor::nodeOf(smile()), figure);
+    EXPECT_EQ(PropertyEditor::nodeOf(forearm->getXRotControl()), forearm);
+    EXPECT_EQ(PropertyEditor::nodeOf(nullptr), nullptr);
+}

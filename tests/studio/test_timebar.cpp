@@ -1,0 +1,157 @@
+// The time bar: frames, ranges, transport and the scrubber's mapping.
+#include "dzfigureloader.h"
+#include "dzfloatproperty.h"
+#include "dzskeleton.h"
+#include "framemath.h"
+#include "studiotestsupport.h"
+#include "timebar.h"
+#include "timescrubber.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+
+TEST(FrameMath, TicksAndFrames)
+{
+    struct Case {
+        DzTime time, step;
+        int frame;
+    };
+    const Case cases[] = {
+        { 0, 160, 0 },
+        { 160, 160, 1 },
+        { 79, 160, 0 },
+        { 81, 160, 1 },
+        { -160, 160, -1 },
+        { 4800, 160, 30 },
+        { 4800, 0, 4800 },
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(FrameMath::frameForTime(c.time, c.step), c.frame) << c.time << "/" << c.step;
+    EXPECT_EQ(FrameMath::timeForFrame(30, 160), 4800);
+    EXPECT_EQ(FrameMath::timeForFrame(100000000, 160), 2147483647) << "saturates";
+}
+
+TEST(TimeScrubber, PixelsAndFrames)
+{
+    // 0..30 over 330 pixels with 15 pixels kept free at each end: 10 px/frame.
+    EXPECT_DOUBLE_EQ(TimeScrubber::xForFrame(0, 0, 30, 330, 15), 15.0);
+    EXPECT_DOUBLE_EQ(TimeScrubber::xForFrame(30, 0, 30, 330, 15), 315.0);
+    struct Case {
+        double x;
+        int frame;
+    };
+    const Case cases[] = { { 15.0, 0 }, { 19.9, 0 }, { 20.1, 1 }, { 165.0, 15 }, { 315.0, 30 }, { -500.0, 0 },
+        { 9000.0, 30 } };
+    for (const Case &c : cases)
+        EXPECT_EQ(TimeScrubber::frameAt(c.x, 0, 30, 330, 15), c.frame) << c.x;
+    EXPECT_EQ(TimeScrubber::frameAt(100.0, 7, 7, 330, 15), 7) << "a one-frame range";
+}
+
+namespace {
+
+class TimeBarTest : public ::testing::Test {
+protected:
+    HostFixture host;
+};
+
+} // namespace
+
+TEST_F(TimeBarTest, GoToFrameStaysInTheAnimationRange)
+{
+    TimeBar bar(dzScene);
+    bar.goToFrame(12);
+    EXPECT_EQ(dzScene->getTime(), 12 * 160);
+    EXPECT_EQ(bar.currentFrame(), 12);
+    bar.goToFrame(500);
+    EXPECT_EQ(dzScene->getTime(), 4800) << "clamped to the last frame";
+    bar.goToFrame(-3);
+    EXPECT_EQ(dzScene->getTime(), 0);
+    bar.stepBackward();
+    EXPECT_EQ(dzScene->getTime(), 0);
+    bar.stepForward();
+    bar.stepForward();
+    EXPECT_EQ(bar.currentFrame(), 2);
+}
+
+TEST_F(TimeBarTest, ShrinkingTheAnimationRangeShrinksThePlayRange)
+{
+    TimeBar bar(dzScene);
+    bar.setAnimRangeFrames(0, 90);
+    bar.setPlayRangeFrames(10, 80);
+    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(1600, 12800));
+    bar.goToFrame(70);
+    bar.setAnimRangeFrames(0, 40);
+    EXPECT_EQ(dzScene->getAnimRange(), DzTimeRange(0, 6400));
+    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(1600, 6400));
+    EXPECT_EQ(bar.currentFrame(), 40) << "the time follows into the range";
+    bar.setPlayRangeFrames(-20, 500);
+    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 6400));
+    bar.setAnimRangeFrames(50, 20);
+    EXPECT_EQ(dzScene->getAnimRange(), DzTimeRange(8000, 8000)) << "end never before start";
+}
+
+TEST_F(TimeBarTest, FollowsTheSceneAndDrivesPlayback)
+{
+    TimeBar bar(dzScene);
+    auto *frame = bar.findChild<QSpinBox *>();
+    ASSERT_NE(frame, nullptr);
+    dzScene->setTime(7 * 160);
+    EXPECT_EQ(frame->value(), 7);
+    EXPECT_EQ(bar.scrubber()->currentFrame(), 7);
+
+    dzScene->setAnimRange(DzTimeRange(0, 160 * 60));
+    EXPECT_EQ(bar.scrubber()->lastFrame(), 60);
+
+    bar.togglePlayback();
+    EXPECT_TRUE(dzScene->isPlaying());
+    // The scene advances a frame per 33 ms of real time.
+    QTest::qWait(200);
+    bar.togglePlayback();
+    EXPECT_FALSE(dzScene->isPlaying());
+    EXPECT_GT(bar.currentFrame(), 7);
+
+    bar.setLooping(false);
+    EXPECT_FALSE(dzScene->isLoopingPlayback());
+}
+
+TEST_F(TimeBarTest, ScrubbingPausesAndResumesPlayback)
+{
+    TimeBar bar(dzScene);
+    bar.resize(800, 80);
+    bar.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
+    TimeScrubber *s = bar.scrubber();
+    dzScene->play();
+    const int x = int(
+        TimeScrubber::xForFrame(20, s->firstFrame(), s->lastFrame(), s->width(), TimeScrubber::kMargin));
+    QTest::mousePress(s, Qt::LeftButton, Qt::NoModifier, QPoint(x, s->height() / 2));
+    EXPECT_FALSE(dzScene->isPlaying());
+    EXPECT_EQ(bar.currentFrame(), 20);
+    QTest::mouseRelease(s, Qt::LeftButton, Qt::NoModifier, QPoint(x, s->height() / 2));
+    EXPECT_TRUE(dzScene->isPlaying());
+    dzScene->pause();
+}
+
+TEST_F(TimeBarTest, ScrubberShowsKeysOfTheSelection)
+{
+    QString error;
+    DzSkeleton *figure = DzFigureLoader::loadStandardFigure(TRELVO_CONTENT_DIR, &error);
+    ASSERT_NE(figure, nullptr);
+    dzScene->addNode(figure);
+    TimeBar bar(dzScene);
+    dzScene->setPrimarySelection(figure);
+    figure->getXRotControl()->setValue(320, 5.0f);
+    figure->getYPosControl()->setValue(1600, 2.0f);
+    // Keys are gathered once the event loop runs.
+    QTest::qWait(10);
+    EXPECT_EQ(bar.scrubber()->keyFrames(), QList<int>({ 2, 10 }));
+    figure->getXRotControl()->removeKey(320);
+    QTest::qWait(10);
+    EXPECT_EQ(bar.scrubber()->keyFrames(), QList<int>({ 10 }));
+    dzScene->setPrimarySelection(nullptr);
+    QTest::qWait(10);
+    EXPECT_TRUE(bar.scrubber()->keyFrames().isEmpty());
+}

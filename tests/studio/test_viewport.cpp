@@ -1,0 +1,171 @@
+// What the viewport draws and what a click on it selects.
+#include "dzbone.h"
+#include "dzfigureloader.h"
+#include "dzfloatproperty.h"
+#include "dzskeleton.h"
+#include "studiotestsupport.h"
+#include "studioviewport.h"
+#include "viewportdrawlist.h"
+
+#include <gtest/gtest.h>
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+
+namespace {
+
+class ViewportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString error;
+        figure = DzFigureLoader::loadStandardFigure(TRELVO_CONTENT_DIR, &error);
+        ASSERT_NE(figure, nullptr) << error.toStdString();
+        ASSERT_TRUE(dzScene->addNode(figure));
+        camera.setView(ViewCamera::Front);
+    }
+
+    const ViewportDrawList::Bone *find(const ViewportDrawList &list, const QString &name) const
+    {
+        for (const ViewportDrawList::Bone &b : list.bones())
+            if (b.node->getName() == name)
+                return &b;
+        return nullptr;
+    }
+
+    HostFixture host;
+    DzSkeleton *figure = nullptr;
+    ViewCamera camera;
+    const QSizeF view { 900, 700 };
+};
+
+} // namespace
+
+TEST_F(ViewportTest, DrawsEveryBoneAndTheFigureRing)
+{
+    ViewportDrawList list;
+    list.build(dzScene, camera, view, 0);
+    EXPECT_EQ(list.bones().size(), figure->getNumBones());
+    ASSERT_EQ(list.markers().size(), 1);
+    EXPECT_TRUE(list.markers().first().isFigure);
+    EXPECT_EQ(list.markers().first().node, figure);
+    for (const ViewportDrawList::Bone &b : list.bones())
+        EXPECT_EQ(b.figure, figure);
+    // The head is drawn above the hip (screen y grows downwards).
+    EXPECT_LT(find(list, "head")->joint.y(), find(list, "hip")->joint.y());
+}
+
+TEST_F(ViewportTest, FollowsThePoseAtTheGivenTime)
+{
+    DzBone *shoulder = figure->findBone("lShldr");
+    ASSERT_NE(shoulder, nullptr);
+    shoulder->getZRotControl()->setValue(0, 0.0f);
+    shoulder->getZRotControl()->setValue(4800, -80.0f);
+    ViewportDrawList atStart, atEnd;
+    atStart.build(dzScene, camera, view, 0);
+    atEnd.build(dzScene, camera, view, 4800);
+    const QPointF handStart = find(atStart, "lHand")->joint;
+    const QPointF handEnd = find(atEnd, "lHand")->joint;
+    EXPECT_GT(std::hypot(handStart.x() - handEnd.x(), handStart.y() - handEnd.y()), 40.0)
+        << "the arm swings between the two keys";
+    EXPECT_EQ(find(atStart, "lShldr")->joint, find(atEnd, "lShldr")->joint);
+}
+
+TEST_F(ViewportTest, PicksJointsThenBonesThenTheFigure)
+{
+    ViewportDrawList list;
+    list.build(dzScene, camera, view, 0);
+    for (const char *name : { "head", "lForeArm", "rShin", "hip" }) {
+        const ViewportDrawList::Bone *b = find(list, name);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(list.pick(b->joint + QPointF(1.0, -1.0)), b->node) << name;
+    }
+    // The middle of the thigh is far from every joint: the bone shape wins.
+    const ViewportDrawList::Bone *thigh = find(list, "lThigh");
+    EXPECT_EQ(list.pick((thigh->segmentA + thigh->segmentB) / 2.0), thigh->node);
+    // Inside the ground ring, away from the feet: the figure.
+    const ViewportDrawList::Marker &ring = list.markers().first();
+    const QRectF box = ring.ring.boundingRect();
+    EXPECT_EQ(list.pick(QPointF(box.left() + 6.0, box.center().y())), figure);
+    // Empty space.
+    EXPECT_EQ(list.pick(QPointF(5.0, 5.0)), nullptr);
+}
+
+TEST_F(ViewportTest, HiddenBonesAreNeitherDrawnNorPicked)
+{
+    DzBone *hand = figure->findBone("rHand");
+    ViewportDrawList before;
+    before.build(dzScene, camera, view, 0);
+    const QPointF at = find(before, "rHand")->joint;
+    hand->setHidden(true);
+    ViewportDrawList after;
+    after.build(dzScene, camera, view, 0);
+    EXPECT_EQ(find(after, "rHand"), nullptr);
+    EXPECT_EQ(find(after, "rThumb1"), nullptr) << "a hidden bone hides what hangs from it";
+    EXPECT_NE(after.pick(at), hand);
+}
+
+TEST_F(ViewportTest, ClickSelectsTheBoneUnderTheMouseAlone)
+{
+    StudioViewport viewport(dzScene);
+    viewport.resize(900, 700);
+    viewport.camera().setView(ViewCamera::Front);
+    viewport.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewport));
+
+    DzBone *hand = figure->findBone("lHand");
+    DzBone *head = figure->findBone("head");
+    dzScene->selectNode(head);
+    QSignalSpy primary(dzScene, &DzScene::primarySelectionChanged);
+
+    QPointF at;
+    ASSERT_TRUE(viewport.jointPosition(hand, &at));
+    QTest::mouseClick(&viewport, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+    EXPECT_EQ(dzScene->getPrimarySelection(), hand);
+    EXPECT_EQ(dzScene->getNumSelectedNodes(), 1) << "the click replaces the selection";
+    EXPECT_EQ(primary.count(), 1);
+
+    QTest::mouseDClick(&viewport, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+    EXPECT_EQ(dzScene->getPrimarySelection(), figure) << "a double click selects the figure";
+
+    QTest::mouseClick(&viewport, Qt::LeftButton, Qt::NoModifier, QPoint(4, 4));
+    EXPECT_EQ(dzScene->getPrimarySelection(), nullptr) << "a click on empty space clears the selection";
+}
+
+TEST_F(ViewportTest, DragOrbitsWithoutSelecting)
+{
+    StudioViewport viewport(dzScene);
+    viewport.resize(600, 500);
+    viewport.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&viewport));
+    const double yaw = viewport.camera().getYaw();
+    QPointF at;
+    ASSERT_TRUE(viewport.jointPosition(figure->findBone("chest"), &at));
+    QTest::mousePress(&viewport, Qt::LeftButton, Qt::NoModifier, at.toPoint());
+    QTest::mouseMove(&viewport, at.toPoint() + QPoint(60, 0));
+    QTest::mouseRelease(&viewport, Qt::LeftButton, Qt::NoModifier, at.toPoint() + QPoint(60, 0));
+    EXPECT_NE(viewport.camera().getYaw(), yaw);
+    EXPECT_EQ(dzScene->getPrimarySelection(), nullptr);
+}
+
+TEST_F(ViewportTest, RenderShowsTheSelectionHighlight)
+{
+    StudioViewport viewport(dzScene);
+    viewport.camera().setView(ViewCamera::Front);
+    const QImage plain = viewport.renderImage(QSize(320, 240));
+    ASSERT_EQ(plain.size(), QSize(320, 240));
+    StudioViewport::selectOnly(dzScene, figure->findBone("lThigh"));
+    const QImage selected = viewport.renderImage(QSize(320, 240));
+    EXPECT_NE(plain, selected);
+    // Something orange-ish (the selected bone) is in the picture now.
+    int orange = 0;
+    for (int y = 0; y < selected.height(); ++y)
+        for (int x = 0; x < selected.width(); ++x) {
+            const QColor c = selected.pixelColor(x, y);
+            if (c.red() > 200 && c.green() > 120 && c.green() < 210 && c.blue() < 120)
+                ++orange;
+        }
+    EXPECT_GT(orange, 10);
+}

@@ -1,0 +1,614 @@
+// The studio window as a user meets it: start-up with the real plug-in,
+// scene files, figures, hand edits with undo, unsaved changes, rendering,
+// motion files and settings.
+#include "dzactionmgr.h"
+#include "dzappsettings.h"
+#include "dzbone.h"
+#include "dzclassfactory.h"
+#include "dzcontentmgr.h"
+#include "dzfloatproperty.h"
+#include "dzmorph.h"
+#include "dzobject.h"
+#include "dzpane.h"
+#include "dzpaneaction.h"
+#include "dzpanemgr.h"
+#include "dzplugin.h"
+#include "dzrendermgr.h"
+#include "dzskeleton.h"
+#include "parameterspanel.h"
+#include "propertyrow.h"
+#include "recentfiles.h"
+#include "scenecommands.h"
+#include "sceneoutline.h"
+#include "studiodocument.h"
+#include "studiohelp.h"
+#include "studiotestsupport.h"
+#include "studioviewport.h"
+#include "studiowindow.h"
+#include "testdataitems.h"
+
+#include <gtest/gtest.h>
+
+#include <QDockWidget>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+
+#include <memory>
+
+namespace {
+
+const QString kPluginDir = QStringLiteral(TRELVO_BINARY_DIR "/lib");
+
+TestFactory<TestSceneData> sceneDataFactory("A11E0C3B-5D5A-4F0E-9E61-7C1D2B3A4F50");
+TestFactory<TestNodeData> nodeDataFactory("A11E0C3B-5D5A-4F0E-9E61-7C1D2B3A4F51");
+
+class StudioWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(tmp.isValid());
+        dzApp->registerClassFactory(&sceneDataFactory);
+        dzApp->registerClassFactory(&nodeDataFactory);
+        window = std::make_unique<StudioWindow>();
+        window->setPersistSettings(false);
+        ASSERT_TRUE(window->document()->newScene());
+    }
+    void TearDown() override
+    {
+        window.reset();
+        dzApp->unregisterClassFactory(&sceneDataFactory);
+        dzApp->unregisterClassFactory(&nodeDataFactory);
+    }
+
+    DzSkeleton *figure() const { return qobject_cast<DzSkeleton *>(dzScene->findNode("StandardFigure")); }
+    DzFloatProperty *smile() const
+    {
+        return qobject_cast<DzMorph *>(figure()->getObject()->findModifier("Smile"))->getValueChannel();
+    }
+    QString path(const QString &name) const { return tmp.filePath(name); }
+
+    HostFixture host;
+    PromptRecorder prompts;
+    QTemporaryDir tmp;
+    std::unique_ptr<StudioWindow> window;
+};
+
+QList<QAction *> allActions(QMenu *menu)
+{
+    QList<QAction *> list;
+    for (QAction *a : menu->actions()) {
+        list << a;
+        if (a->menu())
+            list += allActions(a->menu());
+    }
+    return list;
+}
+
+} // namespace
+
+TEST_F(StudioWindowTest, LoadsThePluginAndInstallsEveryPaneAndAction)
+{
+    window->loadPlugins(kPluginDir, QString());
+    ASSERT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
+    ASSERT_EQ(window->plugins().installed().size(), 1);
+    DzPlugin *plugin = window->plugins().installed().first().plugin;
+    EXPECT_EQ(plugin->getName(), "Trelvo");
+    QMenu *windowMenu = window->menuNamed("Window");
+    ASSERT_NE(windowMenu, nullptr);
+
+    int panes = 0, actions = 0;
+    for (int i = 0; i < plugin->getNumClassFactories(); ++i) {
+        DzClassFactory *factory = plugin->getClassFactory(i);
+        SCOPED_TRACE(factory->getClassName().toStdString());
+        EXPECT_EQ(dzApp->findClassFactory(factory->getClassID()), factory) << "registered for scene files";
+        if (factory->inherits("DzPane")) {
+            ++panes;
+            DzPane *pane = window->getPaneMgr()->findPane(factory->getClassName());
+            ASSERT_NE(pane, nullptr);
+            QDockWidget *dock = window->getPaneMgr()->getDock(pane);
+            ASSERT_NE(dock, nullptr);
+            EXPECT_NE(window->dockWidgetArea(dock), Qt::NoDockWidgetArea);
+            EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane));
+        }
+        if (factory->inherits("DzAction")) {
+            ++actions;
+            DzAction *action = window->getActionMgr()->findAction(factory->getClassName());
+            ASSERT_NE(action, nullptr);
+            if (qobject_cast<DzPaneAction *>(action)) {
+                EXPECT_TRUE(windowMenu->actions().contains(action)) << "pane actions are in the Window menu";
+            } else {
+                QMenu *own = window->menuNamed(plugin->getName());
+                ASSERT_NE(own, nullptr);
+                EXPECT_TRUE(allActions(own).contains(action));
+            }
+        }
+    }
+    EXPECT_EQ(window->plugins().installed().first().panes.size(), panes);
+    EXPECT_EQ(window->plugins().installed().first().actions.size(), actions);
+    EXPECT_GT(actions, 0);
+    EXPECT_TRUE(StudioHelp::pluginsText(window->plugins(), {}).contains("Trelvo 1.0.0.30"));
+}
+
+TEST_F(StudioWindowTest, InstallsWhateverAPluginDefinitionOffers)
+{
+    window->loadPlugins(QStringLiteral(STUDIO_SAMPLE_DIR), QString());
+    ASSERT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
+    EXPECT_TRUE(window->plugins().notes().join('\n').contains("libhelper.so is not a plug-in"))
+        << "libraries without the entry points are passed over quietly";
+
+    DzPane *pane = window->getPaneMgr()->findPane("SamplePane");
+    ASSERT_NE(pane, nullptr);
+    QDockWidget *dock = window->getPaneMgr()->getDock(pane);
+    ASSERT_NE(dock, nullptr);
+    EXPECT_EQ(window->dockWidgetArea(dock), Qt::BottomDockWidgetArea)
+        << "the first pane goes under the viewport";
+    EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane));
+
+    DzAction *paneAction = window->getActionMgr()->findAction("SamplePaneAction");
+    ASSERT_NE(paneAction, nullptr);
+    EXPECT_TRUE(window->menuNamed("Window")->actions().contains(paneAction));
+    EXPECT_TRUE(paneAction->isChecked());
+    paneAction->trigger();
+    EXPECT_FALSE(window->getPaneMgr()->isPaneShown(pane));
+    window->resetLayout();
+    EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane)) << "Reset Layout brings the pane back";
+    EXPECT_TRUE(paneAction->isChecked());
+
+    QMenu *own = window->menuNamed("Sample");
+    ASSERT_NE(own, nullptr);
+    DzAction *plain = window->getActionMgr()->findAction("SampleAction");
+    DzAction *grouped = window->getActionMgr()->findAction("SampleGroupedAction");
+    ASSERT_TRUE(plain && grouped);
+    EXPECT_TRUE(own->actions().contains(plain));
+    EXPECT_FALSE(own->actions().contains(grouped));
+    QMenu *tools = nullptr;
+    for (QAction *a : own->actions())
+        if (a->menu() && a->menu()->title() == "Tools")
+            tools = a->menu();
+    ASSERT_NE(tools, nullptr) << "actions of a group share a submenu";
+    EXPECT_TRUE(tools->actions().contains(grouped));
+
+    QObject *data = dzApp->createInstance(QStringLiteral("SampleData"));
+    EXPECT_NE(qobject_cast<DzSceneData *>(data), nullptr) << "data classes can be made for scene files";
+    delete data;
+}
+
+TEST_F(StudioWindowTest, FindsThePluginBesideTheProgram)
+{
+    // The program lives in <build>/bin, the plug-in in <build>/lib.
+    window->loadPlugins(QString(), QStringLiteral(TRELVO_BINARY_DIR "/bin"));
+    EXPECT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
+    ASSERT_EQ(window->plugins().loaded().size(), 1);
+    EXPECT_TRUE(window->plugins().loaded().first().second.endsWith("/lib/libtrelvo.so"));
+}
+
+TEST_F(StudioWindowTest, PluginProblemsAreReportedAndTheStudioRunsOn)
+{
+    {
+        // Not a library at all.
+        QFile fake(path("fake/libtrelvo.so"));
+        QDir().mkpath(path("fake"));
+        ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+        fake.write("this is not a shared library");
+        fake.close();
+        StudioWindow w;
+        w.setPersistSettings(false);
+        w.loadPlugins(path("fake"), QString());
+        ASSERT_EQ(w.startupProblems().size(), 1);
+        EXPECT_TRUE(w.startupProblems().first().contains("Cannot load"))
+            << w.startupProblems().first().toStdString();
+        EXPECT_TRUE(w.plugins().installed().isEmpty());
+        EXPECT_TRUE(w.commands()->addStandardFigure()) << "the studio still works";
+    }
+    {
+        StudioWindow w;
+        w.setPersistSettings(false);
+        w.loadPlugins(QStringLiteral(STUDIO_BADSDK_DIR), QString());
+        ASSERT_EQ(w.startupProblems().size(), 1);
+        EXPECT_TRUE(w.startupProblems().first().contains("SDK version"))
+            << w.startupProblems().first().toStdString();
+        EXPECT_EQ(dzApp->findPlugin("BadSdk"), nullptr);
+    }
+    {
+        StudioWindow w;
+        w.setPersistSettings(false);
+        w.loadPlugins(path("no-such-folder"), QString());
+        ASSERT_EQ(w.startupProblems().size(), 1);
+        EXPECT_TRUE(w.startupProblems().first().contains("does not exist"));
+    }
+    {
+        StudioWindow w;
+        w.setPersistSettings(false);
+        QDir().mkpath(path("empty/bin"));
+        w.loadPlugins(QString(), path("empty/bin"));
+        ASSERT_EQ(w.startupProblems().size(), 1);
+        EXPECT_TRUE(w.startupProblems().first().contains("was not found"));
+        EXPECT_TRUE(w.startupProblems().first().contains("--plugin-dir"));
+    }
+}
+
+TEST_F(StudioWindowTest, NewSceneEmitsSceneSignalsInHostOrder)
+{
+    QStringList log;
+    QObject context;
+    QObject::connect(dzScene, &DzScene::sceneClearStarting, &context, [&] { log << "clearStarting"; });
+    QObject::connect(dzScene, &DzScene::sceneCleared, &context, [&] { log << "cleared"; });
+    QObject::connect(dzScene, &DzScene::nodeRemoved, &context, [&] {
+        if (log.isEmpty() || log.last() != "nodeRemoved")
+            log << "nodeRemoved";
+    });
+    QObject::connect(dzScene, &DzScene::nodeAdded, &context, [&] {
+        if (log.isEmpty() || log.last() != "nodeAdded")
+            log << "nodeAdded";
+    });
+    QObject::connect(dzScene, &DzScene::nodeListChanged, &context, [&] { log << "nodeListChanged"; });
+    QObject::connect(dzScene, &DzScene::primarySelectionChanged, &context,
+        [&](DzNode *n) { log << (n ? "selected " + n->getName() : QStringLiteral("deselected")); });
+
+    figure()->getXRotControl()->setValue(0, 3.0f);
+    prompts.answers = { StudioPrompt::Discard };
+    ASSERT_TRUE(window->newScene());
+    EXPECT_EQ(log,
+        QStringList({ "clearStarting", "deselected", "nodeRemoved", "nodeListChanged", "cleared", "nodeAdded",
+            "nodeListChanged", "selected StandardFigure" }));
+    EXPECT_FALSE(dzScene->isModified());
+    EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 0);
+    EXPECT_EQ(dzScene->getPrimarySelection(), figure());
+    EXPECT_EQ(figure()->getNumBones(), 53);
+}
+
+TEST_F(StudioWindowTest, NewSceneWithoutContentIsEmptyButUsable)
+{
+    ASSERT_TRUE(dzApp->getContentMgr()->setContentDirectory(tmp.path()));
+    QString error;
+    EXPECT_FALSE(window->document()->newScene(&error));
+    EXPECT_TRUE(error.contains("standard.json")) << error.toStdString();
+    EXPECT_EQ(dzScene->getNumNodes(), 0);
+    EXPECT_FALSE(dzScene->isModified());
+    EXPECT_EQ(window->document()->filePath(), QString());
+    dzApp->getContentMgr()->resetContentDirectory();
+    EXPECT_TRUE(window->commands()->addStandardFigure());
+}
+
+TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
+{
+    DzSkeleton *first = figure();
+    ASSERT_TRUE(window->commands()->addStandardFigure());
+    auto *second = qobject_cast<DzSkeleton *>(dzScene->getPrimarySelection());
+    ASSERT_NE(second, nullptr);
+    EXPECT_NE(second, first);
+    EXPECT_EQ(second->getLabel(), "Standard Figure 2");
+    EXPECT_NE(second->getName(), first->getName());
+    EXPECT_FLOAT_EQ(second->getXPosControl()->getValue(), 80.0f) << "stands beside the first";
+
+    const QString large = dzApp->getContentMgr()->getAbsolutePath("figures/large.json");
+    ASSERT_FALSE(large.isEmpty());
+    ASSERT_TRUE(window->commands()->addFigureFromFile(large));
+    const int nodes = dzScene->getNumNodes();
+
+    EXPECT_FALSE(window->commands()->addFigureFromFile(path("missing.json")));
+    EXPECT_TRUE(prompts.lastText().contains("missing.json"));
+    EXPECT_EQ(dzScene->getNumNodes(), nodes) << "nothing added on failure";
+
+    // Deleting asks first; No keeps the figure.
+    StudioViewport::selectOnly(dzScene, second->findBone("lHand"));
+    prompts.answers = { StudioPrompt::No };
+    EXPECT_FALSE(window->commands()->deleteSelectedFigure());
+    EXPECT_EQ(second->getScene(), dzScene);
+    QSignalSpy removed(dzScene, &DzScene::nodeRemoved);
+    prompts.answers = { StudioPrompt::Yes };
+    EXPECT_TRUE(window->commands()->deleteSelectedFigure());
+    EXPECT_EQ(removed.count(), 54) << "the figure and its 53 bones";
+    EXPECT_EQ(dzScene->getNumNodes(), nodes - 54);
+    EXPECT_EQ(dzScene->getPrimarySelection(), nullptr);
+    EXPECT_FALSE(window->commands()->deleteSelectedFigure()) << "nothing selected";
+}
+
+TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndDataItems)
+{
+    DzSkeleton *fig = figure();
+    DzBone *forearm = fig->findBone("lForeArm");
+    forearm->getZRotControl()->setValue(0, 10.0f);
+    forearm->getZRotControl()->setValue(960, 75.0f);
+    fig->getXPosControl()->setValue(12.5f);
+    qobject_cast<DzFloatProperty *>(fig->findProperty("Breathing"))->setValue(0.3f);
+    smile()->setValue(480, 0.7f);
+    dzScene->setPlayRange(DzTimeRange(160, 3200));
+    dzScene->setTime(320);
+    StudioViewport::selectOnly(dzScene, forearm);
+
+    auto *sceneData = new TestSceneData;
+    sceneData->text = "timelines";
+    sceneData->number = 8;
+    sceneData->node = fig;
+    dzScene->addDataItem(sceneData);
+    auto *nodeData = new TestNodeData;
+    nodeData->text = "pad layers";
+    fig->addDataItem(nodeData);
+
+    const QString file = path("posed.trelvo");
+    ASSERT_TRUE(window->saveSceneAs(file)) << prompts.lastText().toStdString();
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(window->document()->filePath(), file);
+    EXPECT_FALSE(dzScene->isModified());
+    EXPECT_TRUE(window->windowTitle().startsWith("posed.trelvo"));
+    EXPECT_EQ(RecentFiles::files().value(0), file);
+
+    ASSERT_TRUE(window->newScene());
+    ASSERT_NE(figure(), fig);
+    ASSERT_TRUE(window->openScene(file)) << prompts.lastText().toStdString();
+
+    DzSkeleton *loaded = figure();
+    ASSERT_NE(loaded, nullptr);
+    DzBone *loadedArm = loaded->findBone("lForeArm");
+    ASSERT_NE(loadedArm, nullptr);
+    ASSERT_EQ(loadedArm->getZRotControl()->getNumKeys(), 2);
+    EXPECT_EQ(loadedArm->getZRotControl()->getKeyTime(1), 960);
+    EXPECT_FLOAT_EQ(loadedArm->getZRotControl()->getValue(480), 42.5f);
+    EXPECT_FLOAT_EQ(loaded->getXPosControl()->getValue(), 12.5f);
+    EXPECT_FLOAT_EQ(qobject_cast<DzFloatProperty *>(loaded->findProperty("Breathing"))->getValue(), 0.3f);
+    EXPECT_FLOAT_EQ(smile()->getValue(480), 0.7f);
+    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(160, 3200));
+    EXPECT_EQ(dzScene->getTime(), 320);
+    EXPECT_EQ(dzScene->getPrimarySelection(), loadedArm);
+
+    auto *loadedData = qobject_cast<TestSceneData *>(dzScene->findDataItem("StudioTest-data"));
+    ASSERT_NE(loadedData, nullptr) << "scene data is created through its factory";
+    EXPECT_EQ(loadedData->text, "timelines");
+    EXPECT_EQ(loadedData->number, 8);
+    EXPECT_EQ(loadedData->node.data(), loaded) << "its reference points at the loaded figure";
+    auto *loadedNodeData = qobject_cast<TestNodeData *>(loaded->findDataItem("StudioTest-nodeData"));
+    ASSERT_NE(loadedNodeData, nullptr);
+    EXPECT_EQ(loadedNodeData->text, "pad layers");
+    EXPECT_FALSE(dzScene->isModified());
+    EXPECT_EQ(window->document()->filePath(), file);
+}
+
+TEST_F(StudioWindowTest, CorruptOrTruncatedFileIsRefusedAndSceneUntouched)
+{
+    const QString good = path("good.trelvo");
+    ASSERT_TRUE(window->saveSceneAs(good));
+    QFile in(good);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    in.close();
+
+    const QString truncated = path("truncated.trelvo");
+    const QString flipped = path("flipped.trelvo");
+    const QString garbage = path("garbage.trelvo");
+    auto write = [](const QString &p, const QByteArray &data) {
+        QFile f(p);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(data);
+    };
+    write(truncated, bytes.left(bytes.size() / 2));
+    QByteArray corrupt = bytes;
+    corrupt[corrupt.size() / 2] = char(corrupt[corrupt.size() / 2] ^ 0x5a);
+    write(flipped, corrupt);
+    write(garbage, QByteArray(4096, 'x'));
+
+    // The open scene has changes of its own that must survive.
+    DzSkeleton *fig = figure();
+    fig->findBone("head")->getYRotControl()->setValue(0, 33.0f);
+    const QList<DzNode *> nodes = dzScene->getNodeList();
+
+    for (const QString &bad : { truncated, flipped, garbage, path("missing.trelvo") }) {
+        SCOPED_TRACE(bad.toStdString());
+        prompts.shown.clear();
+        prompts.answers = { StudioPrompt::Discard };
+        EXPECT_FALSE(window->openScene(bad));
+        ASSERT_FALSE(prompts.shown.isEmpty());
+        EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
+        EXPECT_TRUE(prompts.lastText().contains(QFileInfo(bad).fileName()))
+            << prompts.lastText().toStdString();
+        EXPECT_EQ(dzScene->getNodeList(), nodes);
+        EXPECT_FLOAT_EQ(fig->findBone("head")->getYRotControl()->getValue(0), 33.0f);
+        EXPECT_TRUE(dzScene->isModified());
+        EXPECT_EQ(window->document()->filePath(), good);
+    }
+}
+
+TEST_F(StudioWindowTest, HandEditInTheParametersPanelUndoesAndRedoes)
+{
+    DzBone *forearm = figure()->findBone("lForeArm");
+    StudioViewport::selectOnly(dzScene, forearm);
+    ASSERT_EQ(window->parameters()->node(), forearm);
+    PropertyRow *row = window->parameters()->rowFor(forearm->getZRotControl());
+    ASSERT_NE(row, nullptr);
+
+    row->spinBox()->setValue(33.0);
+    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 33.0f);
+    QAction *undo = window->studioAction("actionUndo");
+    QAction *redo = window->studioAction("actionRedo");
+    EXPECT_TRUE(undo->isEnabled());
+    EXPECT_EQ(undo->text(), "&Undo Change Left Forearm Z Rotate");
+
+    undo->trigger();
+    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 0.0f);
+    EXPECT_DOUBLE_EQ(row->spinBox()->value(), 0.0) << "the panel follows the undo";
+    EXPECT_EQ(redo->text(), "&Redo Change Left Forearm Z Rotate");
+    redo->trigger();
+    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 33.0f);
+    undo->trigger();
+    EXPECT_FALSE(undo->isEnabled());
+
+    // A slider drag is one step however far it goes.
+    QSlider *slider = row->slider();
+    slider->setSliderDown(true);
+    for (int v : { 600, 650, 700, 750 })
+        slider->setValue(v);
+    slider->setSliderDown(false);
+    EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 1);
+    EXPECT_NEAR(forearm->getZRotControl()->getValue(), -180.0 + 360.0 * 0.75, 1e-3);
+    undo->trigger();
+    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 0.0f);
+}
+
+TEST_F(StudioWindowTest, KeyButtonAndSetKeyWorkAtTheCurrentFrame)
+{
+    DzBone *shin = figure()->findBone("rShin");
+    StudioViewport::selectOnly(dzScene, shin);
+    dzScene->setTime(10 * 160);
+    PropertyRow *row = window->parameters()->rowFor(shin->getXRotControl());
+    ASSERT_NE(row, nullptr);
+    row->keyButton()->click();
+    EXPECT_EQ(shin->getXRotControl()->findKeyIndex(1600), 0);
+    EXPECT_EQ(row->keyButton()->text(), QString(QChar(0x25c6))) << "a filled diamond marks the key";
+    dzScene->setTime(0);
+    EXPECT_EQ(row->keyButton()->text(), QString(QChar(0x25c7))) << "animated, no key here";
+
+    window->studioAction("actionSetKey")->trigger();
+    EXPECT_EQ(shin->getZRotControl()->findKeyIndex(0), 0);
+    window->studioAction("actionDeleteKey")->trigger();
+    EXPECT_EQ(shin->getZRotControl()->findKeyIndex(0), -1);
+    EXPECT_EQ(shin->getXRotControl()->findKeyIndex(1600), 0) << "other frames keep their keys";
+}
+
+TEST_F(StudioWindowTest, UnsavedChangesArePromptedBeforeTheyAreLost)
+{
+    DzSkeleton *fig = figure();
+    fig->getYRotControl()->setValue(45.0f);
+    ASSERT_TRUE(dzScene->isModified());
+
+    prompts.answers = { StudioPrompt::Cancel };
+    EXPECT_FALSE(window->newScene());
+    EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::UnsavedChanges);
+    EXPECT_EQ(figure(), fig) << "cancel keeps the scene";
+
+    // Save on a scene without a file asks for one.
+    prompts.answers = { StudioPrompt::Save };
+    prompts.nextFile = path("kept.trelvo");
+    EXPECT_TRUE(window->newScene());
+    EXPECT_TRUE(QFile::exists(path("kept.trelvo")));
+    EXPECT_NE(figure(), fig);
+
+    figure()->getYRotControl()->setValue(10.0f);
+    prompts.answers = { StudioPrompt::Discard };
+    EXPECT_TRUE(window->openScene(path("kept.trelvo")));
+    EXPECT_FLOAT_EQ(figure()->getYRotControl()->getValue(), 45.0f);
+
+    figure()->getYRotControl()->setValue(11.0f);
+    window->show();
+    prompts.answers = { StudioPrompt::Cancel };
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible()) << "closing with cancel keeps the window";
+    prompts.answers = { StudioPrompt::Discard };
+    EXPECT_TRUE(window->close());
+}
+
+TEST_F(StudioWindowTest, SceneOutlineFollowsAndDrivesTheSelection)
+{
+    SceneOutline *outline = window->outline();
+    QCoreApplication::processEvents(); // the outline rebuilds once per batch
+    DzBone *knee = figure()->findBone("lShin");
+    QTreeWidgetItem *item = outline->itemFor(knee);
+    ASSERT_NE(item, nullptr);
+    EXPECT_EQ(outline->nodeFor(item), knee);
+    EXPECT_EQ(outline->itemFor(figure())->parent(), nullptr) << "figures are top-level";
+
+    StudioViewport::selectOnly(dzScene, knee);
+    EXPECT_EQ(outline->currentItem(), item);
+    emit outline->itemClicked(outline->itemFor(figure()), 0);
+    EXPECT_EQ(dzScene->getPrimarySelection(), figure());
+
+    // Deleting the figure leaves no item that still names its nodes.
+    prompts.answers = { StudioPrompt::Yes };
+    ASSERT_TRUE(window->commands()->deleteSelectedFigure());
+    EXPECT_EQ(outline->nodeFor(item), nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(outline->topLevelItemCount(), 0);
+}
+
+TEST_F(StudioWindowTest, SaveImageGoesThroughTheRenderManager)
+{
+    window->resize(1000, 700);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    DzRenderMgr *mgr = dzApp->getRenderMgr();
+    QSignalSpy starting(mgr, &DzRenderMgr::renderStarting);
+    QSignalSpy finished(mgr, &DzRenderMgr::renderFinished);
+
+    const QString png = path("render.png");
+    ASSERT_TRUE(window->commands()->saveImage(png)) << prompts.lastText().toStdString();
+    EXPECT_EQ(starting.count(), 1);
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_TRUE(finished.first().first().toBool());
+    const QImage image(png);
+    EXPECT_EQ(image.size(), window->viewport()->size());
+
+    EXPECT_FALSE(window->commands()->saveImage(path("no/such/folder/render.png")));
+    ASSERT_EQ(finished.count(), 2);
+    EXPECT_FALSE(finished.last().first().toBool());
+    EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
+}
+
+TEST_F(StudioWindowTest, MotionExportAndImportThroughTheFileMenu)
+{
+    DzSkeleton *fig = figure();
+    DzBone *shoulder = fig->findBone("lShldr");
+    shoulder->getZRotControl()->setValue(0, 0.0f);
+    shoulder->getZRotControl()->setValue(4800, -60.0f);
+    const QString bvh = path("wave.bvh");
+    ASSERT_TRUE(window->commands()->exportMotion(bvh)) << prompts.lastText().toStdString();
+    QFile f(bvh);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readLine().startsWith("HIERARCHY"));
+
+    prompts.answers = { StudioPrompt::Discard };
+    ASSERT_TRUE(window->newScene());
+    DzUndoStack::instance()->clear();
+    ASSERT_TRUE(window->commands()->importMotion(bvh)) << prompts.lastText().toStdString();
+    EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 1);
+    EXPECT_EQ(DzUndoStack::instance()->getUndoCaption(), "Import Motion");
+    DzBone *loaded = figure()->findBone("lShldr");
+    EXPECT_TRUE(loaded->getZRotControl()->isKeyed() || loaded->getXRotControl()->isKeyed()
+        || loaded->getYRotControl()->isKeyed());
+
+    EXPECT_FALSE(window->commands()->importMotion(path("missing.bvh")));
+    EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
+    EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 1) << "a refused import leaves no step";
+}
+
+TEST_F(StudioWindowTest, SettingsPersistAcrossSessions)
+{
+    {
+        StudioWindow first;
+        first.parameters()->setAutoKey(true);
+        first.resize(1010, 707);
+        first.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&first));
+        ASSERT_TRUE(first.close());
+    }
+    StudioWindow second;
+    EXPECT_TRUE(second.parameters()->autoKey());
+    EXPECT_TRUE(second.studioAction("actionAutoKey")->isChecked());
+    EXPECT_EQ(second.size(), QSize(1010, 707));
+    DzAppSettings settings("Studio");
+    settings.setBoolValue("autoKey", false);
+    settings.removeValue("geometry");
+}
+
+TEST(RecentFiles, NewestFirstWithoutDuplicatesAndBounded)
+{
+    RecentFiles::clear();
+    for (int i = 0; i < RecentFiles::kMaxFiles + 3; ++i)
+        RecentFiles::add(QStringLiteral("/scenes/s%1.trelvo").arg(i));
+    QStringList files = RecentFiles::files();
+    ASSERT_EQ(files.size(), RecentFiles::kMaxFiles);
+    EXPECT_EQ(files.first(), QStringLiteral("/scenes/s%1.trelvo").arg(RecentFiles::kMaxFiles + 2));
+    RecentFiles::add("/scenes/s5.trelvo");
+    files = RecentFiles::files();
+    EXPECT_EQ(files.first(), "/scenes/s5.trelvo");
+    EXPECT_EQ(files.count("/scenes/s5.trelvo"), 1);
+    RecentFiles::remove("/scenes/s5.trelvo");
+    EXPECT_FALSE(RecentFiles::files().contains("/scenes/s5.trelvo"));
+    RecentFiles::clear();
+    EXPECT_TRUE(RecentFiles::files().isEmpty());
+}
