@@ -12,6 +12,8 @@
 #include "kyblock.h"
 #include "nodetable.h"
 
+#include "motionexporter.h"
+
 #include "dzapp.h"
 #include "dzbone.h"
 #include "dzcontentmgr.h"
@@ -20,6 +22,7 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -29,7 +32,8 @@ namespace {
 
 QString usage()
 {
-    return QStringLiteral("usage: trelvo-compose RECIPE.json -o OUT.json [--figure FILE] [--fps N]");
+    return QStringLiteral(
+        "usage: trelvo-compose RECIPE.json [-o OUT.json] [--bvh OUT.bvh] [--figure FILE] [--fps N]");
 }
 
 QString num(double v)
@@ -209,8 +213,8 @@ bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QSt
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == QLatin1String("-o") || arg == QLatin1String("--figure")
-            || arg == QLatin1String("--fps")) {
+        if (arg == QLatin1String("-o") || arg == QLatin1String("--bvh")
+            || arg == QLatin1String("--figure") || arg == QLatin1String("--fps")) {
             if (!hasValue) {
                 *error = QStringLiteral("%1 needs a value").arg(arg);
                 return false;
@@ -218,6 +222,8 @@ bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QSt
             const QString value = args[++i];
             if (arg == QLatin1String("-o")) {
                 parsed.outPath = value;
+            } else if (arg == QLatin1String("--bvh")) {
+                parsed.bvhPath = value;
             } else if (arg == QLatin1String("--figure")) {
                 parsed.figure = QFileInfo(value).absoluteFilePath();
             } else {
@@ -240,8 +246,8 @@ bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QSt
             return false;
         }
     }
-    if (parsed.recipePath.isEmpty() || parsed.outPath.isEmpty()) {
-        *error = QStringLiteral("a recipe and -o OUT.json are needed");
+    if (parsed.recipePath.isEmpty() || (parsed.outPath.isEmpty() && parsed.bvhPath.isEmpty())) {
+        *error = QStringLiteral("a recipe and -o OUT.json or --bvh OUT.bvh are needed");
         return false;
     }
     *options = parsed;
@@ -301,11 +307,30 @@ int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
         trimTimelineRange(timeline);
         bakeTimeline(timeline);
     }
-    if (!writeFrames(options.outPath, figure, options.fps, &error))
+    if (!options.outPath.isEmpty() && !writeFrames(options.outPath, figure, options.fps, &error))
         return fail(error);
+    const DzTime step = dzScene->getTimeStep();
     const DzTime end = dzScene->getAnimRange().getEnd();
-    out << "trelvo-compose: " << (end + dzScene->getTimeStep() - 1) / dzScene->getTimeStep()
-        << " frames written to " << options.outPath << "\n";
+    const DzTime frames = (end + step - 1) / step;
+    if (!options.bvhPath.isEmpty()) {
+        if (frames < 1)
+            return fail(QStringLiteral("the baked timeline holds no frame to export"));
+        // The same frames as the JSON: ticks 0, step, ... before the end.
+        trelvo::motion::MotionExportOptions exportOptions;
+        exportOptions.step = step;
+        trelvo::motion::MotionExporter exporter;
+        if (!exporter.exportFile(QFile::encodeName(options.bvhPath).toStdString(), figure,
+                                 DzTimeRange(0, (frames - 1) * step), exportOptions))
+            return fail(QStringLiteral("cannot write %1: %2")
+                            .arg(options.bvhPath, QString::fromStdString(exporter.errorString())));
+    }
+    QStringList written;
+    for (const QString &path : {options.outPath, options.bvhPath}) {
+        if (!path.isEmpty())
+            written << path;
+    }
+    out << "trelvo-compose: " << frames << " frames written to " << written.join(QStringLiteral(" and "))
+        << "\n";
     out.flush();
     return 0;
 }

@@ -11,6 +11,9 @@
 //
 // euler holds the bone's X, Y and Z rotation values in degrees (applied in
 // the bone's order); hipPos is the hip's local position.
+//
+// --bvh writes the same frames as BVH (MotionExporter: the figure's bones,
+// hierarchy and offsets, at the same frame rate), also atomically.
 
 #include <QString>
 #include <QStringList>
@@ -21,12 +24,14 @@ struct Recipe;
 struct ComposeOptions {
     QString recipePath;
     QString outPath;
+    QString bvhPath; // the baked frames as BVH as well (or instead), when set
     QString figure; // overrides the recipe's figure when set
     int fps = 30;
 };
 
-// Parses the command line (without the program name): RECIPE.json -o
-// OUT.json [--figure FILE] [--fps N]. False with *error on bad usage.
+// Parses the command line (without the program name): RECIPE.json [-o
+// OUT.json] [--bvh OUT.bvh] [--figure FILE] [--fps N], at least one of -o and
+// --bvh. False with *error on bad usage.
 bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QString *error);
 
 // Composes, bakes and writes. Uses the current scene (making the host when

@@ -7,10 +7,20 @@
 #include "kyblock.h"
 #include "nodetable.h"
 
+#include "kykeystoblock.h"
+#include "motionimporter.h"
+
+#include "dzapp.h"
+#include "dzcontentmgr.h"
+#include "dzfigureloader.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+
 #include <QFile>
 #include <QFileInfo>
 
 #include <charconv>
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -464,6 +474,141 @@ int commandSample(const QStringList &args, QTextStream &out, QTextStream &err)
     return kKbaOk;
 }
 
+bool parseSeconds(const QString &text, double *value)
+{
+    bool ok = false;
+    *value = text.toDouble(&ok);
+    return ok && std::isfinite(*value) && *value >= 0.0;
+}
+
+// Puts the scene's time step back and takes the figure out of the scene
+// again, however the import ends.
+class ImportStage
+{
+public:
+    ImportStage()
+        : m_step(dzScene->getTimeStep())
+    {
+    }
+    ~ImportStage()
+    {
+        if (m_figure)
+            dzScene->removeNode(m_figure);
+        dzScene->setTimeStep(m_step);
+    }
+    void setFigure(DzSkeleton *figure)
+    {
+        m_figure = figure;
+        dzScene->addNode(figure);
+    }
+
+private:
+    DzTime m_step;
+    DzSkeleton *m_figure = nullptr;
+};
+
+int commandImportBvh(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    QStringList files;
+    trelvo::motion::MotionImportOptions options;
+    bool hasTo = false;
+    for (int i = 0; i < args.size(); ++i) {
+        const QString &arg = args[i];
+        if (arg == QLatin1String("--from") || arg == QLatin1String("--to")) {
+            double seconds = 0.0;
+            if (i + 1 >= args.size() || !parseSeconds(args[i + 1], &seconds)) {
+                err << "trelvo-kba: " << arg << " needs a number of seconds of at least 0\n" << kbaUsage();
+                return kKbaBadUsage;
+            }
+            if (arg == QLatin1String("--from")) {
+                options.retarget.fromSeconds = seconds;
+            } else {
+                options.retarget.toSeconds = seconds;
+                hasTo = true;
+            }
+            ++i;
+        } else if (arg == QLatin1String("--keep-first-frame")) {
+            options.retarget.dropFirstFrame = false;
+        } else if (arg.startsWith(QLatin1String("--"))) {
+            err << "trelvo-kba: unknown option " << arg << "\n" << kbaUsage();
+            return kKbaBadUsage;
+        } else {
+            files << arg;
+        }
+    }
+    if (files.size() != 2) {
+        err << "trelvo-kba: import-bvh takes IN.bvh OUT.kba\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+    if (hasTo && options.retarget.toSeconds <= options.retarget.fromSeconds) {
+        err << "trelvo-kba: --to must lie after --from\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+
+    registerStandardNodes();
+    std::unique_ptr<DzApp> ownApp;
+    if (!dzApp)
+        ownApp = std::make_unique<DzApp>();
+    if (!dzScene) {
+        err << "trelvo-kba: the host has no scene\n";
+        return kKbaFailed;
+    }
+    const QString contentDir = dzApp->getContentMgr() ? dzApp->getContentMgr()->getContentDirectory()
+                                                      : DzContentMgr::defaultContentDirectory();
+    QString reason;
+    DzSkeleton *figure = DzFigureLoader::loadStandardFigure(contentDir, &reason);
+    if (!figure) {
+        err << "trelvo-kba: standard figure in " << contentDir << ": " << reason << "\n";
+        return kKbaFailed;
+    }
+    ImportStage stage;
+    stage.setFigure(figure);
+    // Blocks sample at 30 per second; keys at the same step leave nothing
+    // between samples to interpolate.
+    dzScene->setTimeStep(kSampleStepTicks);
+
+    trelvo::motion::MotionImporter importer;
+    if (!importer.importFile(localPath(files[0]), figure, options)) {
+        err << "trelvo-kba: " << QString::fromStdString(importer.errorString()) << "\n";
+        return kKbaFailed;
+    }
+    const auto &report = importer.report();
+    if (!report.unmappedJoints.empty()) {
+        QStringList names;
+        for (const std::string &name : report.unmappedJoints)
+            names << QString::fromStdString(name);
+        err << "trelvo-kba: note: joints that drive no bone: " << names.join(QStringLiteral(", ")) << "\n";
+    }
+
+    DzNode *start = figure->findNodeChild(QStringLiteral("hip"), false);
+    if (!start)
+        start = figure;
+    // The range's end is exclusive in sampling; one tick past the last key
+    // keeps the last imported frame in the block.
+    const DzTimeRange range(report.range.getStart(), report.range.getEnd() + 1);
+    // Made blocks are the registry's; an unsaved one keeps an empty path, so
+    // no lookup by path finds it.
+    KyBlock *block = KyBlock::create();
+    if (block->clipHandle < 0) {
+        err << "trelvo-kba: no channel slot is left\n";
+        return kKbaFailed;
+    }
+    const int samples = sampleRange(start, range, *block, nullptr);
+    block->clipLength = durationOf(block->clipHandle);
+    if (samples < 2 || block->clipLength <= 0) {
+        err << "trelvo-kba: " << files[0] << ": the imported range holds fewer than two frames\n";
+        return kKbaFailed;
+    }
+    block->name = QFileInfo(files[1]).completeBaseName();
+    block->outPoint = block->loopLength();
+    if (!saveAs(block, files[1], out, err)) {
+        block->path.clear();
+        return kKbaFailed;
+    }
+    out << "  " << samples << " samples from " << report.framesWritten << " imported frames\n";
+    return kKbaOk;
+}
+
 } // namespace
 
 QString kbaUsage()
@@ -476,7 +621,10 @@ QString kbaUsage()
         "  crop IN FROM_MS TO_MS OUT         write the part between two clip times\n"
         "  join A B OUT [--flags N] [--blend MS]\n"
         "                                    write A followed by B, B continuing from A's end\n"
-        "  sample FILE MS [--mirror]         the pose at MS as JSON\n");
+        "  sample FILE MS [--mirror]         the pose at MS as JSON\n"
+        "  import-bvh IN.bvh OUT.kba [--from S] [--to S] [--keep-first-frame]\n"
+        "                                    a block from BVH motion, through the standard\n"
+        "                                    figure's keys (seconds after the first kept frame)\n");
 }
 
 int runKbaTool(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -500,6 +648,8 @@ int runKbaTool(const QStringList &args, QTextStream &out, QTextStream &err)
         status = commandJoin(rest, out, err);
     else if (command == QLatin1String("sample"))
         status = commandSample(rest, out, err);
+    else if (command == QLatin1String("import-bvh"))
+        status = commandImportBvh(rest, out, err);
     else if (command == QLatin1String("help") || command == QLatin1String("--help")
              || command == QLatin1String("-h")) {
         out << kbaUsage();

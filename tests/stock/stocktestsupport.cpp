@@ -1,0 +1,58 @@
+#include "stocktestsupport.h"
+
+#include "kbatool.h"
+
+#include <channelstore.h>
+#include <fixedpoint.h>
+#include <nodetable.h>
+
+#include <algorithm>
+#include <cmath>
+
+int runKba(const QStringList &args, QString *messages)
+{
+    QString outText;
+    QString errText;
+    QTextStream out(&outText);
+    QTextStream err(&errText);
+    const int status = runKbaTool(args, out, err);
+    if (messages)
+        *messages = outText + errText;
+    return status;
+}
+
+SampledPose samplePose(int slot, int timeMs)
+{
+    SampledPose pose;
+    clearPoseFlags();
+    sampleSlot(slot, timeMs);
+    const NodeTable &table = nodeTable();
+    for (int i = 0; i < table.count; ++i) {
+        const NodeEntry &e = table.entries[i];
+        if (!e.name || !(e.nodeFlags & kNodeWritten))
+            continue;
+        const QString name = QString::fromUtf8(e.name.get());
+        if (e.nodeFlags & kNodeRotationSet) {
+            // Blocks store the axis negated relative to the host.
+            const DzVec3 axis(-toFloat(e.rotAxis[0]), -toFloat(e.rotAxis[1]), -toFloat(e.rotAxis[2]));
+            const double radians = toFloat(e.rotAngle) * M_PI / 180.0;
+            pose.rotations[name] = axis.length() > 1e-6 ? DzQuat(axis.normalized(), radians) : DzQuat();
+        }
+        if (e.nodeFlags & kNodeTranslationSet)
+            pose.positions[name] = DzVec3(toFloat(e.pos[0]), toFloat(e.pos[1]), toFloat(e.pos[2]));
+    }
+    return pose;
+}
+
+double degreesBetween(const DzQuat &a, const DzQuat &b)
+{
+    const double na = std::sqrt(a.m_x * a.m_x + a.m_y * a.m_y + a.m_z * a.m_z + a.m_w * a.m_w);
+    const double nb = std::sqrt(b.m_x * b.m_x + b.m_y * b.m_y + b.m_z * b.m_z + b.m_w * b.m_w);
+    const double dot = std::abs(a.m_x * b.m_x + a.m_y * b.m_y + a.m_z * b.m_z + a.m_w * b.m_w) / (na * nb);
+    return 2.0 * std::acos(std::min(1.0, dot)) * 180.0 / M_PI;
+}
+
+QString contentDir()
+{
+    return QStringLiteral(TRELVO_CONTENT_DIR);
+}

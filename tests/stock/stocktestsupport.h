@@ -1,0 +1,26 @@
+#pragma once
+// Helpers shared by the stock block tests: running trelvo-kba in-process and
+// reading a block's pose at a clip time through the block core's sampling.
+
+#include <QString>
+#include <QStringList>
+
+#include <dzquat.h>
+#include <dzvec3.h>
+
+#include <map>
+
+struct SampledPose {
+    std::map<QString, DzQuat> rotations;  // host convention (axis sign restored)
+    std::map<QString, DzVec3> positions;
+};
+
+// Runs trelvo-kba with args; messages land in *messages when given.
+int runKba(const QStringList &args, QString *messages = nullptr);
+
+// The pose of a loaded block at timeMs (sampleSlot), keyed by node name.
+SampledPose samplePose(int slot, int timeMs);
+
+double degreesBetween(const DzQuat &a, const DzQuat &b);
+
+QString contentDir();
