@@ -124,6 +124,34 @@ inline Fixed otherTurn(Fixed angle)
     return angle > 0 ? fxSub(angle, kFixed360) : fxAdd(angle, kFixed360);
 }
 
+// Blends from (a0, axis0) towards (a1, axis1) by u through their rotation
+// vectors, taking a1 one turn the other way when that lies strictly closer.
+// A result shorter than 1/16 degree keeps the earlier rotation.
+inline void blendAngleAxis(NodeEntry &e, Fixed a0, const Fixed axis0[3], Fixed a1, const Fixed axis1[3], Fixed u)
+{
+    Fixed p[3], q[3], alt[3];
+    angleAxisVector(a0, axis0, p);
+    angleAxisVector(a1, axis1, q);
+    angleAxisVector(otherTurn(a1), axis1, alt);
+    if (sumAbsDiff(p, alt) < sumAbsDiff(p, q)) {
+        q[0] = alt[0];
+        q[1] = alt[1];
+        q[2] = alt[2];
+    }
+    Fixed v[3];
+    lerpVector(p, q, u, v);
+    const Fixed length = fxLength3(v[0], v[1], v[2]);
+    if (length < kShortestRotation) {
+        e.rotAngle = a0;
+        e.rotAxis[0] = axis0[0];
+        e.rotAxis[1] = axis0[1];
+        e.rotAxis[2] = axis0[2];
+    } else {
+        setRotationFromVector(e, v, length);
+    }
+    e.nodeFlags |= kNodeRotationSet | kNodeWritten;
+}
+
 int evaluateTranslation(ChannelRecord &r, int t)
 {
     const int n = static_cast<int>(r.keys.size());
@@ -201,28 +229,7 @@ int evaluateAngleAxis(ChannelRecord &r, int t)
         else if (u > kFixedOne)
             u = kFixedOne;
     }
-    Fixed p[3], q[3], alt[3];
-    angleAxisVector(k0.angle, k0.axis, p);
-    angleAxisVector(k1->angle, k1->axis, q);
-    angleAxisVector(otherTurn(k1->angle), k1->axis, alt);
-    if (sumAbsDiff(p, alt) < sumAbsDiff(p, q)) {
-        q[0] = alt[0];
-        q[1] = alt[1];
-        q[2] = alt[2];
-    }
-    Fixed v[3];
-    lerpVector(p, q, u, v);
-    const Fixed length = fxLength3(v[0], v[1], v[2]);
-    NodeEntry &e = *r.target;
-    if (length < kShortestRotation) {
-        e.rotAngle = k0.angle;
-        e.rotAxis[0] = k0.axis[0];
-        e.rotAxis[1] = k0.axis[1];
-        e.rotAxis[2] = k0.axis[2];
-    } else {
-        setRotationFromVector(e, v, length);
-    }
-    e.nodeFlags |= kNodeRotationSet | kNodeWritten;
+    blendAngleAxis(*r.target, k0.angle, k0.axis, k1->angle, k1->axis, u);
     return c < n - 1 ? 1 : 0;
 }
 
@@ -286,29 +293,8 @@ int evaluatePackedStream(ChannelRecord &r, int t)
     r.decoder = prev;
     r.cursor = static_cast<int32_t>(kStreamEntriesOffset + pos);
 
-    Fixed p[3], q[3], alt[3];
-    angleAxisVector(prev.angle, prev.axis, p);
-    angleAxisVector(next.angle, next.axis, q);
-    angleAxisVector(otherTurn(next.angle), next.axis, alt);
-    if (sumAbsDiff(p, alt) < sumAbsDiff(p, q)) {
-        q[0] = alt[0];
-        q[1] = alt[1];
-        q[2] = alt[2];
-    }
     const Fixed u = next.time == prev.time ? 0 : fxDiv(fxSub(t, prev.time), fxSub(next.time, prev.time));
-    Fixed v[3];
-    lerpVector(p, q, u, v);
-    const Fixed length = fxLength3(v[0], v[1], v[2]);
-    NodeEntry &e = *r.target;
-    if (length < kShortestRotation) {
-        e.rotAngle = prev.angle;
-        e.rotAxis[0] = prev.axis[0];
-        e.rotAxis[1] = prev.axis[1];
-        e.rotAxis[2] = prev.axis[2];
-    } else {
-        setRotationFromVector(e, v, length);
-    }
-    e.nodeFlags |= kNodeRotationSet | kNodeWritten;
+    blendAngleAxis(*r.target, prev.angle, prev.axis, next.angle, next.axis, u);
     return exhausted ? 0 : 1;
 }
 
