@@ -261,6 +261,29 @@ TEST_F(BlockFile, FailedWriteKeepsTheExistingFileAndTheSlot)
     EXPECT_EQ(slotRecords(slot), records);
 }
 
+TEST_F(BlockFile, ChainThatCannotBeReadBackIsNotWrittenAndTheSlotStays)
+{
+    // More records than a file may hold: the file would be refused on reading.
+    const std::string file = path("many.kba");
+    const std::vector<uint8_t> original = readBytes(kGoldenDir + "two_keys.kba");
+    writeBytes(file, original);
+    const int slot = allocateSlot();
+    addTranslationKey(slot, "hip", 0, 0, 0, 0);
+    ChannelRecord *last = slotRecords(slot);
+    for (int i = 0; i < kMaxBlockRecords; ++i)
+        last = last->next = vectorRecord(kRotationRecord, "neck", {});
+    const ChannelRecord *records = slotRecords(slot);
+    KyBlock *block = KyBlock::create();
+    replaceSlotRecords(block->clipHandle, nullptr);
+    block->clipHandle = slot;
+    block->path = QString::fromStdString(file);
+    QString error;
+    EXPECT_FALSE(block->save(&error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(slotRecords(slot), records);
+    EXPECT_EQ(readBytes(file), original);
+}
+
 TEST_F(BlockFile, EmptySlotIsNotWritten)
 {
     std::string error;
@@ -345,6 +368,17 @@ TEST_F(BlockFile, RefusedShapes)
         EXPECT_NE(refusal(inside).find("inside"), std::string::npos);
     }
     {
+        // Without a leading translation record a block has no length.
+        for (int32_t type : {2, 3, 5, 7}) {
+            Image rotationFirst;
+            rotationFirst.header(hip, type, 0, 0).zeros(24);
+            EXPECT_NE(refusal(rotationFirst).find("first record"), std::string::npos) << type;
+        }
+        Image beforeZero; // the last key lies before 0 ms: a negative length
+        beforeZero.header(hip, 1, 2, 0).key(-500, 0, 0, 0).key(-100, 0, 0, 0);
+        EXPECT_NE(refusal(beforeZero).find("before 0 ms"), std::string::npos);
+    }
+    {
         Image many;
         for (int i = 0; i < kMaxBlockRecords; ++i)
             many.header(hip, 7, 0, 24 * (i + 1));
@@ -368,7 +402,7 @@ TEST_F(BlockFile, AcceptedOddities)
     }
     {
         Image emptyStream; // a stream ending before its first entry holds none
-        emptyStream.header(hip, 5, 0, 0).i32(0).zeros(20);
+        emptyStream.header(hip, 1, 0, 24).header(hip, 5, 0, 0).i32(0).zeros(20);
         EXPECT_TRUE(accepted(emptyStream));
     }
 }

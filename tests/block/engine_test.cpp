@@ -143,6 +143,24 @@ TEST_F(Engine, MirroredBlockSwapsHandsAndNegatesHipX)
     EXPECT_LT(entry("rHand").rotAxis[2], -65000);
 }
 
+TEST_F(Engine, MirroredOneSidedBlockWritesTheOtherSideOnly)
+{
+    // Only the right shoulder is driven: mirrored, the left one is written
+    // and the right one is not.
+    const int slot = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 0, 100, 0}, {1000, 0, 100, 0}}),
+                                       vectorRecord(kRotationRecord, "rShldr", {{0, 0, 0, 40}, {1000, 0, 0, 40}})}));
+    float angle, x, y, z;
+    for (bool mirror : {false, true}) {
+        SCOPED_TRACE(mirror);
+        start(slot, 0, 0, 0, 0, kZero, mirror);
+        engineAdvance(10);
+        EXPECT_EQ(nodeRotation("rShldr", &angle, &x, &y, &z), !mirror);
+        EXPECT_EQ(nodeRotation("lShldr", &angle, &x, &y, &z), mirror);
+        EXPECT_FLOAT_EQ(angle, 40.0f);
+        EXPECT_TRUE(nodeTranslation("hip", &x, &y, &z));
+    }
+}
+
 TEST_F(Engine, LoopSeamOfAMirroredBlockFadesFromItsMirroredLastPose)
 {
     const int plain = standing({0, 100, 0}, 10);

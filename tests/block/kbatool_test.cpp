@@ -214,6 +214,41 @@ TEST_F(KbaTool, CropRefusesBadTimesAndFiles)
     EXPECT_TRUE(unwritable.err.contains(QStringLiteral("cannot")));
 }
 
+TEST_F(KbaTool, CropAndJoinReportTheCutAtTheKeyLimit)
+{
+    // The hip moves all through 300 s: sampled every 33 ms that is more
+    // than 6000 keys, so the result is cut and the kept length named.
+    KyBlock *made = KyBlock::create();
+    made->addTranslationKey(QStringLiteral("hip"), 0, 0, 100, 0);
+    made->addTranslationKey(QStringLiteral("hip"), 300000, 0, 100, 3000);
+    std::unique_ptr<KyBlock> saver(made->clone());
+    saver->path = file(QStringLiteral("long.kba"));
+    ASSERT_TRUE(saver->save());
+    const QString kept = QString::number(5999 * 33);
+    const QString out = file(QStringLiteral("out.kba"));
+
+    const ToolRun crop = kba({QStringLiteral("crop"), saver->path, QStringLiteral("0"), QStringLiteral("300000"), out});
+    ASSERT_EQ(crop.status, kKbaOk) << crop.err.toStdString();
+    EXPECT_TRUE(crop.err.contains(QStringLiteral("6000"))) << crop.err.toStdString();
+    EXPECT_TRUE(crop.err.contains(kept + QStringLiteral(" ms"))) << crop.err.toStdString();
+    EXPECT_TRUE(crop.out.contains(kept + QStringLiteral(" ms")));
+
+    const ToolRun join = kba({QStringLiteral("join"), walk(QStringLiteral("w.kba")), saver->path, out});
+    ASSERT_EQ(join.status, kKbaOk) << join.err.toStdString();
+    EXPECT_TRUE(join.err.contains(QStringLiteral("6000"))) << join.err.toStdString();
+    EXPECT_TRUE(kba({QStringLiteral("--help")}).out.contains(QStringLiteral("6000")));
+
+    // A block of one key has no length to crop: refused as a failure, not
+    // as a bad command line.
+    KyBlock *single = KyBlock::create();
+    single->addTranslationKey(QStringLiteral("hip"), 0, 0, 100, 0);
+    std::unique_ptr<KyBlock> singleSaver(single->clone());
+    singleSaver->path = file(QStringLiteral("single.kba"));
+    ASSERT_TRUE(singleSaver->save());
+    EXPECT_EQ(kba({QStringLiteral("crop"), singleSaver->path, QStringLiteral("0"), QStringLiteral("10"), out}).status,
+              kKbaFailed);
+}
+
 TEST_F(KbaTool, JoinContinuesTheSecondBlockFromTheFirstsEnd)
 {
     const QString a = walk(QStringLiteral("a.kba"), 100);

@@ -10,12 +10,16 @@
 #include "kytimeline.h"
 #include "kytrack.h"
 
+#include "engine.h"
+
 #include "dzbone.h"
 #include "dzfloatproperty.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 
 #include <QObject>
+
+#include <climits>
 
 class Faults : public TimelineTest
 {
@@ -161,4 +165,62 @@ TEST_F(Faults, BindingsForgetNodesThatLeave)
     releaseKeyHold(*binding, 20);
     EXPECT_EQ(binding->m_keyHoldTime, 0);
     EXPECT_TRUE(binding->m_rotationBackups.empty());
+}
+
+TEST_F(Faults, RecordingWithoutADrivenHipFilesNoRoot)
+{
+    // A block that drives the neck only: the neck is recorded as a bone and
+    // gets rotation keys, never the root's position keys.
+    DzSkeleton *figure = addFigure();
+    DzNode *neck = figure->findNodeChild(QStringLiteral("neck"), true);
+    KyTimeline timeline;
+    timeline.activateNode(figure);
+    KyBlock *neckOnly = KyBlock::create();
+    neckOnly->addTranslationKey(QStringLiteral("neck"), 0, 0.0f, 0.0f, 0.0f);
+    neckOnly->addTranslationKey(QStringLiteral("neck"), 1000, 0.0f, 0.0f, 1.0f);
+    neckOnly->addRotationKey(QStringLiteral("neck"), 0, 30.0f, 1.0f, 0.0f, 0.0f);
+    neckOnly->addRotationKey(QStringLiteral("neck"), 1000, 30.0f, 1.0f, 0.0f, 0.0f);
+    neckOnly->clipLength = 1000;
+    neckOnly->outPoint = 1000;
+    neckOnly->startOn(0, 0);
+    engineAdvance(0);
+
+    KyRecordingBuffers buffers;
+    buffers.reset();
+    PoseOptions options;
+    options.recording = &buffers;
+    for (int frame = 0; frame < 2; ++frame) {
+        ASSERT_TRUE(buffers.beginFrame(33));
+        applyPose(*timeline.currentBinding(), 0, 0, options);
+        buffers.endFrame();
+    }
+    buffers.writeKeys(0);
+    EXPECT_GT(neck->getXRotControl()->getNumKeys(), 0);
+    for (DzFloatProperty *control : {neck->getXPosControl(), neck->getYPosControl(), neck->getZPosControl()})
+        EXPECT_EQ(control->getNumKeys(), 0);
+}
+
+TEST_F(Faults, UpdateStepsMeasureElapsedTimeAcrossTheClockWrap)
+{
+    // The millisecond clock runs through INT_MAX into negative values and
+    // through −1; every step still advances by the 100 ms that passed.
+    KyTimeline timeline;
+    int now = 0;
+    timeline.setClock([&now] { return now; });
+    timeline.goSeek(1000, true, false);
+    int expected = 1000;
+    for (int clock : {INT_MAX - 149, INT_MAX - 49, INT_MIN + 50, INT_MIN + 150}) {
+        now = clock;
+        timeline.updateStep();
+        EXPECT_EQ(timeline.currentTime(), expected) << "clock " << clock;
+        expected += 100;
+    }
+    timeline.goSeek(0, true, false);
+    expected = 0;
+    for (int clock : {-201, -101, -1, 99, 199}) {
+        now = clock;
+        timeline.updateStep();
+        EXPECT_EQ(timeline.currentTime(), expected) << "clock " << clock;
+        expected += 100;
+    }
 }
