@@ -167,6 +167,21 @@ ChannelRecord *parseBlockBytes(const uint8_t *data, size_t size, std::string *er
             break;
         offset = next;
     }
+    // A block is timed by its first record's last key: without a leading
+    // translation record, or with that key before 0, it would have no
+    // length (or a negative one) on a track.
+    if (head->type != kTranslationRecord) {
+        fail(error, "the first record is of type " + std::to_string(head->type)
+                        + ", not a translation record (type 1), so the block has no length");
+        freeChain(head);
+        return nullptr;
+    }
+    if (!head->keys.empty() && head->keys.back().time < 0) {
+        fail(error, "the last key of the first record lies before 0 ms ("
+                        + std::to_string(head->keys.back().time) + " ms), so the block has no length");
+        freeChain(head);
+        return nullptr;
+    }
     return head;
 }
 
@@ -272,12 +287,20 @@ bool writeBlockFile(int slot, const std::string &path, std::string *error)
     const std::vector<uint8_t> bytes = serializeChain(chain);
     if (bytes.size() > kMaxBlockFileSize)
         return fail(error, "the block is larger than a block file may be");
+    // A chain that the reader would refuse is not written at all.
+    std::string refusal;
+    ChannelRecord *check = parseBlockBytes(bytes.data(), bytes.size(), &refusal);
+    if (!check)
+        return fail(error, "the block could not be read back once written: " + refusal);
+    freeChain(check);
     if (!replaceFileContents(target, bytes.data(), bytes.size(), error))
         return false;
-    // Read back what was written, so that the slot holds exactly the file.
-    ChannelRecord *reloaded = readBlockFile(target, error);
-    if (reloaded)
-        bindChain(reloaded, NodeBinding::LeaveUnknownUnbound);
+    // Read back what was written, so that the slot holds exactly the file;
+    // if that fails the slot keeps the records it had.
+    ChannelRecord *reloaded = readBlockFile(target, &refusal);
+    if (!reloaded)
+        return fail(error, "the file was written but could not be read back: " + refusal);
+    bindChain(reloaded, NodeBinding::LeaveUnknownUnbound);
     replaceSlotRecords(slot, reloaded);
-    return reloaded != nullptr;
+    return true;
 }

@@ -6,8 +6,9 @@
 //
 // Reading checks everything before anything is used: every header, every
 // key array and every stream lies inside the file, key counts and stream
-// ends are not negative, and each next offset lies after the record that
-// names it (so a chain always ends). A file that fails any check is refused
+// ends are not negative, each next offset lies after the record that names
+// it (so a chain always ends), and the first record is a translation record
+// whose last key is not before 0 ms (it gives the block's length). A file that fails any check is refused
 // as a whole, with a sentence saying why.
 
 #include "channelrecord.h"
@@ -52,6 +53,8 @@ bool loadBlockIntoSlot(int slot, const std::string &path, std::string *error);
 
 // Writes the slot to blockFilePath(path) (atomically: a failed write leaves
 // the file that was there and the slot untouched), then replaces the slot's
-// records with the file read back (unknown hashes left unbound; the slot
-// ends up empty if that read fails). Refuses an empty slot.
+// records with the file read back (unknown hashes left unbound). Refuses an
+// empty slot and a chain the reader would refuse, before writing; if the
+// written file cannot be read back the slot keeps its records and the
+// result is false.
 bool writeBlockFile(int slot, const std::string &path, std::string *error);

@@ -24,21 +24,6 @@ void freeChain(ChannelRecord *chain)
     }
 }
 
-ChannelRecord *copyChain(const ChannelRecord *chain)
-{
-    ChannelRecord *head = nullptr;
-    ChannelRecord **tail = &head;
-    for (const ChannelRecord *r = chain; r; r = r->next) {
-        ChannelRecord *copy = new ChannelRecord(*r);
-        copy->next = nullptr;
-        copy->cursor = 0;
-        copy->decoder = StreamState();
-        *tail = copy;
-        tail = &copy->next;
-    }
-    return head;
-}
-
 void appendKey(ChannelRecord &record, int32_t time, const Fixed v[3])
 {
     std::vector<ChannelKey> &keys = record.keys;

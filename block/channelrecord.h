@@ -16,6 +16,9 @@ constexpr int32_t kTranslationRecord = 1;  // time, x, y, z
 constexpr int32_t kAngleAxisRecord = 2;    // time, angle, axis x, y, z
 constexpr int32_t kRotationRecord = 3;     // time, rotation vector x, y, z
 constexpr int32_t kPackedStreamRecord = 5; // big-endian delta-coded rotation stream
+// A rotation type that some files name but that is not played: its node's
+// pose (from other records) is still copied by resampling and joining.
+constexpr int32_t kUnplayedRotationRecord = 6;
 
 // A record never holds more keys than this; further keys are dropped.
 constexpr int kMaxRecordKeys = 6000;
@@ -71,9 +74,6 @@ int32_t recordKeyCount(const ChannelRecord &record);
 
 // Frees a whole chain (iteratively, chains can be long).
 void freeChain(ChannelRecord *chain);
-
-// Deep copy of a chain; targets are kept, cursors reset.
-ChannelRecord *copyChain(const ChannelRecord *chain);
 
 // Offers a key to a type-1 or type-3 record: dropped when the record is full
 // or the time is not after the last key; a third equal value in a row moves

@@ -30,7 +30,7 @@ ChannelRecord *makeRecord(const char *nodeName, int32_t type)
 bool carriesRotation(int32_t type)
 {
     return type == kAngleAxisRecord || type == kRotationRecord || type == kPackedStreamRecord
-        || type == 6;
+        || type == kUnplayedRotationRecord;
 }
 
 void appendRotationFromEntry(int slot, const NodeEntry &entry, int timeMs)
@@ -139,20 +139,33 @@ void addRotationKey(int slot, const char *nodeName, int timeMs, float angle, flo
     appendKey(*record, timeMs, v);
 }
 
-void resampleInto(int dstSlot, int srcSlot, int fromMs, int toMs)
+bool slotHasFullRecord(int slot)
+{
+    for (const ChannelRecord *r = slotRecords(slot); r; r = r->next) {
+        if (recordKeyCount(*r) >= kMaxRecordKeys)
+            return true;
+    }
+    return false;
+}
+
+bool resampleInto(int dstSlot, int srcSlot, int fromMs, int toMs)
 {
     if (!validSlot(dstSlot))
-        return;
+        return true;
     const int64_t steps = (static_cast<int64_t>(toMs) - fromMs) / 33;
     Fixed baseX = 0, baseZ = 0;
     for (int64_t k = 0; k <= steps; ++k) {
         // Key times past the 32-bit range could only be dropped.
         if (33 * k > INT_MAX)
-            break;
+            return false;
+        // Once a record is full every later key of it would be dropped: the
+        // motion stops here rather than going on without that node.
+        if (k > 0 && slotHasFullRecord(dstSlot))
+            return false;
         const int keyTime = static_cast<int>(33 * k);
         ChannelRecord *chain = slotRecords(srcSlot);
         if (!chain)
-            return;
+            return true;
         evaluateChain(chain, static_cast<int>(fromMs + 33 * k));
         if (k == 0) {
             for (const ChannelRecord *r = chain; r; r = r->next) {
@@ -175,6 +188,7 @@ void resampleInto(int dstSlot, int srcSlot, int fromMs, int toMs)
             }
         }
     }
+    return true;
 }
 
 void copyPoseInto(int dstSlot, int srcSlot, int timeMs)

@@ -25,14 +25,15 @@ bool replaceSlotRecords(int slot, ChannelRecord *chain);
 // Frees every slot's records and sets every slot to null.
 void freeAllSlots();
 
-// Null slot: 0. First record not a translation record: −1. Otherwise the
-// time of the last key of the first record (0 when it has none).
+// In clip ms. Null slot: 0. First record not a translation record: −1
+// (block files of that shape are refused on reading). Otherwise the time of
+// the last key of the first record (0 when it has none).
 int durationOf(int slot);
 int chainDuration(const ChannelRecord *first);
 
-// Evaluates every record of the slot at timeMs into the node table and
-// returns what the last translation record returned (time left until its
-// last key), 0 when there is none.
+// Evaluates every record of the slot at timeMs (clip ms) into the node
+// table and returns what the last translation record returned (ms left
+// until its last key), 0 when there is none.
 int sampleSlot(int slot, int timeMs);
 
 // The slot's record for (node, type), made when missing. An empty slot first
@@ -48,10 +49,17 @@ void addRotationKey(int slot, const char *nodeName, int timeMs, float angle, flo
 // Translation key from Fixed values, without a round trip through float.
 void addTranslationKeyFixed(int slot, const char *nodeName, int timeMs, const Fixed v[3]);
 
-// Samples src every 33 ms from fromMs to toMs into dst, starting at key
-// time 0, translations moved so that the motion starts at x = z = 0.
-void resampleInto(int dstSlot, int srcSlot, int fromMs, int toMs);
+// Samples src every 33 clip ms from fromMs to toMs (src clip ms) into dst,
+// starting at key time 0, translations moved so that the motion starts at
+// x = z = 0. Stops, returning false, when a record of dst holds the most
+// keys a record may (the result is then shorter than asked); true when the
+// whole span was sampled.
+bool resampleInto(int dstSlot, int srcSlot, int fromMs, int toMs);
+
+// Whether a record of the slot holds kMaxRecordKeys keys, so that it takes
+// no more.
+bool slotHasFullRecord(int slot);
 
 // Appends the node table's current pose for every named record of src as
-// keys at timeMs to dst, without evaluating src.
+// keys at timeMs (dst clip ms) to dst, without evaluating src.
 void copyPoseInto(int dstSlot, int srcSlot, int timeMs);

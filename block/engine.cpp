@@ -50,7 +50,6 @@ EngineState g_engine;
 const KyBlock *g_currentBlock = nullptr;
 std::chrono::steady_clock::time_point g_timerZero = std::chrono::steady_clock::now();
 
-constexpr Fixed kShortestRotation = 4097;
 // The largest fade length whose 16.16 value still fits 32 bits.
 constexpr int32_t kLargestExactFade = 32767;
 
@@ -104,17 +103,6 @@ void applyShiftAndOffset(const Fixed shift[3], int32_t cycles, const OffsetTrans
     applyRootOffset(offset);
 }
 
-inline int64_t absDiff(Fixed a, Fixed b)
-{
-    const int64_t d = static_cast<int64_t>(a) - b;
-    return d < 0 ? -d : d;
-}
-
-inline int64_t sumAbsDiff(const Fixed p[3], const Fixed q[3])
-{
-    return absDiff(p[0], q[0]) + absDiff(p[1], q[1]) + absDiff(p[2], q[2]);
-}
-
 void blendPose(Fixed w)
 {
     NodeTable &table = nodeTable();
@@ -124,15 +112,13 @@ void blendPose(Fixed w)
             continue;
         const Rotation &from = g_engine.fadeRotation[0][i];
         const Rotation &to = g_engine.fadeRotation[1][i];
+        // Of the incoming rotation and its one-turn-shorter and -longer
+        // alternatives, one strictly nearer than both others wins.
         Fixed p[3], q[3], less[3], more[3];
-        const Fixed angleLess = fxSub(to.angle, kFixed360);
-        const Fixed angleMore = fxAdd(to.angle, kFixed360);
-        for (int c = 0; c < 3; ++c) {
-            p[c] = fxMul(from.angle, from.axis[c]);
-            q[c] = fxMul(to.angle, to.axis[c]);
-            less[c] = fxMul(angleLess, to.axis[c]);
-            more[c] = fxMul(angleMore, to.axis[c]);
-        }
+        angleAxisVector(from.angle, from.axis, p);
+        angleAxisVector(to.angle, to.axis, q);
+        angleAxisVector(fxSub(to.angle, kFixed360), to.axis, less);
+        angleAxisVector(fxAdd(to.angle, kFixed360), to.axis, more);
         const int64_t dq = sumAbsDiff(p, q);
         const int64_t dLess = sumAbsDiff(p, less);
         const int64_t dMore = sumAbsDiff(p, more);
@@ -142,24 +128,16 @@ void blendPose(Fixed w)
         else if (dMore < dq && dMore < dLess)
             target = more;
         Fixed r[3];
-        for (int c = 0; c < 3; ++c)
-            r[c] = fxAdd(p[c], fxMul(w, fxSub(target[c], p[c])));
+        lerpVector(p, target, w, r);
         const Fixed length = fxLength3(r[0], r[1], r[2]);
         if (length < kShortestRotation) {
             e.rotAngle = to.angle;
             copyFixed3(to.axis, e.rotAxis);
         } else {
-            const Fixed inv = fxRecip(length);
-            e.rotAngle = length;
-            for (int c = 0; c < 3; ++c)
-                e.rotAxis[c] = fxMul(r[c], inv);
+            rotationFromVector(r, length, &e.rotAngle, e.rotAxis);
         }
-        if (i == 1) {
-            const Fixed *t0 = g_engine.fadeTranslation[0];
-            const Fixed *t1 = g_engine.fadeTranslation[1];
-            for (int c = 0; c < 3; ++c)
-                e.pos[c] = fxAdd(t0[c], fxMul(w, fxSub(t1[c], t0[c])));
-        }
+        if (i == 1)
+            lerpVector(g_engine.fadeTranslation[0], g_engine.fadeTranslation[1], w, e.pos);
     }
 }
 
@@ -180,8 +158,14 @@ void evaluateAt(int32_t now, int32_t delta)
     if (s.cycleLength <= 0)
         return;
     const int32_t t = fxSub(now, s.blockStart);
-    const int32_t n = t / s.cycleLength;
-    const int32_t local = t - n * s.cycleLength;
+    int32_t n = t / s.cycleLength;
+    int32_t local = t - n * s.cycleLength;
+    // A held end on a cycle boundary is the end of the cycle before, not
+    // the first frame of the next.
+    if (s.holdAtCycleEnd && n > 0 && local == 0) {
+        --n;
+        local = s.cycleLength;
+    }
     const bool withPrevious = delta == 0 && s.previousSlot != -1;
 
     bool inFade;
@@ -279,6 +263,7 @@ void engineStart(int slot, int startMs, int fadeMs, int transitionInMs, int loop
         s.blockStart = fxSub(s.clock, startMs);
         s.cycleLength = durationOf(slot);
     }
+    s.holdAtCycleEnd = false;
     s.previousSlot = -1;
     s.currentSlot = slot;
     s.transitionIn = transitionInMs;
@@ -298,8 +283,15 @@ void engineSetPrevious(int slot, int timeInPreviousMs, int previousStartMs, cons
     s.outgoingMirror = mirror;
 }
 
+void engineHoldAtCycleEnd()
+{
+    g_engine.holdAtCycleEnd = true;
+}
+
 bool engineAdvance(int deltaMs)
 {
+    if (deltaMs != 0)
+        g_engine.holdAtCycleEnd = false;
     g_engine.clock = fxAdd(g_engine.clock, deltaMs);
     evaluateAt(g_engine.clock, deltaMs);
     return true;
@@ -326,10 +318,13 @@ bool enginePoseAt(int slot, int timeMs, const Vec3f &startPos, float startFacing
     pos->x = toFloat(root.pos[0]);
     pos->y = toFloat(root.pos[1]);
     pos->z = toFloat(root.pos[2]);
-    Rotation rotation;
-    rotation.angle = root.rotAngle;
-    copyFixed3(root.rotAxis, rotation.axis);
-    *heading = toFloat(snappedHeading(rotation));
+    // The heading of the figure itself: posing turns by the stored angle
+    // about the negated axis.
+    Rotation figure;
+    figure.angle = root.rotAngle;
+    for (int i = 0; i < 3; ++i)
+        figure.axis[i] = fxNeg(root.rotAxis[i]);
+    *heading = toFloat(snappedHeading(figure));
     return true;
 }
 
@@ -338,6 +333,11 @@ void startTimer()
     g_timerZero = std::chrono::steady_clock::now();
     const auto ticks = static_cast<uint64_t>(g_timerZero.time_since_epoch().count());
     std::srand(static_cast<unsigned>(ticks & 0xFFFFFFFFu));
+}
+
+int32_t msBetween(int32_t earlier, int32_t later)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(later) - static_cast<uint32_t>(earlier));
 }
 
 int32_t elapsedMs()

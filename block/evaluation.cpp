@@ -7,20 +7,7 @@
 
 namespace {
 
-// Interpolated rotations shorter than 1/16 degree have no usable axis.
-constexpr Fixed kShortestRotation = 4097;
 constexpr double kPi = 3.14159265358979323846;
-
-inline int64_t absDiff(Fixed a, Fixed b)
-{
-    const int64_t d = static_cast<int64_t>(a) - b;
-    return d < 0 ? -d : d;
-}
-
-inline int64_t sumAbsDiff(const Fixed p[3], const Fixed q[3])
-{
-    return absDiff(p[0], q[0]) + absDiff(p[1], q[1]) + absDiff(p[2], q[2]);
-}
 
 // The key pair for time t: advances the remembered index c while t lies
 // after the next key, restarting from 0 when t is before key c. On keys whose
@@ -58,29 +45,6 @@ inline int findKeyPair(const Key *k, int n, int32_t &cursor, int t, bool sorted)
     }
     cursor = c;
     return c;
-}
-
-inline void setRotationFromVector(NodeEntry &e, const Fixed r[3], Fixed length)
-{
-    const Fixed inv = fxRecip(length);
-    e.rotAngle = length;
-    e.rotAxis[0] = fxMul(r[0], inv);
-    e.rotAxis[1] = fxMul(r[1], inv);
-    e.rotAxis[2] = fxMul(r[2], inv);
-}
-
-inline void lerpVector(const Fixed p[3], const Fixed q[3], Fixed u, Fixed out[3])
-{
-    out[0] = fxAdd(p[0], fxMul(u, fxSub(q[0], p[0])));
-    out[1] = fxAdd(p[1], fxMul(u, fxSub(q[1], p[1])));
-    out[2] = fxAdd(p[2], fxMul(u, fxSub(q[2], p[2])));
-}
-
-inline void angleAxisVector(Fixed angle, const Fixed axis[3], Fixed out[3])
-{
-    out[0] = fxMul(angle, axis[0]);
-    out[1] = fxMul(angle, axis[1]);
-    out[2] = fxMul(angle, axis[2]);
 }
 
 // For keys more than half a turn apart: q may stand for the same rotation as
@@ -147,7 +111,7 @@ inline void blendAngleAxis(NodeEntry &e, Fixed a0, const Fixed axis0[3], Fixed a
         e.rotAxis[1] = axis0[1];
         e.rotAxis[2] = axis0[2];
     } else {
-        setRotationFromVector(e, v, length);
+        rotationFromVector(v, length, &e.rotAngle, e.rotAxis);
     }
     e.nodeFlags |= kNodeRotationSet | kNodeWritten;
 }
@@ -205,7 +169,7 @@ int evaluateRotationVector(ChannelRecord &r, int t)
         e.rotAxis[1] = kFixedOne;
         e.rotAxis[2] = 0;
     } else {
-        setRotationFromVector(e, v, length);
+        rotationFromVector(v, length, &e.rotAngle, e.rotAxis);
     }
     e.nodeFlags |= kNodeRotationSet | kNodeWritten;
     return c < n - 1 ? 1 : 0;
@@ -401,25 +365,12 @@ int evaluateChain(ChannelRecord *first, int timeMs)
 {
     int result = 0;
     for (ChannelRecord *r = first; r; r = r->next) {
-        if (!r->target)
+        // A translation record without keys leaves the time left untouched.
+        if (r->type == kTranslationRecord && r->keys.empty())
             continue;
-        switch (r->type) {
-        case kTranslationRecord:
-            if (!r->keys.empty())
-                result = evaluateTranslation(*r, timeMs);
-            break;
-        case kRotationRecord:
-            evaluateRotationVector(*r, timeMs);
-            break;
-        case kAngleAxisRecord:
-            evaluateAngleAxis(*r, timeMs);
-            break;
-        case kPackedStreamRecord:
-            evaluatePackedStream(*r, timeMs);
-            break;
-        default:
-            break;
-        }
+        const int value = evaluateRecord(*r, timeMs);
+        if (r->type == kTranslationRecord && r->target)
+            result = value;
     }
     return result;
 }
@@ -433,12 +384,39 @@ void mirrorPose()
         e.rotAxis[1] = fxNeg(e.rotAxis[1]);
         e.rotAxis[2] = fxNeg(e.rotAxis[2]);
     }
+    // A rotation moves to the other side together with the flag that says it
+    // was written, so a one-sided block drives the mirrored side only.
+    const auto rotationWritten = [](NodeEntry &e, bool on) {
+        e.nodeFlags &= ~(kNodeRotationSet | kNodeWritten);
+        if (on)
+            e.nodeFlags |= kNodeRotationSet;
+        if (e.nodeFlags & (kNodeRotationSet | kNodeTranslationSet))
+            e.nodeFlags |= kNodeWritten;
+    };
     for (const auto &pair : mirrorPairs()) {
         NodeEntry &l = table.entries[pair.first];
         NodeEntry &r = table.entries[pair.second];
         std::swap(l.rotAngle, r.rotAngle);
         std::swap(l.rotAxis, r.rotAxis);
+        const bool lWritten = (l.nodeFlags & kNodeRotationSet) != 0;
+        rotationWritten(l, (r.nodeFlags & kNodeRotationSet) != 0);
+        rotationWritten(r, lWritten);
     }
+}
+
+void turnAboutAxis(double degrees, const Fixed axis[3], const double in[3], double out[3])
+{
+    double x = toDouble(axis[0]), y = toDouble(axis[1]), z = toDouble(axis[2]);
+    const double length = std::sqrt(x * x + y * y + z * z);
+    if (degrees == 0.0 || length == 0.0) {
+        for (int i = 0; i < 3; ++i)
+            out[i] = in[i];
+        return;
+    }
+    double m[16];
+    rotationMatrix(degrees, x / length, y / length, z / length, m);
+    for (int r = 0; r < 3; ++r)
+        out[r] = m[r] * in[0] + m[4 + r] * in[1] + m[8 + r] * in[2];
 }
 
 void applyRootOffset(const OffsetTransform &offset)
@@ -448,27 +426,30 @@ void applyRootOffset(const OffsetTransform &offset)
         return;
     NodeEntry &hip = table.entries[1];
     if (offset.rot.angle == 0) {
-        // T(p)·T(h)·R(hip) has the translation p + h and the hip's rotation;
-        // the sum is exact in doubles, as the full product would give it.
+        // T(p)·T(h) has the translation p + h; the sum is exact in doubles,
+        // as the full product would give it, and the rotation stays.
         for (int i = 0; i < 3; ++i)
             hip.pos[i] = toFixed(toDouble(hip.pos[i]) + toDouble(offset.pos[i]));
         return;
     }
+    const double alpha = toDouble(offset.rot.angle);
+    const double h[3] = {toDouble(hip.pos[0]), toDouble(hip.pos[1]), toDouble(hip.pos[2])};
+    double turned[3];
+    turnAboutAxis(alpha, offset.rot.axis, h, turned);
+    for (int i = 0; i < 3; ++i)
+        hip.pos[i] = toFixed(toDouble(offset.pos[i]) + turned[i]);
+
+    // Stored rotations are the inverse of the figure's (posing negates the
+    // axis), so turning the figure by α in the world is R(ρ)·R(−α) here.
     double m[16], step[16];
-    translationMatrix(toDouble(offset.pos[0]), toDouble(offset.pos[1]), toDouble(offset.pos[2]), m);
-    rotationMatrix(toDouble(offset.rot.angle), toDouble(offset.rot.axis[0]),
-                   toDouble(offset.rot.axis[1]), toDouble(offset.rot.axis[2]), step);
-    multiplyInPlace(m, step);
-    translationMatrix(toDouble(hip.pos[0]), toDouble(hip.pos[1]), toDouble(hip.pos[2]), step);
-    multiplyInPlace(m, step);
-    if (hip.rotAngle != 0) {
+    if (hip.rotAngle != 0)
         rotationMatrix(toDouble(hip.rotAngle), toDouble(hip.rotAxis[0]), toDouble(hip.rotAxis[1]),
-                       toDouble(hip.rotAxis[2]), step);
-        multiplyInPlace(m, step);
-    }
-    hip.pos[0] = toFixed(m[12]);
-    hip.pos[1] = toFixed(m[13]);
-    hip.pos[2] = toFixed(m[14]);
+                       toDouble(hip.rotAxis[2]), m);
+    else
+        translationMatrix(0.0, 0.0, 0.0, m);
+    rotationMatrix(-alpha, toDouble(offset.rot.axis[0]), toDouble(offset.rot.axis[1]),
+                   toDouble(offset.rot.axis[2]), step);
+    multiplyInPlace(m, step);
     Matrix4d md;
     for (int i = 0; i < 16; ++i)
         md.m[i] = m[i];

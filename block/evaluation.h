@@ -11,26 +11,34 @@ struct OffsetTransform {
     Rotation rot{0, {0, kFixedOne, 0}};
 };
 
-// Evaluates every record of the chain at timeMs, in list order, writing each
-// record's node entry (and setting its set/written flags). Records without a
-// target and of other types than 1, 2, 3 and 5 are skipped, as are records
-// without keys. Returns the value of the last translation record evaluated
-// (its last key time − timeMs), 0 when there is none.
+// Evaluates every record of the chain at timeMs (clip ms), in list order,
+// writing each record's node entry (and setting its set/written flags).
+// Records without a target and of other types than 1, 2, 3 and 5 are
+// skipped, as are records without keys. Returns the value of the last
+// translation record evaluated (its last key time − timeMs, in ms), 0 when
+// there is none.
 int evaluateChain(ChannelRecord *first, int timeMs);
 
-// One record; returns the record's own value (type 1: time left until its
-// last key; other types: 1 before the last key, 0 at it).
+// One record at timeMs (clip ms); returns the record's own value (type 1:
+// ms left until its last key; other types: 1 before the last key, 0 at it).
 int evaluateRecord(ChannelRecord &record, int timeMs);
 
 // Left/right mirror of the whole node table: x translations and the y and z
 // rotation axis components negated, then the rotations of each "l…"/"r…"
-// pair exchanged.
+// pair exchanged together with their written flags.
 void mirrorPose();
 
 // Composes node table entry 1 (the hip) with the offset: its translation
-// becomes p + R(offset)·h and, when the offset's angle is not 0, its
-// rotation R(offset)·R(hip).
+// becomes p + R(offset)·h, and when the offset's angle is not 0 the figure
+// turns with it: the stored rotation (the inverse of the figure's, posing
+// negates the axis) becomes R(hip)·R(−offset). So a positive angle about
+// +Y turns both the path and the figure's facing from +Z toward +X.
 void applyRootOffset(const OffsetTransform &offset);
+
+// in turned by degrees about axis (right-handed; the axis need not be of
+// unit length, a zero axis or angle leaves in as it is), in doubles: the
+// same turn applyRootOffset gives the root's path.
+void turnAboutAxis(double degrees, const Fixed axis[3], const double in[3], double out[3]);
 
 // Decodes one type-5 stream entry starting at bytes[0], continuing from
 // prev. Returns the entry's size in bytes (14 or 10), or 0 when the entry is

@@ -152,3 +152,46 @@ Rotation matrixToAxisAngle(const Matrix4d &m);
 // The facing of a root rotation snapped to a multiple of 45 degrees: the yaw
 // about +Y of the rotated +Z axis, ties away from zero. Fixed degrees.
 Fixed snappedHeading(const Rotation &r);
+
+// --- rotation vectors (angle × axis), shared by evaluation and the engine ---
+
+// Interpolated rotations shorter than 1/16 degree have no usable axis.
+constexpr Fixed kShortestRotation = 4097;
+
+// Sum of absolute component differences, in 64 bits so that it cannot wrap.
+inline int64_t sumAbsDiff(const Fixed p[3], const Fixed q[3])
+{
+    int64_t sum = 0;
+    for (int i = 0; i < 3; ++i) {
+        const int64_t d = static_cast<int64_t>(p[i]) - q[i];
+        sum += d < 0 ? -d : d;
+    }
+    return sum;
+}
+
+// out = angle × axis, component by component.
+inline void angleAxisVector(Fixed angle, const Fixed axis[3], Fixed out[3])
+{
+    out[0] = fxMul(angle, axis[0]);
+    out[1] = fxMul(angle, axis[1]);
+    out[2] = fxMul(angle, axis[2]);
+}
+
+// out = p + u × (q − p), u a 16.16 weight.
+inline void lerpVector(const Fixed p[3], const Fixed q[3], Fixed u, Fixed out[3])
+{
+    out[0] = fxAdd(p[0], fxMul(u, fxSub(q[0], p[0])));
+    out[1] = fxAdd(p[1], fxMul(u, fxSub(q[1], p[1])));
+    out[2] = fxAdd(p[2], fxMul(u, fxSub(q[2], p[2])));
+}
+
+// The rotation of vector r whose length is already known: angle = length,
+// axis = r × fxRecip(length).
+inline void rotationFromVector(const Fixed r[3], Fixed length, Fixed *angle, Fixed axis[3])
+{
+    const Fixed inv = fxRecip(length);
+    *angle = length;
+    axis[0] = fxMul(r[0], inv);
+    axis[1] = fxMul(r[1], inv);
+    axis[2] = fxMul(r[2], inv);
+}

@@ -3,11 +3,12 @@
 #include "blockfile.h"
 #include "channelstore.h"
 #include "engine.h"
+#include "evaluation.h"
 
 #include <QFile>
 #include <QFileInfo>
 
-#include <cmath>
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -55,25 +56,6 @@ std::string localPath(const QString &path)
 }
 
 } // namespace
-
-Vec3f rotateAboutAxis(const Vec3f &axis, float radians, const Vec3f &v)
-{
-    float kx = axis.x, ky = axis.y, kz = axis.z;
-    const float length = std::sqrt(kx * kx + ky * ky + kz * kz);
-    if (length > 0.0f) {
-        kx /= length;
-        ky /= length;
-        kz /= length;
-    }
-    const float c = std::cos(radians);
-    const float s = std::sin(radians);
-    const float dot = kx * v.x + ky * v.y + kz * v.z;
-    const float cx = ky * v.z - kz * v.y;
-    const float cy = kz * v.x - kx * v.z;
-    const float cz = kx * v.y - ky * v.x;
-    return Vec3f{v.x * c + cx * s + kx * dot * (1.0f - c), v.y * c + cy * s + ky * dot * (1.0f - c),
-                 v.z * c + cz * s + kz * dot * (1.0f - c)};
-}
 
 KyBlock::KyBlock()
     : flags(g_defaultFlags)
@@ -167,12 +149,17 @@ void KyBlock::addRotationKey(const QString &nodeName, int timeMs, float angle, f
     ::addRotationKey(clipHandle, nodeName.toUtf8().constData(), timeMs, angle, axisX, axisY, axisZ);
 }
 
-bool KyBlock::crop()
+bool KyBlock::crop(bool *cutAtKeyLimit)
 {
     const int slot = allocateSlot();
     if (slot < 0)
         return false;
-    resampleInto(slot, clipHandle, toClipMs(inPoint), toClipMs(outPoint));
+    // Shown to its end, the block ends at the clip's last key, which the
+    // truncated timeline out point can only come near at other speeds.
+    const int to = outPoint == loopLength() ? clipLength : toClipMs(outPoint);
+    const bool whole = resampleInto(slot, clipHandle, toClipMs(inPoint), to);
+    if (cutAtKeyLimit)
+        *cutAtKeyLimit = !whole;
     clipHandle = slot;
     inPoint = 0;
     clipLength = durationOf(slot);
@@ -201,6 +188,13 @@ void KyBlock::startOn(int localMs, int blendMs)
                 toClipMs(blendMs == -1 ? blendIn : blendMs), toClipMs(blendIn),
                 toClipMs(internalBlend), startPos, startFacing, startAxis, loopShift, mirror);
     setEngineCurrentBlock(this);
+}
+
+void KyBlock::holdLastShown()
+{
+    const int64_t shown = static_cast<int64_t>(outPoint) - inPoint;
+    startOn(static_cast<int>(std::clamp<int64_t>(shown, INT32_MIN, INT32_MAX)), 0);
+    engineHoldAtCycleEnd();
 }
 
 bool KyBlock::setAsPrevious(int blendReferenceMs) const
@@ -238,8 +232,36 @@ bool KyBlock::cycleEndPose(Vec3f *pos, float *heading, Vec3f *axis, bool fromZer
                         pos, heading, axis);
 }
 
-bool KyBlock::append(const KyBlock &other)
+KyPlacement KyBlock::placeAfter(KyPlacement from, const KyPlacement *end)
 {
+    if (end) {
+        if (flags & ReorientHorizontalPosition) {
+            from.position.x = end->position.x;
+            from.position.z = end->position.z;
+        }
+        if (flags & ReorientFacing) {
+            from.facing = end->facing;
+            from.axis = end->axis;
+        }
+    }
+    from.facing += facingOffset;
+    // The offset turns with the block, by the same turn as its path.
+    const Fixed axis[3] = {toFixed(from.axis.x), toFixed(from.axis.y), toFixed(from.axis.z)};
+    const double offset[3] = {posOffset.x, posOffset.y, posOffset.z};
+    double turned[3];
+    turnAboutAxis(from.facing, axis, offset, turned);
+    startPos = Vec3f{from.position.x + static_cast<float>(turned[0]),
+                     from.position.y + static_cast<float>(turned[1]),
+                     from.position.z + static_cast<float>(turned[2])};
+    startFacing = from.facing;
+    startAxis = from.axis;
+    return from;
+}
+
+bool KyBlock::append(const KyBlock &other, bool *cutAtKeyLimit)
+{
+    if (cutAtKeyLimit)
+        *cutAtKeyLimit = false;
     const int loop = loopLength();
     const int64_t span = static_cast<int64_t>(other.outPoint) - other.inPoint;
     if (span > INT32_MAX)
@@ -248,46 +270,37 @@ bool KyBlock::append(const KyBlock &other)
     if (loop < 1 || other.loopLength() < 1 || length < 0 || other.clipHandle == clipHandle)
         return false;
 
-    Vec3f endPos, endAxis;
-    float endHeading = 0.0f;
-    if (!endPose(&endPos, &endHeading, &endAxis, true))
+    KyPlacement end;
+    if (!endPose(&end.position, &end.facing, &end.axis, true))
         return false;
-
-    Vec3f position;
-    float facing = 0.0f;
-    Vec3f axis = kUp;
-    if (other.flags & ReorientHorizontalPosition) {
-        position.x = endPos.x;
-        position.z = endPos.z;
-    }
-    if (other.flags & ReorientFacing) {
-        facing = endHeading;
-        axis = endAxis;
-    }
-    facing += other.facingOffset;
-    const float pi = 3.14159265358979323846f;
-    const Vec3f turned = rotateAboutAxis(axis, -facing * pi / 180.0f, other.posOffset);
-    position.x += turned.x;
-    position.y = turned.y;
-    position.z += turned.z;
+    KyBlock placed(other);
+    placed.placeAfter(KyPlacement(), &end);
 
     const bool mirrorRelative = mirror != other.mirror;
     const int steps = length / 33 + 1;
     const int previousTime = msTimesSpeed((static_cast<int64_t>(outPoint) - 1) % loop + 1, speed);
     const int blendReference = other.toClipMs(other.inPoint);
-    const int64_t appendAt = outPoint;
+    // Keys follow the clip's last key, in this block's clip ms: other's
+    // timeline ms t plays at t × speed when the result plays at our speed.
+    const int64_t appendAt = durationOf(clipHandle);
+    bool cut = false;
     for (int k = 0; k < steps; ++k) {
         const int t = k == steps - 1 ? length : 33 * k;
-        if (appendAt + t > INT32_MAX)
+        const int64_t keyTime = appendAt + toClipMs(t);
+        if (keyTime > INT32_MAX || slotHasFullRecord(clipHandle)) {
+            cut = true;
             break;
+        }
         engineStart(other.clipHandle, msTimesSpeed(static_cast<int64_t>(other.inPoint) + t, other.speed),
-                    0, other.toClipMs(other.blendIn), other.toClipMs(other.internalBlend), position,
-                    facing, axis, Vec3f(), mirrorRelative);
+                    0, other.toClipMs(other.blendIn), other.toClipMs(other.internalBlend),
+                    placed.startPos, placed.startFacing, placed.startAxis, Vec3f(), mirrorRelative);
         setEngineCurrentBlock(&other);
         engineSetPrevious(clipHandle, previousTime, blendReference, Vec3f(), 0.0f, kUp, Vec3f(), false);
         engineAdvance(0);
-        copyPoseInto(clipHandle, other.clipHandle, static_cast<int>(appendAt + t));
+        copyPoseInto(clipHandle, other.clipHandle, static_cast<int>(keyTime));
     }
+    if (cutAtKeyLimit)
+        *cutAtKeyLimit = cut;
     clipLength = durationOf(clipHandle);
     outPoint = loopLength();
     return true;

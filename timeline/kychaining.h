@@ -11,7 +11,9 @@
 //  1. the first block starts at P = 0, F = 0, A = (0, 1, 0); a later one
 //     keeps P, F, A, then takes E.x/E.z with flag 1 and Fe/Ae with flag 4;
 //  2. F += facingOffset;
-//  3. startPos = P + R(A, −F) × posOffset; startFacing = F; startAxis = A;
+//  3. startPos = P + R(A, F) × posOffset; startFacing = F; startAxis = A
+//     (steps 1 to 3 are KyBlock::placeAfter, which join uses too; F turns
+//     the path, the figure and the offset alike, +Z toward +X);
 //  4. the end state comes from KyBlock::endPose with the new start transform
 //     and the loop shift the block holds now (the previous pass's);
 //  5. loopShift = (0, 0, 0), or with flag 8 the x/z of the clip's own
@@ -24,11 +26,9 @@
 
 #include <vector>
 
-struct BlockEndState {
-    Vec3f position;
-    float facing = 0.0f; // degrees, snapped to 45 by the engine
-    Vec3f axis{0.0f, 1.0f, 0.0f};
-};
+// Where a block ends: root position, the figure's heading (degrees, snapped
+// to 45 by the engine) and its axis.
+using BlockEndState = KyPlacement;
 
 // The block's end state from its start transform (false when its clip has
 // no evaluable motion; state untouched).

@@ -43,10 +43,8 @@ bool driveEngine(const KyTrack &track, const BlockLocation &location)
         break;
     }
     case BlockLocation::InGap: {
-        // Frozen at its last shown pose: local time is measured from its
-        // in point, so its end lies at outPoint − inPoint.
-        KyBlock *previous = track.blockAt(location.index - 1);
-        previous->startOn(previous->outPoint - previous->inPoint, 0);
+        // Frozen at its last shown pose, also when that lies on a loop seam.
+        track.blockAt(location.index - 1)->holdLastShown();
         break;
     }
     case BlockLocation::BeforeFirst:

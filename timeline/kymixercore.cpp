@@ -228,7 +228,7 @@ void KyMixerCore::animUpdate()
     }
 
     const int now = m_clock();
-    const int elapsed = std::clamp(now - m_previousElapsed, 0, kMaxElapsedMs);
+    const int elapsed = std::clamp(msBetween(m_previousElapsed, now), 0, kMaxElapsedMs);
     m_previousElapsed = now;
 
     if (m_dragVelocity != 0.0f && m_timeline->skimmingEnabled()) {

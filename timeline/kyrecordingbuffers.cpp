@@ -19,6 +19,7 @@ void KyRecordingBuffers::reset()
     m_frameOpen = false;
     m_nodesFixed = false;
     m_warnedFull = false;
+    m_rootIndex = -1;
     m_durations.reserve(kMaxFrames);
     m_positions.reserve(kMaxFrames);
 }
@@ -62,6 +63,15 @@ int KyRecordingBuffers::nodeIndex(DzNode *node)
 void KyRecordingBuffers::addRoot(DzNode *node, const DzVec3 &position, const DzQuat &rotation)
 {
     if (!m_frameOpen || !node)
+        return;
+    const int index = nodeIndex(node);
+    if (index < 0)
+        return;
+    // Only the node given as root takes the root's positions; a bone that
+    // came first because the root was not driven never does.
+    if (m_rootIndex < 0)
+        m_rootIndex = index;
+    if (index != m_rootIndex)
         return;
     if (m_positions.size() < m_durations.size())
         m_positions.push_back(position);
@@ -173,7 +183,7 @@ DzTimeRange KyRecordingBuffers::writeKeys(DzTime start) const
         const int written = std::min(frames, static_cast<int>(list.size()));
         for (int f = 0; f < written; ++f)
             target->setLocalRot(times[static_cast<size_t>(f)], list[static_cast<size_t>(f)]);
-        if (n == 0) {
+        if (n == m_rootIndex) {
             const int positions = std::min(frames, static_cast<int>(m_positions.size()));
             for (int f = 0; f < positions; ++f)
                 target->setLocalPos(times[static_cast<size_t>(f)], m_positions[static_cast<size_t>(f)]);

@@ -3,8 +3,9 @@
 // root's position and every written node's rotation, then written to the
 // host as keys (writeKeys).
 //
-// The first frame fixes the node list (the root first, at most kMaxNodes
-// nodes); rotations are filed by node, so a frame in which the engine drives
+// The first frame fixes the node list (the root first when the root is
+// driven, at most kMaxNodes nodes); only the node given to addRoot gets
+// position keys; rotations are filed by node, so a frame in which the engine drives
 // fewer bones does not shift the others, and a node missing from a frame
 // repeats its previous rotation. At most kMaxFrames frames are held;
 // beginFrame refuses more, and nodes beyond kMaxNodes are not recorded.
@@ -51,7 +52,8 @@ public:
 
     // Writes the frames as host keys from start: for each node (root first)
     // its animation in [start, last frame time] is cleared, then a rotation
-    // key per frame, and for the root a position key per frame. The
+    // key per frame, and for the root (if one was recorded) a position key
+    // per frame. The
     // animation and play ranges are extended to the last frame time. Returns
     // the written range (empty when there were no frames).
     DzTimeRange writeKeys(DzTime start) const;
@@ -66,4 +68,5 @@ private:
     bool m_frameOpen = false;
     bool m_nodesFixed = false;
     bool m_warnedFull = false;
+    int m_rootIndex = -1; // the node addRoot named, −1 when none was
 };

@@ -214,8 +214,9 @@ void KyTimeline::recheckOffsetTool()
 void KyTimeline::updateStep()
 {
     const int now = m_clock();
-    const int elapsed = m_lastStep == -1 ? 0 : std::max(0, now - m_lastStep);
+    const int elapsed = m_lastStepValid ? std::max(0, msBetween(m_lastStep, now)) : 0;
     m_lastStep = now;
+    m_lastStepValid = true;
     evaluateAll(m_currentTime);
     m_currentTime = snappedMs(m_currentTime + elapsed);
     m_dirty = false;
@@ -268,7 +269,7 @@ void KyTimeline::goPlay()
         return;
     }
     m_currentTime = m_seekTarget;
-    m_lastStep = -1;
+    m_lastStepValid = false;
     m_playing = true;
     if (dzScene)
         dzScene->play(true);
@@ -307,7 +308,7 @@ void KyTimeline::goSeek(int ms, bool updatePlayhead, bool doUpdateScene)
         return;
     m_currentTime = ms;
     m_seekTarget = ms;
-    m_lastStep = -1;
+    m_lastStepValid = false;
     m_dirty = true;
     for (KyTrack *track : allTracks())
         track->setPlayhead(ms, updatePlayhead);
@@ -317,9 +318,10 @@ void KyTimeline::goSeek(int ms, bool updatePlayhead, bool doUpdateScene)
     if (dzScene->getTime() == ticks)
         return;
     if (m_active) {
+        // m_dirty was set above: the update evaluates.
         if (m_animationUpdate)
             m_animationUpdate();
-        else if (m_dirty)
+        else
             updateStep();
     }
     const bool wasPlaying = dzScene->isPlaying();
@@ -335,13 +337,13 @@ void KyTimeline::goSkim(int ms)
     if (!m_skimming || ms == m_currentTime || m_playing)
         return;
     m_currentTime = ms;
-    m_lastStep = -1;
+    m_lastStepValid = false;
     m_dirty = true;
 }
 
 void KyTimeline::reSkim()
 {
-    m_lastStep = -1;
+    m_lastStepValid = false;
     m_dirty = true;
 }
 

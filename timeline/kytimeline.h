@@ -52,7 +52,8 @@ public:
     bool isDirty() const { return m_dirty; }
     bool isLooping() const { return m_loop; }
     bool isActive() const { return m_active; }
-    int lastStep() const { return m_lastStep; }
+    // Whether the frame clock was reset (seek, skim, play) since the last step.
+    bool frameClockReset() const { return !m_lastStepValid; }
     // Makes the seek target equal the current time, so that the next
     // evaluation writes keys that stay (baking).
     void alignTargetToCurrent() { m_seekTarget = m_currentTime; }
@@ -177,7 +178,8 @@ private:
     bool m_playing = false;
     bool m_dirty = false;
     bool m_loop = true;
-    int m_lastStep = -1;
+    int m_lastStep = 0; // clock value at the last update step, ms
+    bool m_lastStepValid = false;
     bool m_active = true;
     bool m_pointerOverBlock = false;
     std::vector<std::unique_ptr<FigureBinding>> m_bindings;

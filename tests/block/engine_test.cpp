@@ -154,8 +154,8 @@ TEST_F(Engine, MirroredOneSidedBlockWritesTheOtherSideOnly)
         SCOPED_TRACE(mirror);
         start(slot, 0, 0, 0, 0, kZero, mirror);
         engineAdvance(10);
-        EXPECT_EQ(nodeRotation("rShldr", &angle, &x, &y, &z), !mirror);
-        EXPECT_EQ(nodeRotation("lShldr", &angle, &x, &y, &z), mirror);
+        EXPECT_FALSE(nodeRotation(mirror ? "rShldr" : "lShldr", &angle, &x, &y, &z));
+        EXPECT_TRUE(nodeRotation(mirror ? "lShldr" : "rShldr", &angle, &x, &y, &z));
         EXPECT_FLOAT_EQ(angle, 40.0f);
         EXPECT_TRUE(nodeTranslation("hip", &x, &y, &z));
     }
@@ -381,17 +381,22 @@ TEST_F(BlockPlayback, EndPoseCountsTheLoopsOfTheLastShownTime)
     EXPECT_FLOAT_EQ(pos.z, 100);
 }
 
-TEST_F(BlockPlayback, EndPoseHeadingIncludesTheStartFacing)
+TEST_F(BlockPlayback, EndPoseHeadingIsTheFigureFacingWithTheStartFacing)
 {
+    // A stored hip rotation of 90° about +Y poses the figure turned by −90°
+    // (posing negates the axis); a start facing of 45° turns it back by 45.
     KyBlock *block = walking(0, 90);
     Vec3f pos, axis;
     float heading;
     ASSERT_TRUE(block->endPose(&pos, &heading, &axis, true));
-    EXPECT_EQ(heading, 90.0f);
+    EXPECT_EQ(heading, -90.0f);
     block->startFacing = 45;
     ASSERT_TRUE(block->endPose(&pos, &heading, &axis, false));
-    EXPECT_EQ(heading, 135.0f);
+    EXPECT_EQ(heading, -45.0f);
     EXPECT_EQ(axis.y, 1.0f);
+    // The path turned with it: 100 along +Z became 100 toward +X and +Z.
+    EXPECT_NEAR(pos.x, 70.71f, 0.01f);
+    EXPECT_NEAR(pos.z, 70.71f, 0.01f);
 }
 
 TEST_F(BlockPlayback, AppendContinuesFromTheTargetsEndPose)
@@ -452,28 +457,19 @@ TEST_F(BlockPlayback, AppendContinuesFromTheTargetsEndPose)
 
 TEST_F(BlockPlayback, AppendTurnsTheOtherBlockToTheTargetsFacing)
 {
-    KyBlock *target = walking(0, 90); // ends facing 90° at (0, 100, 100)
+    KyBlock *target = walking(0, 90); // the figure ends facing −90° at (0, 100, 100)
     KyBlock *other = walking();
     other->flags = KyBlock::ReorientHorizontalPosition | KyBlock::ReorientFacing;
     other->posOffset = {0, 0, 10};
     ASSERT_TRUE(target->append(*other));
     // Start: (0, 0, 100) plus the offset turned by −90°: (−10, 0, 0). The
-    // other block's hip motion along +Z runs along +X after turning by 90°.
+    // other block's hip motion along +Z runs along −X after turning by −90°.
     sampleSlot(target->clipHandle, 2000);
     float x, y, z;
     ASSERT_TRUE(nodeTranslation("hip", &x, &y, &z));
-    EXPECT_NEAR(x, -10 + 100, 0.01);
+    EXPECT_NEAR(x, -10 - 100, 0.01);
     EXPECT_NEAR(y, 100, 0.01);
     EXPECT_NEAR(z, 100, 0.01);
-}
-
-TEST(RotateAboutAxis, IsRightHanded)
-{
-    const Vec3f r = rotateAboutAxis({0, 1, 0}, 3.14159265f / 2, {0, 0, 1});
-    EXPECT_NEAR(r.x, 1, 1e-6);
-    EXPECT_NEAR(r.z, 0, 1e-6);
-    const Vec3f s = rotateAboutAxis({0, 0, 2}, 3.14159265f / 2, {1, 0, 0}); // axis normalised
-    EXPECT_NEAR(s.y, 1, 1e-6);
 }
 
 } // namespace

@@ -370,8 +370,10 @@ TEST_F(Evaluation, RootOffsetRotatesThePositionAndComposesTheRotation)
     EXPECT_NEAR(toFloat(hip.pos[0]), 100.0, 1e-4);
     EXPECT_NEAR(toFloat(hip.pos[1]), 2.0, 1e-4);
     EXPECT_NEAR(toFloat(hip.pos[2]), -1.0, 1e-4);
-    EXPECT_NEAR(toFloat(hip.rotAngle), 120.0, 1e-3);
-    EXPECT_NEAR(toFloat(hip.rotAxis[1]), 1.0, 1e-4);
+    // The figure turns with its path: the stored rotation, the inverse of
+    // the figure's, becomes 30 − 90 = −60 degrees about +Y.
+    EXPECT_NEAR(toFloat(hip.rotAngle), 60.0, 1e-3);
+    EXPECT_NEAR(toFloat(hip.rotAxis[1]), -1.0, 1e-4);
 }
 
 } // namespace

@@ -115,7 +115,7 @@ TEST_F(Chaining, ReorientsFacingSnappedTo45Degrees)
 TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
 {
     // Facing offset 90 and a position offset of 10 along X: the offset is
-    // applied in the block's turned frame, ending up along Z.
+    // applied in the block's turned frame (+Z toward +X), ending up along −Z.
     Placed placed;
     KyBlock *a = placed.add(*m_walk, 0);
     a->facingOffset = 90.0f;
@@ -124,7 +124,7 @@ TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
     EXPECT_FLOAT_EQ(a->startFacing, 90.0f);
     EXPECT_NEAR(a->startPos.x, 0.0f, 1e-4f);
     EXPECT_NEAR(a->startPos.y, 3.0f, 1e-4f);
-    EXPECT_NEAR(a->startPos.z, 10.0f, 1e-4f);
+    EXPECT_NEAR(a->startPos.z, -10.0f, 1e-4f);
 
     // Facing offsets carry on to later blocks that do not reorient.
     KyBlock *b = placed.add(*m_walk, 0);

@@ -193,7 +193,7 @@ TEST_F(FacingAndJoin, JoinedBlockPlaysAsTheTimelineAtEverySpeed)
             }
             worstAngle = std::max(worstAngle, angleBetween(expected.rotation, actual.rotation));
         }
-        EXPECT_LT(worstPos, 2.0) << "at " << worstMs << " ms";
-        EXPECT_LT(worstAngle, 6.0);
+        EXPECT_LT(worstPos, 1.5) << "at " << worstMs << " ms";
+        EXPECT_LT(worstAngle, 4.0);
     }
 }

@@ -128,14 +128,14 @@ TEST_F(MixerCore, SkimAndReSkimMarkDirtyWithoutMovingTheHost)
     EXPECT_EQ(m_timeline->currentTime(), 700);
     EXPECT_EQ(m_timeline->seekTarget(), 0);
     EXPECT_TRUE(m_timeline->isDirty());
-    EXPECT_EQ(m_timeline->lastStep(), -1);
+    EXPECT_TRUE(m_timeline->frameClockReset());
     EXPECT_EQ(dzScene->getTime(), 0);
     m_core->animUpdate();
     EXPECT_FALSE(m_timeline->isDirty());
 
     m_timeline->reSkim();
     EXPECT_TRUE(m_timeline->isDirty());
-    EXPECT_EQ(m_timeline->lastStep(), -1);
+    EXPECT_TRUE(m_timeline->frameClockReset());
 
     // Ignored while skimming is disabled, at the same time and while playing.
     m_core->animUpdate();

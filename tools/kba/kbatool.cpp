@@ -334,6 +334,13 @@ void keepIfRegistered(std::unique_ptr<KyBlock> &block)
     }
 }
 
+// A record filled up while resampling: the result is shorter than asked.
+void warnCut(int keptMs, int64_t wantedMs, QTextStream &err)
+{
+    err << "trelvo-kba: warning: a record reached the limit of " << kMaxRecordKeys
+        << " keys; the result keeps " << keptMs << " ms of " << wantedMs << " ms\n";
+}
+
 int commandCrop(const QStringList &args, QTextStream &out, QTextStream &err)
 {
     int from = 0, to = 0;
@@ -345,8 +352,8 @@ int commandCrop(const QStringList &args, QTextStream &out, QTextStream &err)
     KyBlock *source = loadBlock(args[0], err);
     if (!source)
         return kKbaFailed;
-    if (source->clipLength < 0) {
-        err << "trelvo-kba: " << args[0] << ": the block has no translation record to time it by\n";
+    if (source->clipLength <= 0) {
+        err << "trelvo-kba: " << args[0] << ": the block has no length to crop\n";
         return kKbaFailed;
     }
     if (from < 0 || to <= from || to > source->clipLength) {
@@ -362,10 +369,13 @@ int commandCrop(const QStringList &args, QTextStream &out, QTextStream &err)
     part->speed = 1.0f;
     part->inPoint = from;
     part->outPoint = to;
-    if (!part->crop()) {
+    bool cut = false;
+    if (!part->crop(&cut)) {
         err << "trelvo-kba: no channel slot is left\n";
         return kKbaFailed;
     }
+    if (cut)
+        warnCut(part->clipLength, to - from, err);
     if (!saveAs(part.get(), args[3], out, err))
         return kKbaFailed;
     keepIfRegistered(part);
@@ -412,10 +422,15 @@ int commandJoin(const QStringList &args, QTextStream &out, QTextStream &err)
         err << "trelvo-kba: no channel slot is left\n";
         return kKbaFailed;
     }
-    if (!joined->append(*appended)) {
+    const int64_t wanted = static_cast<int64_t>(joined->clipLength)
+        + joined->toClipMs(appended->outPoint - appended->inPoint);
+    bool cut = false;
+    if (!joined->append(*appended, &cut)) {
         err << "trelvo-kba: cannot join: both blocks must last at least 1 ms\n";
         return kKbaFailed;
     }
+    if (cut)
+        warnCut(joined->clipLength, wanted, err);
     if (!saveAs(joined.get(), files[2], out, err))
         return kKbaFailed;
     keepIfRegistered(joined);
@@ -621,6 +636,9 @@ QString kbaUsage()
         "  crop IN FROM_MS TO_MS OUT         write the part between two clip times\n"
         "  join A B OUT [--flags N] [--blend MS]\n"
         "                                    write A followed by B, B continuing from A's end\n"
+        "                                    (crop and join sample every 33 ms; a record holds\n"
+        "                                    at most 6000 keys, and a longer result is cut there\n"
+        "                                    with a warning naming the length kept)\n"
         "  sample FILE MS [--mirror]         the pose at MS as JSON\n"
         "  import-bvh IN.bvh OUT.kba [--from S] [--to S] [--keep-first-frame]\n"
         "                                    a block from BVH motion, through the standard\n"
