@@ -40,30 +40,39 @@ protected:
     static const NodeEntry &hip() { return entry("hip"); }
 };
 
-TEST_F(Engine, StartingABlockFadesFromThePoseAtTheSwitch)
+TEST_F(Engine, StartingABlockFadesFromThePoseAtTheSwitchOverEveryFadeLength)
 {
-    // clock  0         500        650        800
-    //        |--- A ---|
-    //                  |====== fade 300 =====|
-    //                  |--------- B ---------------->
-    //                             ^ 150 ms into the fade: weight 218 × 150
-    const int a = standing({0, 100, 0}, 40);
-    const int b = standing({0, 100, 0}, 100);
-    start(a, 0, 0, 300, 100);
-    engineAdvance(500);
-    EXPECT_EQ(abdomen().rotAngle, fx(40));
-
-    start(b, 0, 300, 300, 100);
-    engineAdvance(150);
-    // 40 + (100 − 40) × 32700/65536 degrees about +Y.
-    EXPECT_EQ(abdomen().rotAngle, 4581320);
-    EXPECT_EQ(abdomen().rotAxis[1], 65501);
-    EXPECT_NEAR(toFloat(abdomen().rotAngle), 70.0f, 0.1f);
-    EXPECT_NE(engineState().outgoingRecords, nullptr);
-
-    engineAdvance(151); // 301 ms: the weight passes 0xFFFF and the fade ends
-    EXPECT_EQ(engineState().outgoingRecords, nullptr);
-    EXPECT_EQ(abdomen().rotAngle, fx(100));
+    // clock  0    100        100 + elapsed
+    //        |- A -|
+    //              |==== fade ====|
+    //              |------ B ---------->
+    // A holds the abdomen at 40°, B at 100°; the weight is elapsed × 65536
+    // / fade (the 16.16 reciprocal up to 32767 ms, 64-bit beyond).
+    const struct {
+        int fade, elapsed;
+        Fixed angle;
+        bool running;
+    } cases[] = {
+        {300, 150, 4581320, true},     // 218 × 150: 40 + 60 × 32700/65536
+        {300, 301, fx(100), false},    // the weight passes 0xFFFF: over
+        {32767, 16384, 4585398, true}, // fxRecip(32767 × 65536) = 2: weight 32768
+        {40000, 20000, 4585398, true}, // exactly halfway
+        {40000, 40001, fx(100), false},
+        {1, 40000, fx(100), false},    // 65536 × 40000 does not fit 32 bits
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(testing::Message() << "fade " << c.fade << ", after " << c.elapsed);
+        resetCore();
+        const int a = standing({0, 100, 0}, 40);
+        const int b = standing({0, 100, 0}, 100);
+        start(a, 0, 0, 300, 0);
+        engineAdvance(100);
+        EXPECT_EQ(abdomen().rotAngle, fx(40));
+        start(b, 0, c.fade, 300, 0);
+        engineAdvance(c.elapsed);
+        EXPECT_EQ(abdomen().rotAngle, c.angle);
+        EXPECT_EQ(engineState().outgoingRecords != nullptr, c.running);
+    }
 }
 
 TEST_F(Engine, LoopsAddTheDisplacementPerCompletedCycle)
@@ -174,45 +183,6 @@ TEST_F(Engine, LoopSeamOfAMirroredBlockFadesFromItsMirroredLastPose)
     const Rotation &frozen = engineState().fadeRotation[0][rHand];
     EXPECT_EQ(frozen.angle, fx(50)); // lHand's last key, mirrored onto rHand
     EXPECT_LT(frozen.axis[2], -65000);
-}
-
-TEST_F(Engine, FadesLongerThan32767MsStillBlendFromStartToEnd)
-{
-    const int a = standing({0, 100, 0}, 40);
-    const int b = standing({0, 100, 0}, 100);
-    start(a, 0, 0, 300, 0);
-    engineAdvance(100);
-    start(b, 0, 40000, 300, 0);
-    engineAdvance(20000); // exactly halfway: weight 32768
-    EXPECT_EQ(abdomen().rotAngle, 4585398);
-    EXPECT_NEAR(toFloat(abdomen().rotAngle), 70.0f, 0.1f);
-    engineAdvance(20001);
-    EXPECT_EQ(engineState().outgoingRecords, nullptr);
-    EXPECT_EQ(abdomen().rotAngle, fx(100));
-}
-
-TEST_F(Engine, Fade32767UsesTheReciprocalWeight)
-{
-    const int a = standing({0, 100, 0}, 40);
-    const int b = standing({0, 100, 0}, 100);
-    start(a, 0, 0, 300, 0);
-    engineAdvance(100);
-    start(b, 0, 32767, 300, 0);
-    engineAdvance(16384); // fxRecip(32767 × 65536) = 2: weight 32768
-    EXPECT_EQ(abdomen().rotAngle, 4585398);
-}
-
-TEST_F(Engine, LongJumpEndsAShortFade)
-{
-    // 65536 × 40000 does not fit 32 bits; the fade must still be over.
-    const int a = standing({0, 100, 0}, 40);
-    const int b = standing({0, 100, 0}, 100);
-    start(a, 0, 0, 300, 0);
-    engineAdvance(100);
-    start(b, 0, 1, 300, 0);
-    engineAdvance(40000);
-    EXPECT_EQ(engineState().outgoingRecords, nullptr);
-    EXPECT_EQ(abdomen().rotAngle, fx(100));
 }
 
 TEST_F(Engine, ClipsWithoutLengthAreNotEvaluated)

@@ -11,25 +11,15 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 
-class Baking : public TimelineTest
+class Baking : public FigureTimelineTest
 {
 protected:
     void SetUp() override
     {
-        TimelineTest::SetUp();
-        m_figure = addFigure();
-        m_timeline = std::make_unique<KyTimeline>();
-        m_timeline->activateNode(m_figure);
+        FigureTimelineTest::SetUp();
         m_walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
         m_hip = m_figure->findNodeChild(QStringLiteral("hip"));
     }
-    void TearDown() override
-    {
-        m_timeline.reset();
-        TimelineTest::TearDown();
-    }
-    DzSkeleton *m_figure = nullptr;
-    std::unique_ptr<KyTimeline> m_timeline;
     KyBlock *m_walk = nullptr;
     DzNode *m_hip = nullptr;
 };

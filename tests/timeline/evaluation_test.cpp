@@ -15,16 +15,12 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 
-class Evaluation : public TimelineTest
+class Evaluation : public FigureTimelineTest
 {
 protected:
     void SetUp() override
     {
-        TimelineTest::SetUp();
-        m_figure = addFigure();
-        m_timeline = std::make_unique<KyTimeline>();
-        m_timeline->activateNode(m_figure);
-        m_track = m_timeline->currentTrack();
+        FigureTimelineTest::SetUp();
         // A: turns the neck from 0 to 40 degrees about X over one second.
         MotionPlan a = still(1000);
         a.rotations[QStringLiteral("neck")] = [](int t) {
@@ -42,20 +38,12 @@ protected:
         m_track->setGap(placedB, 500);
         m_neck = m_figure->findNodeChild(QStringLiteral("neck"), true);
     }
-    void TearDown() override
-    {
-        m_timeline.reset();
-        TimelineTest::TearDown();
-    }
 
     double neckAngleAt(DzTime ticks) const
     {
         return angleBetween(m_neck->getLocalRot(ticks), DzQuat());
     }
 
-    DzSkeleton *m_figure = nullptr;
-    std::unique_ptr<KyTimeline> m_timeline;
-    KyTrack *m_track = nullptr;
     KyBlock *m_a = nullptr;
     KyBlock *m_b = nullptr;
     DzNode *m_neck = nullptr;

@@ -18,20 +18,16 @@
 
 #include <QFile>
 
-class MixerCore : public TimelineTest
+class MixerCore : public FigureTimelineTest
 {
 protected:
     void SetUp() override
     {
-        TimelineTest::SetUp();
-        m_figure = addFigure();
-        m_timeline = std::make_unique<KyTimeline>();
+        FigureTimelineTest::SetUp();
         m_core = std::make_unique<KyMixerCore>(m_timeline.get());
         m_timeline->setClock([this] { return m_now; });
         m_core->setClock([this] { return m_now; });
         m_core->setStartFolderProvider([this] { return m_temp.path(); });
-        m_timeline->activateNode(m_figure);
-        m_track = m_timeline->currentTrack();
         MotionPlan motion = walkZ(100.0f, 2000);
         motion.rotations[QStringLiteral("lShldr")] = [](int t) {
             return BlockRotation{10.0f + 30.0f * static_cast<float>(t) / 2000.0f, {-1.0f, 0.0f, 0.0f}};
@@ -44,8 +40,7 @@ protected:
     void TearDown() override
     {
         m_core.reset();
-        m_timeline.reset();
-        TimelineTest::TearDown();
+        FigureTimelineTest::TearDown();
     }
     void tick(int ms)
     {
@@ -54,10 +49,7 @@ protected:
     }
 
     int m_now = 1000;
-    DzSkeleton *m_figure = nullptr;
-    std::unique_ptr<KyTimeline> m_timeline;
     std::unique_ptr<KyMixerCore> m_core;
-    KyTrack *m_track = nullptr;
     KyBlock *m_block = nullptr;
     DzNode *m_hip = nullptr;
     DzNode *m_shoulder = nullptr;

@@ -4,6 +4,9 @@
 #include "engine.h"
 #include "nodetable.h"
 
+#include "kytimeline.h"
+#include "kytrack.h"
+
 #include "dzapp.h"
 #include "dzfigureloader.h"
 #include "dzscene.h"
@@ -58,6 +61,21 @@ void TimelineTest::TearDown()
 {
     kySetPromptHandler(nullptr);
     m_app.reset();
+}
+
+void FigureTimelineTest::SetUp()
+{
+    TimelineTest::SetUp();
+    m_figure = addFigure();
+    m_timeline = std::make_unique<KyTimeline>();
+    m_timeline->activateNode(m_figure);
+    m_track = m_timeline->currentTrack();
+}
+
+void FigureTimelineTest::TearDown()
+{
+    m_timeline.reset();
+    TimelineTest::TearDown();
 }
 
 QString TimelineTest::contentDir()

@@ -4,6 +4,8 @@
 // blocks made in memory and saved to a temporary folder.
 
 #include "kyblock.h"
+#include "kytimeline.h"
+#include "kytrack.h"
 #include "kyprompt.h"
 #include "vec3f.h"
 
@@ -80,6 +82,18 @@ protected:
     std::unique_ptr<DzApp> m_app;
     ScriptedPrompts m_prompts;
     QTemporaryDir m_temp;
+};
+
+// A standard figure in the scene with a timeline bound to it.
+class FigureTimelineTest : public TimelineTest
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    DzSkeleton *m_figure = nullptr;
+    std::unique_ptr<KyTimeline> m_timeline;
+    KyTrack *m_track = nullptr; // the figure's track
 };
 
 // The host rotation a block rotation becomes: DzQuat(−axis, angle).
