@@ -73,6 +73,13 @@ TEST_F(Engine, StartingABlockFadesFromThePoseAtTheSwitchOverEveryFadeLength)
         EXPECT_EQ(abdomen().rotAngle, c.angle);
         EXPECT_EQ(engineState().outgoingRecords != nullptr, c.running);
     }
+    // Fade 255: the weight at its end is 257 × 255 = 0xFFFF, not past it,
+    // so the fade still blends there and ends one step later.
+    start(standing({0, 100, 0}, 40), 0, 255, 300, 0);
+    engineAdvance(255);
+    EXPECT_NE(engineState().outgoingRecords, nullptr);
+    engineAdvance(1);
+    EXPECT_EQ(engineState().outgoingRecords, nullptr);
 }
 
 TEST_F(Engine, LoopsAddTheDisplacementPerCompletedCycle)
