@@ -140,9 +140,14 @@ bool nodeTranslation(const QString &name, float *x, float *y, float *z)
 
 bool nodeRotation(const char *name, float *angle, float *ax, float *ay, float *az)
 {
-    const NodeEntry *entry = findNodeByHash(nameHash(name));
-    if (!entry)
+    return nodeRotationAt(nodeIndexByHash(nameHash(name)), angle, ax, ay, az);
+}
+
+bool nodeRotationAt(int index, float *angle, float *ax, float *ay, float *az)
+{
+    if (index < 0 || index >= g_table.count)
         return false;
+    const NodeEntry *entry = &g_table.entries[index];
     *angle = toFloat(entry->rotAngle);
     *ax = toFloat(entry->rotAxis[0]);
     *ay = toFloat(entry->rotAxis[1]);

@@ -82,6 +82,10 @@ bool nodeTranslation(const QString &name, float *x, float *y, float *z);
 bool nodeRotation(const char *name, float *angle, float *ax, float *ay, float *az);
 bool nodeRotation(const QString &name, float *angle, float *ax, float *ay, float *az);
 
+// The same by table index (nodeIndexByHash), for callers that resolve a
+// name once and read its pose often. False for an index out of range.
+bool nodeRotationAt(int index, float *angle, float *ax, float *ay, float *az);
+
 // Pairs (l-entry, r-entry) of table indices whose names match from the
 // second character on, in the order the mirror exchanges them.
 const std::vector<std::pair<int, int>> &mirrorPairs();

@@ -60,6 +60,7 @@ void FigureBinding::forgetNode(DzNode *node)
     m_positionBackups.erase(node);
     m_rotationalOffsets.erase(node);
     m_offsetSnapshot.erase(node);
+    m_tableEntries.erase(node);
     if (m_skeleton.data() == node)
         m_skeleton = nullptr;
 }

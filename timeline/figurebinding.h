@@ -9,7 +9,11 @@
 
 #include <QPointer>
 
+#include <QString>
+
+#include <cstdint>
 #include <map>
+#include <unordered_map>
 
 class DzFloatProperty;
 class DzNode;
@@ -50,6 +54,17 @@ struct FigureBinding {
     std::map<DzNode *, DzQuat> m_rotationalOffsets;
     // The pose at the moment the offset tool was switched on (inverted).
     std::map<DzNode *, DzQuat> m_offsetSnapshot;
+
+    // The node table entry of each posed bone, found by name once instead of
+    // at every pose; an entry stands while the bone keeps the name and the
+    // table its revision.
+    struct TableEntry {
+        QString name;
+        int index = -1;
+        uint32_t revision = 0;
+        bool known = false;
+    };
+    std::unordered_map<const DzNode *, TableEntry> m_tableEntries;
 
     DzSkeleton *skeleton() const { return m_skeleton.data(); }
 

@@ -85,7 +85,7 @@ public:
             return;
         const QString name = bone->getName();
         DzQuat q;
-        if (engineRotation(name, &q)) {
+        if (engineRotationAt(tableIndex(bone, name), &q)) {
             const auto offset = m_binding.m_rotationalOffsets.find(bone);
             if (offset != m_binding.m_rotationalOffsets.end())
                 q = DzQuat(DzMatrix3(offset->second) * DzMatrix3(q));
@@ -106,6 +106,19 @@ public:
     }
 
 private:
+    int tableIndex(const DzNode *node, const QString &name)
+    {
+        const uint32_t revision = nodeTable().revision;
+        FigureBinding::TableEntry &entry = m_binding.m_tableEntries[node];
+        if (!entry.known || entry.revision != revision || entry.name != name) {
+            entry.name = name;
+            entry.index = nodeIndexByHash(nameHash(name));
+            entry.revision = revision;
+            entry.known = true;
+        }
+        return entry.index;
+    }
+
     // A preview (hold > 0) backs the host's state up once per node before
     // writing; a seek (hold 0) writes keys that stay, so a backup pending at
     // the same time must not take them away later.
@@ -169,8 +182,13 @@ float figureScaleOf(DzNode *skeleton)
 
 bool engineRotation(const QString &name, DzQuat *q)
 {
+    return engineRotationAt(nodeIndexByHash(nameHash(name)), q);
+}
+
+bool engineRotationAt(int tableIndex, DzQuat *q)
+{
     float angle = 0.0f, ax = 0.0f, ay = 0.0f, az = 0.0f;
-    if (!nodeRotation(name, &angle, &ax, &ay, &az))
+    if (!nodeRotationAt(tableIndex, &angle, &ax, &ay, &az))
         return false;
     *q = DzQuat(DzVec3(-ax, -ay, -az), angle * kPi / 180.0);
     return true;

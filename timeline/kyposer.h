@@ -46,6 +46,8 @@ float figureScaleOf(DzNode *skeleton);
 // The rotation of a named node in the node table as a host quaternion;
 // false when the node table has no rotation for it.
 bool engineRotation(const QString &name, DzQuat *q);
+// The same for a node table index (nodeIndexByHash).
+bool engineRotationAt(int tableIndex, DzQuat *q);
 
 // The heel offset applied to a bone's rotation (feet: rotated by −h about X;
 // toes: rotated by +h, replaced above the 60-degree limit) and its inverse.

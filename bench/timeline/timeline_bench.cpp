@@ -21,10 +21,44 @@
 
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <memory>
+#include <new>
+
+// Every allocation of the process is counted, so that a benchmark can say
+// how many one tick makes once it runs steadily.
+namespace {
+std::atomic<long> g_allocations{0};
+}
+
+void *operator new(std::size_t size)
+{
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void *p = std::malloc(size == 0 ? 1 : size))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void *p, std::size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
+
+// Allocations per iteration over the timed loop.
+void countAllocations(benchmark::State &state, long before)
+{
+    state.counters["allocs_per_iter"] = static_cast<double>(g_allocations.load() - before)
+        / static_cast<double>(std::max<benchmark::IterationCount>(1, state.iterations()));
+}
 
 // A block of lengthMs driving every standard bone, keyed every 33 ms.
 KyBlock *makeFullBodyBlock(const QString &path, int lengthMs, float turn)
@@ -79,11 +113,50 @@ void BM_EvaluateAndPoseOneFigure(benchmark::State &state)
     track->appendBlock(*block, true);
     track->appendBlock(*block, true);
     setup.timeline->goSeek(2500, false, false); // inside the second block, blending in
+    setup.timeline->evaluateAll(2500);
+    const long before = g_allocations.load();
     for (auto _ : state)
         setup.timeline->evaluateAll(2500);
+    countAllocations(state, before);
     state.SetLabel("53 bones, one time");
 }
 BENCHMARK(BM_EvaluateAndPoseOneFigure)->Unit(benchmark::kMicrosecond);
+
+// n figures, each with its own two-block track, evaluated and posed per
+// tick at advancing times (playback).
+void BM_EvaluateAndPoseFigures(benchmark::State &state)
+{
+    Setup setup;
+    const int figures = static_cast<int>(state.range(0));
+    KyBlock *block = makeFullBodyBlock(setup.temp.filePath(QStringLiteral("a.kba")), 2000, 30.0f);
+    std::vector<DzSkeleton *> extra;
+    for (int i = 0; i < figures; ++i) {
+        DzSkeleton *figure = setup.figure;
+        if (i > 0) {
+            figure = DzFigureLoader::loadFile(QStringLiteral(TRELVO_CONTENT_DIR "/figures/standard.json"));
+            dzScene->addNode(figure);
+            extra.push_back(figure);
+        }
+        setup.timeline->activateNode(figure);
+        KyTrack *track = setup.timeline->currentTrack();
+        track->appendBlock(*block, true);
+        track->appendBlock(*block, true);
+    }
+    int t = 0;
+    setup.timeline->evaluateAll(t);
+    const long before = g_allocations.load();
+    for (auto _ : state) {
+        setup.timeline->evaluateAll(t);
+        t = (t + 33) % 4000;
+    }
+    countAllocations(state, before);
+    state.counters["per_figure"] = benchmark::Counter(static_cast<double>(state.iterations()) * figures,
+                                                      benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    setup.timeline.reset();
+    for (DzSkeleton *figure : extra)
+        dzScene->removeNode(figure);
+}
+BENCHMARK(BM_EvaluateAndPoseFigures)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
 
 void BM_BakeOneMinuteOfFourBlocks(benchmark::State &state)
 {
@@ -97,6 +170,7 @@ void BM_BakeOneMinuteOfFourBlocks(benchmark::State &state)
     }
     trimTimelineRange(*setup.timeline);
     int frames = 0;
+    const long before = g_allocations.load();
     for (auto _ : state) {
         state.PauseTiming();
         for (DzNode *node : setup.figure->getNodesInHierarchy())
@@ -105,6 +179,7 @@ void BM_BakeOneMinuteOfFourBlocks(benchmark::State &state)
         state.ResumeTiming();
         frames = bakeTimeline(*setup.timeline);
     }
+    countAllocations(state, before);
     state.counters["frames"] = frames;
     state.SetLabel("60 s at 30 fps, 53 bones");
 }
