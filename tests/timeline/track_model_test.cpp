@@ -60,27 +60,15 @@ TEST(TimeUnits, SnapsToTheNearestFrame)
     EXPECT_EQ(snappedMs(INT_MAX, 160), ticksToMs(snapTicks(INT_MAX, 160)));
 }
 
-class TrackModel : public TimelineTest
+class TrackModel : public FigureTimelineTest
 {
 protected:
     void SetUp() override
     {
-        TimelineTest::SetUp();
-        m_figure = addFigure();
-        m_timeline = std::make_unique<KyTimeline>();
-        m_timeline->activateNode(m_figure);
-        m_track = m_timeline->currentTrack();
+        FigureTimelineTest::SetUp();
         m_walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
     }
-    void TearDown() override
-    {
-        m_timeline.reset();
-        TimelineTest::TearDown();
-    }
 
-    DzSkeleton *m_figure = nullptr;
-    std::unique_ptr<KyTimeline> m_timeline;
-    KyTrack *m_track = nullptr;
     KyBlock *m_walk = nullptr;
 };
 
