@@ -50,45 +50,34 @@ protected:
     KyBlock *m_turn = nullptr;
 };
 
-TEST_F(Chaining, FirstBlockStartsAtTheOriginWhateverItsFlags)
+TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
 {
-    Placed placed;
-    KyBlock *a = placed.add(*m_walk, 13);
-    a->startPos = Vec3f{5.0f, 5.0f, 5.0f};
-    a->startFacing = 30.0f;
-    chainBlocks(placed.list());
-    EXPECT_FLOAT_EQ(a->startPos.x, 0.0f);
-    EXPECT_FLOAT_EQ(a->startPos.z, 0.0f);
-    EXPECT_FLOAT_EQ(a->startFacing, 0.0f);
-    EXPECT_FLOAT_EQ(a->startAxis.y, 1.0f);
-}
-
-TEST_F(Chaining, WithoutFlagsStartsAtThePreviousStartNotItsEnd)
-{
-    //  A walks 100 along Z; B has no reorient flags.
-    //  |--- A: z 0 -> 100 ---|--- B ---|
-    //  B starts at z 0 (A's start), not z 100.
-    Placed placed;
-    placed.add(*m_walk, 0);
-    KyBlock *b = placed.add(*m_walk, 0);
-    chainBlocks(placed.list());
-    EXPECT_NEAR(b->startPos.x, 0.0f, kTolerance);
-    EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance);
-    EXPECT_FLOAT_EQ(b->startFacing, 0.0f);
-}
-
-TEST_F(Chaining, ReorientsHorizontalPosition)
-{
-    Placed placed;
-    placed.add(*m_walk, 0);
-    KyBlock *b = placed.add(*m_walk, KyBlock::ReorientHorizontalPosition);
-    KyBlock *c = placed.add(*m_walk, KyBlock::ReorientHorizontalPosition);
-    chainBlocks(placed.list());
-    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
-    EXPECT_NEAR(b->startPos.x, 0.0f, kTolerance);
-    // The height never follows: P.y stays the chain's.
-    EXPECT_NEAR(b->startPos.y, 0.0f, kTolerance);
-    EXPECT_NEAR(c->startPos.z, 200.0f, kTolerance);
+    // Three walks of 100 along Z. The first starts at the origin whatever
+    // its flags (and whatever it held); without flag 1 a block starts at the
+    // previous block's start, not its end; the height never follows.
+    const struct {
+        int flags;
+        float secondZ, thirdZ;
+    } cases[] = {{0, 0.0f, 0.0f}, {KyBlock::ReorientHorizontalPosition, 100.0f, 200.0f}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.flags);
+        Placed placed;
+        KyBlock *a = placed.add(*m_walk, 13);
+        a->startPos = Vec3f{5.0f, 5.0f, 5.0f};
+        a->startFacing = 30.0f;
+        KyBlock *b = placed.add(*m_walk, c.flags);
+        KyBlock *d = placed.add(*m_walk, c.flags);
+        chainBlocks(placed.list());
+        EXPECT_FLOAT_EQ(a->startPos.x, 0.0f);
+        EXPECT_FLOAT_EQ(a->startPos.z, 0.0f);
+        EXPECT_FLOAT_EQ(a->startFacing, 0.0f);
+        EXPECT_FLOAT_EQ(a->startAxis.y, 1.0f);
+        EXPECT_NEAR(b->startPos.x, 0.0f, kTolerance);
+        EXPECT_NEAR(b->startPos.y, 0.0f, kTolerance);
+        EXPECT_NEAR(b->startPos.z, c.secondZ, kTolerance);
+        EXPECT_NEAR(d->startPos.z, c.thirdZ, kTolerance);
+        EXPECT_FLOAT_EQ(b->startFacing, 0.0f);
+    }
 }
 
 TEST_F(Chaining, ReorientsFacingSnappedTo45Degrees)

@@ -82,52 +82,38 @@ TEST_F(Evaluation, LocatesInsideInAGapBeforeTheFirstAndAfterTheEnd)
     EXPECT_FALSE(driveEngine(empty, locateBlock(empty, 0)));
 }
 
-TEST_F(Evaluation, InsideABlockPosesItsLocalTime)
+// Evaluates at t and gives the neck's angle written there.
+TEST_F(Evaluation, ShowsTheBlockAtItsLocalTimeAndHoldsItsEndsInGaps)
 {
-    m_timeline->goSeek(500, true, false);
-    m_timeline->updateStep();
-    EXPECT_NEAR(neckAngleAt(snappedTicks(500)), 20.0, 0.2);
-    EXPECT_EQ(m_track->playheadMs(), 500);
-}
-
-TEST_F(Evaluation, InAGapShowsThePreviousBlockFrozenAtItsEnd)
-{
-    // With or without a loop seam blend, and when A's end falls exactly on
-    // the end of its first or second cycle, the gap holds A's last frame
-    // (40 degrees), never its first.
     KyBlock *a = m_track->blockAt(0);
-    for (int internalBlend : {100, 0}) {
-        for (int outPoint : {1000, 2000}) {
-            SCOPED_TRACE(testing::Message() << "internal blend " << internalBlend << ", out " << outPoint);
-            a->internalBlend = internalBlend;
-            m_track->setInOut(a, 0, outPoint);
-            const int t = outPoint + 200;
-            m_timeline->goSeek(t, true, false);
-            m_timeline->updateStep();
-            EXPECT_NEAR(neckAngleAt(snappedTicks(t)), 40.0, 0.2);
-        }
+    const struct {
+        const char *what;
+        int gapA, inA, outA, internalBlend, t;
+        double degrees;
+    } cases[] = {
+        {"inside A", 0, 0, 1000, 100, 500, 20.0},
+        {"before A: its first frame", 400, 0, 1000, 100, 200, 0.0},
+        {"500 ms into A after its gap", 400, 0, 1000, 100, 900, 20.0},
+        // A shows 200 .. 700 ms of its clip: the gap holds 700 (28 degrees).
+        {"gap after a trimmed A", 0, 200, 700, 100, 600, 28.0},
+        // With or without a loop seam blend, and when A's end falls exactly
+        // on the end of its first or second cycle, the gap holds A's last
+        // frame, never its first.
+        {"gap after A", 0, 0, 1000, 100, 1200, 40.0},
+        {"gap after A, no seam blend", 0, 0, 1000, 0, 1200, 40.0},
+        {"gap after two cycles", 0, 0, 2000, 100, 2200, 40.0},
+        {"gap after two cycles, no seam blend", 0, 0, 2000, 0, 2200, 40.0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        m_track->setGap(a, c.gapA);
+        m_track->setInOut(a, c.inA, c.outA);
+        a->internalBlend = c.internalBlend;
+        m_timeline->goSeek(c.t, true, false);
+        m_timeline->updateStep();
+        EXPECT_NEAR(neckAngleAt(snappedTicks(c.t)), c.degrees, 0.3);
+        EXPECT_EQ(m_track->playheadMs(), c.t);
     }
-}
-
-TEST_F(Evaluation, InAGapAfterATrimmedBlockShowsItsLastShownPose)
-{
-    // A shows 200 .. 700 ms of its clip; in the gap it stays at 700 (28
-    // degrees), not at 200 + 700 ms of its clip.
-    m_track->setInOut(m_track->blockAt(0), 200, 700);
-    m_timeline->goSeek(600, true, false);
-    m_timeline->updateStep();
-    EXPECT_NEAR(neckAngleAt(snappedTicks(600)), 28.0, 0.3);
-}
-
-TEST_F(Evaluation, BeforeTheFirstBlockShowsItAtItsStart)
-{
-    m_track->setGap(m_track->blockAt(0), 400);
-    m_timeline->goSeek(200, true, false);
-    m_timeline->updateStep();
-    EXPECT_NEAR(neckAngleAt(snappedTicks(200)), 0.0, 0.2);
-    m_timeline->goSeek(900, true, false); // 500 ms into A
-    m_timeline->updateStep();
-    EXPECT_NEAR(neckAngleAt(snappedTicks(900)), 20.0, 0.3);
 }
 
 TEST_F(Evaluation, AfterTheEndLeavesEverythingAsItWas)
