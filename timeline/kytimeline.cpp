@@ -224,8 +224,11 @@ void KyTimeline::updateStep()
 
 void KyTimeline::evaluateAll(int ms)
 {
-    for (KyTrack *track : allTracks())
-        evaluateTrack(*this, *track, ms);
+    // By index, without a copy of the lists: this runs at every tick.
+    for (size_t i = 0; i < m_trackLists.size(); ++i) {
+        for (size_t j = 0; j < m_trackLists[i].size(); ++j)
+            evaluateTrack(*this, *m_trackLists[i][j], ms);
+    }
 }
 
 void KyTimeline::releaseKeyHolds(int elapsedMs)
