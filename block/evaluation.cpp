@@ -9,23 +9,6 @@ namespace {
 
 constexpr double kPi = 3.14159265358979323846;
 
-// Records keyed at the same times (as recorded blocks are) share their
-// weight: the last one computed is kept, so one division serves them all.
-// A pure function of its arguments, so keeping it changes no result.
-struct KeyWeight {
-    int t = 0, t0 = 0, t1 = 0;
-    Fixed u = 0;
-};
-KeyWeight g_lastWeight{0, 0, 1, 0};
-
-inline Fixed keyWeight(int t, int t0, int t1)
-{
-    KeyWeight &w = g_lastWeight;
-    if (w.t != t || w.t0 != t0 || w.t1 != t1)
-        w = KeyWeight{t, t0, t1, fxDiv(fxSub(t, t0), fxSub(t1, t0))};
-    return w.u;
-}
-
 // The key pair for time t: advances the remembered index c while t lies
 // after the next key, restarting from 0 when t is before key c. On keys whose
 // times never decrease the walk is replaced, after a few steps, by a
@@ -144,7 +127,7 @@ int evaluateTranslation(ChannelRecord &r, int t)
     NodeEntry &e = *r.target;
     if (c < n - 1 && k[c + 1].time != k0.time) {
         const ChannelKey &k1 = k[c + 1];
-        Fixed u = keyWeight(t, k0.time, k1.time);
+        Fixed u = fxDiv(fxSub(t, k0.time), fxSub(k1.time, k0.time));
         if (u < 0)
             u = 0;
         lerpVector(k0.v, k1.v, u, e.pos);
@@ -169,7 +152,7 @@ int evaluateRotationVector(ChannelRecord &r, int t)
     Fixed q[3] = {k0.v[0], k0.v[1], k0.v[2]};
     if (c < n - 1 && k[c + 1].time != k0.time) {
         const ChannelKey &k1 = k[c + 1];
-        u = keyWeight(t, k0.time, k1.time);
+        u = fxDiv(fxSub(t, k0.time), fxSub(k1.time, k0.time));
         q[0] = k1.v[0];
         q[1] = k1.v[1];
         q[2] = k1.v[2];
@@ -204,7 +187,7 @@ int evaluateAngleAxis(ChannelRecord &r, int t)
     Fixed u = 0;
     if (c < n - 1 && k[c + 1].time != k0.time) {
         k1 = &k[c + 1];
-        u = keyWeight(t, k0.time, k1->time);
+        u = fxDiv(fxSub(t, k0.time), fxSub(k1->time, k0.time));
         if (u < 0)
             u = 0;
         else if (u > kFixedOne)

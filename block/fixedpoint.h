@@ -79,21 +79,13 @@ inline Fixed fxMul(Fixed a, Fixed b)
     return static_cast<Fixed>((static_cast<int64_t>(a) * b) >> 16);
 }
 
-// The two divisions below are defined as 64-bit integer quotients and are
-// computed as truncated double quotients, which give exactly the same
-// integers and are several times faster: the numerator N is exact in a
-// double (|N| ≤ 2^47), and when N/b is not a whole number it lies at least
-// 1/|b| from one, while the rounding error is at most |N/b| × 2^-53 <
-// 2^-6/|b|, so truncation lands on the same integer. (fxRecip was also
-// compared on all 2^32 inputs.)
-
 // (a << 16) / b in 64 bits, truncated toward zero, low 32 bits kept.
 // b = 0 gives 0: callers never divide by a zero length or duration.
 inline Fixed fxDiv(Fixed a, Fixed b)
 {
     if (b == 0)
         return 0;
-    return static_cast<Fixed>(static_cast<int64_t>(static_cast<double>(a) * 65536.0 / static_cast<double>(b)));
+    return static_cast<Fixed>(static_cast<int64_t>(a) * 65536 / b);
 }
 
 // 2^32 / a in 64 bits, truncated toward zero, low 32 bits kept: the 16.16
@@ -102,7 +94,7 @@ inline Fixed fxRecip(Fixed a)
 {
     if (a == 0)
         return 0;
-    return static_cast<Fixed>(static_cast<int64_t>(4294967296.0 / static_cast<double>(a)));
+    return static_cast<Fixed>(INT64_C(0x100000000) / a);
 }
 
 inline Fixed fxAbs(Fixed a)
