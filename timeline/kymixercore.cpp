@@ -158,9 +158,8 @@ void KyMixerCore::trimTimeline()
 {
     if (m_refreshBlocked)
         return;
+    // The track views repaint on the scene's range signals.
     trimTimelineRange(*m_timeline);
-    if (KyTrack *track = m_timeline->currentTrack())
-        emit track->repaintRequested();
 }
 
 void KyMixerCore::delayTrimTimeline()

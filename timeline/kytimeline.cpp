@@ -221,6 +221,18 @@ void KyTimeline::updateStep()
     m_dirty = false;
 }
 
+void KyTimeline::reevaluate()
+{
+    m_lastStep = -1;
+    m_dirty = true;
+    if (!m_active)
+        return;
+    if (m_animationUpdate)
+        m_animationUpdate();
+    else
+        updateStep();
+}
+
 void KyTimeline::evaluateAll(int ms)
 {
     for (KyTrack *track : allTracks())

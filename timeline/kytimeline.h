@@ -129,6 +129,10 @@ public:
     // Restores every binding's pending backups at once.
     void restoreAllBackups();
 
+    // Re-poses the figures at the current time now (after an edit that
+    // cleared host keys under the playhead): dirty, then the animation update.
+    void reevaluate();
+
     // Asks the main pane for a delayed trim (chaining does after a change).
     void requestDelayedTrim() { emit delayTrimRequested(); }
 
