@@ -121,7 +121,7 @@ void KyMasterBlock::mousePressEvent(QMouseEvent *event)
     m_pressed = true;
     m_pressX = static_cast<int>(event->position().x());
     m_pressY = static_cast<int>(event->position().y());
-    m_slideOffset = x() - m_layout->geometry().msToPx(m_block->gap);
+    m_slideOffset = x() - KyMasterLayout::kOriginX - m_layout->geometry().msToPx(m_block->gap);
     m_sliding = event->button() == Qt::LeftButton && m_layout->master()->slideMode();
     if (m_sliding)
         m_layout->beginEdit();
@@ -131,7 +131,8 @@ void KyMasterBlock::mouseMoveEvent(QMouseEvent *event)
 {
     if (!m_block)
         return;
-    const int pointer = x() + static_cast<int>(event->position().x());
+    // The pointer in track pixels (from time 0).
+    const int pointer = x() - KyMasterLayout::kOriginX + static_cast<int>(event->position().x());
     if (!m_pressed) {
         // The time under the pointer: tiles sit in contents coordinates.
         m_layout->skimTo(m_layout->geometry().pxToMs(pointer));

@@ -100,7 +100,7 @@ void KyMasterPlayhead::mouseMoveEvent(QMouseEvent *event)
         const DzTime length = play.getEnd() > play.getStart() ? play.getEnd() - play.getStart() : 0;
         playEnd = ticksToMs(play.getStart() + length);
     }
-    const int x = g.seekX(p.x(), m_lengthAtPress, playEnd);
+    const int x = g.seekX(p.x() - KyMasterLayout::kOriginX, m_lengthAtPress, playEnd);
     m_layout->track()->setPlayhead(snappedMs(g.pxToMs(x)), true);
 }
 
@@ -137,7 +137,7 @@ void KyMasterBlend::mouseMoveEvent(QMouseEvent *event)
     const int blend = g.blendInAt(*block, tile->width(), pointer);
     track->setBlendIn(block, blend);
     move(tile->x() + g.msToPx(block->blendIn) - 4, y());
-    m_layout->skimTo(g.pxToMs(tile->x()) + block->blendIn + 35);
+    m_layout->skimTo(g.pxToMs(tile->x() - KyMasterLayout::kOriginX) + block->blendIn + 35);
 }
 
 void KyMasterBlend::mouseReleaseEvent(QMouseEvent *)
@@ -175,7 +175,7 @@ void KyMasterAdjuster::mousePressEvent(QMouseEvent *)
     m_dragging = true;
     m_inPointAtPress = block->inPoint;
     track->setHandleDrag(true);
-    m_startAtPress = m_layout->geometry().pxToMs(tile->x());
+    m_startAtPress = m_layout->geometry().pxToMs(tile->x() - KyMasterLayout::kOriginX);
     m_lengthAtPress = block->outPoint - block->inPoint;
     m_layout->beginEdit();
 }
@@ -204,7 +204,7 @@ void KyMasterLAdjuster::mouseMoveEvent(QMouseEvent *event)
     const KyTrackGeometry g = m_layout->geometry();
     const int in = g.leftAdjusterInPoint(*block, m_inPointAtPress, tileX(event));
     track->setInOut(block, in, block->outPoint);
-    const int start = g.pxToMs(tile->x());
+    const int start = g.pxToMs(tile->x() - KyMasterLayout::kOriginX);
     m_layout->skimTo(start);
     m_layout->skimTo(start + 50);
 }
@@ -225,8 +225,9 @@ void KyMasterRAdjuster::mouseMoveEvent(QMouseEvent *event)
     const int x = g.rightAdjusterX(*block, tileX(event));
     track->setInOut(block, block->inPoint, g.pxToMs(x) + block->inPoint);
     move(tile->x() + x - (kWidth + 1) / 2, y());
-    const int contentsX = m_layout->contents()->mapFromGlobal(event->globalPosition().toPoint()).x();
-    m_layout->skimTo(g.pxToMs(contentsX) - 20);
+    const int trackX = m_layout->contents()->mapFromGlobal(event->globalPosition().toPoint()).x()
+        - KyMasterLayout::kOriginX;
+    m_layout->skimTo(g.pxToMs(trackX) - 20);
 }
 
 QString KyMasterRAdjuster::caption() const

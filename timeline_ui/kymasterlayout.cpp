@@ -76,7 +76,7 @@ protected:
         const int y = static_cast<int>(event->position().y());
         if (event->button() == Qt::LeftButton && y >= KyMasterLayout::kRulerTop && y < KyMasterLayout::kRulerBottom) {
             m_rulerDrag = true;
-            m_layout->seekRuler(static_cast<int>(event->position().x()));
+            m_layout->seekRuler(static_cast<int>(event->position().x()) - KyMasterLayout::kOriginX);
             return;
         }
         KyTrack *track = m_layout->track();
@@ -86,7 +86,7 @@ protected:
     void mouseMoveEvent(QMouseEvent *event) override
     {
         if (m_rulerDrag)
-            m_layout->seekRuler(static_cast<int>(event->position().x()));
+            m_layout->seekRuler(static_cast<int>(event->position().x()) - KyMasterLayout::kOriginX);
     }
     void mouseReleaseEvent(QMouseEvent *) override { m_rulerDrag = false; }
     void contextMenuEvent(QContextMenuEvent *event) override
@@ -94,8 +94,8 @@ protected:
         QMenu menu(this);
         menu.addAction(QStringLiteral("Add kinBlock\u2026"), m_layout, &KyMasterLayout::addBlocksFromDialog);
         menu.addSeparator();
-        menu.addAction(QStringLiteral("Zoom In"), this, [this, event] { m_layout->zoomBy(1, event->pos().x() - m_layout->scrollOffset()); });
-        menu.addAction(QStringLiteral("Zoom Out"), this, [this, event] { m_layout->zoomBy(-1, event->pos().x() - m_layout->scrollOffset()); });
+        menu.addAction(QStringLiteral("Zoom In"), this, [this, x = event->pos().x()] { m_layout->zoomBy(1, x - m_layout->scrollOffset()); });
+        menu.addAction(QStringLiteral("Zoom Out"), this, [this, x = event->pos().x()] { m_layout->zoomBy(-1, x - m_layout->scrollOffset()); });
         menu.exec(event->globalPos());
     }
     void dragEnterEvent(QDragEnterEvent *event) override
@@ -110,7 +110,8 @@ protected:
     }
     void dropEvent(QDropEvent *event) override
     {
-        m_layout->drop(event->mimeData(), event->source(), static_cast<int>(event->position().x()));
+        m_layout->drop(event->mimeData(), event->source(),
+                       static_cast<int>(event->position().x()) - KyMasterLayout::kOriginX);
         event->acceptProposedAction();
     }
 
@@ -124,11 +125,12 @@ void KyTrackContents::paintEvent(QPaintEvent *)
     if (!dzScene)
         return;
     const KyTrackGeometry g = m_layout->geometry();
-    const int w = width();
+    const int w = width() - KyMasterLayout::kOriginX;
     const int end = g.msToPx(ticksToMs(dzScene->getAnimRange().getEnd()));
     const QColor dark = QColor(Qt::gray).darker(125);
     QPainter p(this);
     p.fillRect(rect(), palette().window());
+    p.translate(KyMasterLayout::kOriginX, 0);
     p.fillRect(QRect(0, 23, w, 60), Qt::white);
     p.setPen(kBandBorder);
     p.drawLine(0, 23, w, 23);
@@ -152,9 +154,13 @@ void KyTrackContents::paintEvent(QPaintEvent *)
     for (int dx = -1; dx <= 1; ++dx)
         p.drawLine(end + dx, 23, end + dx, 83);
     if (m_layout->track()->count() == 0) {
+        const QString hint = QStringLiteral("Add or drop a kinBlock here");
+        const QRect box(12, 40, p.fontMetrics().horizontalAdvance(hint) + 16, 22);
+        p.setPen(Qt::gray);
+        p.setBrush(Qt::white);
+        p.drawRoundedRect(box, 4, 4);
         p.setPen(Qt::darkGray);
-        p.drawText(QRect(12, 37, std::max(0, w - 24), 28), Qt::AlignLeft | Qt::AlignVCenter,
-                   QStringLiteral("Add or drop a kinBlock here"));
+        p.drawText(box, Qt::AlignCenter, hint);
     }
 }
 
@@ -266,12 +272,12 @@ void KyMasterLayout::relayoutView()
         if (!tile)
             continue;
         tile->setFixedSize(std::max(1, g.tileWidth(*m_track, i)), KyMasterBlock::kHeight);
-        tile->move(g.tileX(*m_track, i), kTileY);
+        tile->move(kOriginX + g.tileX(*m_track, i), kTileY);
         tile->update();
     }
-    const int width = std::max(g.msToPx(m_track->endTime()) + 100, viewport()->width());
+    const int width = std::max(kOriginX + g.msToPx(m_track->endTime()) + 100, viewport()->width());
     m_contents->resize(width, std::max(90, viewport()->height()));
-    m_playhead->move(g.msToPx(m_track->playheadMs()) - 4, kPlayheadY);
+    m_playhead->move(kOriginX + g.msToPx(m_track->playheadMs()) - 4, kPlayheadY);
     placeHandles();
     m_contents->update();
 }
@@ -338,16 +344,16 @@ void KyMasterLayout::placeHandles()
 void KyMasterLayout::playheadMoved(int ms)
 {
     const int x = geometry().msToPx(ms) - 4;
-    m_playhead->move(x, kPlayheadY);
+    m_playhead->move(kOriginX + x, kPlayheadY);
     showX(x);
 }
 
 void KyMasterLayout::showX(int x)
 {
-    ensureVisible(std::max(0, x), kPlayheadY, 50, 0);
+    ensureVisible(std::max(0, kOriginX + x), kPlayheadY, 50, 0);
 }
 
-void KyMasterLayout::seekRuler(int contentsX)
+void KyMasterLayout::seekRuler(int trackX)
 {
     const KyTrackGeometry g = geometry();
     int playEnd = 0;
@@ -356,7 +362,7 @@ void KyMasterLayout::seekRuler(int contentsX)
         const DzTime length = play.getEnd() > play.getStart() ? play.getEnd() - play.getStart() : 0;
         playEnd = ticksToMs(play.getStart() + length);
     }
-    const int x = g.seekX(contentsX, m_track->length(), playEnd);
+    const int x = g.seekX(trackX, m_track->length(), playEnd);
     m_track->setPlayhead(snappedMs(g.pxToMs(x)), true);
 }
 
@@ -380,7 +386,7 @@ void KyMasterLayout::commitEdit(const QString &caption)
     m_edit.reset();
 }
 
-KyBlock *KyMasterLayout::insertBlockAt(int contentsX, const KyBlock &block, bool keepKeys)
+KyBlock *KyMasterLayout::insertBlockAt(int trackX, const KyBlock &block, bool keepKeys)
 {
     if (bindingIndex() == 0) {
         kyMessage(QStringLiteral("No skeleton selected"), this);
@@ -389,7 +395,7 @@ KyBlock *KyMasterLayout::insertBlockAt(int contentsX, const KyBlock &block, bool
     KyTrackEdit edit(m_track);
     std::unique_ptr<KyBlock> copy(block.clone());
     copy->flags = m_master->timeline()->defaultFlags();
-    KyBlock *placed = m_track->insertBlock(geometry().insertIndexAt(*m_track, contentsX), *copy, keepKeys);
+    KyBlock *placed = m_track->insertBlock(geometry().insertIndexAt(*m_track, trackX), *copy, keepKeys);
     edit.commit(QStringLiteral("Add kinBlock"));
     return placed;
 }
@@ -408,7 +414,7 @@ KyBlock *KyMasterLayout::insertAtPlayhead(const KyBlock &block, bool keepKeys)
     return placed;
 }
 
-int KyMasterLayout::insertFiles(const QStringList &paths, int contentsX)
+int KyMasterLayout::insertFiles(const QStringList &paths, int trackX)
 {
     if (paths.isEmpty())
         return 0;
@@ -419,8 +425,8 @@ int KyMasterLayout::insertFiles(const QStringList &paths, int contentsX)
     KyTrackEdit edit(m_track);
     QStringList failed;
     int placedCount = 0;
-    int index = contentsX < 0 ? geometry().insertIndexAt(*m_track, geometry().msToPx(m_track->playheadMs()) - 4)
-                              : geometry().insertIndexAt(*m_track, contentsX);
+    int index = trackX < 0 ? geometry().insertIndexAt(*m_track, geometry().msToPx(m_track->playheadMs()) - 4)
+                              : geometry().insertIndexAt(*m_track, trackX);
     KyBlock *last = nullptr;
     for (const QString &path : paths) {
         QString error;
@@ -436,7 +442,7 @@ int KyMasterLayout::insertFiles(const QStringList &paths, int contentsX)
         ++placedCount;
     }
     edit.commit(placedCount == 1 ? QStringLiteral("Add kinBlock") : QStringLiteral("Add kinBlocks"));
-    if (last && contentsX < 0)
+    if (last && trackX < 0)
         m_track->setPlayhead(snappedMs(m_track->endOf(m_track->indexOf(last))), true);
     if (!failed.isEmpty())
         kyMessage(QStringLiteral("These kinBlocks could not be read:\n%1").arg(failed.join(QLatin1Char('\n'))), this);
@@ -470,7 +476,7 @@ bool KyMasterLayout::canDrop(const QMimeData *data) const
     return data && (data->hasText() || !kbaFiles(data).isEmpty());
 }
 
-void KyMasterLayout::drop(const QMimeData *data, QObject *source, int contentsX)
+void KyMasterLayout::drop(const QMimeData *data, QObject *source, int trackX)
 {
     if (!data)
         return;
@@ -480,7 +486,7 @@ void KyMasterLayout::drop(const QMimeData *data, QObject *source, int contentsX)
     }
     if (data->hasText() && data->text() == QLatin1String("KyMasterBlock")) {
         auto *tile = qobject_cast<KyMasterBlock *>(source);
-        moveTiles(contentsX, tile && tile->trackLayout() == this ? tile->block() : m_track->currentBlock());
+        moveTiles(trackX, tile && tile->trackLayout() == this ? tile->block() : m_track->currentBlock());
         return;
     }
     // Files from the desktop, or a library tile that names its file.
@@ -490,7 +496,7 @@ void KyMasterLayout::drop(const QMimeData *data, QObject *source, int contentsX)
         if (!path.isEmpty())
             files << path;
     }
-    insertFiles(files, contentsX);
+    insertFiles(files, trackX);
 }
 
 void KyMasterLayout::moveTiles(int dropX, KyBlock *source)
@@ -543,12 +549,12 @@ void KyMasterLayout::deleteSelected()
 void KyMasterLayout::zoomBy(int steps, int viewportX)
 {
     const KyTrackGeometry g = geometry();
-    const int ms = g.pxToMs(viewportX + scrollOffset());
+    const int ms = g.pxToMs(viewportX + scrollOffset() - kOriginX);
     double pps = g.pixelsPerSecond();
     for (int i = 0; i < std::abs(steps); ++i)
         pps = steps > 0 ? pps * 1.25 : pps / 1.25;
     m_master->setPixelsPerSecond(static_cast<int>(pps + 0.5));
-    horizontalScrollBar()->setValue(geometry().msToPx(ms) - viewportX);
+    horizontalScrollBar()->setValue(kOriginX + geometry().msToPx(ms) - viewportX);
 }
 
 void KyMasterLayout::wheelEvent(QWheelEvent *event)

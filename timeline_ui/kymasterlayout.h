@@ -43,6 +43,10 @@ public:
     static constexpr int kBlendY = 68;
     static constexpr int kRulerTop = 13;
     static constexpr int kRulerBottom = 30; // exclusive
+    // Time 0 lies this many pixels right of the contents' left edge, so that
+    // the playhead and the left adjuster at time 0 are not cut off. "Track
+    // x" below is contents x minus this: pixels from time 0.
+    static constexpr int kOriginX = 6;
 
     KyMasterLayout(KyTrack *track, KyMaster *master, QWidget *parent = nullptr);
     ~KyMasterLayout() override;
@@ -66,28 +70,28 @@ public:
 
     // --- inserting blocks --------------------------------------------------------
     // A copy of block, with the pane's default reorientation flags, goes
-    // before the first tile whose centre lies right of contents x. On the
+    // before the first tile whose centre lies right of track x. On the
     // track without a figure "No skeleton selected" is shown and nothing
     // happens (null). Returns the placed block.
-    KyBlock *insertBlockAt(int contentsX, const KyBlock &block, bool keepKeys = false);
+    KyBlock *insertBlockAt(int trackX, const KyBlock &block, bool keepKeys = false);
     // The same at the playhead, which then moves to the end of the new block
     // so that further inserts line up; does nothing on the figure-less track.
     KyBlock *insertAtPlayhead(const KyBlock &block, bool keepKeys = false);
-    // Loads block files and inserts them one after another at contents x
+    // Loads block files and inserts them one after another at track x
     // (at the playhead when x is negative), as one undo step. Files that
     // cannot be read are named in one message. Returns how many were placed.
-    int insertFiles(const QStringList &paths, int contentsX = -1);
+    int insertFiles(const QStringList &paths, int trackX = -1);
     // "Add kinBlock…": a file dialog in the content's kinBlocks/Trelvo
     // folder; the chosen files go in at the playhead.
     void addBlocksFromDialog();
 
     // --- gestures (tiles, handles and the ruler call these) -----------------------
-    // Seeks to the frame under contents x (limited to the track and the play
+    // Seeks to the frame under track x (limited to the track and the play
     // range) and moves the playhead there.
-    void seekRuler(int contentsX);
+    void seekRuler(int trackX);
     // Previews the figure at ms and scrolls it into view.
     void skimTo(int ms);
-    // A drop of "KyMasterBlock" at contents x: the selected tiles as one run
+    // A drop of "KyMasterBlock" at track x: the selected tiles as one run
     // in their order (two or more selected), else the source block.
     void moveTiles(int dropX, KyBlock *source);
     // Removes the selected blocks (Delete on a tile) as one undo step.
@@ -97,14 +101,14 @@ public:
     void commitEdit(const QString &caption);
     // Handles re-placed after the current tile changed size or place.
     void placeHandles();
-    // Zoom by steps (positive: in), keeping contents x under viewport x.
+    // Zoom by steps (positive: in), keeping the time under viewport x.
     void zoomBy(int steps, int viewportX);
     // The contents resized to the track and the zoom, tiles re-placed.
     void relayoutView();
 
     // What a drop of these data would do (the contents call it).
     bool canDrop(const QMimeData *data) const;
-    void drop(const QMimeData *data, QObject *source, int contentsX);
+    void drop(const QMimeData *data, QObject *source, int trackX);
 
 public slots:
     void flagsHor(bool on);
@@ -130,7 +134,7 @@ private:
     void currentChanged(KyBlock *block);
     void destroyHandles();
     void playheadMoved(int ms);
-    // Scrolls contents x into view at the playhead's height.
+    // Scrolls track x into view at the playhead's height.
     void showX(int x);
 
     KyTrack *m_track;

@@ -31,6 +31,7 @@
 #include "dzpanemgr.h"
 #include "dzpanesettings.h"
 #include "dzscene.h"
+#include "dzundostack.h"
 #include "dzskeleton.h"
 
 #include <QSpinBox>
@@ -156,15 +157,25 @@ TEST_F(MixerPane, TrimActionTrimsWhenSwitchedOn)
     EXPECT_EQ(dzScene->getAnimRange().getEnd(), 9600);
 }
 
-TEST_F(MixerPane, BakeActionWritesKeys)
+TEST_F(MixerPane, BakeActionWritesKeysAsOneUndoStep)
 {
     auto *bake = addAction<KyMasterBake>();
     KyTrack *track = figureTrack();
     track->appendBlock(*m_walk, true);
     m_pane->trimTimeline();
+    DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
+    hip->getXRotControl()->setValue(9600, 3.0f); // a user key past the range
+    DzUndoStack::instance()->clear();
     bake->trigger();
-    const DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
     EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 30);
+    EXPECT_EQ(m_prompts.statuses.last().toStdString(), "Baked 30 frames to DS keyframes");
+    EXPECT_EQ(DzUndoStack::instance()->getUndoCaption().toStdString(), "Bake kinTimelines");
+    ASSERT_TRUE(DzUndoStack::instance()->undo());
+    EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 0);
+    EXPECT_EQ(hip->getXRotControl()->getNumKeys(), 1);
+    ASSERT_TRUE(DzUndoStack::instance()->redo());
+    EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 30);
+    DzUndoStack::instance()->clear();
 }
 
 TEST_F(MixerPane, OffsetActionsNeedAFigure)

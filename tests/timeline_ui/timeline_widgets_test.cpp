@@ -167,10 +167,10 @@ TEST_F(TimelineWidgets, TilesFollowTheTrack)
     track->setGap(b, 500);
     ASSERT_EQ(page->tiles().size(), 2);
     KyMasterBlock *tileB = page->tileFor(b);
-    EXPECT_EQ(tileB->geometry(), QRect(60, KyMasterLayout::kTileY, 40, KyMasterBlock::kHeight));
-    EXPECT_EQ(page->contents()->width(), 100 + 100);
+    EXPECT_EQ(tileB->geometry(), QRect(KyMasterLayout::kOriginX + 60, KyMasterLayout::kTileY, 40, KyMasterBlock::kHeight));
+    EXPECT_GE(page->contents()->width(), KyMasterLayout::kOriginX + 100 + 100);
     track->setInOut(a, 0, 500);
-    EXPECT_EQ(tileB->x(), 40);
+    EXPECT_EQ(tileB->x(), KyMasterLayout::kOriginX + 40);
     EXPECT_EQ(page->tileFor(a)->width(), 20);
 
     QPointer<KyMasterBlock> gone = page->tileFor(a);
@@ -179,7 +179,7 @@ TEST_F(TimelineWidgets, TilesFollowTheTrack)
     EXPECT_TRUE(gone.isNull() || !gone->isVisible());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(gone.isNull());
-    EXPECT_EQ(page->tileFor(b)->x(), 20);
+    EXPECT_EQ(page->tileFor(b)->x(), KyMasterLayout::kOriginX + 20);
 }
 
 TEST(TileLabel, DropsThePrefixCutsAndSpaces)
@@ -217,7 +217,7 @@ TEST_F(TimelineWidgets, TileClicksSelectAndHoverFlagsThePane)
 
     // Hovering skims to the time under the pointer.
     QTest::mouseMove(page->tileFor(b), QPoint(20, 10));
-    EXPECT_EQ(m_master->timeline()->currentTime(), pixelsToMs(page->tileFor(b)->x() + 20));
+    EXPECT_EQ(m_master->timeline()->currentTime(), pixelsToMs(page->tileFor(b)->x() - KyMasterLayout::kOriginX + 20));
     // Right-click: the tile alone is selected and its own menu is the one.
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), page->tileFor(b)->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(page->tileFor(b), &menuEvent);

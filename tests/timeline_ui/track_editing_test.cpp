@@ -148,9 +148,9 @@ protected:
             data.setText(text);
         if (!urls.isEmpty())
             data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(x, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDragEnterEvent enter(QPoint(KyMasterLayout::kOriginX + x, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(contents(), &enter);
-        QDropEvent event(QPointF(x, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent event(QPointF(KyMasterLayout::kOriginX + x, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(contents(), &event);
     }
     // Undoes and redoes the last step, checking both states exactly.
@@ -180,9 +180,9 @@ TEST_F(TrackEditing, RulerSeeksToFramesWithinTheTrackAndPlayRange)
     // Past the end of track (3 s) and play range (5 s): the larger limit.
     QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(400, 20));
     EXPECT_EQ(m_master->timeline()->currentTime(), 5000);
-    EXPECT_EQ(m_page->playhead()->x(), 200 - 4);
+    EXPECT_EQ(m_page->playhead()->x(), KyMasterLayout::kOriginX + 200 - 4);
     // Inside: a frame boundary of the host.
-    QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(41, 20));
+    QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(KyMasterLayout::kOriginX + 41, 20));
     EXPECT_EQ(m_master->timeline()->currentTime(), snappedMs(1025));
     EXPECT_EQ(snappedMs(1025), 1033);
     m_page->seekRuler(-25);
@@ -255,7 +255,7 @@ TEST_F(TrackEditing, SlideSetsTheGapNeverNegative)
     QTest::mousePress(t, Qt::LeftButton, {}, QPoint(10, 10));
     QTest::mouseMove(t, QPoint(30, 10));
     EXPECT_EQ(m_track->blockAt(1)->gap, 500);
-    EXPECT_EQ(tile(2)->x(), 100);
+    EXPECT_EQ(tile(2)->x(), KyMasterLayout::kOriginX + 100);
     QTest::mouseMove(t, QPoint(-60, 10)); // left of the previous block's end
     EXPECT_EQ(m_track->blockAt(1)->gap, 0);
     QTest::mouseMove(t, QPoint(14, 10));
@@ -270,7 +270,7 @@ TEST_F(TrackEditing, HandlesTrimLoopAndBlendTheCurrentTile)
     QTest::mouseClick(tile(0), Qt::LeftButton);
     KyBlock *b = m_track->blockAt(0);
     ASSERT_NE(m_page->rightAdjuster(), nullptr);
-    EXPECT_EQ(m_page->leftAdjuster()->pos(), QPoint(-7, KyMasterLayout::kAdjusterY));
+    EXPECT_EQ(m_page->leftAdjuster()->pos(), QPoint(KyMasterLayout::kOriginX - 7, KyMasterLayout::kAdjusterY));
     // Right adjuster to 1.25 s: snaps onto the loop boundary at 1 s; to
     // 1.4 s: loops on.
     KyMasterAdjuster *right = m_page->rightAdjuster();
@@ -303,9 +303,9 @@ TEST_F(TrackEditing, ZoomScalesTilesAndHitTests)
 {
     placeThree();
     m_master->zoomBox()->setValue(80);
-    EXPECT_EQ(tile(1)->geometry(), QRect(80, KyMasterLayout::kTileY, 80, KyMasterBlock::kHeight));
+    EXPECT_EQ(tile(1)->geometry(), QRect(KyMasterLayout::kOriginX + 80, KyMasterLayout::kTileY, 80, KyMasterBlock::kHeight));
     // Ruler click at 80 px is 1 s now.
-    QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(80, 20));
+    QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(KyMasterLayout::kOriginX + 80, 20));
     EXPECT_EQ(m_master->timeline()->currentTime(), snappedMs(1000));
     // A drop at 150 px lands before the third tile (centre 200), not after it.
     m_track->setCurrentBlock(m_track->blockAt(0));
@@ -444,7 +444,7 @@ TEST_F(TrackEditing, RendersThreeBlocksToAPicture)
     const QString out = QDir(QStringLiteral(TRELVO_BINARY_DIR)).filePath(QStringLiteral("timeline_three_blocks.png"));
     EXPECT_TRUE(image.save(out));
     // Tiles in their colour, the band white, the playhead at 1.5 s.
-    const QPoint origin = m_page->contents()->mapTo(m_master.get(), QPoint(0, 0));
+    const QPoint origin = m_page->contents()->mapTo(m_master.get(), QPoint(KyMasterLayout::kOriginX, 0));
     EXPECT_EQ(image.pixelColor(origin + QPoint(20, KyMasterLayout::kTileY + 6)), QColor(83, 137, 231));
     EXPECT_EQ(image.pixelColor(origin + QPoint(300, 75)), QColor(Qt::white).darker(125));
     EXPECT_EQ(image.pixelColor(origin + QPoint(60, KyMasterLayout::kPlayheadY + 2)), QColor(84, 118, 173));
