@@ -119,22 +119,24 @@ void KyTrackEdit::commit(const QString &caption)
     if (m_done || !m_hold)
         return;
     m_done = true;
-    // The figure shows the edit at once, and the keys that posing writes at
-    // the current frame belong to this step.
+    std::vector<KyTrackSnapshot> afters;
+    KyTimeline *timeline = nullptr;
     for (auto &[track, before] : m_before) {
-        if (track && track->timeline()) {
-            track->timeline()->reevaluate();
-            break;
-        }
+        afters.push_back(track ? track->snapshot() : KyTrackSnapshot());
+        if (track && !KyTrack::samePlacements(before, afters.back()))
+            timeline = track->timeline();
     }
-    for (auto &[track, before] : m_before) {
-        if (!track)
-            continue;
-        if (track->timeline())
-            track->timeline()->restoreAllBackups();
-        KyTrackSnapshot after = track->snapshot();
-        if (!KyTrack::samePlacements(before, after))
-            DzUndoStack::instance()->push(new TrackPlacementsItem(track, std::move(before), std::move(after)));
+    // When blocks changed, the figure shows it at once, and the keys that
+    // posing writes at the current frame belong to this step. (Edits of keys
+    // alone, such as deleting them, are not re-posed.)
+    if (timeline) {
+        timeline->reevaluate();
+        timeline->restoreAllBackups();
+    }
+    for (size_t i = 0; i < m_before.size(); ++i) {
+        auto &[track, before] = m_before[i];
+        if (track && !KyTrack::samePlacements(before, afters[i]))
+            DzUndoStack::instance()->push(new TrackPlacementsItem(track, std::move(before), std::move(afters[i])));
     }
     closeKeySnapshots();
     m_hold->accept(caption);

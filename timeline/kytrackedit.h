@@ -39,8 +39,8 @@ public:
     KyTrackEdit(const KyTrackEdit &) = delete;
     KyTrackEdit &operator=(const KyTrackEdit &) = delete;
 
-    // Re-poses the figure at the current time, then records the step (when
-    // anything changed) with this caption.
+    // Records the step (when anything changed) with this caption; when
+    // placements changed, the figure is re-posed at the current time first.
     void commit(const QString &caption);
     bool isCommitted() const { return m_done; }
 

@@ -222,9 +222,6 @@ TEST_F(TimelineWidgets, TileClicksSelectAndHoverFlagsThePane)
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0]->text().toStdString(), "Properties");
 
-    // Delete removes the selection.
-    QTest::keyClick(page->tileFor(a), Qt::Key_Delete);
-    EXPECT_EQ(track->blocks(), std::vector<KyBlock *>{b});
 }
 
 TEST_F(TimelineWidgets, ParameterDialogEditsTheWholeSelection)

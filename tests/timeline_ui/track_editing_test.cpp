@@ -187,11 +187,17 @@ TEST_F(TrackEditing, RulerSeeksToFramesWithinTheTrackAndPlayRange)
     EXPECT_EQ(snappedMs(1025), 1033);
     m_page->seekRuler(-25);
     EXPECT_EQ(m_master->timeline()->currentTime(), 0);
+    // Dragging the playhead far right stops at the same limit.
+    KyMasterPlayhead *playhead = m_page->playhead();
+    QTest::mousePress(playhead, Qt::LeftButton, {}, QPoint(4, 4));
+    QTest::mouseMove(playhead, QPoint(900, 4));
+    QTest::mouseRelease(playhead, Qt::LeftButton, {}, QPoint(900, 4));
+    EXPECT_EQ(m_master->timeline()->currentTime(), 5000);
     // Below the ruler a click clears the selection instead of seeking.
     m_track->addToSelection(m_track->blockAt(0));
     QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(300, 88));
     EXPECT_TRUE(m_track->selection().empty());
-    EXPECT_EQ(m_master->timeline()->currentTime(), 0);
+    EXPECT_EQ(m_master->timeline()->currentTime(), 5000);
 }
 
 TEST_F(TrackEditing, DropsMoveTilesInOrderAndInsertFiles)
