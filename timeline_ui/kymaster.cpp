@@ -12,6 +12,7 @@
 #include "kytrackgeometry.h"
 #include "kywidgetprompts.h"
 
+#include "dzappsettings.h"
 #include "dznodemenu.h"
 
 #include <QCheckBox>
@@ -91,6 +92,10 @@ KyMaster::KyMaster(QWidget *parent)
     m_zoomBox->setRange(KyTrackGeometry::kMinPixelsPerSecond, KyTrackGeometry::kMaxPixelsPerSecond);
     m_zoomBox->setSingleStep(10);
     m_zoomBox->setSuffix(QStringLiteral(" px/s"));
+    m_pixelsPerSecond = KyTrackGeometry(DzAppSettings(QStringLiteral("Trelvo"))
+                                            .getIntValue(QStringLiteral("timelineZoom"),
+                                                         KyTrackGeometry::kDefaultPixelsPerSecond))
+                            .pixelsPerSecond();
     m_zoomBox->setValue(m_pixelsPerSecond);
     kySetOnlineHelp(m_zoomBox, QStringLiteral("Timeline zoom (Ctrl+wheel over the track)"));
     row->addWidget(m_zoomBox);
@@ -176,6 +181,7 @@ void KyMaster::setPixelsPerSecond(int pixelsPerSecond)
         return;
     m_pixelsPerSecond = pps;
     m_zoomBox->setValue(pps);
+    DzAppSettings(QStringLiteral("Trelvo")).setIntValue(QStringLiteral("timelineZoom"), pps);
     for (KyMasterLayout *page : std::as_const(m_pages))
         page->relayoutView();
 }

@@ -48,7 +48,8 @@ public:
     // The slide mode the tiles read (the "slide" button's on state).
     bool slideMode() const;
     // Zoom of every track: pixels per second of timeline time (40 unless
-    // changed; 10 … 400). The "zoom" spin box shows it.
+    // changed; 10 … 400), kept in the application settings ("Trelvo",
+    // "timelineZoom"). The "zoom" spin box shows it.
     int pixelsPerSecond() const { return m_pixelsPerSecond; }
     void setPixelsPerSecond(int pixelsPerSecond);
     QSpinBox *zoomBox() const { return m_zoomBox; }

@@ -19,6 +19,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace {
 
@@ -73,6 +74,15 @@ bool KyMasterBlock::event(QEvent *event)
     // application's own Delete shortcut (delete the figure) must not fire.
     if (event->type() == QEvent::ShortcutOverride && m_block && isDeleteKey(static_cast<QKeyEvent *>(event))) {
         event->accept();
+        return true;
+    }
+    // The full name and the placement, for tiles too short for their label.
+    if (event->type() == QEvent::ToolTip && m_block) {
+        const QString text = QStringLiteral("%1\n%2 s at %3 %")
+                                 .arg(labelFor(m_block->name))
+                                 .arg((m_block->outPoint - m_block->inPoint) / 1000.0, 0, 'f', 2)
+                                 .arg(static_cast<int>(m_block->speed * 100.0f + 0.5f));
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, this);
         return true;
     }
     return QWidget::event(event);

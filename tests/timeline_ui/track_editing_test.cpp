@@ -128,6 +128,8 @@ protected:
     void TearDown() override
     {
         kySetDialogRunner(nullptr);
+        if (m_master)
+            m_master->setPixelsPerSecond(KyTrackGeometry::kDefaultPixelsPerSecond);
         m_master.reset();
         DzUndoStack::instance()->clear();
         TimelineTest::TearDown();
@@ -325,6 +327,8 @@ TEST_F(TrackEditing, ZoomScalesTilesAndHitTests)
     EXPECT_EQ(m_master->pixelsPerSecond(), 100);
     m_master->setPixelsPerSecond(5000);
     EXPECT_EQ(m_master->zoomBox()->value(), 400);
+    // The next pane starts where this one was left.
+    EXPECT_EQ(KyMaster().pixelsPerSecond(), 400);
 }
 
 TEST_F(TrackEditing, DeleteRemovesOnlyTheSelectedTiles)
