@@ -386,6 +386,26 @@ TEST_F(TrackEditing, EveryEditIsOneUndoStepRestoringPlacementsAndKeys)
         m_track->setCurrentBlock(m_track->blockAt(0));
         drop(QStringLiteral("KyMasterBlock"), 150);
     });
+    // Handles of the first tile: press, move to a tile-local x, release
+    // (undo and redo leave no tile current, so it is clicked first).
+    const auto drag = [&](const std::function<QWidget *()> &which, int tileX) {
+        QTest::mouseClick(tile(0), Qt::LeftButton);
+        QWidget *handle = which();
+        ASSERT_NE(handle, nullptr);
+        QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(4, 4));
+        QTest::mouseMove(handle, handle->mapFromGlobal(tile(0)->mapToGlobal(QPoint(tileX, 4))));
+        QTest::mouseRelease(handle, Qt::LeftButton);
+    };
+    step(QStringLiteral("Set kinBlock End"), [&] { drag([&] { return m_page->rightAdjuster(); }, 30); });
+    step(QStringLiteral("Trim kinBlock Start"), [&] { drag([&] { return m_page->leftAdjuster(); }, 8); });
+    step(QStringLiteral("Set kinBlock Blend"), [&] { drag([&] { return m_page->blendHandle(); }, 20); });
+    m_master->slideButton()->click();
+    step(QStringLiteral("Slide kinBlock"), [&] {
+        QTest::mousePress(tile(1), Qt::LeftButton, {}, QPoint(5, 5));
+        QTest::mouseMove(tile(1), QPoint(25, 5));
+        QTest::mouseRelease(tile(1), Qt::LeftButton, {}, QPoint(25, 5));
+    });
+    m_master->slideButton()->click();
     step(QStringLiteral("Change kinBlock Parameters"), [&] {
         kySetDialogRunner([](QDialog &dialog) {
             auto &d = static_cast<KyMasterBlockDialog &>(dialog);
@@ -396,7 +416,7 @@ TEST_F(TrackEditing, EveryEditIsOneUndoStepRestoringPlacementsAndKeys)
     });
     ASSERT_EQ(m_track->endOf(1) - m_track->startOf(1), 2000); // the half-speed block
     m_track->setCurrentBlock(m_track->blockAt(1));
-    m_track->setPlayhead(2000, true); // seeking poses the figure: not part of the split
+    m_track->setPlayhead((m_track->startOf(1) + m_track->endOf(1)) / 2, true); // posing: not part of the split
     step(QStringLiteral("Split kinBlock"), [&] { m_master->splitButton()->click(); });
     EXPECT_EQ(m_track->count(), 5);
     step(QStringLiteral("Delete kinBlock"), [&] {
