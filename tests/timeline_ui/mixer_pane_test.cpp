@@ -75,30 +75,13 @@ protected:
 
 TEST_F(MixerPane, IsTheOneInstanceWithTheTimelinePane)
 {
-    EXPECT_EQ(m_pane->getLabel().toStdString(), "kinTimeline");
     EXPECT_EQ(KyMixerPane::instance(), m_pane);
-    EXPECT_EQ(m_pane->master()->parentWidget(), m_pane);
-    EXPECT_EQ(m_pane->minimumSize(), QSize(200, 150));
-    EXPECT_TRUE(m_pane->acceptDrops());
     // Selecting the figure in the scene shows its track.
     KyTrack *track = figureTrack();
     EXPECT_EQ(track->binding()->skeleton(), m_figure);
     EXPECT_TRUE(m_pane->core()->hasEvaluationTimer());
     m_window.reset();
     EXPECT_EQ(KyMixerPane::instance(), nullptr);
-}
-
-TEST_F(MixerPane, OptionsMenuInOrder)
-{
-    DzActionMenu menu;
-    m_pane->buildOptionsMenu(&menu);
-    QStringList items;
-    for (const DzActionMenu::Item &item : menu.getItems())
-        items << (item.separator ? QStringLiteral("-") : item.className);
-    EXPECT_EQ(items.join(QLatin1Char(' ')).toStdString(),
-              "KyMasterSkimming KyMasterTrimTimeline KyMasterMaskFingers - KyMasterFootOffset "
-              "KyMasterBoneOffsetClear KyMasterKeysToBlock KyMasterBake KyMasterClearKeys - "
-              "KyMasterHor KyMasterFacing KyMasterIntHor");
 }
 
 TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)

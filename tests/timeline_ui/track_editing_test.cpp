@@ -465,11 +465,15 @@ TEST_F(TrackEditing, AFailedCropWriteChangesNothing)
 
 TEST_F(TrackEditing, RendersThreeBlocksToAPicture)
 {
-    placeThree();
-    m_track->setInOut(m_track->blockAt(2), 0, 2500);
+    // Blocks of the stock library's lengths: labels fit at the default zoom.
+    m_page->insertBlockAt(0, *makeBlock(QStringLiteral("s_walk"), walkZ(100.0f, 2000)));
+    m_page->insertBlockAt(1000, *makeBlock(QStringLiteral("s_turn_left"), turnY(90.0f, 2500)));
+    m_page->insertBlockAt(1000, *m_walk);
+    m_track->setInOut(m_track->blockAt(2), 0, 2500); // loops: marks after each pass
     m_master->timeline()->goSeek(1500);
     dzScene->setAnimRange(DzTimeRange(0, msToTicks(m_track->endTime())));
     m_master->resize(900, 130);
+    QTest::mouseClick(tile(2), Qt::LeftButton); // its handles show
     const QImage image = m_master->grab().toImage();
     const QString out = QDir(QStringLiteral(TRELVO_BINARY_DIR)).filePath(QStringLiteral("timeline_three_blocks.png"));
     EXPECT_TRUE(image.save(out));
