@@ -489,7 +489,9 @@ void KyMasterLayout::drop(const QMimeData *data, QObject *source, int trackX)
         moveTiles(trackX, tile && tile->trackLayout() == this ? tile->block() : m_track->currentBlock());
         return;
     }
-    // Files from the desktop, or a library tile that names its file.
+    // Files from the desktop, or a library tile that names its file. A drop
+    // left of time 0 goes in at time 0 (a negative x means the playhead).
+    trackX = std::max(0, trackX);
     QStringList files = kbaFiles(data);
     if (files.isEmpty() && source) {
         const QString path = source->property("kyBlockPath").toString();

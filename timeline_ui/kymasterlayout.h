@@ -76,6 +76,8 @@ public:
     KyBlock *insertBlockAt(int trackX, const KyBlock &block, bool keepKeys = false);
     // The same at the playhead, which then moves to the end of the new block
     // so that further inserts line up; does nothing on the figure-less track.
+    // (The library's double-click uses this. Scene loading places blocks
+    // with KyTrack::appendBlock instead: no undo step, flags kept.)
     KyBlock *insertAtPlayhead(const KyBlock &block, bool keepKeys = false);
     // Loads block files and inserts them one after another at track x
     // (at the playhead when x is negative), as one undo step. Files that
@@ -106,7 +108,9 @@ public:
     // The contents resized to the track and the zoom, tiles re-placed.
     void relayoutView();
 
-    // What a drop of these data would do (the contents call it).
+    // Drops (the contents call these): text "KyMasterBlock" moves tiles of
+    // this track; "text/uri-list" with .kba files, or a source object with a
+    // "kyBlockPath" property (a library tile), inserts those blocks.
     bool canDrop(const QMimeData *data) const;
     void drop(const QMimeData *data, QObject *source, int trackX);
 
