@@ -1,14 +1,12 @@
 #include "kytrack.h"
 
 #include "figurebinding.h"
-#include "kybake.h"
 #include "kychaining.h"
 #include "kytime.h"
 #include "kytimeline.h"
 #include "kytrackhost.h"
 
 #include "dzlog.h"
-#include "dzscene.h"
 
 #include <algorithm>
 #include <cmath>
