@@ -1,6 +1,7 @@
 #include "kyplugin.h"
 
 #include "dzplugin.h"
+#include "kymasteraddblock.h"
 #include "kymasterbake.h"
 #include "kymasterboneoffsetclear.h"
 #include "kymasterboneoffsetnone.h"
@@ -66,6 +67,8 @@ const KyFactoryRow kFactoryTable[kFactoryTableSize] = {
     { "KyPadPoseFactory", "KyPadPose", nullptr, 0x13370016 },
     { "KyPadNodeDataFactory", "KyPadNodeData", nullptr, 0x13370017 },
     { "KyMixerSerialFactory", "KyMixerSerial", "05973E34-9976-455c-AA13-7A33335D4113", 0 },
+    // Added after the classic 36, so their order and identifiers stay.
+    { "KyMasterAddBlockFactory", "KyMasterAddBlock", "6E0C2B5A-41D7-4f3e-9A8B-2C5D7E1F9034", 0 },
 };
 
 namespace {
@@ -93,6 +96,7 @@ std::vector<KyFactoryMaker> presentClasses()
         kyFactoryMaker<KyMasterBoneOffsetV4_V3>(),
         kyFactoryMaker<KyMasterBoneOffsetV4_A3>(),
         kyFactoryMaker<KyMasterBake>(),
+        kyFactoryMaker<KyMasterAddBlock>(),
     };
 }
 

@@ -19,5 +19,5 @@ Q_DECL_EXPORT DzPlugin *getPluginDefinition();
 
 // Every class the host can create, in the order the definition lists their
 // factories, with the identifiers that scenes and the host store.
-constexpr std::size_t kFactoryTableSize = 36;
+constexpr std::size_t kFactoryTableSize = 37;
 extern const KyFactoryRow kFactoryTable[kFactoryTableSize];

@@ -5,8 +5,10 @@
 #include "kykeystoblock.h"
 #include "kyoffsets.h"
 #include "kyposer.h"
+#include "kyprompt.h"
 #include "kytime.h"
 #include "kytimeline.h"
+#include "kytrackedit.h"
 
 #include "engine.h"
 
@@ -150,17 +152,18 @@ void KyMixerCore::createKinBlockFromScene()
 void KyMixerCore::createKinBlockFromScene(DzTimeRange *range)
 {
     KyBlock *block = ::createKinBlockFromScene(range, m_timeline, m_timeline->blockFolder());
-    if (block)
-        emit blockCreated(block);
+    if (!block)
+        return;
+    kyStatus(QStringLiteral("Created kinBlock %1").arg(block->path));
+    emit blockCreated(block);
 }
 
 void KyMixerCore::trimTimeline()
 {
     if (m_refreshBlocked)
         return;
+    // The track views repaint on the scene's range signals.
     trimTimelineRange(*m_timeline);
-    if (KyTrack *track = m_timeline->currentTrack())
-        emit track->repaintRequested();
 }
 
 void KyMixerCore::delayTrimTimeline()
@@ -176,7 +179,11 @@ void KyMixerCore::clearDSKeys()
 
 void KyMixerCore::clearDSKeys(DzTimeRange *range)
 {
-    ::clearDSKeys(range);
+    KyTrackEdit edit(m_timeline.data());
+    if (!::clearDSKeys(range))
+        return;
+    edit.commit(QStringLiteral("Delete DS Keyframes"));
+    kyStatus(QStringLiteral("Deleted the figure's keyframes"));
 }
 
 void KyMixerCore::renderStarting()

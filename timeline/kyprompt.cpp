@@ -2,6 +2,17 @@
 
 #include "dzlog.h"
 
+QStringList KyPromptHandler::openFileNames(const KySaveFileRequest &request)
+{
+    dzLog(request.caption + QLatin1String(": no file dialog without a user interface"));
+    return QStringList();
+}
+
+void KyPromptHandler::status(const QString &text)
+{
+    dzLog(text);
+}
+
 namespace {
 
 // Headless: log what would be shown and refuse, so nothing is changed on
@@ -43,6 +54,16 @@ bool kyQuestion(const QString &text, QObject *parent)
 QString kySaveFileName(const KySaveFileRequest &request)
 {
     return g_handler->saveFileName(request);
+}
+
+QStringList kyOpenFileNames(const KySaveFileRequest &request)
+{
+    return g_handler->openFileNames(request);
+}
+
+void kyStatus(const QString &text)
+{
+    g_handler->status(text);
 }
 
 KyPromptHandler *kySetPromptHandler(KyPromptHandler *handler)

@@ -11,6 +11,7 @@
 // timeline_ui) when it is used.
 
 #include <QString>
+#include <QStringList>
 
 class QObject;
 
@@ -32,6 +33,10 @@ public:
     virtual bool question(const QString &caption, const QString &text, QObject *parent) = 0;
     // The chosen file name; a null string when cancelled.
     virtual QString saveFileName(const KySaveFileRequest &request) = 0;
+    // Files chosen to open (same request fields); empty when cancelled.
+    virtual QStringList openFileNames(const KySaveFileRequest &request);
+    // A short note on what an edit did, for the status bar (logged here).
+    virtual void status(const QString &text);
 };
 
 // The caption of every message and question.
@@ -43,6 +48,8 @@ inline const char *kyCaption()
 void kyMessage(const QString &text, QObject *parent = nullptr);
 bool kyQuestion(const QString &text, QObject *parent = nullptr);
 QString kySaveFileName(const KySaveFileRequest &request);
+QStringList kyOpenFileNames(const KySaveFileRequest &request);
+void kyStatus(const QString &text);
 
 // Installs a handler (not owned; null restores the built-in one) and returns
 // the previous one.

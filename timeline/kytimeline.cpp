@@ -18,17 +18,22 @@
 
 KyTimeline::KyTimeline(QObject *parent)
     : QObject(parent)
+    , m_bindings(new KyBindings(this, this))
     , m_clock([] { return static_cast<int>(elapsedMs()); })
 {
+    connect(m_bindings, &KyBindings::trackAdded, this, &KyTimeline::trackAdded);
+    connect(m_bindings, &KyBindings::trackRemoved, this, &KyTimeline::trackRemoved);
+    connect(m_bindings, &KyBindings::currentTrackChanged, this, &KyTimeline::currentTrackChanged);
+    connect(m_bindings, &KyBindings::pickerListChanged, this, &KyTimeline::pickerListChanged);
     KyBlock::setDefaultFlags(m_defaultFlags);
     activateNode(nullptr);
 }
 
 KyTimeline::~KyTimeline()
 {
-    // Tracks go before the bindings they refer to.
-    for (auto &list : m_trackLists)
-        list.clear();
+    // The tracks go with the bindings, before anything they refer to here.
+    delete m_bindings;
+    m_bindings = nullptr;
 }
 
 void KyTimeline::setDefaultFlags(int flags)
@@ -65,38 +70,22 @@ void KyTimeline::setAnimationUpdate(std::function<void()> update)
 
 FigureBinding *KyTimeline::binding(int index) const
 {
-    if (index < 0 || index >= bindingCount())
-        return nullptr;
-    return m_bindings[static_cast<size_t>(index)].get();
+    return m_bindings ? m_bindings->binding(index) : nullptr;
 }
 
 int KyTimeline::findBinding(const DzSkeleton *skeleton) const
 {
-    for (int i = 0; i < bindingCount(); ++i) {
-        if (m_bindings[static_cast<size_t>(i)]->skeleton() == skeleton)
-            return i;
-    }
-    return -1;
+    return m_bindings->find(skeleton);
 }
 
 std::vector<KyTrack *> KyTimeline::tracks(int bindingIndex) const
 {
-    std::vector<KyTrack *> out;
-    if (bindingIndex < 0 || bindingIndex >= static_cast<int>(m_trackLists.size()))
-        return out;
-    for (const auto &track : m_trackLists[static_cast<size_t>(bindingIndex)])
-        out.push_back(track.get());
-    return out;
+    return m_bindings->tracks(bindingIndex);
 }
 
 std::vector<KyTrack *> KyTimeline::allTracks() const
 {
-    std::vector<KyTrack *> out;
-    for (const auto &list : m_trackLists) {
-        for (const auto &track : list)
-            out.push_back(track.get());
-    }
-    return out;
+    return m_bindings ? m_bindings->allTracks() : std::vector<KyTrack *>();
 }
 
 FigureBinding *KyTimeline::currentBinding() const
@@ -106,78 +95,31 @@ FigureBinding *KyTimeline::currentBinding() const
 
 int KyTimeline::currentBindingIndex() const
 {
-    return m_currentTrack ? m_currentTrack->bindingIndex() : 0;
+    return m_bindings->currentIndex();
 }
 
 int KyTimeline::longestTrack() const
 {
-    int longest = 0;
-    for (KyTrack *track : allTracks())
-        longest = std::max(longest, track->length());
-    return longest;
-}
-
-void KyTimeline::deleteTracks(int bindingIndex)
-{
-    auto &list = m_trackLists[static_cast<size_t>(bindingIndex)];
-    for (auto &track : list) {
-        if (track.get() == m_currentTrack)
-            m_currentTrack = nullptr;
-        emit trackRemoved(track.get());
-    }
-    list.clear();
+    return m_bindings->longestTrack();
 }
 
 void KyTimeline::resetBindings(int count)
 {
-    count = std::max(0, count);
-    for (int i = 0; i < static_cast<int>(m_trackLists.size()); ++i)
-        deleteTracks(i);
-    m_trackLists.clear();
-    m_trackLists.resize(static_cast<size_t>(count));
-    m_bindings.clear();
-    for (int i = 0; i < count; ++i)
-        m_bindings.push_back(std::make_unique<FigureBinding>());
-    m_currentTrack = nullptr;
+    m_bindings->reset(count);
     if (m_toolOn)
         setOffsetTool(false);
 }
 
 KyTrack *KyTimeline::addTrack(int bindingIndex)
 {
-    if (bindingIndex < 0 || bindingIndex >= bindingCount())
-        return nullptr;
-    auto track = std::make_unique<KyTrack>(this);
-    track->setBindingIndex(bindingIndex);
-    KyTrack *added = track.get();
-    m_trackLists[static_cast<size_t>(bindingIndex)].push_back(std::move(track));
-    emit trackAdded(added);
-    return added;
-}
-
-void KyTimeline::appendBinding(DzSkeleton *skeleton)
-{
-    auto binding = std::make_unique<FigureBinding>();
-    binding->m_skeleton = skeleton;
-    m_bindings.push_back(std::move(binding));
-    m_trackLists.emplace_back();
-    addTrack(bindingCount() - 1);
+    return m_bindings->addTrack(bindingIndex);
 }
 
 void KyTimeline::resetForSceneClear()
 {
     if (m_toolOn)
         setOffsetTool(false);
-    for (int i = 1; i < static_cast<int>(m_trackLists.size()); ++i)
-        deleteTracks(i);
-    m_trackLists.resize(std::min<size_t>(m_trackLists.size(), 1));
-    if (m_trackLists.empty())
-        m_trackLists.emplace_back();
-    m_bindings.clear();
-    m_bindings.push_back(std::make_unique<FigureBinding>());
-    for (auto &track : m_trackLists[0])
-        track->setBindingIndex(0);
-    m_shown.clear();
+    m_bindings->resetForSceneClear();
     activateNode(nullptr);
 }
 
@@ -222,6 +164,18 @@ void KyTimeline::updateStep()
     m_dirty = false;
 }
 
+void KyTimeline::reevaluate()
+{
+    m_lastStep = -1;
+    m_dirty = true;
+    if (!m_active)
+        return;
+    if (m_animationUpdate)
+        m_animationUpdate();
+    else
+        updateStep();
+}
+
 void KyTimeline::evaluateAll(int ms)
 {
     // By index, without a copy of the lists: this runs at every tick.
@@ -233,14 +187,14 @@ void KyTimeline::evaluateAll(int ms)
 
 void KyTimeline::releaseKeyHolds(int elapsedMs)
 {
-    for (auto &b : m_bindings)
-        releaseKeyHold(*b, elapsedMs);
+    for (int i = 0; i < m_bindings->count(); ++i)
+        releaseKeyHold(*m_bindings->binding(i), elapsedMs);
 }
 
 void KyTimeline::restoreAllBackups()
 {
-    for (auto &b : m_bindings)
-        restoreBackups(*b);
+    for (int i = 0; i < m_bindings->count(); ++i)
+        restoreBackups(*m_bindings->binding(i));
 }
 
 void KyTimeline::goActive(bool on)
@@ -291,7 +245,7 @@ void KyTimeline::goForward()
     if (dzScene)
         dzScene->pause();
     m_playing = false;
-    const int length = m_currentTrack ? m_currentTrack->length() : 0;
+    const int length = currentTrack() ? currentTrack()->length() : 0;
     goSeek(snappedMs(length - 1), true, true);
 }
 
@@ -352,21 +306,9 @@ void KyTimeline::reSkim()
 
 void KyTimeline::activateNode(DzNode *node)
 {
-    DzSkeleton *skeleton = qobject_cast<DzSkeleton *>(node);
-    int index = findBinding(skeleton);
-    if (index < 0) {
-        appendBinding(skeleton);
-        index = bindingCount() - 1;
-    }
-    if (m_trackLists[static_cast<size_t>(index)].empty())
-        addTrack(index);
-    KyTrack *track = m_trackLists[static_cast<size_t>(index)].front().get();
-    if (track != m_currentTrack) {
-        m_currentTrack = track;
-        emit currentTrackChanged(track);
-    }
+    KyTrack *track = m_bindings->activate(node);
     track->setPlayhead(m_currentTime, true);
-    emit pickerNodeChanged(skeleton);
+    emit pickerNodeChanged(qobject_cast<DzSkeleton *>(node));
 }
 
 void KyTimeline::selectNode(DzNode *node)
@@ -384,34 +326,10 @@ void KyTimeline::selectNode(DzNode *node)
 
 void KyTimeline::refresh()
 {
-    QList<DzNode *> visible;
-    QList<DzNode *> present;
-    if (dzScene) {
-        for (DzNode *node : dzScene->getNodeList()) {
-            if (!qobject_cast<DzSkeleton *>(node))
-                continue;
-            present.append(node);
-            if (!node->isHidden())
-                visible.append(node);
-        }
-    }
-    // A hidden figure keeps its timeline: only figures that left the scene
-    // are unbound, so hiding one never loses its track when saving.
-    for (auto &b : m_bindings) {
-        DzSkeleton *skeleton = b->skeleton();
-        if (skeleton && !present.contains(skeleton))
-            nodeRemoved(skeleton);
-    }
-    if (visible != m_shown) {
-        m_shown = visible;
-        emit pickerListChanged(visible);
-    }
+    m_bindings->refresh();
 }
 
 void KyTimeline::nodeRemoved(DzNode *node)
 {
-    if (!node)
-        return;
-    for (auto &b : m_bindings)
-        b->forgetNode(node);
+    m_bindings->nodeRemoved(node);
 }

@@ -1,18 +1,21 @@
 #pragma once
 // KyTimeline: the state and operations of the timeline pane (KyMaster)
 // without its widgets: options, the current time and seek target, playback
-// through the pane, the dirty flag and frame clock, the figure bindings with
-// their tracks, the figure picker's list, and the rotational-offset tool.
+// through the pane, the dirty flag and frame clock, the rotational-offset
+// tool and the update step. The figure bindings with their tracks and the
+// figure picker's list are a KyBindings it owns (bindings()); the binding
+// calls here forward to it, adding what depends on the time or the tool.
 //
 // Times are integer milliseconds; conversions are those of kytime.h. The
 // host is reached through the global dzScene (nothing happens to the host
 // when there is none).
 //
-// The bindings and the tracks are created here; KyMaster adds a page for
-// every track (trackAdded) and raises the page of the current one
-// (currentTrackChanged). Binding 0 is the binding without a skeleton.
+// KyMaster adds a page for every track (trackAdded) and raises the page of
+// the current one (currentTrackChanged). Binding 0 is the binding without a
+// skeleton.
 
 #include "figurebinding.h"
+#include "kybindings.h"
 #include "kytrack.h"
 
 #include <QList>
@@ -73,7 +76,10 @@ public:
     void setAnimationUpdate(std::function<void()> update);
 
     // --- bindings and tracks ------------------------------------------------------
-    int bindingCount() const { return static_cast<int>(m_bindings.size()); }
+    // The bindings and tracks themselves (KyBindings); the calls below
+    // forward to it.
+    KyBindings *bindings() const { return m_bindings; }
+    int bindingCount() const { return m_bindings->count(); }
     // Null for an index out of range.
     FigureBinding *binding(int index) const;
     // −1 when no binding has this skeleton (null finds binding 0's kind).
@@ -82,14 +88,14 @@ public:
     std::vector<KyTrack *> tracks(int bindingIndex) const;
     // Every track of every binding.
     std::vector<KyTrack *> allTracks() const;
-    KyTrack *currentTrack() const { return m_currentTrack; }
+    KyTrack *currentTrack() const { return m_bindings->currentTrack(); }
     // Binding of the current track (binding 0 when there is none).
     FigureBinding *currentBinding() const;
     int currentBindingIndex() const;
     // Largest track length over all tracks.
     int longestTrack() const;
     // The skeletons the picker offers (visible DzSkeleton nodes of the scene).
-    const QList<DzNode *> &shownSkeletons() const { return m_shown; }
+    const QList<DzNode *> &shownSkeletons() const { return m_bindings->shownSkeletons(); }
 
     // Scene loading: drops every track, resizes the bindings to count (new
     // ones with defaults) and leaves every binding without tracks.
@@ -130,6 +136,10 @@ public:
     // Restores every binding's pending backups at once.
     void restoreAllBackups();
 
+    // Re-poses the figures at the current time now (after an edit that
+    // cleared host keys under the playhead): dirty, then the animation update.
+    void reevaluate();
+
     // Asks the main pane for a delayed trim (chaining does after a change).
     void requestDelayedTrim() { emit delayTrimRequested(); }
 
@@ -164,9 +174,7 @@ signals:
     void delayTrimRequested();
 
 private:
-    void appendBinding(DzSkeleton *skeleton);
-    void deleteTracks(int bindingIndex);
-
+    KyBindings *m_bindings;
     bool m_skimming = true;
     bool m_autoTrim = true;
     bool m_maskFingers = false;
@@ -182,10 +190,6 @@ private:
     bool m_lastStepValid = false;
     bool m_active = true;
     bool m_pointerOverBlock = false;
-    std::vector<std::unique_ptr<FigureBinding>> m_bindings;
-    std::vector<std::vector<std::unique_ptr<KyTrack>>> m_trackLists;
-    KyTrack *m_currentTrack = nullptr;
-    QList<DzNode *> m_shown;
     std::function<int()> m_clock;
     std::function<void()> m_animationUpdate;
     std::function<QString()> m_blockFolder;

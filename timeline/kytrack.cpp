@@ -1,13 +1,12 @@
 #include "kytrack.h"
 
 #include "figurebinding.h"
-#include "kybake.h"
 #include "kychaining.h"
 #include "kytime.h"
 #include "kytimeline.h"
+#include "kytrackhost.h"
 
 #include "dzlog.h"
-#include "dzscene.h"
 
 #include <algorithm>
 #include <cmath>
@@ -77,15 +76,11 @@ std::vector<KyBlock *> KyTrack::blocks() const
 
 int KyTrack::startOf(int index) const
 {
-    int acc = 0;
-    for (int i = 0; i < count() && i <= index; ++i) {
-        const KyBlock &block = *m_blocks[static_cast<size_t>(i)];
-        const int start = addSaturated(acc, block.gap);
-        if (i == index)
-            return start;
-        acc = addSaturated(start, visibleLength(block));
-    }
-    return acc;
+    if (index < 0)
+        return 0;
+    if (index >= count())
+        return m_end;
+    return m_starts[static_cast<size_t>(index)];
 }
 
 int KyTrack::endOf(int index) const
@@ -98,10 +93,7 @@ int KyTrack::endOf(int index) const
 
 int KyTrack::endTime() const
 {
-    int acc = 0;
-    for (const auto &block : m_blocks)
-        acc = addSaturated(addSaturated(acc, block->gap), visibleLength(*block));
-    return acc;
+    return m_end;
 }
 
 int KyTrack::length() const
@@ -112,47 +104,34 @@ int KyTrack::length() const
     return endTime();
 }
 
-int KyTrack::tileX(int index) const
+void KyTrack::updateStartsFrom(int index)
 {
-    return msToPixels(startOf(index));
-}
-
-int KyTrack::tileWidth(int index) const
-{
-    const KyBlock *block = blockAt(index);
-    return block ? msToPixels(visibleLength(*block)) : 0;
-}
-
-int KyTrack::insertIndexAt(int x) const
-{
-    int acc = 0;
-    for (int i = 0; i < count(); ++i) {
+    index = std::clamp(index, 0, count());
+    m_starts.resize(m_blocks.size());
+    int acc = index == 0 ? 0 : endOf(index - 1);
+    for (int i = index; i < count(); ++i) {
         const KyBlock &block = *m_blocks[static_cast<size_t>(i)];
         const int start = addSaturated(acc, block.gap);
-        const int left = msToPixels(start);
-        const int width = msToPixels(visibleLength(block));
-        if (left + width / 2 > x)
-            return i;
+        m_starts[static_cast<size_t>(i)] = start;
         acc = addSaturated(start, visibleLength(block));
     }
-    return count();
+    m_end = acc;
 }
 
-KyBlock *KyTrack::insertBlock(int x, const KyBlock &source, bool keepKeys)
+KyBlock *KyTrack::insertBlock(int index, const KyBlock &source, bool keepKeys)
 {
     std::unique_ptr<KyBlock> copy(source.clone());
-    const int index = insertIndexAt(x);
+    index = std::clamp(index, 0, count());
     const int start = index == 0 ? 0 : endOf(index - 1);
     if (!keepKeys) {
         const int64_t end = static_cast<int64_t>(start) + copy->gap - copy->inPoint
             + copy->outPoint + 40;
-        clearHostAnimationUnder(*copy, start, addSaturated(end, 0));
+        kyClearHostAnimationUnder(*this, *copy, start, addSaturated(end, 0));
     }
     KyBlock *placed = copy.get();
     m_blocks.insert(m_blocks.begin() + index, std::move(copy));
+    updateStartsFrom(index);
     emit blockInserted(placed);
-    if (count() == 1)
-        emit ensureVisibleRequested(msToPixels(m_playheadMs) - 4);
     clearSelection();
     relayout();
     return placed;
@@ -160,48 +139,25 @@ KyBlock *KyTrack::insertBlock(int x, const KyBlock &source, bool keepKeys)
 
 KyBlock *KyTrack::appendBlock(const KyBlock &source, bool keepKeys)
 {
-    return insertBlock(std::numeric_limits<int>::max(), source, keepKeys);
-}
-
-void KyTrack::clearHostAnimationUnder(KyBlock &block, int fromMs, int toMs)
-{
-    const FigureBinding *b = binding();
-    if (!b || !b->skeleton())
-        return;
-    clearHostAnimation(b->skeleton(), block, DzTimeRange(msToTicks(fromMs), msToTicks(toMs)));
+    return insertBlock(count(), source, keepKeys);
 }
 
 std::unique_ptr<KyBlock> KyTrack::takeBlock(int index)
 {
     std::unique_ptr<KyBlock> block = std::move(m_blocks[static_cast<size_t>(index)]);
     m_blocks.erase(m_blocks.begin() + index);
+    updateStartsFrom(index);
     return block;
 }
 
 bool KyTrack::removeBlock(KyBlock *block)
 {
-    if (m_timeline) {
-        m_timeline->setPointerOverBlock(false);
-        // Pending previews go back first, so that nothing of the removed
-        // block's preview stays on the figure.
-        m_timeline->releaseKeyHolds(10000);
-        m_timeline->recheckOffsetTool();
-    }
-
-    // The host's keys under the whole track were written by the timeline;
-    // they are cleared so that the figure follows the track as it will be.
-    int previousEnd = 0;
-    for (const auto &tile : m_blocks) {
-        const int64_t end = static_cast<int64_t>(previousEnd) + tile->gap - tile->inPoint
-            + tile->outPoint + 10;
-        clearHostAnimationUnder(*tile, previousEnd, addSaturated(end, 0));
-        previousEnd = addSaturated(addSaturated(previousEnd, tile->gap), visibleLength(*tile));
-    }
-
-    const int index = indexOf(block);
-    if (index < 0)
+    if (indexOf(block) < 0)
         return false;
-    std::unique_ptr<KyBlock> removed = takeBlock(index);
+    kyReleasePreviewsBeforeRemoval(*this);
+    kyClearUnderTrack(*this);
+
+    std::unique_ptr<KyBlock> removed = takeBlock(indexOf(block));
     const auto selected = std::find(m_selection.begin(), m_selection.end(), block);
     if (selected != m_selection.end()) {
         const size_t at = static_cast<size_t>(selected - m_selection.begin());
@@ -214,17 +170,7 @@ bool KyTrack::removeBlock(KyBlock *block)
     emit blockRemoved(removed.get());
     removed.reset();
     emit layoutChanged();
-
-    if (dzScene) {
-        const DzTimeRange anim = dzScene->getAnimRange();
-        const DzTimeRange play = dzScene->getPlayRange();
-        const DzTime end = msToTicks(endTime());
-        const DzTimeRange widened(std::min<DzTime>(anim.getStart(), 0),
-                                  std::max<DzTime>(anim.getEnd(), end));
-        dzScene->setAnimRange(widened);
-        if (play == anim)
-            dzScene->setPlayRange(widened);
-    }
+    kyWidenRangesToTrack(*this);
     chain();
     return true;
 }
@@ -237,67 +183,18 @@ void KyTrack::deleteSelected()
         removeBlock(*it);
 }
 
-void KyTrack::moveBlock(int x, KyBlock *block)
+void KyTrack::moveBlock(KyBlock *block, KyBlock *before)
 {
     const int from = indexOf(block);
-    if (from < 0)
+    if (from < 0 || block == before)
         return;
-    // The first other tile whose centre lies right of x, in the layout as
-    // it stands: dropping a tile on itself finds the tile after it.
-    int target = count();
-    for (int i = 0; i < count(); ++i) {
-        if (i == from)
-            continue;
-        if (tileX(i) + tileWidth(i) / 2 > x) {
-            target = i;
-            break;
-        }
-    }
     std::unique_ptr<KyBlock> moving = takeBlock(from);
-    if (target > from)
-        --target;
-    m_blocks.insert(m_blocks.begin() + target, std::move(moving));
+    const int at = before && indexOf(before) >= 0 ? indexOf(before) : count();
+    m_blocks.insert(m_blocks.begin() + at, std::move(moving));
+    updateStartsFrom(std::min(from, at));
     emit layoutChanged();
     setCurrentBlock(block);
     chain();
-}
-
-void KyTrack::moveSelection(int x)
-{
-    if (m_selection.empty())
-        return;
-    std::set<const KyBlock *> selected(m_selection.begin(), m_selection.end());
-    // Where the run goes: before the first unselected tile right of x.
-    KyBlock *before = nullptr;
-    for (int i = 0; i < count(); ++i) {
-        KyBlock *block = blockAt(i);
-        if (selected.count(block))
-            continue;
-        if (tileX(i) + tileWidth(i) / 2 > x) {
-            before = block;
-            break;
-        }
-    }
-    std::vector<std::unique_ptr<KyBlock>> run;
-    for (int i = 0; i < count();) {
-        if (selected.count(blockAt(i)))
-            run.push_back(takeBlock(i));
-        else
-            ++i;
-    }
-    KyBlock *last = run.back().get();
-    int at = before ? indexOf(before) : count();
-    for (auto &block : run)
-        m_blocks.insert(m_blocks.begin() + at++, std::move(block));
-    emit layoutChanged();
-    setCurrentBlock(last);
-    chain();
-}
-
-int KyTrack::slideGap(int x, int pressX, int slideOffset)
-{
-    const int64_t px = static_cast<int64_t>(x) - pressX - slideOffset;
-    return pixelsToMs(addSaturated(std::max<int64_t>(0, px), 0));
 }
 
 void KyTrack::setGap(KyBlock *block, int gapMs)
@@ -335,6 +232,50 @@ void KyTrack::clear()
         emit blockRemoved(removed.get());
     }
     emit layoutChanged();
+}
+
+KyTrackSnapshot KyTrack::snapshot() const
+{
+    KyTrackSnapshot out;
+    out.blocks.reserve(m_blocks.size());
+    for (const auto &block : m_blocks) {
+        out.blocks.emplace_back(block->clone());
+        out.placed.push_back(block.get());
+    }
+    return out;
+}
+
+void KyTrack::restore(const KyTrackSnapshot &snapshot)
+{
+    setCurrentBlock(nullptr);
+    clearSelection();
+    while (!m_blocks.empty()) {
+        std::unique_ptr<KyBlock> removed = takeBlock(count() - 1);
+        emit blockRemoved(removed.get());
+    }
+    for (const auto &block : snapshot.blocks)
+        m_blocks.emplace_back(block->clone());
+    updateStartsFrom(0);
+    emit reset();
+    relayout();
+}
+
+bool KyTrack::samePlacements(const KyTrackSnapshot &a, const KyTrackSnapshot &b)
+{
+    if (a.blocks.size() != b.blocks.size() || a.placed != b.placed)
+        return false;
+    const auto same = [](const Vec3f &p, const Vec3f &q) { return p.x == q.x && p.y == q.y && p.z == q.z; };
+    for (size_t i = 0; i < a.blocks.size(); ++i) {
+        const KyBlock &p = *a.blocks[i];
+        const KyBlock &q = *b.blocks[i];
+        if (p.path != q.path || p.name != q.name || p.flags != q.flags || p.speed != q.speed
+            || p.inPoint != q.inPoint || p.outPoint != q.outPoint || p.blendIn != q.blendIn
+            || p.internalBlend != q.internalBlend || !same(p.posOffset, q.posOffset)
+            || p.facingOffset != q.facingOffset || p.mirror != q.mirror || p.gap != q.gap
+            || p.clipLength != q.clipLength || p.clipHandle != q.clipHandle)
+            return false;
+    }
+    return true;
 }
 
 void KyTrack::setCurrentBlock(KyBlock *block)
@@ -403,15 +344,15 @@ int KyTrack::clipOutPointFor(KyBlock *block)
 
 void KyTrack::relayout()
 {
+    updateStartsFrom(0);
     emit layoutChanged();
     chain();
 }
 
 void KyTrack::chain()
 {
+    updateStartsFrom(0);
     chainBlocks(blocks());
-    if (dzScene && dzScene->getAnimRange().getEnd() > m_paintedRangeEnd)
-        emit repaintRequested();
     emit chained();
     if (m_timeline)
         m_timeline->requestDelayedTrim();
@@ -428,15 +369,7 @@ void KyTrack::setPlayhead(int ms, bool scroll)
 void KyTrack::movePlayhead(int ms)
 {
     m_playheadMs = ms;
-    emit playheadMoved(ms, true);
-    emit ensureVisibleRequested(msToPixels(ms) - 4);
-}
-
-void KyTrack::skimTo(int ms)
-{
-    if (m_timeline && m_timeline->currentTime() != ms)
-        m_timeline->goSkim(ms);
-    emit ensureVisibleRequested(msToPixels(ms) - 4);
+    emit playheadMoved(ms);
 }
 
 QString KyTrack::checkConsistency() const
@@ -455,10 +388,10 @@ QString KyTrack::checkConsistency() const
             return QStringLiteral("block %1 ends before it begins").arg(i);
         if (!(block->speed > 0.0f) || !std::isfinite(block->speed))
             return QStringLiteral("block %1 has speed %2").arg(i).arg(block->speed);
-        const int start = startOf(i);
-        if (start < previousEnd)
-            return QStringLiteral("block %1 starts before the previous one ends").arg(i);
-        previousEnd = endOf(i);
+        const int start = addSaturated(previousEnd, block->gap);
+        if (static_cast<int>(m_starts.size()) != count() || start != startOf(i))
+            return QStringLiteral("block %1: cached start %2, walked start %3").arg(i).arg(startOf(i)).arg(start);
+        previousEnd = addSaturated(start, visibleLength(*block));
     }
     if (previousEnd != endTime())
         return QStringLiteral("track end %1 differs from the last block's end %2")

@@ -2,25 +2,23 @@
 // KyTrack: one figure's kinTimeline, the model behind a KyMasterLayout.
 //
 // Design note. A track is an ordered list of placed blocks, each a clone of
-// a library block that the track owns; order is play order. Nothing about a
-// block's place on the track is stored as a position: every start time
-// follows from walking the blocks and adding each gap and visible length
-// (outPoint − inPoint), so a change of any block moves everything after it
-// by itself. The derived fields of the blocks (start position, facing, axis
-// and loop shift) are recomputed by chain() after every change of order,
-// length or parameters; evaluation then reads them from each block without
-// walking the track.
+// a library block that the track owns; order is play order. A block's place
+// on the track is not stored with the block: start = previous end + gap and
+// end = start + (outPoint − inPoint). The track keeps those start times in a
+// cache that every change of order or length refreshes from the first block
+// it touched, so startOf(), endOf() and endTime() are O(1) and a walk over
+// the blocks (evaluation, baking, hit testing) stays linear. Callers that
+// change a block's fields directly must call relayout() or chain() before
+// reading start times again; checkConsistency() catches a stale cache.
 //
-// Every change goes through this class: insertion, removal, moves, slides,
-// parameter slots, scene loading. Each mutating operation ends in relayout()
-// or chain(), which tells the views (signals) and asks the timeline for a
-// delayed trim of the host's animation range. Views (KyMasterLayout and its
-// tiles) only translate gestures into these calls and draw what the signals
-// report. checkConsistency() states the invariants; tests call it after
-// every change.
+// The derived fields of the blocks (start position, facing, axis and loop
+// shift) are recomputed by chain() after every change; evaluation reads them
+// from each block without walking the track.
 //
-// Units: milliseconds for times, track pixels (40 per second) for x values.
-// Pixel arguments are contents coordinates (scroll offset already added).
+// This class knows milliseconds only. Pixels, scrolling, zoom and painting
+// belong to the views (timeline_ui); what an edit does to the host scene
+// (clearing keys under a block, releasing previews, widening the animation
+// range) lives in kytrackhost.h, and undo wraps whole edits (kytrackedit.h).
 
 #include "kyblock.h"
 #include "vec3f.h"
@@ -34,12 +32,21 @@
 class KyTimeline;
 struct FigureBinding;
 
+// The placements of a track at one moment: clones of its blocks (the clips
+// are shared, never copied). Restoring one puts equal blocks back.
+struct KyTrackSnapshot {
+    std::vector<std::shared_ptr<const KyBlock>> blocks;
+    // The placed blocks the clones were taken from, so that reordering equal
+    // blocks still counts as a change.
+    std::vector<const KyBlock *> placed;
+};
+
 class KyTrack : public QObject
 {
     Q_OBJECT
 public:
     // The timeline owns its tracks; a track without one (tests, tools) has
-    // no figure and never clears host keys.
+    // no figure and never touches the host.
     explicit KyTrack(KyTimeline *timeline = nullptr, QObject *parent = nullptr);
     ~KyTrack() override;
 
@@ -58,56 +65,52 @@ public:
     int indexOf(const KyBlock *block) const;
     std::vector<KyBlock *> blocks() const;
 
-    // --- start times (ms) ---------------------------------------------------
-    // start = previous end + gap; end = start + outPoint − inPoint.
+    // --- start times (ms), O(1) ----------------------------------------------
+    // Start of block index; past the last block, the track's end.
     int startOf(int index) const;
     int endOf(int index) const;
     // End of the last block (0 for an empty track), whatever the binding.
     int endTime() const;
     // Track length: endTime(), or 0 when the binding has no skeleton.
     int length() const;
-    // The tile geometry in contents pixels: x = start × 40 / 1000 and width
-    // = (outPoint − inPoint) × 40 / 1000.
-    int tileX(int index) const;
-    int tileWidth(int index) const;
-    // Where a block dropped at contents x goes: before the first tile whose
-    // horizontal centre lies right of x, else at the end.
-    int insertIndexAt(int x) const;
 
     // --- editing -------------------------------------------------------------
     // Inserts a clone of source (its placement parameters and clip handle)
-    // at contents x. Unless keepKeys is set, clears the host's animation
-    // under the new block first. Clears the selection, relayouts and chains.
-    // Returns the placed block (owned by the track).
-    KyBlock *insertBlock(int x, const KyBlock &source, bool keepKeys);
+    // before block index (clamped to 0 … count()). Unless keepKeys is set,
+    // clears the host's animation under the new block first. Clears the
+    // selection, relayouts and chains. Returns the placed block.
+    KyBlock *insertBlock(int index, const KyBlock &source, bool keepKeys);
     // The same at the end of the track.
     KyBlock *appendBlock(const KyBlock &source, bool keepKeys);
-    // Removes a block: pending previews are restored first, the host's
-    // animation under the whole track is cleared, the block is taken out
-    // and deleted, the animation range is widened to the track and the
-    // track is chained. False when the block is not on this track.
+    // Removes a block that is on this track: pending previews are restored,
+    // the host's animation under the whole track is cleared, the block is
+    // taken out and deleted, the animation range is widened to the track and
+    // the track is chained. A block that is not on the track changes nothing
+    // and gives false.
     bool removeBlock(KyBlock *block);
     // Removes the selected blocks, last selected first.
     void deleteSelected();
-    // Moves a block to contents x: it lands before the first other block
-    // whose tile centre (in the layout as it stands) lies right of x, else
-    // at the end; dropped on its own tile it stays where it is. The gap
-    // moves with the block. Makes it current and chains.
-    void moveBlock(int x, KyBlock *block);
-    // Moves the selected blocks as one run, in track order, to contents x
-    // (the place found as for moveBlock, ignoring the selected blocks).
-    void moveSelection(int x);
-    // The gap a slide to contents x gives: max(0, x − pressX − slideOffset)
-    // × 1000 / 40 (slideOffset: the pixel where the previous block ends).
-    static int slideGap(int x, int pressX, int slideOffset);
+    // Moves a block so that it lands before block `before` (null: at the
+    // end). The gap moves with it. Makes it current and chains.
+    void moveBlock(KyBlock *block, KyBlock *before);
     // Sets a block's gap (negative values become 0) and relayouts.
     void setGap(KyBlock *block, int gapMs);
-    // Sets in and out points (outPoint kept above inPoint) and relayouts.
+    // Sets in and out points (inPoint not negative, outPoint kept above
+    // inPoint) and relayouts.
     void setInOut(KyBlock *block, int inPoint, int outPoint);
     // Sets the blend-in length (0 … outPoint − inPoint) and chains.
     void setBlendIn(KyBlock *block, int blendMs);
     // Deletes every block; current and selection become empty.
     void clear();
+
+    // --- snapshots (undo) ------------------------------------------------------
+    KyTrackSnapshot snapshot() const;
+    // Replaces the blocks by clones of the snapshot's; current and selection
+    // become empty; the host is not touched. Emits reset() and chains.
+    void restore(const KyTrackSnapshot &snapshot);
+    // Whether two snapshots hold the same placed blocks with the same
+    // placements, field by field.
+    static bool samePlacements(const KyTrackSnapshot &a, const KyTrackSnapshot &b);
 
     // --- current block and selection -----------------------------------------
     KyBlock *currentBlock() const { return m_current; }
@@ -126,33 +129,27 @@ public:
     static int outPointForSpeed(int clipOutPoint, float speed);
 
     // --- layout and chaining -------------------------------------------------
-    // Recomputes the layout (signals the views) and chains.
+    // Refreshes the start times, tells the views and chains.
     void relayout();
-    // Recomputes the derived fields of every block (see kychaining.h), then
-    // asks for a repaint when the host's animation range grew past the one
-    // last painted, and for a delayed trim.
+    // Refreshes the start times, recomputes the derived fields of every block
+    // (kychaining.h) and asks the timeline for a delayed trim.
     void chain();
 
-    // --- view state read by evaluation -----------------------------------------
+    // --- playhead and handle state read by evaluation ----------------------------
     bool handleDrag() const { return m_handleDrag; }
     void setHandleDrag(bool on) { m_handleDrag = on; }
     int playheadMs() const { return m_playheadMs; }
     // Seeks the timeline when its time differs from ms; with scroll, the
-    // playhead moves to ms and is scrolled into view.
+    // playhead moves to ms (and the view scrolls it into view).
     void setPlayhead(int ms, bool scroll);
     // Moves the playhead without seeking (evaluation).
     void movePlayhead(int ms);
-    // Skims the timeline to ms (when its time differs) and scrolls ms into view.
-    void skimTo(int ms);
-    // The animation range end (ticks) the view last painted with.
-    int paintedRangeEnd() const { return m_paintedRangeEnd; }
-    void setPaintedRangeEnd(int ticks) { m_paintedRangeEnd = ticks; }
 
     // Empty string when all invariants hold, else the first violation: blocks
     // unique and non-null, visible lengths and gaps not negative, speed
-    // positive, start times increasing, selection a subset without repeats,
-    // current block on the track or null, remembered out points no more than
-    // the selection.
+    // positive, cached start times equal to a fresh walk, selection a subset
+    // without repeats, current block on the track or null, remembered out
+    // points no more than the selection.
     QString checkConsistency() const;
 
 public slots:
@@ -177,32 +174,33 @@ signals:
     void blockInserted(KyBlock *block);
     // The block leaves the track; it is deleted when the signal returns.
     void blockRemoved(KyBlock *block);
+    // Every block was replaced (restore): views rebuild their tiles.
+    void reset();
     void currentBlockChanged(KyBlock *block);
     void selectionChanged();
     // A block's look changed without its size (flags, mirror).
     void blockChanged(KyBlock *block);
-    void playheadMoved(int ms, bool scroll);
-    // Scroll the contents so that x (contents pixels) is visible.
-    void ensureVisibleRequested(int x);
-    // The host's animation range grew past the painted one.
-    void repaintRequested();
+    void playheadMoved(int ms);
     void chained();
 
 private:
     void setFlagBit(int bit, bool on);
     // Parameter slots that re-pose the figure at once.
     void reposeAfterOffsetChange();
-    void clearHostAnimationUnder(KyBlock &block, int fromMs, int toMs);
     int clipOutPointFor(KyBlock *block);
     std::unique_ptr<KyBlock> takeBlock(int index);
+    // Recomputes the cached start times from block index on.
+    void updateStartsFrom(int index);
 
     KyTimeline *m_timeline;
     int m_bindingIndex = -1;
     std::vector<std::unique_ptr<KyBlock>> m_blocks;
+    // m_starts[i] is the start of block i; m_end the end of the last one.
+    std::vector<int> m_starts;
+    int m_end = 0;
     KyBlock *m_current = nullptr;
     std::vector<KyBlock *> m_selection;
     std::vector<int> m_rememberedOut;
     bool m_handleDrag = false;
     int m_playheadMs = 0;
-    int m_paintedRangeEnd = 0;
 };

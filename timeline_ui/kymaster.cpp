@@ -1,18 +1,24 @@
 #include "kymaster.h"
 
 #include "kyblockediting.h"
+#include "kyblock.h"
 #include "kyhelp.h"
 #include "kyiconstrip.h"
 #include "kymasterlayout.h"
 #include "kytimeline.h"
+#include "kyprompt.h"
 #include "kytrack.h"
+#include "kytrackedit.h"
+#include "kytrackgeometry.h"
 #include "kywidgetprompts.h"
 
+#include "dzappsettings.h"
 #include "dznodemenu.h"
 
 #include <QCheckBox>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -67,16 +73,32 @@ KyMaster::KyMaster(QWidget *parent)
     m_rotateButton->setObjectName(QStringLiteral("rotate"));
     m_rotateButton->setText(QStringLiteral("Offset Rotations"));
     m_rotateButton->setCheckable(true);
-    m_rotateButton->setFixedWidth(88);
+    // At least the classic 88 pixels, wider when the font needs it.
+    m_rotateButton->setFixedWidth(std::max(88, m_rotateButton->sizeHint().width()));
     kySetOnlineHelp(m_rotateButton, QStringLiteral("Character Rotational Offset Tool"));
     row->addWidget(m_rotateButton);
     m_slideButton = new QToolButton(this);
     m_slideButton->setObjectName(QStringLiteral("slide"));
     m_slideButton->setText(QStringLiteral("Move Blocks"));
     m_slideButton->setCheckable(true);
-    m_slideButton->setFixedWidth(80);
+    m_slideButton->setText(QStringLiteral("Slide Blocks"));
+    m_slideButton->setFixedWidth(std::max(80, m_slideButton->sizeHint().width()));
+    m_slideButton->setText(QStringLiteral("Move Blocks"));
     kySetOnlineHelp(m_slideButton, QStringLiteral("Move or Slide Blocks"));
     row->addWidget(m_slideButton);
+    row->addSpacing(6);
+    m_zoomBox = new QSpinBox(this);
+    m_zoomBox->setObjectName(QStringLiteral("zoom"));
+    m_zoomBox->setRange(KyTrackGeometry::kMinPixelsPerSecond, KyTrackGeometry::kMaxPixelsPerSecond);
+    m_zoomBox->setSingleStep(10);
+    m_zoomBox->setSuffix(QStringLiteral(" px/s"));
+    m_pixelsPerSecond = KyTrackGeometry(DzAppSettings(QStringLiteral("Trelvo"))
+                                            .getIntValue(QStringLiteral("timelineZoom"),
+                                                         KyTrackGeometry::kDefaultPixelsPerSecond))
+                            .pixelsPerSecond();
+    m_zoomBox->setValue(m_pixelsPerSecond);
+    kySetOnlineHelp(m_zoomBox, QStringLiteral("Timeline zoom (Ctrl+wheel over the track)"));
+    row->addWidget(m_zoomBox);
     row->addStretch();
 
     m_loopButton = iconButton(this, KyIcon::Loop, true, QStringLiteral("Loop Playback"));
@@ -102,6 +124,7 @@ KyMaster::KyMaster(QWidget *parent)
 
     connect(m_picker, &DzNodeMenu::selectionChanged, this, &KyMaster::selectNode);
     connect(m_picker, &DzNodeMenu::aboutToShowMenu, this, &KyMaster::refresh);
+    connect(m_zoomBox, &QSpinBox::valueChanged, this, &KyMaster::setPixelsPerSecond);
     connect(m_activeBox, &QCheckBox::toggled, this, &KyMaster::goActive);
     connect(m_rotateButton, &QToolButton::clicked, this, &KyMaster::rotOffsetToolClicked);
     connect(m_slideButton, &QToolButton::clicked, this, &KyMaster::slideClicked);
@@ -149,6 +172,24 @@ KyMasterLayout *KyMaster::layoutFor(const KyTrack *track) const
 bool KyMaster::slideMode() const
 {
     return m_slideButton->isChecked();
+}
+
+void KyMaster::setPixelsPerSecond(int pixelsPerSecond)
+{
+    const int pps = KyTrackGeometry(pixelsPerSecond).pixelsPerSecond();
+    if (pps == m_pixelsPerSecond)
+        return;
+    m_pixelsPerSecond = pps;
+    m_zoomBox->setValue(pps);
+    DzAppSettings(QStringLiteral("Trelvo")).setIntValue(QStringLiteral("timelineZoom"), pps);
+    for (KyMasterLayout *page : std::as_const(m_pages))
+        page->relayoutView();
+}
+
+void KyMaster::addBlock()
+{
+    if (KyMasterLayout *page = currentTrack())
+        page->addBlocksFromDialog();
 }
 
 void KyMaster::addPage(KyTrack *track)
@@ -234,20 +275,42 @@ void KyMaster::reSkim()
 
 void KyMaster::handleSplit()
 {
-    if (KyTrack *track = m_timeline->currentTrack())
-        splitBlock(*track);
+    KyTrack *track = m_timeline->currentTrack();
+    if (!track)
+        return;
+    KyTrackEdit edit(track);
+    if (!splitBlock(*track, KyTrackGeometry(m_pixelsPerSecond)))
+        return;
+    edit.commit(QStringLiteral("Split kinBlock"));
+    kyStatus(QStringLiteral("Split the kinBlock at the playhead"));
 }
 
 void KyMaster::handleJoin()
 {
-    if (KyTrack *track = m_timeline->currentTrack())
-        joinBlocks(*track, m_timeline->blockFolder());
+    KyTrack *track = m_timeline->currentTrack();
+    if (!track)
+        return;
+    KyTrackEdit edit(track);
+    if (!joinBlocks(*track, m_timeline->blockFolder()))
+        return;
+    edit.commit(QStringLiteral("Join kinBlocks"));
+    const KyBlock *joined = track->currentBlock();
+    kyStatus(joined && !joined->path.isEmpty()
+                 ? QStringLiteral("Joined into %1 (the file stays when the join is undone)").arg(joined->path)
+                 : QStringLiteral("Joined the two pieces"));
 }
 
 void KyMaster::handleCrop()
 {
-    if (KyTrack *track = m_timeline->currentTrack())
-        cropBlock(*track, m_timeline->blockFolder());
+    KyTrack *track = m_timeline->currentTrack();
+    if (!track)
+        return;
+    KyTrackEdit edit(track);
+    if (!cropBlock(*track, m_timeline->blockFolder()))
+        return;
+    edit.commit(QStringLiteral("Crop kinBlock"));
+    if (const KyBlock *cropped = track->currentBlock())
+        kyStatus(QStringLiteral("Cropped into %1 (the file stays when the crop is undone)").arg(cropped->path));
 }
 
 void KyMaster::activateNode(DzNode *node)

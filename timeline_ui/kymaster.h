@@ -18,6 +18,7 @@ class KyTimeline;
 class KyTrack;
 class QCheckBox;
 class QStackedWidget;
+class QSpinBox;
 class QToolButton;
 
 class KyMaster : public QWidget
@@ -46,6 +47,12 @@ public:
     QToolButton *cropButton() const { return m_cropButton; }
     // The slide mode the tiles read (the "slide" button's on state).
     bool slideMode() const;
+    // Zoom of every track: pixels per second of timeline time (40 unless
+    // changed; 10 … 400), kept in the application settings ("Trelvo",
+    // "timelineZoom"). The "zoom" spin box shows it.
+    int pixelsPerSecond() const { return m_pixelsPerSecond; }
+    void setPixelsPerSecond(int pixelsPerSecond);
+    QSpinBox *zoomBox() const { return m_zoomBox; }
 
 public slots:
     void goActive(bool on);
@@ -68,6 +75,8 @@ public slots:
     void nodeRemoved(DzNode *node);
     void rotOffsetToolClicked();
     void slideClicked();
+    // "Add kinBlock…" on the current track.
+    void addBlock();
 
 private:
     void addPage(KyTrack *track);
@@ -86,6 +95,8 @@ private:
     QToolButton *m_splitButton = nullptr;
     QToolButton *m_joinButton = nullptr;
     QToolButton *m_cropButton = nullptr;
+    QSpinBox *m_zoomBox = nullptr;
+    int m_pixelsPerSecond = 40;
     QStackedWidget *m_stack = nullptr;
     QMap<const KyTrack *, KyMasterLayout *> m_pages;
 };

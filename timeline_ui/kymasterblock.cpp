@@ -5,17 +5,21 @@
 #include "kymaster.h"
 #include "kymasterblockdialog.h"
 #include "kymasterlayout.h"
-#include "kytime.h"
 #include "kytimeline.h"
 #include "kytrack.h"
+#include "kytrackedit.h"
 
 #include "kyblock.h"
 
+#include <QApplication>
 #include <QBitmap>
+#include <QDrag>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace {
 
@@ -24,6 +28,11 @@ const QColor kTileColour(83, 137, 231);
 void drawTileShape(QPainter &painter, const QSize &size)
 {
     painter.drawRoundedRect(QRectF(0, 0, size.width() - 1, size.height() - 1), 10, 40, Qt::RelativeSize);
+}
+
+bool isDeleteKey(const QKeyEvent *event)
+{
+    return event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace;
 }
 
 } // namespace
@@ -53,23 +62,30 @@ QString KyMasterBlock::labelFor(const QString &name)
     return label;
 }
 
-QList<int> KyMasterBlock::loopMarks(const KyBlock &block)
-{
-    QList<int> marks;
-    const int cycle = block.loopLength();
-    // A clip shorter than one timeline ms has no passes to mark.
-    if (cycle < 1 || block.outPoint <= cycle)
-        return marks;
-    const int passes = block.outPoint / cycle;
-    for (int i = 0; i <= passes; ++i)
-        marks.append(msToPixels(cycle * i - block.inPoint));
-    return marks;
-}
-
 bool KyMasterBlock::isHighlighted() const
 {
     const KyTrack *track = m_layout->track();
     return m_block && (track->currentBlock() == m_block || track->isSelected(m_block));
+}
+
+bool KyMasterBlock::event(QEvent *event)
+{
+    // Delete and Backspace belong to the tile while it has the keyboard: the
+    // application's own Delete shortcut (delete the figure) must not fire.
+    if (event->type() == QEvent::ShortcutOverride && m_block && isDeleteKey(static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
+    }
+    // The full name and the placement, for tiles too short for their label.
+    if (event->type() == QEvent::ToolTip && m_block) {
+        const QString text = QStringLiteral("%1\n%2 s at %3 %")
+                                 .arg(labelFor(m_block->name))
+                                 .arg((m_block->outPoint - m_block->inPoint) / 1000.0, 0, 'f', 2)
+                                 .arg(static_cast<int>(m_block->speed * 100.0f + 0.5f));
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), text, this);
+        return true;
+    }
+    return QWidget::event(event);
 }
 
 void KyMasterBlock::paintEvent(QPaintEvent *)
@@ -79,15 +95,20 @@ void KyMasterBlock::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setBrush(kTileColour);
-    painter.setPen(isHighlighted() ? Qt::black : Qt::gray);
+    painter.setPen(isHighlighted() ? QPen(Qt::black, 2) : QPen(Qt::gray));
     drawTileShape(painter, size());
+    painter.setRenderHint(QPainter::Antialiasing, false);
     painter.setPen(Qt::black);
-    for (int x : loopMarks(*m_block)) {
+    for (int x : m_layout->geometry().loopMarks(*m_block)) {
         if (x >= 0 && x < width())
             painter.drawLine(x, 4, x, height() - 4);
     }
     painter.setPen(Qt::white);
-    painter.drawText(QRect(0, 0, width() - 1, height() - 1), Qt::AlignCenter, labelFor(m_block->name));
+    const QRect box(2, 0, width() - 5, height() - 1);
+    const QString label = labelFor(m_block->name);
+    // A short tile (a short block, or zoomed out) elides rather than cuts
+    // the label in the middle of a letter.
+    painter.drawText(box, Qt::AlignCenter, painter.fontMetrics().elidedText(label, Qt::ElideRight, box.width()));
 }
 
 void KyMasterBlock::resizeEvent(QResizeEvent *event)
@@ -105,23 +126,62 @@ void KyMasterBlock::resizeEvent(QResizeEvent *event)
 
 void KyMasterBlock::mousePressEvent(QMouseEvent *event)
 {
+    if (!m_block)
+        return;
     m_pressed = true;
     m_pressX = static_cast<int>(event->position().x());
     m_pressY = static_cast<int>(event->position().y());
+    m_slideOffset = x() - KyMasterLayout::kOriginX - m_layout->geometry().msToPx(m_block->gap);
+    m_sliding = event->button() == Qt::LeftButton && m_layout->master()->slideMode();
+    if (m_sliding)
+        m_layout->beginEdit();
 }
 
 void KyMasterBlock::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_block || m_pressed)
+    if (!m_block)
         return;
-    // The time under the pointer: tiles sit in contents coordinates.
-    m_layout->track()->skimTo(pixelsToMs(x() + static_cast<int>(event->position().x())));
+    // The pointer in track pixels (from time 0).
+    const int pointer = x() - KyMasterLayout::kOriginX + static_cast<int>(event->position().x());
+    if (!m_pressed) {
+        // The time under the pointer: tiles sit in contents coordinates.
+        m_layout->skimTo(m_layout->geometry().pxToMs(pointer));
+        return;
+    }
+    if (m_sliding) {
+        m_layout->track()->setGap(m_block, m_layout->geometry().slideGap(pointer, m_pressX, m_slideOffset));
+        return;
+    }
+    const QPoint moved = event->position().toPoint() - QPoint(m_pressX, m_pressY);
+    if ((event->buttons() & Qt::LeftButton) && moved.manhattanLength() >= QApplication::startDragDistance()) {
+        m_pressed = false;
+        startMoveDrag();
+    }
+}
+
+void KyMasterBlock::startMoveDrag()
+{
+    auto *drag = new QDrag(this);
+    auto *data = new QMimeData;
+    data->setText(QStringLiteral("KyMasterBlock"));
+    drag->setMimeData(data);
+    QPixmap picture(size());
+    picture.fill(Qt::transparent);
+    render(&picture, QPoint(), QRegion(), RenderFlags(DrawChildren));
+    drag->setPixmap(picture);
+    drag->setHotSpot(QPoint(m_pressX, m_pressY));
+    drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
 }
 
 void KyMasterBlock::mouseReleaseEvent(QMouseEvent *event)
 {
+    const bool wasPressed = m_pressed;
     m_pressed = false;
-    if (!m_block)
+    if (m_sliding) {
+        m_sliding = false;
+        m_layout->commitEdit(QStringLiteral("Slide kinBlock"));
+    }
+    if (!m_block || !wasPressed)
         return;
     KyTrack *track = m_layout->track();
     if (!(event->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier)))
@@ -130,6 +190,12 @@ void KyMasterBlock::mouseReleaseEvent(QMouseEvent *event)
     track->addToSelection(m_block);
     if (event->button() == Qt::RightButton)
         m_menu->popup(event->globalPosition().toPoint());
+}
+
+void KyMasterBlock::contextMenuEvent(QContextMenuEvent *event)
+{
+    // The tile's own menu opens on release; the pane's must not open too.
+    event->accept();
 }
 
 void KyMasterBlock::mouseDoubleClickEvent(QMouseEvent *)
@@ -149,8 +215,8 @@ void KyMasterBlock::leaveEvent(QEvent *)
 
 void KyMasterBlock::keyPressEvent(QKeyEvent *event)
 {
-    if (m_block && (event->key() == Qt::Key_Delete || event->key() == Qt::Key_Backspace)) {
-        m_layout->track()->deleteSelected();
+    if (m_block && isDeleteKey(event)) {
+        m_layout->deleteSelected();
         return;
     }
     QWidget::keyPressEvent(event);
@@ -167,6 +233,11 @@ void KyMasterBlock::properties()
     if (track->selection().empty())
         track->addToSelection(m_block);
     track->rememberClipOutPoints();
-    KyMasterBlockDialog dialog(this);
-    kyRunDialog(dialog);
+    // One undo step for the whole dialog session.
+    KyTrackEdit edit(track);
+    {
+        KyMasterBlockDialog dialog(this);
+        kyRunDialog(dialog);
+    }
+    edit.commit(QStringLiteral("Change kinBlock Parameters"));
 }

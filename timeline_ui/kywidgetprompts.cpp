@@ -2,8 +2,13 @@
 
 #include "kyprompt.h"
 
+#include "dzlog.h"
+
+#include <QApplication>
 #include <QFileDialog>
+#include <QMainWindow>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QWidget>
 
 namespace {
@@ -33,6 +38,31 @@ public:
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return QString();
         return dialog.selectedFiles().first();
+    }
+
+    QStringList openFileNames(const KySaveFileRequest &request) override
+    {
+        QFileDialog dialog(qobject_cast<QWidget *>(request.parent), request.caption,
+                           request.startPath, request.filter);
+        dialog.setObjectName(request.dialogName);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        if (dialog.exec() != QDialog::Accepted)
+            return QStringList();
+        return dialog.selectedFiles();
+    }
+
+    // The status bar of the application's main window; the log as well, so
+    // that the note survives the next message.
+    void status(const QString &text) override
+    {
+        dzLog(text);
+        for (QWidget *top : QApplication::topLevelWidgets()) {
+            if (auto *window = qobject_cast<QMainWindow *>(top)) {
+                window->statusBar()->showMessage(text, 10000);
+                return;
+            }
+        }
     }
 };
 

@@ -2,6 +2,7 @@
 // baking one minute of a four-block timeline at 30 frames per second.
 #include "figurebinding.h"
 #include "kybake.h"
+#include "kyevaluator.h"
 #include "kytime.h"
 #include "kytimeline.h"
 #include "kytrack.h"
@@ -157,6 +158,22 @@ void BM_EvaluateAndPoseFigures(benchmark::State &state)
         dzScene->removeNode(figure);
 }
 BENCHMARK(BM_EvaluateAndPoseFigures)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
+
+// Finding the block at the end of a long track: one walk over the cached
+// start times, so the cost grows with the block count, not its square.
+void BM_LocateOnALongTrack(benchmark::State &state)
+{
+    Setup setup;
+    KyBlock *block = makeFullBodyBlock(setup.temp.filePath(QStringLiteral("l.kba")), 500, 0.0f);
+    KyTrack track;
+    for (int i = 0; i < state.range(0); ++i)
+        track.appendBlock(*block, true);
+    const int t = track.endTime() - 1;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(locateBlock(track, t));
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_LocateOnALongTrack)->Arg(50)->Arg(500)->Arg(2000)->Complexity(benchmark::oN);
 
 void BM_BakeOneMinuteOfFourBlocks(benchmark::State &state)
 {

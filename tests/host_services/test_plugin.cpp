@@ -35,6 +35,7 @@ const QList<QPair<QString, QString>> kPresent = {
     { "KyMasterBoneOffsetV4_V3", "D797BC13-E3F0-4f68-BBCA-FEDB7B786528" },
     { "KyMasterBoneOffsetV4_A3", "DE61CEFB-AB6D-475b-A704-B195868593FA" },
     { "KyMasterBake", "41EBE1D0-2CA3-4d10-824A-2C8034ABAFB3" },
+    { "KyMasterAddBlock", "6E0C2B5A-41D7-4f3e-9A8B-2C5D7E1F9034" },
 };
 
 DzClassFactory *factoryNamed(DzPlugin *plugin, const QString &className)
@@ -110,8 +111,8 @@ TEST(PluginLibrary, FactoryTableHoldsEveryClassWithAUniqueIdentifier)
         EXPECT_EQ(QString::fromLatin1(row.factoryName),
             QString::fromLatin1(row.className) + QStringLiteral("Factory"));
     }
-    EXPECT_EQ(ids.size(), 36);
-    EXPECT_EQ(classes.size(), 36);
+    EXPECT_EQ(ids.size(), 37);
+    EXPECT_EQ(classes.size(), 37);
     EXPECT_STREQ(kFactoryTable[0].className, "KyMixerPane");
     EXPECT_STREQ(kFactoryTable[35].className, "KyMixerSerial");
     for (int i = 31; i < 35; ++i) {

@@ -77,7 +77,7 @@ TEST_F(MixerCore, EvaluatesWhenActiveAndDirtyOnly)
 TEST_F(MixerCore, AnimationUpdateIsNotReentered)
 {
     int evaluations = 0;
-    QObject::connect(m_track, &KyTrack::playheadMoved, [&](int, bool) {
+    QObject::connect(m_track, &KyTrack::playheadMoved, [&](int) {
         ++evaluations;
         EXPECT_TRUE(m_core->isUpdating());
         m_core->animUpdate(); // returns at once
@@ -91,7 +91,7 @@ TEST_F(MixerCore, AnimationUpdateIsNotReentered)
 TEST_F(MixerCore, SeekSetsTheHostTimeAndEvaluatesOnce)
 {
     int evaluations = 0;
-    QObject::connect(m_track, &KyTrack::playheadMoved, [&](int, bool) { ++evaluations; });
+    QObject::connect(m_track, &KyTrack::playheadMoved, [&](int) { ++evaluations; });
     m_timeline->goSeek(1000);
     EXPECT_EQ(dzScene->getTime(), 4800);
     EXPECT_EQ(m_timeline->currentTime(), 1000);

@@ -33,6 +33,16 @@ bool ScriptedPrompts::question(const QString &caption, const QString &text, QObj
     return answer;
 }
 
+QStringList ScriptedPrompts::openFileNames(const KySaveFileRequest &request)
+{
+    fileRequests.push_back(request);
+    if (openFiles.empty())
+        return QStringList();
+    QStringList chosen = openFiles.front();
+    openFiles.pop_front();
+    return chosen;
+}
+
 QString ScriptedPrompts::saveFileName(const KySaveFileRequest &request)
 {
     fileRequests.push_back(request);

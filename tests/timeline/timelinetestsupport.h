@@ -33,9 +33,13 @@ public:
     void information(const QString &caption, const QString &text, QObject *) override;
     bool question(const QString &caption, const QString &text, QObject *) override;
     QString saveFileName(const KySaveFileRequest &request) override;
+    QStringList openFileNames(const KySaveFileRequest &request) override;
+    void status(const QString &text) override { statuses << text; }
 
     std::deque<bool> answers;   // empty: No
     std::deque<QString> files;  // empty: cancelled
+    std::deque<QStringList> openFiles; // empty: cancelled
+    QStringList statuses;
     QStringList captions;
     QStringList messages;
     QStringList questions;

@@ -91,16 +91,12 @@ TEST_F(TrackModel, StartTimesFollowGapsAndVisibleLengths)
     EXPECT_EQ(m_track->endOf(2), 3200);
     EXPECT_EQ(m_track->endTime(), 3200);
     EXPECT_EQ(m_track->length(), 3200);
-    EXPECT_EQ(m_track->tileX(1), 60);
-    EXPECT_EQ(m_track->tileWidth(2), 20);
     EXPECT_EQ(m_timeline->longestTrack(), 3200);
     (void)a;
 
     // A negative gap (a slide left of the previous block) stays 0.
     m_track->setGap(b, -300);
     EXPECT_EQ(b->gap, 0);
-    EXPECT_EQ(KyTrack::slideGap(100, 10, 120), 0);
-    EXPECT_EQ(KyTrack::slideGap(200, 10, 120), 1750);
     expectConsistent(*m_track);
 }
 
@@ -117,31 +113,27 @@ TEST_F(TrackModel, LengthIsZeroWithoutSkeleton)
     EXPECT_EQ(m_timeline->longestTrack(), 0);
 }
 
-TEST_F(TrackModel, InsertsByPixelBeforeTheFirstTileWhoseCentreIsRight)
+TEST_F(TrackModel, InsertsBeforeAnIndexAndKeepsStartTimes)
 {
-    // Tiles of 1000 ms are 40 px wide: centres at 20, 60, 100.
     KyBlock *a = m_track->appendBlock(*m_walk, true);
     KyBlock *b = m_track->appendBlock(*m_walk, true);
     KyBlock *c = m_track->appendBlock(*m_walk, true);
-    EXPECT_EQ(m_track->insertIndexAt(0), 0);
-    EXPECT_EQ(m_track->insertIndexAt(19), 0);
-    EXPECT_EQ(m_track->insertIndexAt(20), 1);
-    EXPECT_EQ(m_track->insertIndexAt(59), 1);
-    EXPECT_EQ(m_track->insertIndexAt(61), 2);
-    EXPECT_EQ(m_track->insertIndexAt(500), 3);
-
-    KyBlock *d = m_track->insertBlock(50, *m_walk, true);
+    KyBlock *d = m_track->insertBlock(1, *m_walk, true);
     expectConsistent(*m_track);
-    ASSERT_EQ(m_track->count(), 4);
-    EXPECT_EQ(m_track->blockAt(0), a);
-    EXPECT_EQ(m_track->blockAt(1), d);
-    EXPECT_EQ(m_track->blockAt(2), b);
-    EXPECT_EQ(m_track->blockAt(3), c);
+    EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{a, d, b, c}));
     // The placed block is a copy owned by the track, sharing the clip.
     EXPECT_NE(d, m_walk);
     EXPECT_EQ(d->clipHandle, m_walk->clipHandle);
     EXPECT_EQ(m_track->startOf(1), 1000);
     EXPECT_EQ(m_track->startOf(3), 3000);
+    // Out-of-range indices clamp to the ends.
+    EXPECT_EQ(m_track->blockAt(0), a);
+    KyBlock *last = m_track->insertBlock(99, *m_walk, true);
+    EXPECT_EQ(last, m_track->blockAt(4));
+    KyBlock *first = m_track->insertBlock(-5, *m_walk, true);
+    EXPECT_EQ(first, m_track->blockAt(0));
+    EXPECT_EQ(m_track->endTime(), 6000);
+    expectConsistent(*m_track);
 }
 
 TEST_F(TrackModel, InsertClearsHostKeysUnderTheNewBlockUnlessKeysAreKept)
@@ -256,31 +248,36 @@ TEST_F(TrackModel, ParameterSlotsActOnEverySelectedBlock)
     expectConsistent(*m_track);
 }
 
-TEST_F(TrackModel, MovesBlocksAndSelections)
+TEST_F(TrackModel, MovesBlocksWithTheirGaps)
 {
     KyBlock *a = m_track->appendBlock(*m_walk, true);
     KyBlock *b = m_track->appendBlock(*m_walk, true);
     KyBlock *c = m_track->appendBlock(*m_walk, true);
-    KyBlock *d = m_track->appendBlock(*m_walk, true);
     m_track->setGap(b, 250);
-
-    // Dropped at its own centre: unchanged.
-    m_track->moveBlock(m_track->tileX(1) + m_track->tileWidth(1) / 2, b);
-    EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{a, b, c, d}));
-    // Onto the right half of the next tile: after it, gap and all.
-    m_track->moveBlock(m_track->tileX(2) + m_track->tileWidth(2) * 3 / 4, b);
-    EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{a, c, b, d}));
+    m_track->moveBlock(b, nullptr);
+    EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{a, c, b}));
     EXPECT_EQ(b->gap, 250);
+    EXPECT_EQ(m_track->startOf(2), 2250);
     EXPECT_EQ(m_track->currentBlock(), b);
+    m_track->moveBlock(b, a);
+    EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{b, a, c}));
+    EXPECT_EQ(m_track->startOf(1), 1250);
     expectConsistent(*m_track);
+}
 
-    // Two selected tiles dropped at the start keep their order.
-    m_track->clearSelection();
-    m_track->addToSelection(d);
-    m_track->addToSelection(c);
-    m_track->moveSelection(0);
-    EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{c, d, a, b}));
-    expectConsistent(*m_track);
+TEST_F(TrackModel, RemovingABlockOfAnotherTrackChangesNothing)
+{
+    DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"), true);
+    KyBlock *a = m_track->appendBlock(*m_walk, true);
+    hip->getXRotControl()->setValue(2400, 5.0f);
+    m_timeline->binding(m_track->bindingIndex())->m_keyHoldTime = 300;
+    KyTrack other(m_timeline.get());
+    KyBlock *stranger = other.appendBlock(*m_walk, true);
+    EXPECT_FALSE(m_track->removeBlock(stranger));
+    EXPECT_FALSE(m_track->removeBlock(nullptr));
+    EXPECT_EQ(hip->getXRotControl()->getNumKeys(), 1);
+    EXPECT_EQ(m_timeline->binding(m_track->bindingIndex())->m_keyHoldTime, 300);
+    EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{a}));
 }
 
 TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
@@ -303,9 +300,6 @@ TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
     EXPECT_EQ(dzScene->getAnimRange(), DzTimeRange(0, 19200));
     EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 19200));
     expectConsistent(*m_track);
-
-    KyTrack other(m_timeline.get());
-    EXPECT_FALSE(other.removeBlock(a));
 
     // Delete removes the selection.
     m_track->clearSelection();

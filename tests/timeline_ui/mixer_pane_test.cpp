@@ -31,6 +31,7 @@
 #include "dzpanemgr.h"
 #include "dzpanesettings.h"
 #include "dzscene.h"
+#include "dzundostack.h"
 #include "dzskeleton.h"
 
 #include <QSpinBox>
@@ -74,30 +75,13 @@ protected:
 
 TEST_F(MixerPane, IsTheOneInstanceWithTheTimelinePane)
 {
-    EXPECT_EQ(m_pane->getLabel().toStdString(), "kinTimeline");
     EXPECT_EQ(KyMixerPane::instance(), m_pane);
-    EXPECT_EQ(m_pane->master()->parentWidget(), m_pane);
-    EXPECT_EQ(m_pane->minimumSize(), QSize(200, 150));
-    EXPECT_TRUE(m_pane->acceptDrops());
     // Selecting the figure in the scene shows its track.
     KyTrack *track = figureTrack();
     EXPECT_EQ(track->binding()->skeleton(), m_figure);
     EXPECT_TRUE(m_pane->core()->hasEvaluationTimer());
     m_window.reset();
     EXPECT_EQ(KyMixerPane::instance(), nullptr);
-}
-
-TEST_F(MixerPane, OptionsMenuInOrder)
-{
-    DzActionMenu menu;
-    m_pane->buildOptionsMenu(&menu);
-    QStringList items;
-    for (const DzActionMenu::Item &item : menu.getItems())
-        items << (item.separator ? QStringLiteral("-") : item.className);
-    EXPECT_EQ(items.join(QLatin1Char(' ')).toStdString(),
-              "KyMasterSkimming KyMasterTrimTimeline KyMasterMaskFingers - KyMasterFootOffset "
-              "KyMasterBoneOffsetClear KyMasterKeysToBlock KyMasterBake KyMasterClearKeys - "
-              "KyMasterHor KyMasterFacing KyMasterIntHor");
 }
 
 TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
@@ -156,15 +140,25 @@ TEST_F(MixerPane, TrimActionTrimsWhenSwitchedOn)
     EXPECT_EQ(dzScene->getAnimRange().getEnd(), 9600);
 }
 
-TEST_F(MixerPane, BakeActionWritesKeys)
+TEST_F(MixerPane, BakeActionWritesKeysAsOneUndoStep)
 {
     auto *bake = addAction<KyMasterBake>();
     KyTrack *track = figureTrack();
     track->appendBlock(*m_walk, true);
     m_pane->trimTimeline();
+    DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
+    hip->getXRotControl()->setValue(9600, 3.0f); // a user key past the range
+    DzUndoStack::instance()->clear();
     bake->trigger();
-    const DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
     EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 30);
+    EXPECT_EQ(m_prompts.statuses.last().toStdString(), "Baked 30 frames to DS keyframes");
+    EXPECT_EQ(DzUndoStack::instance()->getUndoCaption().toStdString(), "Bake kinTimelines");
+    ASSERT_TRUE(DzUndoStack::instance()->undo());
+    EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 0);
+    EXPECT_EQ(hip->getXRotControl()->getNumKeys(), 1);
+    ASSERT_TRUE(DzUndoStack::instance()->redo());
+    EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 30);
+    DzUndoStack::instance()->clear();
 }
 
 TEST_F(MixerPane, OffsetActionsNeedAFigure)

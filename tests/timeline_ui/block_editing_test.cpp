@@ -2,6 +2,7 @@
 #include "timelinetestsupport.h"
 
 #include "kyblockediting.h"
+#include "kytrackgeometry.h"
 #include "kytimeline.h"
 #include "kytrack.h"
 
@@ -44,7 +45,7 @@ TEST_F(BlockEditing, SplitsTheCurrentBlockAtThePlayhead)
     KyBlock *after = m_track->appendBlock(*m_turn, true);
     m_track->setCurrentBlock(a);
     m_track->movePlayhead(800);
-    ASSERT_TRUE(splitBlock(*m_track));
+    ASSERT_TRUE(splitBlock(*m_track, KyTrackGeometry()));
     ASSERT_EQ(m_track->count(), 3);
     KyBlock *second = m_track->blockAt(1);
     EXPECT_EQ(a->inPoint, 0);
@@ -71,11 +72,11 @@ TEST_F(BlockEditing, SplitRefusesNearTheEdges)
     m_track->setCurrentBlock(a);
     for (int ms : {500, 1500}) {
         m_track->movePlayhead(ms);
-        EXPECT_FALSE(splitBlock(*m_track));
+        EXPECT_FALSE(splitBlock(*m_track, KyTrackGeometry()));
         EXPECT_EQ(m_prompts.messages.last().toStdString(), "Playhead can't split kinBlock. ");
     }
     m_track->movePlayhead(625); // 25 px in
-    EXPECT_TRUE(splitBlock(*m_track));
+    EXPECT_TRUE(splitBlock(*m_track, KyTrackGeometry()));
     EXPECT_EQ(m_track->count(), 2);
 }
 
@@ -84,7 +85,7 @@ TEST_F(BlockEditing, SplitOfTheBlockUnderThePlayheadAsksFirst)
     KyBlock *a = m_track->appendBlock(*m_walk, true);
     m_track->setGap(a, 1000);
     m_track->movePlayhead(2000);
-    EXPECT_FALSE(splitBlock(*m_track));
+    EXPECT_FALSE(splitBlock(*m_track, KyTrackGeometry()));
     ASSERT_EQ(m_prompts.questions.size(), 1);
     EXPECT_EQ(m_prompts.questions[0].toStdString(),
               "The kinBlock is split at the location of the playhead.  That kinblock is not "
@@ -92,7 +93,7 @@ TEST_F(BlockEditing, SplitOfTheBlockUnderThePlayheadAsksFirst)
     EXPECT_EQ(m_track->count(), 1);
 
     m_prompts.answers = {true};
-    EXPECT_TRUE(splitBlock(*m_track));
+    EXPECT_TRUE(splitBlock(*m_track, KyTrackGeometry()));
     ASSERT_EQ(m_track->count(), 2);
     EXPECT_EQ(m_track->currentBlock(), nullptr);
     EXPECT_TRUE(m_track->selection().empty());
@@ -101,7 +102,7 @@ TEST_F(BlockEditing, SplitOfTheBlockUnderThePlayheadAsksFirst)
 
     m_prompts.answers = {true};
     m_track->movePlayhead(500); // in the gap: nothing under the playhead
-    EXPECT_FALSE(splitBlock(*m_track));
+    EXPECT_FALSE(splitBlock(*m_track, KyTrackGeometry()));
     EXPECT_EQ(m_prompts.messages.last().toStdString(), "Playhead can't split kinBlock.");
 }
 

@@ -1,8 +1,8 @@
 #include "kyblockediting.h"
 
 #include "kyprompt.h"
-#include "kytime.h"
 #include "kytrack.h"
+#include "kytrackgeometry.h"
 
 #include "kyblock.h"
 
@@ -23,9 +23,9 @@ QString kbaFilter()
 
 // The playhead widget's x (contents pixels): its tip marks the time, 4
 // pixels right of its left edge.
-int playheadX(const KyTrack &track)
+int playheadX(const KyTrack &track, const KyTrackGeometry &geometry)
 {
-    return msToPixels(track.playheadMs()) - 4;
+    return geometry.msToPx(track.playheadMs()) - 4;
 }
 
 QString withoutKba(const QString &file)
@@ -71,20 +71,17 @@ bool blockLoops(const KyBlock &block)
     return static_cast<long long>(block.outPoint) > static_cast<long long>(block.loopLength()) + 50;
 }
 
-bool splitBlock(KyTrack &track)
+bool splitBlock(KyTrack &track, const KyTrackGeometry &geometry)
 {
     KyBlock *block = track.currentBlock();
     bool pickedAtPlayhead = false;
-    const int x = playheadX(track);
+    const int x = playheadX(track, geometry);
     if (!block) {
         if (!kyQuestion(QStringLiteral("The kinBlock is split at the location of the playhead.  "
                                        "That kinblock is not selected.\n   Continue? "),
                         &track))
             return false;
-        for (int i = 0; i < track.count(); ++i) {
-            if (track.tileX(i) < x && track.tileX(i) + track.tileWidth(i) > x)
-                block = track.blockAt(i);
-        }
+        block = track.blockAt(geometry.tileUnder(track, x));
         if (!block) {
             kyMessage(QStringLiteral("Playhead can't split kinBlock."), &track);
             return false;
@@ -94,20 +91,20 @@ bool splitBlock(KyTrack &track)
         pickedAtPlayhead = true;
     }
     const int index = track.indexOf(block);
-    const int d = x - track.tileX(index) + 4;
-    if (d < 25 || d > track.tileWidth(index) - 25) {
+    const int d = x - geometry.tileX(track, index) + 4;
+    if (d < 25 || d > geometry.tileWidth(track, index) - 25) {
         kyMessage(QStringLiteral("Playhead can't split kinBlock. "), &track);
         return false;
     }
 
     const int oldEnd = block->outPoint;
-    block->outPoint = block->inPoint + pixelsToMs(d);
+    block->outPoint = block->inPoint + geometry.pxToMs(d);
     track.relayout();
     std::unique_ptr<KyBlock> second(block->clone());
     second->outPoint = oldEnd;
     second->inPoint = block->outPoint;
     second->flags = block->flags;
-    track.insertBlock(x + 4, *second, false);
+    track.insertBlock(track.indexOf(block) + 1, *second, false);
 
     track.setCurrentBlock(block);
     track.clearSelection();

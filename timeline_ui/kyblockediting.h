@@ -18,11 +18,13 @@
 
 class KyBlock;
 class KyTrack;
+struct KyTrackGeometry;
 
 // Whether a block loops by more than the 50 ms the editing commands allow.
 bool blockLoops(const KyBlock &block);
 
 // Each returns whether it changed the track.
-bool splitBlock(KyTrack &track);
+// The playhead's distance limits are pixels of the given zoom.
+bool splitBlock(KyTrack &track, const KyTrackGeometry &geometry);
 bool joinBlocks(KyTrack &track, const QString &startFolder);
 bool cropBlock(KyTrack &track, const QString &startFolder);
