@@ -8,7 +8,7 @@ class DzScene;
 class DzSkeleton;
 
 // File -> Import Motion (BVH) and Export Motion (BVH) on the host's figures,
-// through the motion library (tools/motion).
+// through the motion library (motion/).
 class MotionCommands {
 public:
     // Reads a BVH file and keys it onto `figure` from `startTime` on, one key

@@ -101,7 +101,7 @@ public:
     // Local rotations (one per target bone) and root position of one source
     // frame, before resampling and placement. An invalid retargeter or a
     // frame out of range gives the rest pose.
-    void poseAt(int sourceFrame, std::vector<Quat> &rotations, Vec3 &rootPosition) const;
+    void poseAt(int sourceFrame, std::vector<DzQuat> &rotations, DzVec3 &rootPosition) const;
 
     double scale() const { return m_scale; }
     const BoneMap &boneMap() const { return m_map; }
@@ -110,14 +110,14 @@ public:
     // Bones of the figure that no joint drives; they keep their rest pose.
     const std::vector<std::string> &undrivenBones() const { return m_undriven; }
     // C(b) of step 2 above; the identity for an index out of range.
-    Quat restCorrection(int bone) const
+    DzQuat restCorrection(int bone) const
     {
-        return bone >= 0 && bone < static_cast<int>(m_corrections.size()) ? m_corrections[bone] : Quat();
+        return bone >= 0 && bone < static_cast<int>(m_corrections.size()) ? m_corrections[bone] : DzQuat();
     }
 
 private:
     bool fail(std::string message);
-    Vec3 fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figureEnd, bool &found) const;
+    DzVec3 fileEndFor(int bone, const std::vector<DzVec3> &rest, DzVec3 &figureEnd, bool &found) const;
     double fileHipHeightInFigureRest() const;
 
     const BvhData &m_bvh;
@@ -128,7 +128,7 @@ private:
     std::string m_error;
     double m_scale = 1.0;
     std::vector<BoneMap::Chain> m_chains;  // per target bone
-    std::vector<Quat> m_corrections;       // per target bone
+    std::vector<DzQuat> m_corrections;       // per target bone
     std::vector<std::string> m_undriven;
     std::vector<std::vector<int>> m_jointChildren;
 };

@@ -200,7 +200,7 @@ private:
 
     // Reports problems on the keyword's line: a missing number otherwise
     // shows up as a puzzling complaint about whatever follows.
-    bool readNumber(const Token &keyword, const Token &t, const std::string &what, double &value)
+    bool readNumber(const Token &keyword, const Token &t, const std::string &what, float &value)
     {
         const std::optional<double> v = parseNumber(t.text);
         if (!v)
@@ -208,7 +208,7 @@ private:
                             + (t.text.empty() ? "the end of the file" : shown(t.text)));
         if (std::abs(*v) > BvhReader::kMaxMagnitude)
             return fail(keyword.line, what + ": " + shown(t.text) + " is out of range");
-        value = *v;
+        value = toFloat(t.text, *v);
         return true;
     }
 
@@ -322,7 +322,7 @@ bool Parser::readHierarchy(BvhData &data)
         if (iequals(t.text, "OFFSET")) {
             if (top.hasOffset)
                 return fail(t.line, owner + " has a second OFFSET");
-            Vec3 offset;
+            DzVec3 offset;
             for (int axis = 0; axis < 3; ++axis) {
                 if (!readNumber(t, next(), "OFFSET of " + owner, offset[axis]))
                     return false;

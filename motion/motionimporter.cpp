@@ -74,11 +74,9 @@ bool MotionImporter::importBvh(const BvhData &bvh, DzSkeleton *figure, const Mot
         }
         for (int f = 0; f < clip.frameCount; ++f) {
             const DzTime time = options.startTime + f * step;
-            const Quat &q = clip.rotation(f, b);
-            bone->setLocalRot(time, DzQuat(q.x, q.y, q.z, q.w));
+            bone->setLocalRot(time, clip.rotation(f, b));
             if (b == 0) {
-                const Vec3 &p = clip.rootPositions[f];
-                bone->setLocalPos(time, DzVec3(float(p.x), float(p.y), float(p.z)));
+                bone->setLocalPos(time, clip.rootPositions[f]);
             }
         }
     }

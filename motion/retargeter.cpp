@@ -1,5 +1,7 @@
 #include "retargeter.h"
 
+#include "rotation.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -59,17 +61,17 @@ Retargeter::Retargeter(const BvhData &bvh, const TargetSkeleton &target, const R
     for (std::size_t j = 1; j < bvh.joints.size(); ++j)
         m_jointChildren[bvh.joints[j].parent].push_back(static_cast<int>(j));
 
-    const std::vector<Vec3> rest = bvh.restPositions();
-    m_corrections.assign(boneCount, Quat::identity());
+    const std::vector<DzVec3> rest = bvh.restPositions();
+    m_corrections.assign(boneCount, DzQuat());
     for (int b = 1; b < boneCount; ++b) {
         if (!m_chains[b].isValid())
             continue;
         const TargetBone &bone = target.bones[b];
         bool found = false;
-        Vec3 figureEnd;
-        const Vec3 fileEnd = fileEndFor(b, rest, figureEnd, found);
+        DzVec3 figureEnd;
+        const DzVec3 fileEnd = fileEndFor(b, rest, figureEnd, found);
         if (found)
-            m_corrections[b] = Quat::fromTo(figureEnd - bone.origin, fileEnd - rest[m_chains[b].first]);
+            m_corrections[b] = rotationBetween(figureEnd - bone.origin, fileEnd - rest[m_chains[b].first]);
     }
 
     if (options.scale > 0.0) {
@@ -86,9 +88,9 @@ Retargeter::Retargeter(const BvhData &bvh, const TargetSkeleton &target, const R
         double lowestTip = std::numeric_limits<double>::infinity();
         for (int b = 0; b < boneCount; ++b) {
             if (!hasChildren[b])
-                lowestTip = std::min(lowestTip, target.bones[b].end.y);
+                lowestTip = std::min(lowestTip, double(target.bones[b].end.m_y));
         }
-        const double figureHeight = target.bones[0].origin.y - lowestTip;
+        const double figureHeight = target.bones[0].origin.m_y - lowestTip;
         if (!(fileHeight > kTiny) || !(figureHeight > kTiny)) {
             fail("cannot derive a scale: the file's rest hip height is " + std::to_string(fileHeight)
                  + " and the figure's is " + std::to_string(figureHeight) + "; give a scale");
@@ -105,7 +107,7 @@ bool Retargeter::fail(std::string message)
     return false;
 }
 
-Vec3 Retargeter::fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figureEnd, bool &found) const
+DzVec3 Retargeter::fileEndFor(int bone, const std::vector<DzVec3> &rest, DzVec3 &figureEnd, bool &found) const
 {
     const TargetBone &tb = m_target.bones[bone];
     const double length = (tb.end - tb.origin).length();
@@ -126,12 +128,12 @@ Vec3 Retargeter::fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figur
             best = static_cast<int>(c);
         }
     }
-    const Vec3 start = rest[m_chains[bone].first];
+    const DzVec3 start = rest[m_chains[bone].first];
     if (best >= 0 && bestDistance <= 0.25 * length) {
         // Measure both sides to the child's joint, so that skeletons of the
         // same shape get no correction even where the figure's end point
         // lies a little off its child (hands end short of the fingers).
-        const Vec3 end = rest[m_chains[best].first];
+        const DzVec3 end = rest[m_chains[best].first];
         figureEnd = m_target.bones[best].origin;
         found = (end - start).length() > kTiny && (figureEnd - tb.origin).length() > kTiny;
         return end;
@@ -149,7 +151,7 @@ Vec3 Retargeter::fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figur
     std::vector<int> level{last};
     for (int depth = 0; depth < 8 && !level.empty(); ++depth) {
         std::vector<int> next;
-        Vec3 sum;
+        DzVec3 sum;
         int points = 0;
         for (int j : level) {
             for (int c : m_jointChildren[j]) {
@@ -163,7 +165,7 @@ Vec3 Retargeter::fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figur
             }
         }
         if (points > 0) {
-            const Vec3 average = sum * (1.0 / points);
+            const DzVec3 average = sum * (1.0 / points);
             if ((average - start).length() > kTiny) {
                 found = true;
                 return average;
@@ -180,52 +182,52 @@ double Retargeter::fileHipHeightInFigureRest() const
     // for: every joint of a driven bone turned by inverse(C(b)), so that
     // W(b) is the identity; joints that drive nothing follow their parent.
     const std::size_t jointCount = m_bvh.joints.size();
-    std::vector<Quat> world(jointCount);
-    std::vector<Vec3> position(jointCount);
+    std::vector<DzQuat> world(jointCount);
+    std::vector<DzVec3> position(jointCount);
     double lowestEnd = std::numeric_limits<double>::infinity();
     double lowestJoint = std::numeric_limits<double>::infinity();
     for (std::size_t j = 0; j < jointCount; ++j) {
         const BvhJoint &joint = m_bvh.joints[j];
-        const Quat parentWorld = joint.parent >= 0 ? world[joint.parent] : Quat();
-        const Vec3 parentPosition = joint.parent >= 0 ? position[joint.parent] : Vec3();
-        position[j] = parentPosition + parentWorld.rotate(joint.offset);
+        const DzQuat parentWorld = joint.parent >= 0 ? world[joint.parent] : DzQuat();
+        const DzVec3 parentPosition = joint.parent >= 0 ? position[joint.parent] : DzVec3();
+        position[j] = parentPosition + parentWorld.multVec(joint.offset);
         const int bone = m_target.find(m_map.boneOf(static_cast<int>(j)));
-        world[j] = bone >= 0 && !m_map.boneOf(static_cast<int>(j)).empty() ? m_corrections[bone].inverse()
+        world[j] = bone >= 0 && !m_map.boneOf(static_cast<int>(j)).empty() ? m_corrections[bone].conjugate()
                                                                           : parentWorld;
-        lowestJoint = std::min(lowestJoint, position[j].y);
+        lowestJoint = std::min(lowestJoint, double(position[j].m_y));
         if (joint.hasEndSite)
-            lowestEnd = std::min(lowestEnd, position[j].y + world[j].rotate(joint.endSite).y);
+            lowestEnd = std::min(lowestEnd, double(position[j].m_y + world[j].multVec(joint.endSite).m_y));
     }
     const double lowest = std::isfinite(lowestEnd) ? lowestEnd : lowestJoint;
-    return position[m_chains[0].first].y - lowest;
+    return position[m_chains[0].first].m_y - lowest;
 }
 
-void Retargeter::poseAt(int sourceFrame, std::vector<Quat> &rotations, Vec3 &rootPosition) const
+void Retargeter::poseAt(int sourceFrame, std::vector<DzQuat> &rotations, DzVec3 &rootPosition) const
 {
     if (!m_valid || sourceFrame < 0 || sourceFrame >= m_bvh.frameCount) {
-        rotations.assign(m_target.bones.size(), Quat());
-        rootPosition = Vec3();
+        rotations.assign(m_target.bones.size(), DzQuat());
+        rootPosition = DzVec3();
         return;
     }
     const std::size_t jointCount = m_bvh.joints.size();
-    std::vector<Quat> world(jointCount);
-    std::vector<Vec3> position(jointCount);
+    std::vector<DzQuat> world(jointCount);
+    std::vector<DzVec3> position(jointCount);
     for (std::size_t j = 0; j < jointCount; ++j) {
         const int p = m_bvh.joints[j].parent;
-        const Quat parentRotation = p >= 0 ? world[p] : Quat::identity();
-        const Vec3 parentPosition = p >= 0 ? position[p] : Vec3();
-        position[j] = parentPosition + parentRotation.rotate(m_bvh.localTranslation(sourceFrame, static_cast<int>(j)));
-        world[j] = (parentRotation * m_bvh.localRotation(sourceFrame, static_cast<int>(j))).normalized();
+        const DzQuat parentRotation = p >= 0 ? world[p] : DzQuat();
+        const DzVec3 parentPosition = p >= 0 ? position[p] : DzVec3();
+        position[j] = parentPosition + parentRotation.multVec(m_bvh.localTranslation(sourceFrame, static_cast<int>(j)));
+        world[j] = normalized(parentRotation * m_bvh.localRotation(sourceFrame, static_cast<int>(j)));
     }
 
     const std::size_t boneCount = m_target.bones.size();
-    std::vector<Quat> boneWorld(boneCount);
+    std::vector<DzQuat> boneWorld(boneCount);
     rotations.resize(boneCount);
     for (std::size_t b = 0; b < boneCount; ++b) {
         const int p = m_target.bones[b].parent;
-        const Quat parentWorld = p >= 0 ? boneWorld[p] : Quat::identity();
-        boneWorld[b] = m_chains[b].isValid() ? (world[m_chains[b].last] * m_corrections[b]).normalized() : parentWorld;
-        rotations[b] = (parentWorld.inverse() * boneWorld[b]).normalized();
+        const DzQuat parentWorld = p >= 0 ? boneWorld[p] : DzQuat();
+        boneWorld[b] = m_chains[b].isValid() ? normalized(world[m_chains[b].last] * m_corrections[b]) : parentWorld;
+        rotations[b] = normalized(parentWorld.conjugate() * boneWorld[b]);
     }
     rootPosition = position[m_chains[0].first] * m_scale - m_target.bones[0].origin;
 }
@@ -273,8 +275,8 @@ bool Retargeter::run(MotionClip &clip)
     struct Pose
     {
         int frame = -1;
-        std::vector<Quat> rotations;
-        Vec3 root;
+        std::vector<DzQuat> rotations;
+        DzVec3 root;
     };
     Pose cache[2];
     auto pose = [&](int frame) -> const Pose & {
@@ -309,21 +311,21 @@ bool Retargeter::run(MotionClip &clip)
             const Pose &b = pose(i0 + 1);
             const Pose &a2 = pose(i0);  // still cached: b evicted the older slot
             for (int bone = 0; bone < boneCount; ++bone)
-                out.rotation(frame, bone) = Quat::slerp(a2.rotations[bone], b.rotations[bone], t);
-            out.rootPositions[frame] = Vec3::lerp(a2.root, b.root, t);
+                out.rotation(frame, bone) = DzQuat::slerp(a2.rotations[bone], b.rotations[bone], t);
+            out.rootPositions[frame] = a2.root + (b.root - a2.root) * float(t);
         }
         if (frame > 0) {
             for (int b = 0; b < boneCount; ++b) {
-                Quat &q = out.rotation(frame, b);
+                DzQuat &q = out.rotation(frame, b);
                 if (q.dot(out.rotation(frame - 1, b)) < 0.0)
-                    q = q.negated();
+                    q = DzQuat(-q.m_x, -q.m_y, -q.m_z, -q.m_w);
             }
         }
     }
 
     if (m_options.placement == RetargetOptions::Placement::StartAtOrigin) {
-        const Vec3 shift(out.rootPositions[0].x, 0.0, out.rootPositions[0].z);
-        for (Vec3 &p : out.rootPositions)
+        const DzVec3 shift(out.rootPositions[0].m_x, 0.0, out.rootPositions[0].m_z);
+        for (DzVec3 &p : out.rootPositions)
             p = p - shift;
     }
     clip = std::move(out);

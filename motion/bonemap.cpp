@@ -1,7 +1,5 @@
 #include "bonemap.h"
 
-#include <nodetable.h>
-
 #include <algorithm>
 
 namespace trelvo::motion {
@@ -91,15 +89,16 @@ const std::string kNone;
 
 const std::vector<std::string> &BoneMap::standardNames()
 {
-    // The block core's node list, less its root marker, which no skeleton has.
-    static const std::vector<std::string> names = [] {
-        std::vector<std::string> list;
-        for (const char *name : standardNodeNames()) {
-            if (std::string_view(name) != "kbanims_root")
-                list.emplace_back(name);
-        }
-        return list;
-    }();
+    // The standard figure's bones (content/figures/standard.json), the names
+    // the tables above map onto.
+    static const std::vector<std::string> names = {
+        "hip", "abdomen", "chest", "neck", "head",
+        "rCollar", "rShldr", "rForeArm", "rHand", "lCollar", "lShldr", "lForeArm", "lHand",
+        "rButtock", "rThigh", "rShin", "rFoot", "rToe", "lButtock", "lThigh", "lShin", "lFoot", "lToe",
+        "rThumb1", "rThumb2", "rThumb3", "rIndex1", "rIndex2", "rIndex3", "rMid1", "rMid2", "rMid3",
+        "rRing1", "rRing2", "rRing3", "rPinky1", "rPinky2", "rPinky3",
+        "lThumb1", "lThumb2", "lThumb3", "lIndex1", "lIndex2", "lIndex3", "lMid1", "lMid2", "lMid3",
+        "lRing1", "lRing2", "lRing3", "lPinky1", "lPinky2", "lPinky3"};
     return names;
 }
 
