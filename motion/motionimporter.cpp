@@ -33,7 +33,10 @@ bool MotionImporter::importFile(const std::filesystem::path &path, DzSkeleton *f
         m_error = reader.errorString();
         return false;
     }
-    return importBvh(bvh, figure, options);
+    if (!importBvh(bvh, figure, options))
+        return false;
+    m_report.warnings = reader.warnings();
+    return true;
 }
 
 bool MotionImporter::importBvh(const BvhData &bvh, DzSkeleton *figure, const MotionImportOptions &options)
@@ -86,6 +89,10 @@ bool MotionImporter::importBvh(const BvhData &bvh, DzSkeleton *figure, const Mot
     m_report.scale = retargeter.scale();
     m_report.unmappedJoints = retargeter.unmappedJoints();
     m_report.undrivenBones = retargeter.undrivenBones();
+    m_report.convention = retargeter.boneMap().convention();
+    m_report.mapping = retargeter.boneMap().assignments(bvh);
+    m_report.droppedFirstFrame = retargeter.droppedFirstFrame();
+    m_report.sourceFrameTime = retarget.sourceFrameTime > 0.0 ? retarget.sourceFrameTime : bvh.frameTime;
     return true;
 }
 

@@ -27,8 +27,8 @@ namespace trelvo::motion {
 
 struct MotionImportOptions
 {
-    // Frame 0 dropping, time range, scale and placement; the frame time is
-    // replaced by the scene's time step.
+    // Rest-pose frame 0, time range, source frame rate, mapping, scale and
+    // placement; the output frame time is replaced by the scene's time step.
     RetargetOptions retarget;
     DzTime startTime = 0;  // tick of the first key
 };
@@ -40,6 +40,11 @@ struct MotionImportReport
     double scale = 1.0;                       // file units to figure units
     std::vector<std::string> unmappedJoints;  // joints of the file that drive nothing
     std::vector<std::string> undrivenBones;   // bones of the figure nothing drives
+    std::string convention;                   // how the joints were mapped (BoneMap::convention)
+    BoneMap::Assignments mapping;             // every joint with the bone it drives
+    bool droppedFirstFrame = false;           // frame 0 was a rest pose and left out
+    double sourceFrameTime = 0.0;             // seconds per source frame used
+    std::vector<std::string> warnings;        // what the reader passed over
 };
 
 class MotionImporter

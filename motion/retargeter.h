@@ -54,6 +54,7 @@
 #include "motionclip.h"
 #include "targetskeleton.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,16 @@ struct RetargetOptions
         KeepFilePosition, // the file's absolute horizontal position, scaled
     };
 
-    // The CMU conversions add a synthetic T-pose as frame 0.
+    // Converters often put a rest pose before the motion: frame 0 is dropped
+    // when it is one (every joint turned less than 15 degrees, or every
+    // rotation a whole number of degrees as a hand-written pose is, unlike
+    // any captured frame). False keeps it always.
     bool dropFirstFrame = true;
+    // Seconds per source frame; 0 takes the file's Frame Time.
+    double sourceFrameTime = 0.0;
+    // Joint -> bone; when given it replaces the mapping by names and
+    // structure, and undriven legs or spine are no reason to refuse.
+    std::optional<BoneMap::Assignments> mapping;
     // Range to import, in seconds after the first kept frame; toSeconds < 0
     // means to the end. A range beyond the end is clamped to it.
     double fromSeconds = 0.0;
@@ -103,6 +112,9 @@ public:
     // frame out of range gives the rest pose.
     void poseAt(int sourceFrame, std::vector<DzQuat> &rotations, DzVec3 &rootPosition) const;
 
+    // Whether run() left out the file's first frame as a rest pose.
+    bool droppedFirstFrame() const { return m_firstFrame == 1; }
+
     double scale() const { return m_scale; }
     const BoneMap &boneMap() const { return m_map; }
     // Joints of the file that drive no bone, each once.
@@ -117,7 +129,15 @@ public:
 
 private:
     bool fail(std::string message);
-    DzVec3 fileEndFor(int bone, const std::vector<DzVec3> &rest, DzVec3 &figureEnd, bool &found) const;
+    struct End
+    {
+        bool found = false;
+        int joint = -1;          // the end is this joint's position, or else
+        DzVec3 offset;           // this offset in the chain's last joint's frame
+        DzVec3 figureDirection;  // the figure bone's rest direction to the same end
+    };
+    End fileEndFor(int bone, const std::vector<DzVec3> &rest) const;
+    bool firstFrameIsRestPose() const;
     double fileHipHeightInFigureRest() const;
 
     const BvhData &m_bvh;
@@ -128,7 +148,9 @@ private:
     std::string m_error;
     double m_scale = 1.0;
     std::vector<BoneMap::Chain> m_chains;  // per target bone
-    std::vector<DzQuat> m_corrections;       // per target bone
+    std::vector<DzQuat> m_corrections;     // per target bone
+    std::vector<End> m_ends;               // per target bone
+    int m_firstFrame = 0;
     std::vector<std::string> m_undriven;
     std::vector<std::vector<int>> m_jointChildren;
 };

@@ -122,6 +122,14 @@ TargetSkeleton TargetSkeleton::fromBvh(const BvhData &bvh, const BoneMap &map)
             const BvhJoint &last = bvh.joints[map.chainOf(bone.name).last];
             const DzVec3 lastPos = rest[map.chainOf(bone.name).last];
             bone.end = last.hasEndSite ? lastPos + last.endSite : lastPos;
+            // Without an End Site, the middle of the joints below (a head's eyes).
+            const std::vector<int> below = bvh.childrenOf(map.chainOf(bone.name).last);
+            if (!last.hasEndSite && !below.empty()) {
+                DzVec3 sum;
+                for (int c : below)
+                    sum += rest[c];
+                bone.end = sum * (1.0f / below.size());
+            }
         }
     }
 

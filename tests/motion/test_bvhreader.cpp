@@ -235,7 +235,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         {"huge value", withLine(19, "0 9e9 0 0 0 0 10 20 30"), 19, "out of range"},
         {"huge offset", withLine(8, "OFFSET 0 1e300 0"), 8, "out of range"},
         {"trailing garbage number", withLine(19, "0 90 0 0 0 0 10 20 30x"), 19, "'30x' is not a number"},
-        {"extra motion line", std::string(kSmall) + "2 92 0 0 0 0 12 22 32\n", 21, "more motion lines than the 2"},
         {"text after MOTION", withLine(16, "MOTION 12"), 16, "after MOTION"},
         {"binary junk", std::string("HIERARCHY\nROOT a\n{\n\x01\x02\xff\n"), 4, "unexpected '?\?\?'"},
     };
