@@ -419,11 +419,26 @@ void BoneMap::fillFromStructure(const BvhData &bvh, const std::vector<std::strin
         const std::vector<std::size_t> parts = nonZero(p, divergence(p, spine));
         if (parts.size() < 2)
             return;
-        std::size_t best = 0;
-        for (std::size_t k = 1; k + 1 < parts.size(); ++k) {
-            if (segment(p, parts[k]) + segment(p, parts[k + 1])
-                > segment(p, parts[best]) + segment(p, parts[best + 1]))
+        // The last two consecutive segments longer than 15 % of the
+        // path (a long collar comes before them, hand and fingers after),
+        // else the longest consecutive pair.
+        double total = 0.0;
+        for (std::size_t i : parts)
+            total += segment(p, i);
+        std::size_t best = parts.size();
+        for (std::size_t k = parts.size() - 1; k-- > 0;) {
+            if (segment(p, parts[k]) > 0.15 * total && segment(p, parts[k + 1]) > 0.15 * total) {
                 best = k;
+                break;
+            }
+        }
+        if (best == parts.size()) {
+            best = 0;
+            for (std::size_t k = 1; k + 1 < parts.size(); ++k) {
+                if (segment(p, parts[k]) + segment(p, parts[k + 1])
+                    > segment(p, parts[best]) + segment(p, parts[best + 1]))
+                    best = k;
+            }
         }
         const std::string s = side;
         if (best > 0)

@@ -27,7 +27,8 @@
 // a forearm or the spine undriven, the skeleton's shape fills in what it
 // can from joints that names left free: the head is the highest tip, the
 // feet the lowest tips left (+X) and right, the hands the outermost tips;
-// along each path the two longest consecutive segments are thigh and shin
+// along each path the last two consecutive segments longer than 15 % of
+// the path (else the longest pair) are thigh and shin
 // (upper arm and forearm), what follows is the foot and toe (hand), what
 // comes before the collar or buttock; the spine runs from the root to the
 // joint the arms branch from (abdomen, then chest), the neck from there to
