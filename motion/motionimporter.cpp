@@ -8,6 +8,7 @@
 #include <dzscene.h>
 #include <dzskeleton.h>
 
+#include <algorithm>
 #include <climits>
 
 namespace trelvo::motion {
@@ -23,6 +24,57 @@ DzTime timeStepFor(const DzSkeleton *figure)
 
 } // namespace
 
+std::vector<std::string> undrivenPartWarnings(const std::vector<std::string> &undriven,
+                                              const std::vector<std::string> &boneNames)
+{
+    struct Part
+    {
+        const char *name;
+        std::vector<const char *> bones;
+    };
+    const Part parts[] = {{"left leg", {"lThigh", "lShin", "lFoot"}},  {"right leg", {"rThigh", "rShin", "rFoot"}},
+                          {"left arm", {"lShldr", "lForeArm", "lHand"}}, {"right arm", {"rShldr", "rForeArm", "rHand"}},
+                          {"spine", {"abdomen", "chest", "neck", "head"}}};
+    std::vector<std::string> out;
+    for (const Part &part : parts) {
+        std::string missing;
+        for (const char *bone : part.bones) {
+            const bool present = std::find(boneNames.begin(), boneNames.end(), bone) != boneNames.end();
+            if (present && std::find(undriven.begin(), undriven.end(), bone) != undriven.end())
+                missing += (missing.empty() ? "" : ", ") + std::string(bone);
+        }
+        if (!missing.empty())
+            out.push_back("The " + std::string(part.name) + " is not driven by the file (" + missing
+                          + "): it keeps its pose.");
+    }
+    return out;
+}
+
+MotionImportPreview MotionImporter::preview(const BvhData &bvh, const DzSkeleton *figure,
+                                            const MotionImportOptions &options)
+{
+    MotionImportPreview p;
+    p.frames = bvh.frameCount;
+    p.fileFrameTime = bvh.frameTime;
+    FigureTarget target;
+    if (!FigureTarget::fromFigure(figure, target, &p.error))
+        return p;
+    for (const TargetBone &bone : target.skeleton.bones)
+        p.boneNames.push_back(bone.name);
+    Retargeter retargeter(bvh, target.skeleton, options.retarget);
+    p.error = retargeter.errorString();
+    p.convention = retargeter.boneMap().convention();
+    p.mapping = retargeter.boneMap().assignments(bvh);
+    p.unmappedJoints = retargeter.boneMap().unmapped();
+    for (const std::string &bone : p.boneNames) {
+        if (!retargeter.boneMap().chainOf(bone).isValid())
+            p.undrivenBones.push_back(bone);
+    }
+    p.warnings = undrivenPartWarnings(p.undrivenBones, p.boneNames);
+    p.firstFrameIsRestPose = retargeter.firstFrameIsRestPose();
+    return p;
+}
+
 bool MotionImporter::importFile(const std::filesystem::path &path, DzSkeleton *figure,
                                 const MotionImportOptions &options)
 {
@@ -35,7 +87,7 @@ bool MotionImporter::importFile(const std::filesystem::path &path, DzSkeleton *f
     }
     if (!importBvh(bvh, figure, options))
         return false;
-    m_report.warnings = reader.warnings();
+    m_report.warnings.insert(m_report.warnings.begin(), reader.warnings().begin(), reader.warnings().end());
     return true;
 }
 
@@ -90,6 +142,10 @@ bool MotionImporter::importBvh(const BvhData &bvh, DzSkeleton *figure, const Mot
     m_report.unmappedJoints = retargeter.unmappedJoints();
     m_report.undrivenBones = retargeter.undrivenBones();
     m_report.convention = retargeter.boneMap().convention();
+    std::vector<std::string> boneNames;
+    for (const TargetBone &bone : target.skeleton.bones)
+        boneNames.push_back(bone.name);
+    m_report.warnings = undrivenPartWarnings(m_report.undrivenBones, boneNames);
     m_report.mapping = retargeter.boneMap().assignments(bvh);
     m_report.droppedFirstFrame = retargeter.droppedFirstFrame();
     m_report.sourceFrameTime = retarget.sourceFrameTime > 0.0 ? retarget.sourceFrameTime : bvh.frameTime;

@@ -44,12 +44,38 @@ struct MotionImportReport
     BoneMap::Assignments mapping;             // every joint with the bone it drives
     bool droppedFirstFrame = false;           // frame 0 was a rest pose and left out
     double sourceFrameTime = 0.0;             // seconds per source frame used
-    std::vector<std::string> warnings;        // what the reader passed over
+    std::vector<std::string> warnings;        // what the reader passed over, parts left undriven
 };
+
+// What an import would do, for a user to check before importing.
+struct MotionImportPreview
+{
+    std::string error;                        // why the import would be refused; empty when it would not
+    std::string convention;                   // BoneMap::convention()
+    BoneMap::Assignments mapping;             // every joint of the file with the bone it drives
+    std::vector<std::string> boneNames;       // the figure's bones, "hip" first
+    std::vector<std::string> unmappedJoints;
+    std::vector<std::string> undrivenBones;
+    // A leg, an arm or the spine left (partly) undriven, one sentence each.
+    std::vector<std::string> warnings;
+    bool firstFrameIsRestPose = false;
+    int frames = 0;
+    double fileFrameTime = 0.0;               // seconds per frame, as the file says
+};
+
+// Sentences for the parts of the figure (legs, arms, spine) with bones in
+// undriven, naming the bones; parts the figure lacks are not mentioned.
+std::vector<std::string> undrivenPartWarnings(const std::vector<std::string> &undriven,
+                                              const std::vector<std::string> &boneNames);
 
 class MotionImporter
 {
 public:
+    // The mapping, warnings and refusal an import of bvh onto figure with
+    // these options would have; writes nothing.
+    static MotionImportPreview preview(const BvhData &bvh, const DzSkeleton *figure,
+                                       const MotionImportOptions &options = {});
+
     bool importBvh(const BvhData &bvh, DzSkeleton *figure, const MotionImportOptions &options = {});
     // Reads the file with BvhReader first; its errors name the line.
     bool importFile(const std::filesystem::path &path, DzSkeleton *figure, const MotionImportOptions &options = {});

@@ -114,6 +114,8 @@ public:
 
     // Whether run() left out the file's first frame as a rest pose.
     bool droppedFirstFrame() const { return m_firstFrame == 1; }
+    // Whether the file's frame 0 is a rest pose (see dropFirstFrame).
+    bool firstFrameIsRestPose() const;
 
     double scale() const { return m_scale; }
     const BoneMap &boneMap() const { return m_map; }
@@ -137,7 +139,6 @@ private:
         DzVec3 figureDirection;  // the figure bone's rest direction to the same end
     };
     End fileEndFor(int bone, const std::vector<DzVec3> &rest) const;
-    bool firstFrameIsRestPose() const;
     double fileHipHeightInFigureRest() const;
 
     const BvhData &m_bvh;
