@@ -109,21 +109,6 @@ TEST(BvhReader, KeepsTheDazFilesChannelOrdersAndGeometry)
     EXPECT_FLOAT_EQ(data.frame(0)[6], 0.451125f);
 }
 
-TEST(BvhReader, KeepsTheCmuFilesLayout)
-{
-    BvhReader reader;
-    BvhData data;
-    ASSERT_TRUE(reader.readFile(motiontest::mocapDir() / "cmu_names" / "dance_01.bvh", data)) << reader.errorString();
-    EXPECT_NEAR(data.frameTime, 0.0083333, 1e-12);
-    const int neck1 = data.findJoint("Neck1");
-    ASSERT_GE(neck1, 0);
-    EXPECT_EQ(data.joints[neck1].parent, data.findJoint("Neck"));
-    EXPECT_FLOAT_EQ(data.joints[neck1].offset.m_y, 1.73238f);
-    // "2.4417 16.1603 15.5875 0 0 0 0 0 0 -21"
-    EXPECT_FLOAT_EQ(data.frame(0)[1], 16.1603f);
-    EXPECT_FLOAT_EQ(data.frame(0)[9], -21.0f);
-}
-
 TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
 {
     const std::string text =

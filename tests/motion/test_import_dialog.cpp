@@ -20,72 +20,17 @@ namespace {
 // Legs, spine and head under MotionBuilder names; no arms. Frame 1 is a
 // rest pose (all rotations zero).
 const char *const kArmless = R"(HIERARCHY
-ROOT Hips
-{
-  OFFSET 0 0 0
-  CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
-  JOINT LeftUpLeg
-  {
-    OFFSET 9 -5 0
-    CHANNELS 3 Zrotation Xrotation Yrotation
-    JOINT LeftLeg
-    {
-      OFFSET 0 -42 0
-      CHANNELS 3 Zrotation Xrotation Yrotation
-      JOINT LeftFoot
-      {
-        OFFSET 0 -42 0
-        CHANNELS 3 Zrotation Xrotation Yrotation
-        End Site
-        {
-          OFFSET 0 -6 14
-        }
-      }
-    }
-  }
-  JOINT RightUpLeg
-  {
-    OFFSET -9 -5 0
-    CHANNELS 3 Zrotation Xrotation Yrotation
-    JOINT RightLeg
-    {
-      OFFSET 0 -42 0
-      CHANNELS 3 Zrotation Xrotation Yrotation
-      JOINT RightFoot
-      {
-        OFFSET 0 -42 0
-        CHANNELS 3 Zrotation Xrotation Yrotation
-        End Site
-        {
-          OFFSET 0 -6 14
-        }
-      }
-    }
-  }
-  JOINT Spine
-  {
-    OFFSET 0 8 0
-    CHANNELS 3 Zrotation Xrotation Yrotation
-    JOINT Spine1
-    {
-      OFFSET 0 25 0
-      CHANNELS 3 Zrotation Xrotation Yrotation
-      JOINT Neck
-      {
-        OFFSET 0 20 0
-        CHANNELS 3 Zrotation Xrotation Yrotation
-        JOINT Head
-        {
-          OFFSET 0 9 0
-          CHANNELS 3 Zrotation Xrotation Yrotation
-          End Site
-          {
-            OFFSET 0 20 0
-          }
-        }
-      }
-    }
-  }
+ROOT Hips { OFFSET 0 0 0 CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
+JOINT LeftUpLeg { OFFSET 9 -5 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT LeftLeg { OFFSET 0 -42 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT LeftFoot { OFFSET 0 -42 0 CHANNELS 3 Zrotation Xrotation Yrotation End Site { OFFSET 0 -6 14 } } } }
+JOINT RightUpLeg { OFFSET -9 -5 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT RightLeg { OFFSET 0 -42 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT RightFoot { OFFSET 0 -42 0 CHANNELS 3 Zrotation Xrotation Yrotation End Site { OFFSET 0 -6 14 } } } }
+JOINT Spine { OFFSET 0 8 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT Spine1 { OFFSET 0 25 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT Neck { OFFSET 0 20 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT Head { OFFSET 0 9 0 CHANNELS 3 Zrotation Xrotation Yrotation End Site { OFFSET 0 20 0 } } } } }
 }
 MOTION
 Frames: 3
