@@ -249,6 +249,7 @@ bool BoneMap::fromAssignments(const BvhData &bvh, const std::vector<std::string>
                         + "'; several joints may drive one bone only as a chain, each below the last");
         }
     }
+    map.dropZeroLengthBones(bvh, boneNames);
     out = std::move(map);
     return true;
 }

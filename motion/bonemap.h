@@ -40,8 +40,8 @@
 // A bone whose joints span no distance in the file (start and end point
 // coincide) is not driven: a zero-length joint never drives a bone alone.
 //
-// An explicit mapping (joint name -> bone name) replaces all of the above;
-// it is refused when it names a joint the file lacks or a bone the figure
+// An explicit mapping (joint name -> bone name) replaces names and
+// structure (zero-length joints still drive nothing alone); it is refused when it names a joint the file lacks or a bone the figure
 // lacks, or maps two joints that do not form a chain onto one bone.
 
 #include "bvhdata.h"

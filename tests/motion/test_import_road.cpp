@@ -300,6 +300,15 @@ TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
     const DzVec3 figureRight = figure.at[baked.findJoint("rForeArm")] - figure.at[baked.findJoint("rShldr")];
     EXPECT_LT(degreesBetween(leftArm, figureRight), 0.5);
 
+    // Spine1 spans no distance: alone it drives nothing, and says so.
+    joints["Spine"] = QJsonValue::Null;
+    edited["joints"] = joints;
+    writeFile(dir.filePath("map.json"), QJsonDocument(edited).toJson().toStdString());
+    QString messages;
+    ASSERT_EQ(kba({"import-bvh", path, dir.filePath("zero.kba"), "--map", dir.filePath("map.json")}, &messages),
+              kKbaOk);
+    EXPECT_TRUE(messages.contains("The spine is not driven by the file (chest)")) << messages.toStdString();
+
     const struct
     {
         const char *json;
@@ -316,7 +325,6 @@ TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
     for (const auto &c : bad) {
         SCOPED_TRACE(c.json);
         writeFile(dir.filePath("bad.json"), c.json);
-        QString messages;
         EXPECT_EQ(kba({"import-bvh", path, dir.filePath("bad.kba"), "--map", dir.filePath("bad.json")}, &messages),
                   kKbaFailed);
         EXPECT_TRUE(messages.contains(c.message)) << messages.toStdString();
