@@ -2,9 +2,15 @@
 // change, the frame rate field, the rest-pose choice and its warnings.
 #include "bvhreader.h"
 #include "motionimportdialog.h"
+#include "scenecommands.h"
+#include "studiodocument.h"
+#include "studioprompt.h"
 
 #include <dzapp.h>
+#include <dzbone.h>
 #include <dzfigureloader.h>
+#include <dzfloatproperty.h>
+#include <dzscene.h>
 #include <dzskeleton.h>
 
 #include <QTemporaryDir>
@@ -113,4 +119,40 @@ TEST_F(ImportDialogTest, SavedMappingLoadsBackAndBadOnesAreRefused)
     EXPECT_FALSE(other.loadMapping(dir.filePath("bad.json"), &error));
     EXPECT_TRUE(error.contains("'tail', which the figure does not have")) << error.toStdString();
     EXPECT_EQ(other.boneOf("Neck"), "head") << "a refused mapping leaves the table alone";
+}
+
+TEST_F(ImportDialogTest, FileMenuImportGoesThroughTheDialog)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("armless.bvh"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(kArmless);
+    file.close();
+    DzSkeleton *figure = m_figure.release();
+    dzScene->addNode(figure);
+    dzScene->setPrimarySelection(figure);
+    StudioDocument document(dzScene);
+    SceneCommands commands(&document, nullptr);
+    const auto files = StudioPrompt::setFileHandler(
+        [&](QWidget *, StudioPrompt::FileMode, const QString &, const QString &, const QString &) {
+            return file.fileName();
+        });
+
+    // Cancelled: nothing is keyed.
+    const auto previous = MotionImportDialog::setRunner([](MotionImportDialog &) { return false; });
+    EXPECT_FALSE(commands.importMotion());
+    EXPECT_FALSE(figure->findBone("lThigh")->getZRotControl()->isKeyed());
+
+    // At 15 fps the two frames after the rest pose are 1/15 s apart: three
+    // scene frames at 30 fps.
+    MotionImportDialog::setRunner([](MotionImportDialog &dialog) {
+        dialog.setFramesPerSecond(15.0);
+        return dialog.canImport();
+    });
+    EXPECT_TRUE(commands.importMotion());
+    EXPECT_EQ(figure->findBone("lThigh")->getZRotControl()->getNumKeys(), 3);
+    MotionImportDialog::setRunner(previous);
+    StudioPrompt::setFileHandler(files);
+    dzScene->removeNode(figure);
+    delete figure;
 }
