@@ -83,32 +83,6 @@ TEST(BvhReader, ReadsEveryShippedMocapFile)
     }
 }
 
-TEST(BvhReader, KeepsTheDazFilesChannelOrdersAndGeometry)
-{
-    BvhReader reader;
-    BvhData data;
-    ASSERT_TRUE(reader.readFile(motiontest::mocapDir() / "walk_01.bvh", data)) << reader.errorString();
-    const std::vector<BvhChannel> root = {BvhChannel::Xposition, BvhChannel::Yposition, BvhChannel::Zposition,
-                                          BvhChannel::Zrotation, BvhChannel::Yrotation, BvhChannel::Xrotation};
-    const std::vector<BvhChannel> other = {BvhChannel::Zrotation, BvhChannel::Xrotation, BvhChannel::Yrotation};
-    EXPECT_EQ(data.joints[0].channels, root);
-    for (std::size_t j = 1; j < data.joints.size(); ++j)
-        EXPECT_EQ(data.joints[j].channels, other) << data.joints[j].name;
-    EXPECT_EQ(data.findJoint("rToe"), -1);
-    const int lFoot = data.findJoint("lFoot");
-    ASSERT_GE(lFoot, 0);
-    EXPECT_TRUE(data.joints[lFoot].hasEndSite);
-    EXPECT_EQ(data.joints[data.findJoint("lShin")].name, "lShin");
-    EXPECT_EQ(data.joints[lFoot].parent, data.findJoint("lShin"));
-    // The lowest End Site of the rest pose is 82.99 below the hip.
-    const std::vector<DzVec3> rest = data.restPositions();
-    EXPECT_NEAR(rest[lFoot].m_y + data.joints[lFoot].endSite.m_y, -82.99, 0.01);
-    // First values of the first frame: "57.4159 85.1527 -161.151 0.0 0.0 0.0 0.451125"
-    EXPECT_FLOAT_EQ(data.frame(0)[0], 57.4159f);
-    EXPECT_FLOAT_EQ(data.frame(0)[2], -161.151f);
-    EXPECT_FLOAT_EQ(data.frame(0)[6], 0.451125f);
-}
-
 TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
 {
     const std::string text =
