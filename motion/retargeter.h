@@ -5,8 +5,9 @@
 // local bone rotations and the root position.
 //
 // How the file's rest pose becomes the figure's rest pose:
-// 1. The file's joints are matched to the figure's bones by name (BoneMap).
-//    Every BVH joint gets its world rotation G(j) by forward kinematics.
+// 1. The file's joints are matched to the figure's bones (BoneMap: names,
+//    then structure, or a given mapping). Every BVH joint gets its world
+//    rotation G(j) and position P(j) by forward kinematics.
 // 2. For each driven bone b, a rest correction C(b) is computed once: the
 //    shortest-arc rotation that turns the figure's rest bone direction onto
 //    the file's. When b has a driven child bone starting near its end point
@@ -18,12 +19,17 @@
 //    rest directions agree C(b) is the identity. Twist about the bone is
 //    left as the file has it. The root bone (hip) takes no correction: both
 //    rest poses stand upright facing +Z.
-// 3. A driven bone's world rotation is W(b) = G(last joint of b) * C(b);
-//    a bone nothing drives keeps its rest pose relative to its parent,
-//    W(b) = W(parent). The local rotation written for b is
-//    inverse(W(parent)) * W(b). Thus the figure's bones point where the
-//    file's bones point, frame by frame, and at the file's rest pose the
-//    figure takes the file's rest shape.
+// 3. A driven bone starts from W0(b) = G(last joint of b) * C(b), which
+//    gives its twist; every bone but the root is then turned the shortest
+//    way so that its direction (as in step 2) runs from P(first joint) to
+//    where the end point is in this frame: W(b) = A(b) * W0(b). For a single
+//    joint whose end is its own child A(b) is the identity; for a chain
+//    that bends (Neck + Neck1), or unmapped joints between a bone and its
+//    child, it is what keeps the bone on target. A bone nothing drives
+//    keeps its rest pose relative to its parent, W(b) = W(parent). The
+//    local rotation written for b is inverse(W(parent)) * W(b). Thus the
+//    figure's bones point where the file's bones point, frame by frame, and
+//    at the file's rest pose the figure takes the file's rest shape.
 // 4. The root position is the world position of the hip's first joint,
 //    scaled by s = (figure's rest hip height) / (file's rest hip height), so
 //    that the file's rest hip height corresponds to the figure's hip origin.
