@@ -27,14 +27,14 @@ QString MotionCommands::fileFilter()
 }
 
 bool MotionCommands::importMotion(DzScene *scene, const QString &path, DzSkeleton *figure, DzTime startTime,
-    QString *error, QString *summary)
+    QString *error, QString *summary, const trelvo::motion::MotionImportOptions &importOptions)
 {
     if (!scene || !figure) {
         if (error)
             *error = QStringLiteral("Select a figure to put the motion on.");
         return false;
     }
-    trelvo::motion::MotionImportOptions options;
+    trelvo::motion::MotionImportOptions options = importOptions;
     options.startTime = startTime;
     trelvo::motion::MotionImporter importer;
 
@@ -74,6 +74,10 @@ bool MotionCommands::importMotion(DzScene *scene, const QString &path, DzSkeleto
         if (!report.undrivenBones.empty())
             *summary += QStringLiteral(" (%1 bones not in the file keep their animation)")
                             .arg(report.undrivenBones.size());
+        if (report.droppedFirstFrame)
+            *summary += QStringLiteral("; frame 1, a rest pose, was left out");
+        if (!report.warnings.empty())
+            *summary += QStringLiteral("; %1").arg(QString::fromStdString(report.warnings.front()));
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 #include "motioncommands.h"
+#include "motionimportdialog.h"
 #include "studiodocument.h"
 #include "studioprompt.h"
 #include "studiosettings.h"
@@ -114,8 +115,11 @@ bool SceneCommands::importMotion(const QString &requested)
         if (path.isEmpty())
             return false;
     }
+    trelvo::motion::MotionImportOptions options;
+    if (requested.isEmpty() && !MotionImportDialog::ask(m_parent, path, figure, &options))
+        return false;
     QString error, summary;
-    if (!MotionCommands::importMotion(dzScene, path, figure, dzScene->getTime(), &error, &summary)) {
+    if (!MotionCommands::importMotion(dzScene, path, figure, dzScene->getTime(), &error, &summary, options)) {
         StudioPrompt::error(m_parent, error);
         return false;
     }

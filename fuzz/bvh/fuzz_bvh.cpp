@@ -8,6 +8,7 @@
 #include "targetskeleton.h"
 
 #include <cstdint>
+#include <cmath>
 #include <cstdlib>
 #include <string_view>
 
@@ -46,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     Retargeter retargeter(bvh, own, options);
     MotionClip clip;
     if (retargeter.isValid() && retargeter.run(clip)) {
-        for (const Quat &q : clip.rotations) {
-            if (!q.isFinite())
+        for (const DzQuat &q : clip.rotations) {
+            if (!std::isfinite(q.m_x + q.m_y + q.m_z + q.m_w))
                 std::abort();
         }
     }

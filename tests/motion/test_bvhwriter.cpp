@@ -40,8 +40,8 @@ bool sameData(const BvhData &a, const BvhData &b)
         const BvhJoint &x = a.joints[j];
         const BvhJoint &y = b.joints[j];
         if (x.name != y.name || x.parent != y.parent || x.channels != y.channels || x.hasEndSite != y.hasEndSite
-            || x.offset.x != y.offset.x || x.offset.y != y.offset.y || x.offset.z != y.offset.z
-            || (x.hasEndSite && (x.endSite.x != y.endSite.x || x.endSite.y != y.endSite.y || x.endSite.z != y.endSite.z)))
+            || x.offset.m_x != y.offset.m_x || x.offset.m_y != y.offset.m_y || x.offset.m_z != y.offset.m_z
+            || (x.hasEndSite && (x.endSite.m_x != y.endSite.m_x || x.endSite.m_y != y.endSite.m_y || x.endSite.m_z != y.endSite.m_z)))
             return false;
     }
     return a.values == b.values;
@@ -84,14 +84,14 @@ TEST(BvhWriter, WritesDepthFirstAndKeepsEachJointsValues)
     for (const char *name : {"root", "a", "b", "c"}) {
         const int i = d.findJoint(name);
         const int k = back.findJoint(name);
-        EXPECT_EQ(back.joints[k].offset.z, d.joints[i].offset.z) << name;
+        EXPECT_EQ(back.joints[k].offset.m_z, d.joints[i].offset.m_z) << name;
         for (int f = 0; f < 2; ++f) {
-            EXPECT_EQ(Quat::angleBetween(back.localRotation(f, k), d.localRotation(f, i)), 0.0) << name;
-            const Vec3 t1 = back.localTranslation(f, k), t2 = d.localTranslation(f, i);
-            EXPECT_EQ(t1.y, t2.y) << name;
+            EXPECT_EQ(motiontest::radiansBetween(back.localRotation(f, k), d.localRotation(f, i)), 0.0) << name;
+            const DzVec3 t1 = back.localTranslation(f, k), t2 = d.localTranslation(f, i);
+            EXPECT_EQ(t1.m_y, t2.m_y) << name;
         }
     }
-    EXPECT_EQ(back.joints[back.findJoint("c")].endSite.z, 0.25);
+    EXPECT_EQ(back.joints[back.findJoint("c")].endSite.m_z, 0.25);
 }
 
 TEST(BvhWriter, RefusesDataItCannotWriteFaithfully)

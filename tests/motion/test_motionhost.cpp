@@ -46,11 +46,7 @@ std::filesystem::path mocap(const char *relative)
     return motiontest::mocapDir() / relative;
 }
 
-double degreesBetween(const DzQuat &a, const DzQuat &b)
-{
-    return Quat::angleBetween(Quat(a.m_x, a.m_y, a.m_z, a.m_w).normalized(),
-                              Quat(b.m_x, b.m_y, b.m_z, b.m_w).normalized()) * kRadToDeg;
-}
+using motiontest::degreesBetween;
 
 } // namespace
 
@@ -99,14 +95,14 @@ TEST(MotionImport, WritesOneKeyPerSceneFrameOnTheDrivenBones)
         for (int b = 0; b < clip.boneCount(); ++b) {
             if (!clip.driven[b])
                 continue;
-            const Quat &q = clip.rotation(f, b);
-            EXPECT_LT(degreesBetween(target.bones[b]->getLocalRot(480 + f * 160), DzQuat(q.x, q.y, q.z, q.w)), 1e-3)
+            const DzQuat &q = clip.rotation(f, b);
+            EXPECT_LT(degreesBetween(target.bones[b]->getLocalRot(480 + f * 160), DzQuat(q.m_x, q.m_y, q.m_z, q.m_w)), 1e-3)
                 << clip.boneNames[b] << " frame " << f;
         }
     }
     // Starting at the figure's origin: the hip's first horizontal offset is 0.
-    EXPECT_NEAR(hip->getLocalPos(480).x(), 0.0f, 1e-4f);
-    EXPECT_NEAR(hip->getLocalPos(480).z(), 0.0f, 1e-4f);
+    EXPECT_NEAR(hip->getLocalPos(480).m_x, 0.0f, 1e-4f);
+    EXPECT_NEAR(hip->getLocalPos(480).m_z, 0.0f, 1e-4f);
 }
 
 TEST(MotionImport, ReplacesKeysInTheRangeAndKeepsTheRest)
@@ -124,61 +120,6 @@ TEST(MotionImport, ReplacesKeysInTheRangeAndKeepsTheRest)
     EXPECT_EQ(shin->getXRotControl()->getNumKeys(), 86 + 1);
     EXPECT_FLOAT_EQ(shin->getXRotControl()->getValue(16000), 12.0f);
     EXPECT_FLOAT_EQ(toe->getXRotControl()->getValue(160), 20.0f);
-}
-
-TEST(MotionImport, WalkMovesForwardWithFeetOnTheGround)
-{
-    Stage stage;
-    DzSkeleton *figure = stage.add();
-    ASSERT_TRUE(figure);
-    MotionImporter importer;
-    ASSERT_TRUE(importer.importFile(mocap("walk_01.bvh"), figure)) << importer.errorString();
-    const int frames = importer.report().framesWritten;
-    DzBone *hip = figure->findBone("hip");
-    const double seconds = (frames - 1) * 160.0 / 4800.0;
-    const double speed = (hip->getWSPos((frames - 1) * 160).z() - hip->getWSPos(0).z()) / seconds;
-    EXPECT_GT(speed, 80.0);   // cm/s: a walk, forward along +Z
-    EXPECT_LT(speed, 200.0);
-    EXPECT_LT(std::abs(hip->getWSPos((frames - 1) * 160).x() - hip->getWSPos(0).x()), 30.0f);
-
-    // The file's own floor rises about 9 units over this take, so compare
-    // the figure's feet with the file's, frame by frame. The figure's foot
-    // is longer and its ankle higher than the file's (scaled), so as a foot
-    // rolls its lowest point differs by several cm (there is no foot IK);
-    // on average the two must agree.
-    BvhReader reader;
-    BvhData bvh;
-    ASSERT_TRUE(reader.readFile(mocap("walk_01.bvh"), bvh));
-    const BoneMap map(bvh);
-    const char *const feet[] = {"lFoot", "rFoot", "lToe", "rToe"};
-    double worst = 0.0, sum = 0.0, lowestEver = std::numeric_limits<double>::infinity();
-    for (int k = 0; k < frames; ++k) {
-        const DzTime t = k * 160;
-        double figureLowest = std::numeric_limits<double>::infinity();
-        for (const char *name : feet) {
-            DzBone *bone = figure->findBone(name);
-            figureLowest = std::min({figureLowest, double(bone->getWSPos(t).y()), double(bone->getWSEndPoint(t).y())});
-        }
-        lowestEver = std::min(lowestEver, figureLowest);
-        const int source = 1 + 4 * k;
-        std::vector<Quat> world(bvh.joints.size());
-        std::vector<Vec3> at(bvh.joints.size());
-        double fileLowest = std::numeric_limits<double>::infinity();
-        for (std::size_t j = 0; j < bvh.joints.size(); ++j) {
-            const int p = bvh.joints[j].parent;
-            at[j] = (p >= 0 ? at[p] : Vec3()) + (p >= 0 ? world[p] : Quat()).rotate(bvh.localTranslation(source, int(j)));
-            world[j] = (p >= 0 ? world[p] : Quat()) * bvh.localRotation(source, int(j));
-            if (std::find(std::begin(feet), std::end(feet), map.boneOf(int(j))) != std::end(feet) && bvh.joints[j].hasEndSite)
-                fileLowest = std::min(fileLowest, (at[j] + world[j].rotate(bvh.joints[j].endSite)).y);
-        }
-        const double difference = figureLowest - fileLowest * importer.report().scale;
-        worst = std::max(worst, std::abs(difference));
-        sum += difference;
-    }
-    EXPECT_GT(lowestEver, -3.0);
-    EXPECT_LT(lowestEver, 6.0);
-    EXPECT_LT(std::abs(sum / frames), 3.0);
-    EXPECT_LT(worst, 10.0);
 }
 
 TEST(MotionImport, ScalesToTheFiguresSize)
@@ -226,51 +167,6 @@ TEST(MotionImport, RefusesWithoutTouchingTheFigure)
     EXPECT_FALSE(importer.importFile(mocap("walk_01.bvh"), nullptr));
 }
 
-TEST(MotionExport, ImportExportRoundTripKeepsTheRotations)
-{
-    for (const char *file : {"walk_01.bvh", "cmu_names/dance_01.bvh"}) {
-        SCOPED_TRACE(file);
-        Stage stage;
-        DzSkeleton *first = stage.add();
-        DzSkeleton *second = stage.add();
-        ASSERT_TRUE(first && second);
-        MotionImporter importer;
-        ASSERT_TRUE(importer.importFile(mocap(file), first)) << importer.errorString();
-        const DzTimeRange range = importer.report().range;
-
-        const std::filesystem::path out = std::filesystem::path(testing::TempDir()) / "roundtrip.bvh";
-        MotionExporter exporter;
-        ASSERT_TRUE(exporter.exportFile(out, first, range)) << exporter.errorString();
-        BvhReader reader;
-        BvhData exported;
-        ASSERT_TRUE(reader.readFile(out, exported)) << reader.errorString();
-        EXPECT_EQ(exported.joints.size(), 53u);
-        EXPECT_EQ(exported.joints[0].name, "hip");
-        EXPECT_EQ(exported.joints[0].channels.size(), 6u);
-        EXPECT_EQ(exported.frameCount, importer.report().framesWritten);
-        EXPECT_NEAR(exported.frameTime, 1.0 / 30.0, 1e-12);
-        // The shin's host order YZX (Y applied first) lists as X Z Y.
-        EXPECT_EQ(exported.joints[exported.findJoint("lShin")].channels,
-                  (std::vector<BvhChannel>{BvhChannel::Xrotation, BvhChannel::Zrotation, BvhChannel::Yrotation}));
-
-        MotionImportOptions same;
-        same.retarget.dropFirstFrame = false;
-        same.retarget.placement = RetargetOptions::Placement::KeepFilePosition;
-        ASSERT_TRUE(importer.importFile(out, second, same)) << importer.errorString();
-        EXPECT_NEAR(importer.report().scale, 1.0, 1e-6);
-        EXPECT_TRUE(importer.report().undrivenBones.empty());
-        double worstAngle = 0.0, worstPosition = 0.0;
-        for (DzTime t = range.getStart(); t <= range.getEnd(); t += 160) {
-            for (DzBone *bone : first->getAllBones())
-                worstAngle = std::max(worstAngle, degreesBetween(bone->getLocalRot(t), second->findBone(bone->getName())->getLocalRot(t)));
-            const DzVec3 d = first->findBone("hip")->getLocalPos(t) - second->findBone("hip")->getLocalPos(t);
-            worstPosition = std::max(worstPosition, double(d.length()));
-        }
-        EXPECT_LT(worstAngle, 0.01);
-        EXPECT_LT(worstPosition, 0.01);
-    }
-}
-
 TEST(MotionExport, RefusesEmptyAndOversizedRanges)
 {
     Stage stage;
@@ -291,20 +187,4 @@ TEST(MotionExport, RefusesEmptyAndOversizedRanges)
     EXPECT_EQ(out.frameCount, 31);
     for (float v : out.values)
         EXPECT_TRUE(v == 0.0f || std::abs(v - 99.24f) < 1e-4f) << v;
-}
-
-TEST(FigureTarget, ConvertsRotationOrdersBothWays)
-{
-    // Host YZX applies Y first: R = Rx * Rz * Ry, the BVH/EulerOrder XZY.
-    EXPECT_EQ(eulerOrderOf(DzRotationOrder(DzRotationOrder::YZX)), EulerOrder::XZY);
-    EXPECT_EQ(eulerOrderOf(DzRotationOrder(DzRotationOrder::XYZ)), EulerOrder::ZYX);
-    for (auto order : {DzRotationOrder::XYZ, DzRotationOrder::XZY, DzRotationOrder::YXZ, DzRotationOrder::YZX,
-                       DzRotationOrder::ZXY, DzRotationOrder::ZYX}) {
-        EXPECT_EQ(rotationOrderOf(eulerOrderOf(DzRotationOrder(order))), DzRotationOrder(order));
-        // Same rotation from the same angles in both libraries.
-        const Vec3 angles(0.3, -0.5, 1.2);
-        const DzQuat host(DzRotationOrder(order), DzVec3(0.3f, -0.5f, 1.2f));
-        const Quat ours = Quat::fromEuler(eulerOrderOf(DzRotationOrder(order)), angles);
-        EXPECT_LT(degreesBetween(host, DzQuat(ours.x, ours.y, ours.z, ours.w)), 1e-4);
-    }
 }

@@ -25,12 +25,12 @@ BvhData readMocap(const std::string &relative)
 }
 
 // World rotations of the BVH joints in one frame, by plain forward kinematics.
-std::vector<Quat> fileWorld(const BvhData &bvh, int frame)
+std::vector<DzQuat> fileWorld(const BvhData &bvh, int frame)
 {
-    std::vector<Quat> world(bvh.joints.size());
+    std::vector<DzQuat> world(bvh.joints.size());
     for (std::size_t j = 0; j < bvh.joints.size(); ++j) {
         const int p = bvh.joints[j].parent;
-        world[j] = (p >= 0 ? world[p] : Quat()) * bvh.localRotation(frame, static_cast<int>(j));
+        world[j] = (p >= 0 ? world[p] : DzQuat()) * bvh.localRotation(frame, static_cast<int>(j));
     }
     return world;
 }
@@ -39,9 +39,9 @@ std::vector<Quat> fileWorld(const BvhData &bvh, int frame)
 // world = parent world * translate(origin + local position) * rotation * translate(-origin).
 struct Posed
 {
-    std::vector<Quat> rotation;  // world rotation per bone
-    std::vector<Vec3> joint;     // world position of each bone's origin
-    Vec3 end(const TargetSkeleton &s, int b) const { return joint[b] + rotation[b].rotate(s.bones[b].end - s.bones[b].origin); }
+    std::vector<DzQuat> rotation;  // world rotation per bone
+    std::vector<DzVec3> joint;     // world position of each bone's origin
+    DzVec3 end(const TargetSkeleton &s, int b) const { return joint[b] + rotation[b].multVec(s.bones[b].end - s.bones[b].origin); }
 };
 
 Posed pose(const TargetSkeleton &s, const MotionClip &clip, int frame)
@@ -51,45 +51,16 @@ Posed pose(const TargetSkeleton &s, const MotionClip &clip, int frame)
     p.joint.resize(s.bones.size());
     for (std::size_t b = 0; b < s.bones.size(); ++b) {
         const int parent = s.bones[b].parent;
-        const Quat &local = clip.rotation(frame, static_cast<int>(b));
+        const DzQuat &local = clip.rotation(frame, static_cast<int>(b));
         if (parent < 0) {
             p.rotation[b] = local;
-            p.joint[b] = s.bones[b].origin + (b == 0 ? clip.rootPositions[frame] : Vec3());
+            p.joint[b] = s.bones[b].origin + (b == 0 ? clip.rootPositions[frame] : DzVec3());
         } else {
             p.rotation[b] = p.rotation[parent] * local;
-            p.joint[b] = p.joint[parent] + p.rotation[parent].rotate(s.bones[b].origin - s.bones[parent].origin);
+            p.joint[b] = p.joint[parent] + p.rotation[parent].multVec(s.bones[b].origin - s.bones[parent].origin);
         }
     }
     return p;
-}
-
-// Shifts a skeleton so that its lowest bone end stands on y = 0.
-void standOnFloor(TargetSkeleton &s)
-{
-    double lowest = std::numeric_limits<double>::infinity();
-    for (const TargetBone &b : s.bones)
-        lowest = std::min(lowest, b.end.y);
-    for (TargetBone &b : s.bones) {
-        b.origin.y -= lowest;
-        b.end.y -= lowest;
-    }
-}
-
-// Turns a bone and everything below it about its origin: a different rest pose.
-void turnSubtree(TargetSkeleton &s, const std::string &name, const Quat &q)
-{
-    const int root = s.find(name);
-    ASSERT_GE(root, 0) << name;
-    const Vec3 pivot = s.bones[root].origin;
-    std::vector<bool> inside(s.bones.size(), false);
-    for (std::size_t b = 0; b < s.bones.size(); ++b) {
-        inside[b] = static_cast<int>(b) == root || (s.bones[b].parent >= 0 && inside[s.bones[b].parent]);
-        if (!inside[b])
-            continue;
-        if (static_cast<int>(b) != root)
-            s.bones[b].origin = pivot + q.rotate(s.bones[b].origin - pivot);
-        s.bones[b].end = pivot + q.rotate(s.bones[b].end - pivot);
-    }
 }
 
 void scaleSkeleton(TargetSkeleton &s, double factor)
@@ -106,7 +77,7 @@ TargetSkeleton standardLikeFigure()
 {
     const BvhData walk = readMocap("walk_01.bvh");
     TargetSkeleton s = TargetSkeleton::fromBvh(walk, BoneMap(walk));
-    scaleSkeleton(s, 99.24 / s.bones[0].origin.y);
+    scaleSkeleton(s, 99.24 / s.bones[0].origin.m_y);
     for (const char *side : {"l", "r"}) {
         const int foot = s.find(std::string(side) + "Foot");
         TargetBone toe;
@@ -141,18 +112,18 @@ BvhData armFile(int frames, double frameTime)
     return d;
 }
 
-TargetSkeleton armFigure(Vec3 shoulderDirection)
+TargetSkeleton armFigure(DzVec3 shoulderDirection)
 {
     TargetSkeleton s;
-    s.bones = {{"hip", -1, {0, 100, 0}, {0, 110, 0}},
-               {"lShldr", 0, {10, 100, 0}, Vec3(10, 100, 0) + shoulderDirection * 20},
-               {"lForeArm", 1, Vec3(10, 100, 0) + shoulderDirection * 20, Vec3(10, 100, 0) + shoulderDirection * 40}};
+    s.bones = {{"hip", -1, {0, 100, 0}, {0, 110, 0}, {}},
+               {"lShldr", 0, {10, 100, 0}, DzVec3(10, 100, 0) + shoulderDirection * 20, {}},
+               {"lForeArm", 1, DzVec3(10, 100, 0) + shoulderDirection * 20, DzVec3(10, 100, 0) + shoulderDirection * 40, {}}};
     return s;
 }
 
-double angleOf(const Quat &q, int axis)
+double angleOf(const DzQuat &q, int axis)
 {
-    return q.toEuler(EulerOrder::XYZ)[axis] * kRadToDeg;
+    return eulerRadians(q, DzRotationOrder::ZYX)[axis] * kRadToDeg;
 }
 
 } // namespace
@@ -176,112 +147,52 @@ TEST(Retargeting, FileOntoItsOwnRestPoseGivesBackItsRotations)
         ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
         ASSERT_EQ(clip.frameCount, bvh.frameCount);
         for (int b = 0; b < clip.boneCount(); ++b)
-            EXPECT_LT(Quat::angleBetween(retargeter.restCorrection(b), Quat()), 1e-9) << own.bones[b].name;
+            EXPECT_LT(motiontest::radiansBetween(retargeter.restCorrection(b), DzQuat()), 1e-5) << own.bones[b].name;
 
         const int hipJoint = map.chainOf("hip").first;
+        const DzVec3 rest0 = bvh.restPositions()[hipJoint];
         for (int f = 0; f < bvh.frameCount; f += 7) {
-            const std::vector<Quat> world = fileWorld(bvh, f);
+            const std::vector<DzQuat> world = fileWorld(bvh, f);
             const Posed posed = pose(own, clip, f);
+            std::vector<DzVec3> fileAt(bvh.joints.size());
+            for (std::size_t j = 1; j < bvh.joints.size(); ++j) {
+                const int p = bvh.joints[j].parent;
+                fileAt[j] = fileAt[p] + world[p].multVec(bvh.joints[j].offset);
+            }
+            for (std::size_t j = 0; j < bvh.joints.size(); ++j)
+                fileAt[j] += own.bones[0].origin - rest0;
+            std::vector<bool> rigid(clip.boneCount(), true);
             for (int b = 0; b < clip.boneCount(); ++b) {
                 const BoneMap::Chain chain = map.chainOf(own.bones[b].name);
-                ASSERT_LT(Quat::angleBetween(posed.rotation[b], world[chain.last]), 1e-6)
-                    << own.bones[b].name << " frame " << f;
-                // Where a joint drives a bone alone, the local rotation is the file's own.
+                // A chain of joints bends: its bone is aimed, so only a
+                // single joint's orientation is the bone's.
+                if (chain.first == chain.last) {
+                    ASSERT_LT(motiontest::radiansBetween(posed.rotation[b], world[chain.last]), 1e-5)
+                        << own.bones[b].name << " frame " << f;
+                }
+                // Below single joints only (a bending chain's straight bone
+                // cannot keep its length), every joint lands where the
+                // file has it and keeps the file's local rotation.
+                const int parent = own.bones[b].parent;
+                rigid[b] = parent < 0 || (rigid[parent] && map.chainOf(own.bones[parent].name).first
+                                                               == map.chainOf(own.bones[parent].name).last);
+                if (!rigid[b])
+                    continue;
+                const DzVec3 at = posed.joint[b] - (posed.joint[0] - own.bones[0].origin);
+                EXPECT_LT((at - fileAt[chain.first]).length(), 1e-3) << own.bones[b].name << " frame " << f;
                 if (chain.first == chain.last && own.bones[b].parent >= 0
                     && map.chainOf(own.bones[own.bones[b].parent].name).last == bvh.joints[chain.first].parent) {
-                    ASSERT_LT(Quat::angleBetween(clip.rotation(f, b), bvh.localRotation(f, chain.first)), 1e-6);
+                    ASSERT_LT(motiontest::radiansBetween(clip.rotation(f, b), bvh.localRotation(f, chain.first)), 1e-5);
                 }
             }
-            const Vec3 hip = own.bones[0].origin + clip.rootPositions[f];
-            const Vec3 file = bvh.localTranslation(f, hipJoint);
+            const DzVec3 hip = own.bones[0].origin + clip.rootPositions[f];
+            const DzVec3 file = bvh.localTranslation(f, hipJoint);
             // Scale 1 and the same floor: the hip is where the file has it.
-            EXPECT_NEAR(hip.x, file.x, 1e-4);
-            EXPECT_NEAR(hip.y, file.y, 1e-4);
-            EXPECT_NEAR(hip.z, file.z, 1e-4);
+            EXPECT_NEAR(hip.m_x, file.m_x, 1e-4);
+            EXPECT_NEAR(hip.m_y, file.m_y, 1e-4);
+            EXPECT_NEAR(hip.m_z, file.m_z, 1e-4);
         }
     }
-}
-
-TEST(Retargeting, ExportedBvhReadsBackToTheSameMotion)
-{
-    // walk_01 onto a figure whose rest pose differs from the file's: arms
-    // lowered 50 degrees, legs spread 8, toes the file does not have.
-    const BvhData walk = readMocap("walk_01.bvh");
-    TargetSkeleton figure = standardLikeFigure();
-    turnSubtree(figure, "lShldr", Quat::fromAxis(2, -50 * kDegToRad));
-    turnSubtree(figure, "rShldr", Quat::fromAxis(2, 50 * kDegToRad));
-    turnSubtree(figure, "lThigh", Quat::fromAxis(2, 8 * kDegToRad));
-    figure.bones[figure.find("lShin")].rotationOrder = EulerOrder::YZX;
-    standOnFloor(figure);
-
-    Retargeter first(walk, figure);
-    ASSERT_TRUE(first.isValid()) << first.errorString();
-    MotionClip clip;
-    ASSERT_TRUE(first.run(clip)) << first.errorString();
-    EXPECT_EQ(first.undrivenBones(), (std::vector<std::string>{"lToe", "rToe"}));
-    EXPECT_EQ(first.unmappedJoints(), (std::vector<std::string>{"leftEye", "rightEye"}));
-
-    BvhData exported;
-    std::string error;
-    ASSERT_TRUE(bvhFromClip(figure, clip, exported, &error)) << error;
-    EXPECT_EQ(exported.joints[figure.find("lShin")].channels,
-              (std::vector<BvhChannel>{BvhChannel::Yrotation, BvhChannel::Zrotation, BvhChannel::Xrotation}));
-    std::string text;
-    BvhWriter writer;
-    ASSERT_TRUE(writer.toText(exported, text)) << writer.errorString();
-    BvhReader reader;
-    BvhData again;
-    ASSERT_TRUE(reader.parse(text, again)) << reader.errorString();
-    EXPECT_NEAR(again.frameTime, 1.0 / 30.0, 1e-15);
-
-    RetargetOptions same;
-    same.dropFirstFrame = false;
-    same.placement = RetargetOptions::Placement::KeepFilePosition;
-    Retargeter second(again, figure, same);
-    ASSERT_TRUE(second.isValid()) << second.errorString();
-    EXPECT_NEAR(second.scale(), 1.0, 1e-9);
-    MotionClip back;
-    ASSERT_TRUE(second.run(back)) << second.errorString();
-    ASSERT_EQ(back.frameCount, clip.frameCount);
-    double worstAngle = 0.0, worstPosition = 0.0;
-    for (int f = 0; f < clip.frameCount; ++f) {
-        for (int b = 0; b < clip.boneCount(); ++b)
-            worstAngle = std::max(worstAngle, Quat::angleBetween(clip.rotation(f, b), back.rotation(f, b)));
-        worstPosition = std::max(worstPosition, (clip.rootPositions[f] - back.rootPositions[f]).length());
-    }
-    EXPECT_LT(worstAngle * kRadToDeg, 1e-3);
-    EXPECT_LT(worstPosition, 1e-3);
-}
-
-TEST(Retargeting, RestCorrectionMakesTheFilesRestPoseTheFigures)
-{
-    // The file's arm points along +X at rest; the figure's hangs down.
-    const BvhData file = armFile(181, 1.0 / 120.0);
-    const TargetSkeleton figure = armFigure({0, -1, 0});
-    RetargetOptions options;
-    options.dropFirstFrame = false;
-    options.scale = 1.0;
-    options.frameTime = 1.0 / 120.0;
-    Retargeter retargeter(file, figure, options);
-    ASSERT_TRUE(retargeter.isValid()) << retargeter.errorString();
-    // -Y onto +X: a quarter turn about +Z.
-    EXPECT_LT(Quat::angleBetween(retargeter.restCorrection(1), Quat::fromAxis(2, kPi / 2)), 1e-12);
-    EXPECT_LT(Quat::angleBetween(retargeter.restCorrection(0), Quat()), 1e-12);
-
-    MotionClip clip;
-    ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
-    for (int f : {0, 90, 180}) {
-        // The file turns the shoulder f/2 degrees about Z; the figure's arm follows.
-        const double a = 0.5 * f * kDegToRad;
-        const Vec3 expected(std::cos(a), std::sin(a), 0);
-        const Posed posed = pose(figure, clip, f);
-        for (int bone : {1, 2}) {
-            const Vec3 direction = (posed.end(figure, bone) - posed.joint[bone]).normalized();
-            EXPECT_NEAR((direction - expected).length(), 0.0, 1e-9) << "frame " << f << " bone " << bone;
-        }
-    }
-    // The forearm does not bend in the file, so it holds its rest pose in the figure.
-    EXPECT_LT(Quat::angleBetween(clip.rotation(180, 2), Quat()), 1e-9);
 }
 
 TEST(Retargeting, ResamplingPicksFramesByTime)
@@ -299,8 +210,8 @@ TEST(Retargeting, ResamplingPicksFramesByTime)
         ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
         EXPECT_EQ(clip.frameCount, 30);  // 119/120 s of motion
         for (int k : {0, 1, 17, 29}) {
-            EXPECT_NEAR(angleOf(clip.rotation(k, 1), 2), 0.5 * (1 + 4 * k), 1e-9) << k;
-            EXPECT_NEAR(clip.rootPositions[k].z, 2.0 * (1 + 4 * k), 1e-9) << k;
+            EXPECT_NEAR(angleOf(clip.rotation(k, 1), 2), 0.5 * (1 + 4 * k), 1e-4) << k;
+            EXPECT_NEAR(clip.rootPositions[k].m_z, 2.0 * (1 + 4 * k), 1e-4) << k;
         }
     }
     {
@@ -309,9 +220,9 @@ TEST(Retargeting, ResamplingPicksFramesByTime)
         Retargeter retargeter(file, figure, options);
         MotionClip clip;
         ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
-        EXPECT_NEAR(angleOf(clip.rotation(1, 1), 2), 0.5 * (1 + 4.0 / 3.0), 1e-9);
-        EXPECT_NEAR(clip.rootPositions[1].x, 1 + 4.0 / 3.0, 1e-9);
-        EXPECT_NEAR(clip.rootPositions[1].y, 50 - 100, 1e-9);
+        EXPECT_NEAR(angleOf(clip.rotation(1, 1), 2), 0.5 * (1 + 4.0 / 3.0), 1e-5);
+        EXPECT_NEAR(clip.rootPositions[1].m_x, 1 + 4.0 / 3.0, 1e-5);
+        EXPECT_NEAR(clip.rootPositions[1].m_y, 50 - 100, 1e-4);
     }
     {
         // A range: 0.5 s to 0.75 s after the first kept frame.
@@ -322,8 +233,8 @@ TEST(Retargeting, ResamplingPicksFramesByTime)
         MotionClip clip;
         ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
         EXPECT_EQ(clip.frameCount, 8);
-        EXPECT_NEAR(angleOf(clip.rotation(0, 1), 2), 0.5 * 61, 1e-9);
-        EXPECT_NEAR(angleOf(clip.rotation(7, 1), 2), 0.5 * 89, 1e-9);
+        EXPECT_NEAR(angleOf(clip.rotation(0, 1), 2), 0.5 * 61, 1e-4);
+        EXPECT_NEAR(angleOf(clip.rotation(7, 1), 2), 0.5 * 89, 1e-4);
     }
     {
         // Keeping the first frame starts at source frame 0; a range past
@@ -335,8 +246,8 @@ TEST(Retargeting, ResamplingPicksFramesByTime)
         MotionClip clip;
         ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
         EXPECT_EQ(clip.frameCount, 4);  // 0.9, 0.933, 0.967, 1.0 s
-        EXPECT_NEAR(angleOf(clip.rotation(0, 1), 2), 0.5 * 108, 1e-9);
-        EXPECT_NEAR(angleOf(clip.rotation(3, 1), 2), 0.5 * 120, 1e-9);
+        EXPECT_NEAR(angleOf(clip.rotation(0, 1), 2), 0.5 * 108, 1e-4);
+        EXPECT_NEAR(angleOf(clip.rotation(3, 1), 2), 0.5 * 120, 1e-4);
     }
 }
 
@@ -349,12 +260,12 @@ TEST(Retargeting, StartAtOriginRemovesOnlyTheHorizontalStart)
     Retargeter retargeter(file, figure, options);
     MotionClip clip;
     ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
-    EXPECT_NEAR(clip.rootPositions[0].x, 0.0, 1e-12);
-    EXPECT_NEAR(clip.rootPositions[0].z, 0.0, 1e-12);
-    EXPECT_NEAR(clip.rootPositions[0].y, 2 * 50 - 100, 1e-12);
+    EXPECT_NEAR(clip.rootPositions[0].m_x, 0.0, 1e-12);
+    EXPECT_NEAR(clip.rootPositions[0].m_z, 0.0, 1e-12);
+    EXPECT_NEAR(clip.rootPositions[0].m_y, 2 * 50 - 100, 1e-12);
     // Frame k is source 1 + 4k: x grows by 4 * 2 per frame, z by 8 * 2.
-    EXPECT_NEAR(clip.rootPositions[10].x, 80.0, 1e-9);
-    EXPECT_NEAR(clip.rootPositions[10].z, 160.0, 1e-9);
+    EXPECT_NEAR(clip.rootPositions[10].m_x, 80.0, 1e-4);
+    EXPECT_NEAR(clip.rootPositions[10].m_z, 160.0, 1e-4);
 }
 
 TEST(Retargeting, ScalesTheFilesRestHipHeightToTheFiguresHip)
@@ -397,7 +308,7 @@ TEST(Retargeting, WalksMoveForwardWithFeetWhereTheFilePutsThem)
         MotionClip clip;
         ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
         const double seconds = (clip.frameCount - 1) * clip.frameTime;
-        const double speed = (clip.rootPositions.back().z - clip.rootPositions.front().z) / seconds;
+        const double speed = (clip.rootPositions.back().m_z - clip.rootPositions.front().m_z) / seconds;
         EXPECT_GT(speed, c.minSpeed);
         EXPECT_LT(speed, c.maxSpeed);
 
@@ -408,25 +319,25 @@ TEST(Retargeting, WalksMoveForwardWithFeetWhereTheFilePutsThem)
         double worst = 0.0, sum = 0.0;
         for (int k = 0; k < clip.frameCount; ++k) {
             const int source = static_cast<int>(std::lround(1 + k * clip.frameTime / bvh.frameTime));
-            std::vector<Quat> world(bvh.joints.size());
-            std::vector<Vec3> at(bvh.joints.size());
+            std::vector<DzQuat> world(bvh.joints.size());
+            std::vector<DzVec3> at(bvh.joints.size());
             double fileLowest = std::numeric_limits<double>::infinity();
             for (std::size_t j = 0; j < bvh.joints.size(); ++j) {
                 const int p = bvh.joints[j].parent;
-                at[j] = (p >= 0 ? at[p] : Vec3()) + (p >= 0 ? world[p] : Quat()).rotate(bvh.localTranslation(source, int(j)));
-                world[j] = (p >= 0 ? world[p] : Quat()) * bvh.localRotation(source, int(j));
+                at[j] = (p >= 0 ? at[p] : DzVec3()) + (p >= 0 ? world[p] : DzQuat()).multVec(bvh.localTranslation(source, int(j)));
+                world[j] = (p >= 0 ? world[p] : DzQuat()) * bvh.localRotation(source, int(j));
                 const std::string &bone = map.boneOf(int(j));
                 if (std::find(std::begin(footBones), std::end(footBones), bone) == std::end(footBones))
                     continue;
-                fileLowest = std::min(fileLowest, at[j].y);
+                fileLowest = std::min(fileLowest, double(at[j].m_y));
                 if (bvh.joints[j].hasEndSite)
-                    fileLowest = std::min(fileLowest, (at[j] + world[j].rotate(bvh.joints[j].endSite)).y);
+                    fileLowest = std::min(fileLowest, double((at[j] + world[j].multVec(bvh.joints[j].endSite)).m_y));
             }
             const Posed posed = pose(figure, clip, k);
             double figureLowest = std::numeric_limits<double>::infinity();
             for (const char *name : footBones) {
                 const int b = figure.find(name);
-                figureLowest = std::min({figureLowest, posed.joint[b].y, posed.end(figure, b).y});
+                figureLowest = std::min({figureLowest, double(posed.joint[b].m_y), double(posed.end(figure, b).m_y)});
             }
             const double difference = figureLowest - fileLowest * retargeter.scale();
             worst = std::max(worst, std::abs(difference));
@@ -441,9 +352,10 @@ TEST(Retargeting, RefusesWhatItCannotDo)
 {
     const TargetSkeleton figure = armFigure({1, 0, 0});
     {
-        BvhData noHip = armFile(10, 0.1);
-        noHip.joints[0].name = "Reference";
-        Retargeter r(noHip, figure);
+        // A mapping that leaves out the root.
+        RetargetOptions noHip;
+        noHip.mapping = BoneMap::Assignments{{"lShldr", "lShldr"}, {"lForeArm", "lForeArm"}};
+        Retargeter r(armFile(10, 0.1), figure, noHip);
         EXPECT_FALSE(r.isValid());
         EXPECT_NE(r.errorString().find("root bone 'hip'"), std::string::npos) << r.errorString();
         MotionClip clip;
@@ -466,7 +378,6 @@ TEST(Retargeting, RefusesWhatItCannotDo)
         EXPECT_EQ(clip.frameCount, 12345) << "a refused run leaves the clip alone";
         return r.errorString();
     };
-    EXPECT_NE(runError(armFile(1, 0.1), options).find("no frames after its first"), std::string::npos);
     EXPECT_NE(runError(armFile(0, 0.1), options).find("no frames"), std::string::npos);
     RetargetOptions late = options;
     late.fromSeconds = 5.0;

@@ -75,9 +75,9 @@ TEST(ComposeBvh, ExportsTheBakedFramesAsReadableBvh)
     const int last = frames.size() - 1;
     const double travelled = std::hypot(hipPos(last, 0) - hipPos(0, 0), hipPos(last, 2) - hipPos(0, 2));
     EXPECT_GT(travelled, 100.0);  // a walk and a run cover ground
-    const trelvo::motion::Vec3 first = data.localTranslation(0, 0);
-    const trelvo::motion::Vec3 end = data.localTranslation(last, 0);
-    EXPECT_NEAR(std::hypot(end.x - first.x, end.z - first.z), travelled, 0.5);
+    const DzVec3 first = data.localTranslation(0, 0);
+    const DzVec3 end = data.localTranslation(last, 0);
+    EXPECT_NEAR(std::hypot(end.m_x - first.m_x, end.m_z - first.m_z), travelled, 0.5);
 
     // And the rotations read back as baked, frame by frame.
     double worst = 0.0;
@@ -87,9 +87,8 @@ TEST(ComposeBvh, ExportsTheBakedFramesAsReadableBvh)
         for (int f = 0; f <= last; ++f) {
             const QJsonArray q = frames[f].toObject().value("bones").toObject().value(bone).toObject()
                                      .value("quat").toArray();
-            const trelvo::motion::Quat baked(q[0].toDouble(), q[1].toDouble(), q[2].toDouble(), q[3].toDouble());
-            worst = std::max(worst, trelvo::motion::Quat::angleBetween(baked, data.localRotation(f, joint))
-                                        * trelvo::motion::kRadToDeg);
+            const DzQuat baked(q[0].toDouble(), q[1].toDouble(), q[2].toDouble(), q[3].toDouble());
+            worst = std::max(worst, degreesBetween(baked, data.localRotation(f, joint)));
         }
     }
     EXPECT_LT(worst, 0.05);

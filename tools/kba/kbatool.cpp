@@ -8,6 +8,9 @@
 #include "nodetable.h"
 
 #include "kykeystoblock.h"
+#include "bonemapfile.h"
+#include "bvhreader.h"
+#include "figuretarget.h"
 #include "motionimporter.h"
 
 #include "dzapp.h"
@@ -544,6 +547,32 @@ int commandImportBvh(const QStringList &args, QTextStream &out, QTextStream &err
             ++i;
         } else if (arg == QLatin1String("--keep-first-frame")) {
             options.retarget.dropFirstFrame = false;
+        } else if (arg == QLatin1String("--fps")) {
+            bool ok = false;
+            const double fps = i + 1 < args.size() ? args[i + 1].toDouble(&ok) : 0.0;
+            if (!ok || !std::isfinite(fps) || fps < 1.0 || fps > 1000.0) {
+                err << "trelvo-kba: --fps needs the file's frame rate, from 1 to 1000 frames a second\n" << kbaUsage();
+                return kKbaBadUsage;
+            }
+            options.retarget.sourceFrameTime = 1.0 / fps;
+            ++i;
+        } else if (arg == QLatin1String("--map")) {
+            if (i + 1 >= args.size()) {
+                err << "trelvo-kba: --map needs a mapping file (JSON)\n" << kbaUsage();
+                return kKbaBadUsage;
+            }
+            QFile file(args[++i]);
+            if (!file.open(QIODevice::ReadOnly)) {
+                err << "trelvo-kba: " << args[i] << ": " << file.errorString() << "\n";
+                return kKbaFailed;
+            }
+            trelvo::motion::BoneMap::Assignments mapping;
+            std::string why;
+            if (!trelvo::motion::parseBoneMapJson(file.readAll().toStdString(), mapping, &why)) {
+                err << "trelvo-kba: " << args[i] << ": " << QString::fromStdString(why) << "\n";
+                return kKbaFailed;
+            }
+            options.retarget.mapping = std::move(mapping);
         } else if (arg.startsWith(QLatin1String("--"))) {
             err << "trelvo-kba: unknown option " << arg << "\n" << kbaUsage();
             return kKbaBadUsage;
@@ -588,6 +617,11 @@ int commandImportBvh(const QStringList &args, QTextStream &out, QTextStream &err
         return kKbaFailed;
     }
     const auto &report = importer.report();
+    for (const std::string &warning : report.warnings)
+        err << "trelvo-kba: warning: " << QString::fromStdString(warning) << "\n";
+    if (report.droppedFirstFrame)
+        err << "trelvo-kba: note: frame 1 is a rest pose and was left out (--keep-first-frame keeps it)\n";
+    err << "trelvo-kba: note: joints mapped as '" << QString::fromStdString(report.convention) << "'\n";
     if (!report.unmappedJoints.empty()) {
         QStringList names;
         for (const std::string &name : report.unmappedJoints)
@@ -624,6 +658,42 @@ int commandImportBvh(const QStringList &args, QTextStream &out, QTextStream &err
     return kKbaOk;
 }
 
+int commandBvhMap(const QStringList &args, QTextStream &out, QTextStream &err)
+{
+    if (args.size() != 1 || args[0].startsWith(QLatin1String("--"))) {
+        err << "trelvo-kba: bvh-map takes IN.bvh\n" << kbaUsage();
+        return kKbaBadUsage;
+    }
+    trelvo::motion::BvhReader reader;
+    trelvo::motion::BvhData bvh;
+    if (!reader.readFile(localPath(args[0]), bvh)) {
+        err << "trelvo-kba: " << QString::fromStdString(reader.errorString()) << "\n";
+        return kKbaFailed;
+    }
+    for (const std::string &warning : reader.warnings())
+        err << "trelvo-kba: warning: " << QString::fromStdString(warning) << "\n";
+    std::unique_ptr<DzApp> ownApp;
+    if (!dzApp)
+        ownApp = std::make_unique<DzApp>();
+    const QString contentDir = dzApp->getContentMgr() ? dzApp->getContentMgr()->getContentDirectory()
+                                                      : DzContentMgr::defaultContentDirectory();
+    QString reason;
+    std::unique_ptr<DzSkeleton> figure(DzFigureLoader::loadStandardFigure(contentDir, &reason));
+    trelvo::motion::FigureTarget target;
+    std::string why;
+    if (!figure || !trelvo::motion::FigureTarget::fromFigure(figure.get(), target, &why)) {
+        err << "trelvo-kba: standard figure in " << contentDir << ": "
+            << (figure ? QString::fromStdString(why) : reason) << "\n";
+        return kKbaFailed;
+    }
+    std::vector<std::string> bones;
+    for (const trelvo::motion::TargetBone &bone : target.skeleton.bones)
+        bones.push_back(bone.name);
+    const trelvo::motion::BoneMap map(bvh, bones);
+    out << QString::fromStdString(trelvo::motion::boneMapJson(bvh, map, bones));
+    return kKbaOk;
+}
+
 } // namespace
 
 QString kbaUsage()
@@ -640,9 +710,12 @@ QString kbaUsage()
         "                                    at most 6000 keys, and a longer result is cut there\n"
         "                                    with a warning naming the length kept)\n"
         "  sample FILE MS [--mirror]         the pose at MS as JSON\n"
-        "  import-bvh IN.bvh OUT.kba [--from S] [--to S] [--keep-first-frame]\n"
-        "                                    a block from BVH motion, through the standard\n"
-        "                                    figure's keys (seconds after the first kept frame)\n");
+        "  import-bvh IN.bvh OUT.kba [--from S] [--to S] [--keep-first-frame] [--fps N]\n"
+        "             [--map MAP.json]      a block from BVH motion, through the standard\n"
+        "                                    figure's keys (seconds after the first kept frame;\n"
+        "                                    --fps overrides the file's frame rate)\n"
+        "  bvh-map IN.bvh                    the joint -> bone mapping import-bvh would use,\n"
+        "                                    as JSON to edit and pass to --map\n");
 }
 
 int runKbaTool(const QStringList &args, QTextStream &out, QTextStream &err)
@@ -668,6 +741,8 @@ int runKbaTool(const QStringList &args, QTextStream &out, QTextStream &err)
         status = commandSample(rest, out, err);
     else if (command == QLatin1String("import-bvh"))
         status = commandImportBvh(rest, out, err);
+    else if (command == QLatin1String("bvh-map"))
+        status = commandBvhMap(rest, out, err);
     else if (command == QLatin1String("help") || command == QLatin1String("--help")
              || command == QLatin1String("-h")) {
         out << kbaUsage();

@@ -1,5 +1,8 @@
 #include "bvhfromclip.h"
 
+#include "rotation.h"
+
+#include <array>
 #include <cmath>
 
 namespace trelvo::motion {
@@ -41,13 +44,14 @@ bool bvhFromClip(const TargetSkeleton &skeleton, const MotionClip &clip, BvhData
         BvhJoint joint;
         joint.name = bone.name;
         joint.parent = bone.parent;
-        joint.offset = bone.parent >= 0 ? bone.origin - skeleton.bones[bone.parent].origin : Vec3();
+        joint.offset = bone.parent >= 0 ? bone.origin - skeleton.bones[bone.parent].origin : DzVec3();
         if (b == 0)
             joint.channels = {BvhChannel::Xposition, BvhChannel::Yposition, BvhChannel::Zposition};
-        const EulerAxes axes = eulerAxes(bone.rotationOrder);
-        for (int axis : {axes.first, axes.second, axes.third})
+        // Channels list the outermost rotation first: the order's last axis.
+        const DzRotationOrder &order = bone.rotationOrder;
+        for (int axis : {int(order.thirdAxis()), int(order.secondAxis()), int(order.firstAxis())})
             joint.channels.push_back(static_cast<BvhChannel>(static_cast<int>(BvhChannel::Xrotation) + axis));
-        const Vec3 tip = bone.end - bone.origin;
+        const DzVec3 tip = bone.end - bone.origin;
         if (childCount[b] == 0 && tip.length() > 1e-9) {
             joint.hasEndSite = true;
             joint.endSite = tip;
@@ -57,13 +61,15 @@ bool bvhFromClip(const TargetSkeleton &skeleton, const MotionClip &clip, BvhData
     data.assignChannelIndices();
 
     data.values.resize(static_cast<std::size_t>(data.frameCount) * data.channelCount);
-    std::vector<Vec3> previous(boneCount);
+    std::vector<std::array<double, 3>> previous(boneCount);
     for (int f = 0; f < clip.frameCount; ++f) {
         float *values = data.values.data() + static_cast<std::size_t>(f) * data.channelCount;
-        const Vec3 root = skeleton.bones[0].origin + clip.rootPositions[f];
+        const DzVec3 root = skeleton.bones[0].origin + clip.rootPositions[f];
         for (int b = 0; b < boneCount; ++b) {
             const BvhJoint &joint = data.joints[b];
-            Vec3 degrees = clip.rotation(f, b).toEuler(skeleton.bones[b].rotationOrder) * kRadToDeg;
+            std::array<double, 3> degrees = eulerRadians(clip.rotation(f, b), skeleton.bones[b].rotationOrder);
+            for (double &angle : degrees)
+                angle *= kRadToDeg;
             if (f > 0) {
                 for (int axis = 0; axis < 3; ++axis)
                     degrees[axis] += 360.0 * std::round((previous[b][axis] - degrees[axis]) / 360.0);

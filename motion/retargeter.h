@@ -5,8 +5,9 @@
 // local bone rotations and the root position.
 //
 // How the file's rest pose becomes the figure's rest pose:
-// 1. The file's joints are matched to the figure's bones by name (BoneMap).
-//    Every BVH joint gets its world rotation G(j) by forward kinematics.
+// 1. The file's joints are matched to the figure's bones (BoneMap: names,
+//    then structure, or a given mapping). Every BVH joint gets its world
+//    rotation G(j) and position P(j) by forward kinematics.
 // 2. For each driven bone b, a rest correction C(b) is computed once: the
 //    shortest-arc rotation that turns the figure's rest bone direction onto
 //    the file's. When b has a driven child bone starting near its end point
@@ -18,12 +19,17 @@
 //    rest directions agree C(b) is the identity. Twist about the bone is
 //    left as the file has it. The root bone (hip) takes no correction: both
 //    rest poses stand upright facing +Z.
-// 3. A driven bone's world rotation is W(b) = G(last joint of b) * C(b);
-//    a bone nothing drives keeps its rest pose relative to its parent,
-//    W(b) = W(parent). The local rotation written for b is
-//    inverse(W(parent)) * W(b). Thus the figure's bones point where the
-//    file's bones point, frame by frame, and at the file's rest pose the
-//    figure takes the file's rest shape.
+// 3. A driven bone starts from W0(b) = G(last joint of b) * C(b), which
+//    gives its twist; every bone but the root is then turned the shortest
+//    way so that its direction (as in step 2) runs from P(first joint) to
+//    where the end point is in this frame: W(b) = A(b) * W0(b). For a single
+//    joint whose end is its own child A(b) is the identity; for a chain
+//    that bends (Neck + Neck1), or unmapped joints between a bone and its
+//    child, it is what keeps the bone on target. A bone nothing drives
+//    keeps its rest pose relative to its parent, W(b) = W(parent). The
+//    local rotation written for b is inverse(W(parent)) * W(b). Thus the
+//    figure's bones point where the file's bones point, frame by frame, and
+//    at the file's rest pose the figure takes the file's rest shape.
 // 4. The root position is the world position of the hip's first joint,
 //    scaled by s = (figure's rest hip height) / (file's rest hip height), so
 //    that the file's rest hip height corresponds to the figure's hip origin.
@@ -54,6 +60,7 @@
 #include "motionclip.h"
 #include "targetskeleton.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,8 +73,16 @@ struct RetargetOptions
         KeepFilePosition, // the file's absolute horizontal position, scaled
     };
 
-    // The CMU conversions add a synthetic T-pose as frame 0.
+    // Converters often put a rest pose before the motion: frame 0 is dropped
+    // when it is one (every joint turned less than 15 degrees, or every
+    // rotation a whole number of degrees as a hand-written pose is, unlike
+    // any captured frame). False keeps it always.
     bool dropFirstFrame = true;
+    // Seconds per source frame; 0 takes the file's Frame Time.
+    double sourceFrameTime = 0.0;
+    // Joint -> bone; when given it replaces the mapping by names and
+    // structure, and undriven legs or spine are no reason to refuse.
+    std::optional<BoneMap::Assignments> mapping;
     // Range to import, in seconds after the first kept frame; toSeconds < 0
     // means to the end. A range beyond the end is clamped to it.
     double fromSeconds = 0.0;
@@ -101,7 +116,12 @@ public:
     // Local rotations (one per target bone) and root position of one source
     // frame, before resampling and placement. An invalid retargeter or a
     // frame out of range gives the rest pose.
-    void poseAt(int sourceFrame, std::vector<Quat> &rotations, Vec3 &rootPosition) const;
+    void poseAt(int sourceFrame, std::vector<DzQuat> &rotations, DzVec3 &rootPosition) const;
+
+    // Whether run() left out the file's first frame as a rest pose.
+    bool droppedFirstFrame() const { return m_firstFrame == 1; }
+    // Whether the file's frame 0 is a rest pose (see dropFirstFrame).
+    bool firstFrameIsRestPose() const;
 
     double scale() const { return m_scale; }
     const BoneMap &boneMap() const { return m_map; }
@@ -110,14 +130,21 @@ public:
     // Bones of the figure that no joint drives; they keep their rest pose.
     const std::vector<std::string> &undrivenBones() const { return m_undriven; }
     // C(b) of step 2 above; the identity for an index out of range.
-    Quat restCorrection(int bone) const
+    DzQuat restCorrection(int bone) const
     {
-        return bone >= 0 && bone < static_cast<int>(m_corrections.size()) ? m_corrections[bone] : Quat();
+        return bone >= 0 && bone < static_cast<int>(m_corrections.size()) ? m_corrections[bone] : DzQuat();
     }
 
 private:
     bool fail(std::string message);
-    Vec3 fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figureEnd, bool &found) const;
+    struct End
+    {
+        bool found = false;
+        int joint = -1;          // the end is this joint's position, or else
+        DzVec3 offset;           // this offset in the chain's last joint's frame
+        DzVec3 figureDirection;  // the figure bone's rest direction to the same end
+    };
+    End fileEndFor(int bone, const std::vector<DzVec3> &rest) const;
     double fileHipHeightInFigureRest() const;
 
     const BvhData &m_bvh;
@@ -128,7 +155,9 @@ private:
     std::string m_error;
     double m_scale = 1.0;
     std::vector<BoneMap::Chain> m_chains;  // per target bone
-    std::vector<Quat> m_corrections;       // per target bone
+    std::vector<DzQuat> m_corrections;     // per target bone
+    std::vector<End> m_ends;               // per target bone
+    int m_firstFrame = 0;
     std::vector<std::string> m_undriven;
     std::vector<std::vector<int>> m_jointChildren;
 };

@@ -13,8 +13,9 @@
 
 #include "bonemap.h"
 #include "bvhdata.h"
-#include "eulerorder.h"
-#include "vec3.h"
+
+#include <dzrotationorder.h>
+#include <dzvec3.h>
 
 #include <string>
 #include <string_view>
@@ -26,9 +27,9 @@ struct TargetBone
 {
     std::string name;
     int parent = -1;  // index into TargetSkeleton::bones; parents come first
-    Vec3 origin;      // rest position of the joint in figure space
-    Vec3 end;         // rest position of the bone's far end
-    EulerOrder rotationOrder = EulerOrder::XYZ;  // how the host stores its rotation
+    DzVec3 origin;    // rest position of the joint in figure space
+    DzVec3 end;       // rest position of the bone's far end
+    DzRotationOrder rotationOrder;  // how the host stores its rotation (XYZ by default)
 };
 
 struct TargetSkeleton

@@ -1,5 +1,7 @@
 #include "targetskeleton.h"
 
+#include "rotation.h"
+
 #include <algorithm>
 #include <limits>
 #include <unordered_set>
@@ -45,7 +47,7 @@ bool TargetSkeleton::validate(std::string *why) const
             return fail("bone name '" + b.name + "' is used twice");
         if (b.parent < -1 || b.parent >= static_cast<int>(i))
             return fail("bone '" + b.name + "' does not follow its parent");
-        if (!b.origin.isFinite() || !b.end.isFinite())
+        if (!isFinite(b.origin) || !isFinite(b.end))
             return fail("bone '" + b.name + "' has a position that is not a finite number");
     }
     return true;
@@ -57,7 +59,7 @@ TargetSkeleton TargetSkeleton::fromBvh(const BvhData &bvh, const BoneMap &map)
     const BoneMap::Chain hip = map.chainOf("hip");
     if (!hip.isValid())
         return skeleton;
-    const std::vector<Vec3> rest = bvh.restPositions();
+    const std::vector<DzVec3> rest = bvh.restPositions();
     const int jointCount = static_cast<int>(bvh.joints.size());
 
     // Bones in file order of their first joints, the hip first; a parent's
@@ -77,7 +79,7 @@ TargetSkeleton TargetSkeleton::fromBvh(const BvhData &bvh, const BoneMap &map)
                 axes.push_back(channelAxis(c));
         }
         if (axes.size() == 3)
-            bone.rotationOrder = eulerOrderFromAxes(axes[0], axes[1], axes[2]).value_or(EulerOrder::XYZ);
+            bone.rotationOrder = rotationOrderFromAxes(axes[2], axes[1], axes[0]).value_or(DzRotationOrder());
         skeleton.bones.push_back(std::move(bone));
     };
     addBone(hip.first);
@@ -103,13 +105,13 @@ TargetSkeleton TargetSkeleton::fromBvh(const BvhData &bvh, const BoneMap &map)
     // without mapped children, at the End Site of its chain's last joint.
     for (std::size_t b = 0; b < skeleton.bones.size(); ++b) {
         TargetBone &bone = skeleton.bones[b];
-        const Vec3 incoming = bone.parent >= 0 ? (bone.origin - skeleton.bones[bone.parent].origin).normalized()
-                                               : Vec3();
-        double best = -std::numeric_limits<double>::infinity();
+        const DzVec3 incoming = bone.parent >= 0 ? (bone.origin - skeleton.bones[bone.parent].origin).normalized()
+                                               : DzVec3();
+        float best = -std::numeric_limits<float>::infinity();
         bool found = false;
         for (int c : skeleton.childrenOf(static_cast<int>(b))) {
-            const Vec3 towards = (skeleton.bones[c].origin - bone.origin).normalized();
-            const double score = incoming.dot(towards);
+            const DzVec3 towards = (skeleton.bones[c].origin - bone.origin).normalized();
+            const float score = incoming.dot(towards);
             if (score > best) {
                 best = score;
                 bone.end = skeleton.bones[c].origin;
@@ -118,27 +120,35 @@ TargetSkeleton TargetSkeleton::fromBvh(const BvhData &bvh, const BoneMap &map)
         }
         if (!found) {
             const BvhJoint &last = bvh.joints[map.chainOf(bone.name).last];
-            const Vec3 lastPos = rest[map.chainOf(bone.name).last];
+            const DzVec3 lastPos = rest[map.chainOf(bone.name).last];
             bone.end = last.hasEndSite ? lastPos + last.endSite : lastPos;
+            // Without an End Site, the middle of the joints below (a head's eyes).
+            const std::vector<int> below = bvh.childrenOf(map.chainOf(bone.name).last);
+            if (!last.hasEndSite && !below.empty()) {
+                DzVec3 sum;
+                for (int c : below)
+                    sum += rest[c];
+                bone.end = sum * (1.0f / below.size());
+            }
         }
     }
 
     // Stand the skeleton on the floor: lowest End Site (or joint) at y = 0.
-    double lowest = std::numeric_limits<double>::infinity();
+    float lowest = std::numeric_limits<float>::infinity();
     bool anyEndSite = false;
     for (int j = 0; j < jointCount; ++j) {
         if (bvh.joints[j].hasEndSite) {
-            lowest = std::min(lowest, rest[j].y + bvh.joints[j].endSite.y);
+            lowest = std::min(lowest, rest[j].m_y + bvh.joints[j].endSite.m_y);
             anyEndSite = true;
         }
     }
     if (!anyEndSite) {
-        for (const Vec3 &p : rest)
-            lowest = std::min(lowest, p.y);
+        for (const DzVec3 &p : rest)
+            lowest = std::min(lowest, p.m_y);
     }
     for (TargetBone &bone : skeleton.bones) {
-        bone.origin.y -= lowest;
-        bone.end.y -= lowest;
+        bone.origin.m_y -= lowest;
+        bone.end.m_y -= lowest;
     }
     return skeleton;
 }

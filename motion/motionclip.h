@@ -8,8 +8,8 @@
 // position of the root bone: the offset of the joint from its rest origin
 // in figure space (so (0, 0, 0) leaves the hip where the figure stands).
 
-#include "quat.h"
-#include "vec3.h"
+#include <dzquat.h>
+#include <dzvec3.h>
 
 #include <cstdint>
 #include <string>
@@ -23,15 +23,15 @@ struct MotionClip
     std::vector<std::uint8_t> driven;    // per bone: 1 when the motion drove it
     double frameTime = 1.0 / 30.0;       // seconds per frame
     int frameCount = 0;
-    std::vector<Quat> rotations;         // frameCount * boneCount, frame after frame
-    std::vector<Vec3> rootPositions;     // frameCount
+    std::vector<DzQuat> rotations;        // frameCount * boneCount, frame after frame
+    std::vector<DzVec3> rootPositions;    // frameCount
 
     int boneCount() const { return static_cast<int>(boneNames.size()); }
-    const Quat &rotation(int frame, int bone) const
+    const DzQuat &rotation(int frame, int bone) const
     {
         return rotations[static_cast<std::size_t>(frame) * boneNames.size() + bone];
     }
-    Quat &rotation(int frame, int bone)
+    DzQuat &rotation(int frame, int bone)
     {
         return rotations[static_cast<std::size_t>(frame) * boneNames.size() + bone];
     }

@@ -5,8 +5,9 @@
 // Accepted: one ROOT with nested JOINTs and End Sites, an OFFSET per joint,
 // 0 to 6 CHANNELS per joint in any order (each channel at most once), a
 // MOTION section with "Frames:" and "Frame Time:" (tab or space separated,
-// exponent notation, values like ".0083333" and "-0.0") and then exactly one
-// line of channelCount numbers per frame. Keywords are matched without
+// exponent notation, values like ".0083333" and "-0.0") and then one line of
+// channelCount numbers per frame. Lines beyond the declared frames are not
+// read, with a warning; fewer lines than declared are refused. Keywords are matched without
 // regard to case; blank lines are ignored; CR LF line ends are accepted.
 //
 // Everything else is refused with a message that names the line, for
@@ -23,6 +24,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace trelvo::motion {
 
@@ -55,9 +57,12 @@ public:
     const std::string &errorString() const { return m_error; }
     // 1-based line of the last failure, 0 when it concerns no single line.
     int errorLine() const { return m_errorLine; }
+    // What the last successful read passed over ("name: line N: ...").
+    const std::vector<std::string> &warnings() const { return m_warnings; }
 
 private:
     std::string m_error;
+    std::vector<std::string> m_warnings;
     int m_errorLine = 0;
 };
 

@@ -142,6 +142,7 @@ public:
 
     int errorLine = 0;
     std::string error;
+    std::vector<std::string> warnings;
 
 private:
     Token next()
@@ -200,7 +201,7 @@ private:
 
     // Reports problems on the keyword's line: a missing number otherwise
     // shows up as a puzzling complaint about whatever follows.
-    bool readNumber(const Token &keyword, const Token &t, const std::string &what, double &value)
+    bool readNumber(const Token &keyword, const Token &t, const std::string &what, float &value)
     {
         const std::optional<double> v = parseNumber(t.text);
         if (!v)
@@ -208,7 +209,7 @@ private:
                             + (t.text.empty() ? "the end of the file" : shown(t.text)));
         if (std::abs(*v) > BvhReader::kMaxMagnitude)
             return fail(keyword.line, what + ": " + shown(t.text) + " is out of range");
-        value = *v;
+        value = toFloat(t.text, *v);
         return true;
     }
 
@@ -322,7 +323,7 @@ bool Parser::readHierarchy(BvhData &data)
         if (iequals(t.text, "OFFSET")) {
             if (top.hasOffset)
                 return fail(t.line, owner + " has a second OFFSET");
-            Vec3 offset;
+            DzVec3 offset;
             for (int axis = 0; axis < 3; ++axis) {
                 if (!readNumber(t, next(), "OFFSET of " + owner, offset[axis]))
                     return false;
@@ -475,9 +476,18 @@ bool Parser::readMotion(BvhData &data)
             return fail(line->number, "frame " + std::to_string(f + 1) + " has " + std::to_string(count)
                             + " values, but the hierarchy has " + std::to_string(channels) + " channels");
     }
-    line = nextLine();
-    if (line)
-        return fail(line->number, "more motion lines than the " + std::to_string(*frames) + " frames declared");
+    // Some exporters write a frame more than they declare; other tools read
+    // the declared count, and so does this reader, with a warning.
+    long long extra = 0;
+    int firstExtra = 0;
+    for (line = nextLine(); line; line = nextLine()) {
+        if (extra++ == 0)
+            firstExtra = line->number;
+    }
+    if (extra > 0)
+        warnings.push_back("line " + std::to_string(firstExtra) + ": " + std::to_string(extra) + " motion line"
+                           + (extra == 1 ? "" : "s") + " after the " + std::to_string(*frames)
+                           + " frames declared; only the declared frames are read");
 
     data.frameCount = static_cast<int>(*frames);
     data.frameTime = *frameTime;
@@ -505,9 +515,13 @@ bool BvhReader::parse(std::string_view text, BvhData &out, std::string_view sour
         m_error = prefix + "the text is larger than 256 MiB; BVH input that large is refused";
         return false;
     }
+    m_warnings.clear();
     Parser parser(text);
-    if (parser.run(out))
+    if (parser.run(out)) {
+        for (const std::string &w : parser.warnings)
+            m_warnings.push_back(prefix + w);
         return true;
+    }
     m_errorLine = parser.errorLine;
     m_error = prefix + (m_errorLine > 0 ? "line " + std::to_string(m_errorLine) + ": " : std::string()) + parser.error;
     return false;

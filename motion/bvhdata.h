@@ -5,9 +5,9 @@
 //
 // Meaning of the data, as this library reads and writes it:
 // - A joint's local rotation is the product of its rotation channels in the
-//   order they are listed, the first being outermost (see eulerorder.h):
-//   "Zrotation Xrotation Yrotation" is Rz * Rx * Ry. Channel values are
-//   degrees.
+//   order they are listed, the first being outermost:
+//   "Zrotation Xrotation Yrotation" is Rz * Rx * Ry (the host's rotation
+//   order YXZ). Channel values are degrees.
 // - A joint's local translation is its OFFSET; each position channel the
 //   joint has replaces the matching component of the OFFSET. (For the usual
 //   root with OFFSET 0 0 0 this is the same as adding them.)
@@ -16,8 +16,8 @@
 //   identity at the origin.
 // - The rest pose is every joint at its OFFSET with every rotation zero.
 
-#include "quat.h"
-#include "vec3.h"
+#include <dzquat.h>
+#include <dzvec3.h>
 
 #include <cstdint>
 #include <string>
@@ -37,11 +37,11 @@ struct BvhJoint
 {
     std::string name;
     int parent = -1;        // index into BvhData::joints, -1 for the root
-    Vec3 offset;            // from the parent joint, in the parent's frame
+    DzVec3 offset;          // from the parent joint, in the parent's frame
     std::vector<BvhChannel> channels;
     int firstChannel = 0;   // index of this joint's first value in a frame
     bool hasEndSite = false;
-    Vec3 endSite;           // End Site OFFSET, when hasEndSite
+    DzVec3 endSite;         // End Site OFFSET, when hasEndSite
     int line = 0;           // line of the ROOT/JOINT keyword (0 when built in code)
 };
 
@@ -61,11 +61,11 @@ struct BvhData
     std::vector<int> childrenOf(int joint) const;
 
     // Local rotation and translation of a joint in a frame (see above).
-    Quat localRotation(int frameIndex, int joint) const;
-    Vec3 localTranslation(int frameIndex, int joint) const;
+    DzQuat localRotation(int frameIndex, int joint) const;
+    DzVec3 localTranslation(int frameIndex, int joint) const;
 
     // World positions of the joints in the rest pose.
-    std::vector<Vec3> restPositions() const;
+    std::vector<DzVec3> restPositions() const;
 
     // Recomputes firstChannel and channelCount from the joints' channel lists.
     void assignChannelIndices();

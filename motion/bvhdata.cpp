@@ -1,5 +1,7 @@
 #include "bvhdata.h"
 
+#include "rotation.h"
+
 #include <cmath>
 #include <unordered_set>
 
@@ -37,23 +39,23 @@ std::vector<int> BvhData::childrenOf(int joint) const
     return children;
 }
 
-Quat BvhData::localRotation(int frameIndex, int joint) const
+DzQuat BvhData::localRotation(int frameIndex, int joint) const
 {
     const BvhJoint &j = joints[joint];
     const float *v = frame(frameIndex) + j.firstChannel;
-    Quat q;
+    DzQuat q;
     for (std::size_t c = 0; c < j.channels.size(); ++c) {
         if (isRotation(j.channels[c]))
-            q = q * Quat::fromAxis(channelAxis(j.channels[c]), v[c] * kDegToRad);
+            q = q * axisRotation(channelAxis(j.channels[c]), v[c] * kDegToRad);
     }
     return q;
 }
 
-Vec3 BvhData::localTranslation(int frameIndex, int joint) const
+DzVec3 BvhData::localTranslation(int frameIndex, int joint) const
 {
     const BvhJoint &j = joints[joint];
     const float *v = frame(frameIndex) + j.firstChannel;
-    Vec3 t = j.offset;
+    DzVec3 t = j.offset;
     for (std::size_t c = 0; c < j.channels.size(); ++c) {
         if (!isRotation(j.channels[c]))
             t[channelAxis(j.channels[c])] = v[c];
@@ -61,12 +63,12 @@ Vec3 BvhData::localTranslation(int frameIndex, int joint) const
     return t;
 }
 
-std::vector<Vec3> BvhData::restPositions() const
+std::vector<DzVec3> BvhData::restPositions() const
 {
-    std::vector<Vec3> positions(joints.size());
+    std::vector<DzVec3> positions(joints.size());
     for (std::size_t i = 0; i < joints.size(); ++i) {
         const int p = joints[i].parent;
-        positions[i] = (p >= 0 ? positions[p] : Vec3()) + joints[i].offset;
+        positions[i] = (p >= 0 ? positions[p] : DzVec3()) + joints[i].offset;
     }
     return positions;
 }
@@ -104,7 +106,7 @@ bool BvhData::validate(std::string *why) const
             return fail("joint name '" + j.name + "' is used twice");
         if (i == 0 ? j.parent != -1 : (j.parent < 0 || j.parent >= static_cast<int>(i)))
             return fail("joint '" + j.name + "' does not follow its parent (or is a second root)");
-        if (!j.offset.isFinite() || (j.hasEndSite && !j.endSite.isFinite()))
+        if (!isFinite(j.offset) || (j.hasEndSite && !isFinite(j.endSite)))
             return fail("joint '" + j.name + "' has an offset that is not a finite number");
         if (j.channels.size() > 6)
             return fail("joint '" + j.name + "' has more than 6 channels");

@@ -1,5 +1,7 @@
 #include "retargeter.h"
 
+#include "rotation.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -10,6 +12,8 @@ namespace trelvo::motion {
 namespace {
 
 constexpr double kTiny = 1e-6;
+// Largest joint rotation of a frame that still counts as a rest pose.
+constexpr double kRestPoseRadians = 15.0 * 3.14159265358979323846 / 180.0;
 
 std::string seconds(double s)
 {
@@ -41,7 +45,21 @@ Retargeter::Retargeter(const BvhData &bvh, const TargetSkeleton &target, const R
         return;
     }
 
-    m_map = BoneMap(bvh);
+    if (!std::isfinite(options.sourceFrameTime) || options.sourceFrameTime < 0.0 || options.sourceFrameTime > 60.0) {
+        fail("the source frame time must be from 0 to 60 seconds (0: the file's)");
+        return;
+    }
+    std::vector<std::string> boneNames;
+    for (const TargetBone &bone : target.bones)
+        boneNames.push_back(bone.name);
+    if (options.mapping) {
+        if (!BoneMap::fromAssignments(bvh, boneNames, *options.mapping, m_map, &why)) {
+            fail("the mapping cannot be used: " + why);
+            return;
+        }
+    } else {
+        m_map = BoneMap(bvh, boneNames);
+    }
     const int boneCount = static_cast<int>(target.bones.size());
     m_chains.resize(boneCount);
     for (int b = 0; b < boneCount; ++b) {
@@ -55,21 +73,46 @@ Retargeter::Retargeter(const BvhData &bvh, const TargetSkeleton &target, const R
         return;
     }
 
+    if (!options.mapping) {
+        auto undriven = [&](std::initializer_list<const char *> bones) {
+            bool present = false;
+            for (const char *b : bones) {
+                if (target.find(b) >= 0) {
+                    present = true;
+                    if (m_map.chainOf(b).isValid())
+                        return false;
+                }
+            }
+            return present;
+        };
+        const char *hint = "; give a mapping (trelvo-kba bvh-map prints the one in use, as JSON to edit)";
+        if (undriven({"lThigh", "lShin", "rThigh", "rShin"})) {
+            fail("no joint of the file drives either of the figure's legs (mapped as '" + m_map.convention() + "')"
+                 + hint);
+            return;
+        }
+        if (undriven({"abdomen", "chest", "neck"})) {
+            fail("no joint of the file drives the figure's spine (mapped as '" + m_map.convention() + "')" + hint);
+            return;
+        }
+    }
+
     m_jointChildren.resize(bvh.joints.size());
     for (std::size_t j = 1; j < bvh.joints.size(); ++j)
         m_jointChildren[bvh.joints[j].parent].push_back(static_cast<int>(j));
 
-    const std::vector<Vec3> rest = bvh.restPositions();
-    m_corrections.assign(boneCount, Quat::identity());
+    const std::vector<DzVec3> rest = bvh.restPositions();
+    m_corrections.assign(boneCount, DzQuat());
+    m_ends.assign(boneCount, End());
     for (int b = 1; b < boneCount; ++b) {
         if (!m_chains[b].isValid())
             continue;
-        const TargetBone &bone = target.bones[b];
-        bool found = false;
-        Vec3 figureEnd;
-        const Vec3 fileEnd = fileEndFor(b, rest, figureEnd, found);
-        if (found)
-            m_corrections[b] = Quat::fromTo(figureEnd - bone.origin, fileEnd - rest[m_chains[b].first]);
+        m_ends[b] = fileEndFor(b, rest);
+        const End &end = m_ends[b];
+        if (!end.found)
+            continue;
+        const DzVec3 fileEnd = end.joint >= 0 ? rest[end.joint] : rest[m_chains[b].last] + end.offset;
+        m_corrections[b] = rotationBetween(end.figureDirection, fileEnd - rest[m_chains[b].first]);
     }
 
     if (options.scale > 0.0) {
@@ -86,9 +129,9 @@ Retargeter::Retargeter(const BvhData &bvh, const TargetSkeleton &target, const R
         double lowestTip = std::numeric_limits<double>::infinity();
         for (int b = 0; b < boneCount; ++b) {
             if (!hasChildren[b])
-                lowestTip = std::min(lowestTip, target.bones[b].end.y);
+                lowestTip = std::min(lowestTip, double(target.bones[b].end.m_y));
         }
-        const double figureHeight = target.bones[0].origin.y - lowestTip;
+        const double figureHeight = target.bones[0].origin.m_y - lowestTip;
         if (!(fileHeight > kTiny) || !(figureHeight > kTiny)) {
             fail("cannot derive a scale: the file's rest hip height is " + std::to_string(fileHeight)
                  + " and the figure's is " + std::to_string(figureHeight) + "; give a scale");
@@ -105,14 +148,14 @@ bool Retargeter::fail(std::string message)
     return false;
 }
 
-Vec3 Retargeter::fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figureEnd, bool &found) const
+Retargeter::End Retargeter::fileEndFor(int bone, const std::vector<DzVec3> &rest) const
 {
     const TargetBone &tb = m_target.bones[bone];
     const double length = (tb.end - tb.origin).length();
-    figureEnd = tb.end;
-    found = false;
+    End end;
+    end.figureDirection = tb.end - tb.origin;
     if (length < kTiny)
-        return {};
+        return end;
 
     // The driven child bone that starts where this bone ends.
     int best = -1;
@@ -126,14 +169,14 @@ Vec3 Retargeter::fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figur
             best = static_cast<int>(c);
         }
     }
-    const Vec3 start = rest[m_chains[bone].first];
+    const DzVec3 start = rest[m_chains[bone].first];
     if (best >= 0 && bestDistance <= 0.25 * length) {
         // Measure both sides to the child's joint, so that skeletons of the
         // same shape get no correction even where the figure's end point
         // lies a little off its child (hands end short of the fingers).
-        const Vec3 end = rest[m_chains[best].first];
-        figureEnd = m_target.bones[best].origin;
-        found = (end - start).length() > kTiny && (figureEnd - tb.origin).length() > kTiny;
+        end.joint = m_chains[best].first;
+        end.figureDirection = m_target.bones[best].origin - tb.origin;
+        end.found = (rest[end.joint] - start).length() > kTiny && end.figureDirection.length() > kTiny;
         return end;
     }
 
@@ -142,14 +185,15 @@ Vec3 Retargeter::fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figur
     // (CMU hands branch into fingers through zero-length joints).
     const int last = m_chains[bone].last;
     const BvhJoint &lastJoint = m_bvh.joints[last];
-    if (lastJoint.hasEndSite && lastJoint.endSite.length() > kTiny) {
-        found = true;
-        return rest[last] + lastJoint.endSite;
+    if (lastJoint.hasEndSite && (rest[last] + lastJoint.endSite - start).length() > kTiny) {
+        end.found = true;
+        end.offset = lastJoint.endSite;
+        return end;
     }
     std::vector<int> level{last};
     for (int depth = 0; depth < 8 && !level.empty(); ++depth) {
         std::vector<int> next;
-        Vec3 sum;
+        DzVec3 sum;
         int points = 0;
         for (int j : level) {
             for (int c : m_jointChildren[j]) {
@@ -163,15 +207,47 @@ Vec3 Retargeter::fileEndFor(int bone, const std::vector<Vec3> &rest, Vec3 &figur
             }
         }
         if (points > 0) {
-            const Vec3 average = sum * (1.0 / points);
+            const DzVec3 average = sum * (1.0f / points);
             if ((average - start).length() > kTiny) {
-                found = true;
-                return average;
+                end.found = true;
+                end.offset = average - rest[last];
+                return end;
             }
         }
         level = std::move(next);
     }
-    return {};
+    return end;
+}
+
+bool Retargeter::firstFrameIsRestPose() const
+{
+    if (m_bvh.frameCount < 2)
+        return false;
+    const float *values = m_bvh.frame(0);
+    bool nearZero = true, wholeDegrees = true, anyTurned = false;
+    for (std::size_t j = 0; j < m_bvh.joints.size(); ++j) {
+        const BvhJoint &joint = m_bvh.joints[j];
+        for (std::size_t c = 0; c < joint.channels.size(); ++c) {
+            if (!isRotation(joint.channels[c]))
+                continue;
+            const double v = values[joint.firstChannel + c];
+            wholeDegrees = wholeDegrees && std::abs(v - std::round(v)) < 1e-4;
+            anyTurned = anyTurned || v != 0.0;
+        }
+        // Near zero: within a few degrees, as a captured T-pose's fingers and
+        // feet are, while any moving frame turns some joint much further.
+        const DzQuat q = m_bvh.localRotation(0, static_cast<int>(j));
+        nearZero = nearZero && 2.0 * std::acos(std::min(1.0, std::abs(q.m_w))) < kRestPoseRadians;
+    }
+    // A hand-written pose only counts when the next frame is not one too.
+    if (wholeDegrees && anyTurned) {
+        const float *next = m_bvh.frame(1);
+        bool nextWhole = true;
+        for (int c = 0; c < m_bvh.channelCount; ++c)
+            nextWhole = nextWhole && std::abs(next[c] - std::round(next[c])) < 1e-4;
+        wholeDegrees = !nextWhole;
+    }
+    return nearZero || wholeDegrees;
 }
 
 double Retargeter::fileHipHeightInFigureRest() const
@@ -180,52 +256,67 @@ double Retargeter::fileHipHeightInFigureRest() const
     // for: every joint of a driven bone turned by inverse(C(b)), so that
     // W(b) is the identity; joints that drive nothing follow their parent.
     const std::size_t jointCount = m_bvh.joints.size();
-    std::vector<Quat> world(jointCount);
-    std::vector<Vec3> position(jointCount);
+    std::vector<DzQuat> world(jointCount);
+    std::vector<DzVec3> position(jointCount);
     double lowestEnd = std::numeric_limits<double>::infinity();
     double lowestJoint = std::numeric_limits<double>::infinity();
     for (std::size_t j = 0; j < jointCount; ++j) {
         const BvhJoint &joint = m_bvh.joints[j];
-        const Quat parentWorld = joint.parent >= 0 ? world[joint.parent] : Quat();
-        const Vec3 parentPosition = joint.parent >= 0 ? position[joint.parent] : Vec3();
-        position[j] = parentPosition + parentWorld.rotate(joint.offset);
+        const DzQuat parentWorld = joint.parent >= 0 ? world[joint.parent] : DzQuat();
+        const DzVec3 parentPosition = joint.parent >= 0 ? position[joint.parent] : DzVec3();
+        position[j] = parentPosition + parentWorld.multVec(joint.offset);
         const int bone = m_target.find(m_map.boneOf(static_cast<int>(j)));
-        world[j] = bone >= 0 && !m_map.boneOf(static_cast<int>(j)).empty() ? m_corrections[bone].inverse()
+        world[j] = bone >= 0 && !m_map.boneOf(static_cast<int>(j)).empty() ? m_corrections[bone].conjugate()
                                                                           : parentWorld;
-        lowestJoint = std::min(lowestJoint, position[j].y);
+        lowestJoint = std::min(lowestJoint, double(position[j].m_y));
         if (joint.hasEndSite)
-            lowestEnd = std::min(lowestEnd, position[j].y + world[j].rotate(joint.endSite).y);
+            lowestEnd = std::min(lowestEnd, double(position[j].m_y + world[j].multVec(joint.endSite).m_y));
     }
     const double lowest = std::isfinite(lowestEnd) ? lowestEnd : lowestJoint;
-    return position[m_chains[0].first].y - lowest;
+    return position[m_chains[0].first].m_y - lowest;
 }
 
-void Retargeter::poseAt(int sourceFrame, std::vector<Quat> &rotations, Vec3 &rootPosition) const
+void Retargeter::poseAt(int sourceFrame, std::vector<DzQuat> &rotations, DzVec3 &rootPosition) const
 {
     if (!m_valid || sourceFrame < 0 || sourceFrame >= m_bvh.frameCount) {
-        rotations.assign(m_target.bones.size(), Quat());
-        rootPosition = Vec3();
+        rotations.assign(m_target.bones.size(), DzQuat());
+        rootPosition = DzVec3();
         return;
     }
     const std::size_t jointCount = m_bvh.joints.size();
-    std::vector<Quat> world(jointCount);
-    std::vector<Vec3> position(jointCount);
+    std::vector<DzQuat> world(jointCount);
+    std::vector<DzVec3> position(jointCount);
     for (std::size_t j = 0; j < jointCount; ++j) {
         const int p = m_bvh.joints[j].parent;
-        const Quat parentRotation = p >= 0 ? world[p] : Quat::identity();
-        const Vec3 parentPosition = p >= 0 ? position[p] : Vec3();
-        position[j] = parentPosition + parentRotation.rotate(m_bvh.localTranslation(sourceFrame, static_cast<int>(j)));
-        world[j] = (parentRotation * m_bvh.localRotation(sourceFrame, static_cast<int>(j))).normalized();
+        const DzQuat parentRotation = p >= 0 ? world[p] : DzQuat();
+        const DzVec3 parentPosition = p >= 0 ? position[p] : DzVec3();
+        position[j] = parentPosition + parentRotation.multVec(m_bvh.localTranslation(sourceFrame, static_cast<int>(j)));
+        world[j] = normalized(parentRotation * m_bvh.localRotation(sourceFrame, static_cast<int>(j)));
     }
 
     const std::size_t boneCount = m_target.bones.size();
-    std::vector<Quat> boneWorld(boneCount);
+    std::vector<DzQuat> boneWorld(boneCount);
     rotations.resize(boneCount);
     for (std::size_t b = 0; b < boneCount; ++b) {
         const int p = m_target.bones[b].parent;
-        const Quat parentWorld = p >= 0 ? boneWorld[p] : Quat::identity();
-        boneWorld[b] = m_chains[b].isValid() ? (world[m_chains[b].last] * m_corrections[b]).normalized() : parentWorld;
-        rotations[b] = (parentWorld.inverse() * boneWorld[b]).normalized();
+        const DzQuat parentWorld = p >= 0 ? boneWorld[p] : DzQuat();
+        if (!m_chains[b].isValid()) {
+            boneWorld[b] = parentWorld;
+        } else {
+            // The chain's end joint gives the twist; the bone is then turned
+            // the shortest way onto where its end point is in this frame,
+            // which a chain that bends (or joints between the bone and its
+            // child) moves away from where the rest correction expects it.
+            const int last = m_chains[b].last;
+            boneWorld[b] = normalized(world[last] * m_corrections[b]);
+            const End &end = m_ends[b];
+            if (b > 0 && end.found) {
+                const DzVec3 tip = end.joint >= 0 ? position[end.joint] : position[last] + world[last].multVec(end.offset);
+                const DzVec3 aimed = boneWorld[b].multVec(end.figureDirection);
+                boneWorld[b] = normalized(rotationBetween(aimed, tip - position[m_chains[b].first]) * boneWorld[b]);
+            }
+        }
+        rotations[b] = normalized(parentWorld.conjugate() * boneWorld[b]);
     }
     rootPosition = position[m_chains[0].first] * m_scale - m_target.bones[0].origin;
 }
@@ -234,12 +325,12 @@ bool Retargeter::run(MotionClip &clip)
 {
     if (!m_valid)
         return false;
-    const int first = m_options.dropFirstFrame ? 1 : 0;
-    if (m_bvh.frameCount <= first)
-        return fail(m_bvh.frameCount == 0 ? "the file has no frames"
-                                          : "the file has no frames after its first (T-pose) frame");
+    if (m_bvh.frameCount == 0)
+        return fail("the file has no frames");
+    m_firstFrame = m_options.dropFirstFrame && firstFrameIsRestPose() ? 1 : 0;
+    const int first = m_firstFrame;
     const int last = m_bvh.frameCount - 1;
-    const double sourceStep = m_bvh.frameTime;
+    const double sourceStep = m_options.sourceFrameTime > 0.0 ? m_options.sourceFrameTime : m_bvh.frameTime;
     const double duration = (last - first) * sourceStep;
     const double from = m_options.fromSeconds;
     if (!std::isfinite(from) || from < 0.0)
@@ -273,8 +364,8 @@ bool Retargeter::run(MotionClip &clip)
     struct Pose
     {
         int frame = -1;
-        std::vector<Quat> rotations;
-        Vec3 root;
+        std::vector<DzQuat> rotations;
+        DzVec3 root;
     };
     Pose cache[2];
     auto pose = [&](int frame) -> const Pose & {
@@ -309,21 +400,21 @@ bool Retargeter::run(MotionClip &clip)
             const Pose &b = pose(i0 + 1);
             const Pose &a2 = pose(i0);  // still cached: b evicted the older slot
             for (int bone = 0; bone < boneCount; ++bone)
-                out.rotation(frame, bone) = Quat::slerp(a2.rotations[bone], b.rotations[bone], t);
-            out.rootPositions[frame] = Vec3::lerp(a2.root, b.root, t);
+                out.rotation(frame, bone) = DzQuat::slerp(a2.rotations[bone], b.rotations[bone], t);
+            out.rootPositions[frame] = a2.root + (b.root - a2.root) * float(t);
         }
         if (frame > 0) {
             for (int b = 0; b < boneCount; ++b) {
-                Quat &q = out.rotation(frame, b);
+                DzQuat &q = out.rotation(frame, b);
                 if (q.dot(out.rotation(frame - 1, b)) < 0.0)
-                    q = q.negated();
+                    q = DzQuat(-q.m_x, -q.m_y, -q.m_z, -q.m_w);
             }
         }
     }
 
     if (m_options.placement == RetargetOptions::Placement::StartAtOrigin) {
-        const Vec3 shift(out.rootPositions[0].x, 0.0, out.rootPositions[0].z);
-        for (Vec3 &p : out.rootPositions)
+        const DzVec3 shift(out.rootPositions[0].m_x, 0.0, out.rootPositions[0].m_z);
+        for (DzVec3 &p : out.rootPositions)
             p = p - shift;
     }
     clip = std::move(out);

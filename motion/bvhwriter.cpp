@@ -16,13 +16,15 @@ void appendNumber(std::string &out, T value)
     out.append(buffer, result.ptr);
 }
 
-void appendVec(std::string &out, const Vec3 &v)
+// Offsets are written as the doubles their floats stand for, which read
+// back to the same floats.
+void appendVec(std::string &out, const DzVec3 &v)
 {
-    appendNumber(out, v.x);
+    appendNumber(out, double(v.m_x));
     out += ' ';
-    appendNumber(out, v.y);
+    appendNumber(out, double(v.m_y));
     out += ' ';
-    appendNumber(out, v.z);
+    appendNumber(out, double(v.m_z));
 }
 
 // The reader takes a name as the rest of its line with runs of spaces

@@ -43,11 +43,10 @@ bool MotionExporter::exportBvh(const DzSkeleton *figure, const DzTimeRange &rang
     for (long long f = 0; f < frames; ++f) {
         const DzTime time = static_cast<DzTime>(range.getStart() + f * options.step);
         for (DzBone *bone : target.bones) {
-            const DzQuat q = bone->getLocalRot(time);
-            clip.rotations.push_back(Quat(q.m_x, q.m_y, q.m_z, q.m_w).normalized());
+            DzQuat q = bone->getLocalRot(time);
+            clip.rotations.push_back(q.normalize());
         }
-        const DzVec3 p = target.bones[0]->getLocalPos(time);
-        clip.rootPositions.push_back(Vec3(p.m_x, p.m_y, p.m_z));
+        clip.rootPositions.push_back(target.bones[0]->getLocalPos(time));
     }
     return bvhFromClip(target.skeleton, clip, out, &m_error);
 }

@@ -7,28 +7,6 @@
 
 namespace trelvo::motion {
 
-namespace {
-
-Vec3 toVec3(const DzVec3 &v)
-{
-    return {v.m_x, v.m_y, v.m_z};
-}
-
-} // namespace
-
-EulerOrder eulerOrderOf(const DzRotationOrder &order)
-{
-    return eulerOrderFromAxes(order.thirdAxis(), order.secondAxis(), order.firstAxis()).value_or(EulerOrder::XYZ);
-}
-
-DzRotationOrder rotationOrderOf(EulerOrder order)
-{
-    const EulerAxes axes = eulerAxes(order);
-    const char letters[] = {'X', 'Y', 'Z'};
-    const QString name = QString(QChar(letters[axes.third])) + QChar(letters[axes.second]) + QChar(letters[axes.first]);
-    return DzRotationOrder::fromString(name);
-}
-
 bool FigureTarget::fromFigure(const DzSkeleton *figure, FigureTarget &out, std::string *error)
 {
     auto fail = [error](std::string message) {
@@ -54,9 +32,9 @@ bool FigureTarget::fromFigure(const DzSkeleton *figure, FigureTarget &out, std::
     for (DzBone *bone : all) {
         TargetBone target;
         target.name = bone->getName().toStdString();
-        target.origin = toVec3(bone->getOrigin());
-        target.end = toVec3(bone->getEndPoint());
-        target.rotationOrder = eulerOrderOf(bone->getRotationOrder());
+        target.origin = bone->getOrigin();
+        target.end = bone->getEndPoint();
+        target.rotationOrder = bone->getRotationOrder();
         DzBone *parent = qobject_cast<DzBone *>(bone->getNodeParent());
         target.parent = parent ? static_cast<int>(std::find(result.bones.begin(), result.bones.end(), parent)
                                                   - result.bones.begin())

@@ -3,7 +3,6 @@
 // The rest skeleton of a host figure as retargeting data, with the bones it
 // came from.
 
-#include "eulerorder.h"
 #include "targetskeleton.h"
 
 #include <dzrotationorder.h>
@@ -15,11 +14,6 @@ class DzBone;
 class DzSkeleton;
 
 namespace trelvo::motion {
-
-// The host's order "ABC" applies A first (R = Rc * Rb * Ra); EulerOrder
-// lists the outermost axis first, so the letters reverse: YZX becomes XZY.
-EulerOrder eulerOrderOf(const DzRotationOrder &order);
-DzRotationOrder rotationOrderOf(EulerOrder order);
 
 struct FigureTarget
 {

@@ -3,8 +3,9 @@
 // Writes BvhData as BVH text that BvhReader (and other BVH tools) read back
 // to the same data: joints in depth-first order, two-space indentation,
 // "Frames:" and "Frame Time:" followed by a TAB, and numbers in the shortest
-// form that reads back to exactly the same float (motion values) or double
-// (offsets, frame time), independent of the process locale.
+// form that reads back to exactly the same float (motion values), the
+// double a float offset stands for, or the double frame time, independent
+// of the process locale.
 
 #include "bvhdata.h"
 

@@ -1,0 +1,158 @@
+// The studio's Import Motion dialog: the mapping it shows and lets the user
+// change, the frame rate field, the rest-pose choice and its warnings.
+#include "bvhreader.h"
+#include "motionimportdialog.h"
+#include "scenecommands.h"
+#include "studiodocument.h"
+#include "studioprompt.h"
+
+#include <dzapp.h>
+#include <dzbone.h>
+#include <dzfigureloader.h>
+#include <dzfloatproperty.h>
+#include <dzscene.h>
+#include <dzskeleton.h>
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace trelvo::motion;
+
+namespace {
+
+// Legs, spine and head under MotionBuilder names; no arms. Frame 1 is a
+// rest pose (all rotations zero).
+const char *const kArmless = R"(HIERARCHY
+ROOT Hips { OFFSET 0 0 0 CHANNELS 6 Xposition Yposition Zposition Zrotation Xrotation Yrotation
+JOINT LeftUpLeg { OFFSET 9 -5 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT LeftLeg { OFFSET 0 -42 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT LeftFoot { OFFSET 0 -42 0 CHANNELS 3 Zrotation Xrotation Yrotation End Site { OFFSET 0 -6 14 } } } }
+JOINT RightUpLeg { OFFSET -9 -5 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT RightLeg { OFFSET 0 -42 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT RightFoot { OFFSET 0 -42 0 CHANNELS 3 Zrotation Xrotation Yrotation End Site { OFFSET 0 -6 14 } } } }
+JOINT Spine { OFFSET 0 8 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT Spine1 { OFFSET 0 25 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT Neck { OFFSET 0 20 0 CHANNELS 3 Zrotation Xrotation Yrotation
+JOINT Head { OFFSET 0 9 0 CHANNELS 3 Zrotation Xrotation Yrotation End Site { OFFSET 0 20 0 } } } } }
+}
+MOTION
+Frames: 3
+Frame Time: 0.0333333
+0 100 0 0 0 0  0 0 0  0 0 0  0 0 0  0 0 0  0 0 0  0 0 0  0 0 0  0 0 0  0 0 0  0 0 0
+0 100 1 5 0 0  30 0 0  -20 0 0  10 0 0  -30 0 0  20 0 0  0 0 0  5 0 0  5 0 0  5 0 0  5 0 0
+0 100 2 6 0 0  31 0 0  -21 0 0  11 0 0  -31 0 0  21 0 0  1 0 0  6 0 0  6 0 0  6 0 0  6 0 0
+)";
+
+class ImportDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        BvhReader reader;
+        ASSERT_TRUE(reader.parse(kArmless, m_bvh)) << reader.errorString();
+        m_figure.reset(DzFigureLoader::loadStandardFigure(QStringLiteral(TRELVO_CONTENT_DIR)));
+        ASSERT_TRUE(m_figure);
+    }
+    DzApp m_app;
+    BvhData m_bvh;
+    std::unique_ptr<DzSkeleton> m_figure;
+};
+
+} // namespace
+
+TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
+{
+    MotionImportDialog dialog(m_bvh, m_figure.get(), "armless.bvh");
+    EXPECT_EQ(dialog.preview().convention, "mixamo");
+    EXPECT_EQ(dialog.boneOf("LeftUpLeg"), "lThigh");
+    EXPECT_EQ(dialog.boneOf("Spine1"), "chest");
+    EXPECT_TRUE(dialog.canImport());
+    EXPECT_TRUE(dialog.warningText().contains("The left arm is not driven")) << dialog.warningText().toStdString();
+    EXPECT_FALSE(dialog.warningText().contains("leg"));
+    EXPECT_TRUE(dialog.preview().firstFrameIsRestPose);
+
+    MotionImportOptions options = dialog.options();
+    EXPECT_FALSE(options.retarget.mapping) << "an unchanged mapping is the automatic one";
+    EXPECT_TRUE(options.retarget.dropFirstFrame);
+    EXPECT_NEAR(options.retarget.sourceFrameTime, 0.0333333, 1e-6);
+    dialog.setFramesPerSecond(120.0);
+    EXPECT_NEAR(dialog.options().retarget.sourceFrameTime, 1.0 / 120.0, 1e-12);
+
+    // The user takes a leg away: a warning, and the edited mapping is used.
+    ASSERT_TRUE(dialog.setBone("LeftLeg", ""));
+    EXPECT_TRUE(dialog.warningText().contains("The left leg is not driven by the file (lShin)")) << dialog.warningText().toStdString();
+    options = dialog.options();
+    ASSERT_TRUE(options.retarget.mapping);
+    EXPECT_TRUE(dialog.canImport());
+    EXPECT_FALSE(dialog.setBone("LeftLeg", "lTail"));
+    EXPECT_FALSE(dialog.setBone("Tail", "lShin"));
+
+    // Two joints that are no chain onto one bone cannot be imported.
+    ASSERT_TRUE(dialog.setBone("RightUpLeg", "lThigh"));
+    EXPECT_FALSE(dialog.canImport());
+    EXPECT_TRUE(dialog.warningText().contains("Cannot import")) << dialog.warningText().toStdString();
+}
+
+TEST_F(ImportDialogTest, SavedMappingLoadsBackAndBadOnesAreRefused)
+{
+    QTemporaryDir dir;
+    MotionImportDialog dialog(m_bvh, m_figure.get(), "armless.bvh");
+    ASSERT_TRUE(dialog.setBone("Neck", "head"));
+    ASSERT_TRUE(dialog.setBone("Head", ""));
+    QString error;
+    ASSERT_TRUE(dialog.saveMapping(dir.filePath("map.json"), &error)) << error.toStdString();
+
+    MotionImportDialog other(m_bvh, m_figure.get(), "armless.bvh");
+    ASSERT_TRUE(other.loadMapping(dir.filePath("map.json"), &error)) << error.toStdString();
+    EXPECT_EQ(other.boneOf("Neck"), "head");
+    EXPECT_EQ(other.boneOf("Head"), "");
+    EXPECT_EQ(other.boneOf("LeftUpLeg"), "lThigh");
+    ASSERT_TRUE(other.options().retarget.mapping);
+
+    EXPECT_FALSE(other.loadMapping(dir.filePath("missing.json"), &error));
+    QFile bad(dir.filePath("bad.json"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write(R"({"joints": {"Hips": "tail"}})");
+    bad.close();
+    EXPECT_FALSE(other.loadMapping(dir.filePath("bad.json"), &error));
+    EXPECT_TRUE(error.contains("'tail', which the figure does not have")) << error.toStdString();
+    EXPECT_EQ(other.boneOf("Neck"), "head") << "a refused mapping leaves the table alone";
+}
+
+TEST_F(ImportDialogTest, FileMenuImportGoesThroughTheDialog)
+{
+    QTemporaryDir dir;
+    QFile file(dir.filePath("armless.bvh"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(kArmless);
+    file.close();
+    DzSkeleton *figure = m_figure.release();
+    dzScene->addNode(figure);
+    dzScene->setPrimarySelection(figure);
+    StudioDocument document(dzScene);
+    SceneCommands commands(&document, nullptr);
+    const auto files = StudioPrompt::setFileHandler(
+        [&](QWidget *, StudioPrompt::FileMode, const QString &, const QString &, const QString &) {
+            return file.fileName();
+        });
+
+    // Cancelled: nothing is keyed.
+    const auto previous = MotionImportDialog::setRunner([](MotionImportDialog &) { return false; });
+    EXPECT_FALSE(commands.importMotion());
+    EXPECT_FALSE(figure->findBone("lThigh")->getZRotControl()->isKeyed());
+
+    // At 15 fps the two frames after the rest pose are 1/15 s apart: three
+    // scene frames at 30 fps.
+    MotionImportDialog::setRunner([](MotionImportDialog &dialog) {
+        dialog.setFramesPerSecond(15.0);
+        return dialog.canImport();
+    });
+    EXPECT_TRUE(commands.importMotion());
+    EXPECT_EQ(figure->findBone("lThigh")->getZRotControl()->getNumKeys(), 3);
+    MotionImportDialog::setRunner(previous);
+    StudioPrompt::setFileHandler(files);
+    dzScene->removeNode(figure);
+    delete figure;
+}

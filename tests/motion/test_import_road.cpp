@@ -1,0 +1,418 @@
+// BVH files of every naming convention, hand-written here with known joint
+// rotations, taken the whole road a user takes: trelvo-kba import-bvh into a
+// block, trelvo-compose bakes it and exports BVH; the figure's bones must
+// point where the file's do. Also the mapping commands, --fps, the rest-pose
+// first frame and the refusals.
+#include "bvhreader.h"
+#include "bvhwriter.h"
+#include "composer.h"
+#include "kbatool.h"
+#include "motiontestdata.h"
+
+#include <blockfile.h>
+#include <kyblock.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+
+using namespace trelvo::motion;
+
+namespace {
+
+int kba(const QStringList &args, QString *messages = nullptr)
+{
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    const int status = runKbaTool(args, out, err);
+    if (messages)
+        *messages = outText + errText;
+    return status;
+}
+
+// One humanoid layout in cm, facing +Z, left on +X; every convention names
+// its joints. Spine1 has zero length (its children start where it does),
+// the neck is two joints, so chains and zero-length joints are exercised.
+struct Row
+{
+    const char *role;
+    const char *parent;
+    DzVec3 offset;
+    DzVec3 endSite;  // zero: none
+};
+
+const Row kLayout[] = {
+    {"root", nullptr, {0, 95, 0}, {}},
+    {"lHipJoint", "root", {0, 0, 0}, {}},  {"lThigh", "lHipJoint", {9, -4, 0}, {}},
+    {"lShin", "lThigh", {1, -42, 1}, {}},  {"lFoot", "lShin", {0, -41, -2}, {}},
+    {"lToe", "lFoot", {0, -6, 12}, {0, 0, 5}},
+    {"rHipJoint", "root", {0, 0, 0}, {}},  {"rThigh", "rHipJoint", {-9, -4, 0}, {}},
+    {"rShin", "rThigh", {-1, -42, 1}, {}}, {"rFoot", "rShin", {0, -41, -2}, {}},
+    {"rToe", "rFoot", {0, -6, 12}, {0, 0, 5}},
+    {"lowerBack", "root", {0, 3, 0}, {}},  {"spine", "lowerBack", {0, 10, -1}, {}},
+    {"spine1", "spine", {0, 22, 1}, {}},   {"neck", "spine1", {0, 0, 0}, {}},
+    {"neck1", "neck", {0, 5, 1}, {}},      {"head", "neck1", {0, 5, 0}, {0, 18, 2}},
+    {"lCollar", "spine1", {0, 0, 0}, {}},  {"lShldr", "lCollar", {15, 2, -2}, {}},
+    {"lForeArm", "lShldr", {28, 0, 0}, {}}, {"lHand", "lForeArm", {26, 0, 0}, {10, 0, 0}},
+    {"rCollar", "spine1", {0, 0, 0}, {}},  {"rShldr", "rCollar", {-15, 2, -2}, {}},
+    {"rForeArm", "rShldr", {-28, 0, 0}, {}}, {"rHand", "rForeArm", {-26, 0, 0}, {-10, 0, 0}},
+};
+
+using Names = std::map<std::string, std::string>;  // role -> joint name
+
+Names sided(std::initializer_list<std::pair<const char *, const char *>> rows)
+{
+    // "%" stands for the side: Left/Right, L/R or l/r as the pattern's case says.
+    Names names;
+    for (const auto &[role, pattern] : rows) {
+        std::string p = pattern;
+        const std::size_t at = p.find('%');
+        if (at == std::string::npos) {
+            names[role] = p;
+            continue;
+        }
+        const bool word = p.compare(at + 1, 1, "W") == 0;
+        const bool upper = p.compare(at + 1, 1, "U") == 0;
+        for (int side = 0; side < 2; ++side) {
+            std::string n = p;
+            n.replace(at, 2, word ? (side ? "Right" : "Left") : upper ? (side ? "R" : "L") : (side ? "r" : "l"));
+            names[std::string(side ? "r" : "l") + role] = n;
+        }
+    }
+    return names;
+}
+
+struct Convention
+{
+    const char *name;       // BoneMap::convention() expected
+    Names joints;
+};
+
+std::vector<Convention> conventions()
+{
+    return {
+        {"figure", sided({{"root", "hip"}, {"Thigh", "%lThigh"}, {"Shin", "%lShin"}, {"Foot", "%lFoot"},
+                          {"Toe", "%lToe"}, {"lowerBack", "abdomen"}, {"spine", "chest"}, {"neck", "neck"},
+                          {"head", "head"}, {"Collar", "%lCollar"}, {"Shldr", "%lShldr"}, {"ForeArm", "%lForeArm"},
+                          {"Hand", "%lHand"}})},
+        {"cmu", sided({{"root", "Hips"}, {"HipJoint", "%UHipJoint"}, {"Thigh", "%WUpLeg"}, {"Shin", "%WLeg"},
+                       {"Foot", "%WFoot"}, {"Toe", "%WToeBase"}, {"lowerBack", "LowerBack"}, {"spine", "Spine"},
+                       {"spine1", "Spine1"}, {"neck", "Neck"}, {"neck1", "Neck1"}, {"head", "Head"},
+                       {"Collar", "%WShoulder"}, {"Shldr", "%WArm"}, {"ForeArm", "%WForeArm"}, {"Hand", "%WHand"}})},
+        {"cmu-asf", sided({{"root", "hip"}, {"HipJoint", "%lhipjoint"}, {"Thigh", "%lfemur"}, {"Shin", "%ltibia"},
+                           {"Foot", "%lfoot"}, {"Toe", "%ltoes"}, {"lowerBack", "lowerback"}, {"spine", "upperback"},
+                           {"spine1", "thorax"}, {"neck", "lowerneck"}, {"neck1", "upperneck"}, {"head", "head"},
+                           {"Collar", "%lclavicle"}, {"Shldr", "%lhumerus"}, {"ForeArm", "%lradius"},
+                           {"Hand", "%lwrist"}})},
+        {"biovision", sided({{"root", "Hips"}, {"Thigh", "%WHip"}, {"Shin", "%WKnee"}, {"Foot", "%WAnkle"},
+                             {"Toe", "%WToes"}, {"lowerBack", "Ab"}, {"spine", "Chest"}, {"neck", "Neck"},
+                             {"head", "Head"}, {"Collar", "%WCollar"}, {"Shldr", "%WShoulder"},
+                             {"ForeArm", "%WElbow"}, {"Hand", "%WWrist"}})},
+        {"mixamo", sided({{"root", "mixamorig:Hips"}, {"Thigh", "mixamorig:%WUpLeg"}, {"Shin", "mixamorig:%WLeg"},
+                          {"Foot", "mixamorig:%WFoot"}, {"Toe", "mixamorig:%WToeBase"},
+                          {"lowerBack", "mixamorig:Spine"}, {"spine", "mixamorig:Spine1"},
+                          {"spine1", "mixamorig:Spine2"}, {"neck", "mixamorig:Neck"}, {"head", "mixamorig:Head"},
+                          {"Collar", "mixamorig:%WShoulder"}, {"Shldr", "mixamorig:%WArm"},
+                          {"ForeArm", "mixamorig:%WForeArm"}, {"Hand", "mixamorig:%WHand"}})},
+        {"biped", sided({{"root", "Bip01"}, {"Thigh", "Bip01 %U Thigh"}, {"Shin", "Bip01 %U Calf"},
+                         {"Foot", "Bip01 %U Foot"}, {"Toe", "Bip01 %U Toe0"}, {"lowerBack", "Bip01 Spine"},
+                         {"spine", "Bip01 Spine1"}, {"spine1", "Bip01 Spine2"}, {"neck", "Bip01 Neck"},
+                         {"head", "Bip01 Head"}, {"Collar", "Bip01 %U Clavicle"}, {"Shldr", "Bip01 %U UpperArm"},
+                         {"ForeArm", "Bip01 %U Forearm"}, {"Hand", "Bip01 %U Hand"}})},
+        // Names that no convention knows: the skeleton's shape alone.
+        {"none+structure", {}},
+    };
+}
+
+constexpr int kFrames = 8;
+
+// The layout under a convention's names (role name where it has none, "j"
+// and a number for the structure case), with rotations that bend every
+// joint, the two neck joints included, and a frame 0 that is no rest pose.
+BvhData humanoid(const Convention &c)
+{
+    BvhData d;
+    d.frameTime = 1.0 / 30.0;
+    std::map<std::string, int> index;
+    for (const Row &row : kLayout) {
+        const auto named = c.joints.find(row.role);
+        std::string name = named != c.joints.end() ? named->second : std::string("x") + row.role;
+        if (c.joints.empty())
+            name = "j" + std::to_string(d.joints.size());
+        BvhJoint j = motiontest::joint(name, row.parent ? index.at(row.parent) : -1, row.offset,
+                                       {BvhChannel::Zrotation, BvhChannel::Xrotation, BvhChannel::Yrotation});
+        if (!row.parent)
+            j.channels.insert(j.channels.begin(), {BvhChannel::Xposition, BvhChannel::Yposition, BvhChannel::Zposition});
+        j.hasEndSite = row.endSite.length() > 0.0f;
+        j.endSite = row.endSite;
+        index[row.role] = static_cast<int>(d.joints.size());
+        d.joints.push_back(std::move(j));
+    }
+    d.assignChannelIndices();
+    d.frameCount = kFrames;
+    for (int f = 0; f < kFrames; ++f) {
+        for (std::size_t j = 0; j < d.joints.size(); ++j) {
+            for (std::size_t k = 0; k < d.joints[j].channels.size(); ++k) {
+                const bool position = !isRotation(d.joints[j].channels[k]);
+                // Smooth, different per joint and axis, up to about 35 degrees.
+                const double phase = 0.7 * double(j) + 1.9 * double(k) + 0.35 * f;
+                d.values.push_back(position ? float(k == 1 ? 95.0 : 4.0 * f) : float(35.0 * std::sin(phase)));
+            }
+        }
+    }
+    return d;
+}
+
+struct Positions
+{
+    std::vector<DzVec3> at;
+};
+
+Positions worldPositions(const BvhData &d, int frame)
+{
+    Positions p;
+    p.at.resize(d.joints.size());
+    std::vector<DzQuat> world(d.joints.size());
+    for (std::size_t j = 0; j < d.joints.size(); ++j) {
+        const int parent = d.joints[j].parent;
+        const DzVec3 t = d.localTranslation(frame, int(j));
+        p.at[j] = parent < 0 ? t : p.at[parent] + world[parent].multVec(t);
+        world[j] = (parent < 0 ? DzQuat() : world[parent]) * d.localRotation(frame, int(j));
+    }
+    return p;
+}
+
+double degreesBetween(const DzVec3 &a, const DzVec3 &b)
+{
+    const double c = double(a.dot(b)) / (double(a.length()) * double(b.length()));
+    return std::acos(std::max(-1.0, std::min(1.0, c))) * kRadToDeg;
+}
+
+void writeFile(const QString &path, const std::string &text)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.data(), qint64(text.size()));
+}
+
+QString writeBvh(const QTemporaryDir &dir, const BvhData &d, const QString &name = "take.bvh")
+{
+    std::string text;
+    BvhWriter writer;
+    EXPECT_TRUE(writer.toText(d, text)) << writer.errorString();
+    const QString path = dir.filePath(name);
+    writeFile(path, text);
+    return path;
+}
+
+// Imports, bakes and exports; the exported BVH of the standard figure.
+BvhData road(const QTemporaryDir &dir, const QString &bvh, const QStringList &extra = {})
+{
+    const QString block = dir.filePath("take.kba");
+    QString messages;
+    EXPECT_EQ(kba(QStringList{"import-bvh", bvh, block} + extra, &messages), kKbaOk) << messages.toStdString();
+    writeFile(dir.filePath("recipe.json"), R"({"blocks": [{"file": "take.kba"}]})");
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    EXPECT_EQ(runCompose({dir.filePath("recipe.json"), "--bvh", dir.filePath("baked.bvh")}, out, err), 0)
+        << errText.toStdString();
+    BvhReader reader;
+    BvhData baked;
+    EXPECT_TRUE(reader.readFile(QFile::encodeName(dir.filePath("baked.bvh")).toStdString(), baked))
+        << reader.errorString();
+    return baked;
+}
+
+} // namespace
+
+TEST(ImportRoad, EveryConventionPointsTheFiguresBonesWhereTheFilesPoint)
+{
+    // Figure bone -> the layout's joints at its start and end.
+    const std::pair<const char *, std::pair<const char *, const char *>> bones[] = {
+        {"lThigh", {"lThigh", "lShin"}}, {"rThigh", {"rThigh", "rShin"}}, {"lShin", {"lShin", "lFoot"}},
+        {"rShin", {"rShin", "rFoot"}},   {"lShldr", {"lShldr", "lForeArm"}}, {"rShldr", {"rShldr", "rForeArm"}},
+        {"lForeArm", {"lForeArm", "lHand"}}, {"rForeArm", {"rForeArm", "rHand"}},
+        {"abdomen", {"lowerBack", "spine"}}, {"chest", {"spine", "neck"}}, {"neck", {"neck", "head"}},
+    };
+    std::map<std::string, int> role;
+    for (std::size_t j = 0; j < std::size(kLayout); ++j)
+        role[kLayout[j].role] = int(j);
+
+    for (const Convention &c : conventions()) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const BvhData file = humanoid(c);
+        const QString path = writeBvh(dir, file);
+        QString json;
+        ASSERT_EQ(kba({"bvh-map", path}, &json), kKbaOk) << json.toStdString();
+        EXPECT_EQ(QJsonDocument::fromJson(json.toUtf8()).object().value("convention").toString().toStdString(), c.name);
+
+        const BvhData baked = road(dir, path);
+        // The block lasts 233 ms, so frame 7 (233.3 ms) lies just past it.
+        ASSERT_GE(baked.frameCount, kFrames - 1);
+        for (int f = 0; f < kFrames - 1; ++f) {
+            const Positions source = worldPositions(file, f);
+            const Positions figure = worldPositions(baked, f);
+            for (const auto &[bone, ends] : bones) {
+                const DzVec3 want = source.at[role[ends.second]] - source.at[role[ends.first]];
+                const int start = baked.findJoint(bone);
+                const int end = baked.findJoint(baked.joints[baked.childrenOf(start)[0]].name);
+                const DzVec3 got = figure.at[end] - figure.at[start];
+                EXPECT_LT(degreesBetween(want, got), 0.5) << bone << " frame " << f;
+            }
+        }
+    }
+}
+
+TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
+{
+    QTemporaryDir dir;
+    const BvhData file = humanoid(conventions()[1]);  // CMU names
+    const QString path = writeBvh(dir, file);
+    QString json;
+    ASSERT_EQ(kba({"bvh-map", path}, &json), kKbaOk);
+    const QJsonObject map = QJsonDocument::fromJson(json.toUtf8()).object();
+    EXPECT_EQ(map.value("joints").toObject().value("Neck1").toString(), "neck");
+    EXPECT_TRUE(map.value("undrivenBones").toArray().contains("lMid1"));
+    EXPECT_TRUE(map.value("unmappedJoints").toArray().isEmpty());
+
+    // The printed mapping, edited: the arms swapped sides.
+    QJsonObject joints = map.value("joints").toObject();
+    for (const char *side : {"Arm", "ForeArm"}) {
+        joints["Left" + QString(side)] = "r" + QString(side == std::string("Arm") ? "Shldr" : "ForeArm");
+        joints["Right" + QString(side)] = "l" + QString(side == std::string("Arm") ? "Shldr" : "ForeArm");
+    }
+    QJsonObject edited = map;
+    edited["joints"] = joints;
+    writeFile(dir.filePath("map.json"), QJsonDocument(edited).toJson().toStdString());
+    const BvhData baked = road(dir, path, {"--map", dir.filePath("map.json")});
+    const Positions figure = worldPositions(baked, 0);
+    const Positions source = worldPositions(file, 0);
+    const DzVec3 leftArm = source.at[file.findJoint("LeftForeArm")] - source.at[file.findJoint("LeftArm")];
+    const DzVec3 figureRight = figure.at[baked.findJoint("rForeArm")] - figure.at[baked.findJoint("rShldr")];
+    EXPECT_LT(degreesBetween(leftArm, figureRight), 0.5);
+
+    // Spine1 spans no distance: alone it drives nothing, and says so.
+    joints["Spine"] = QJsonValue::Null;
+    edited["joints"] = joints;
+    writeFile(dir.filePath("map.json"), QJsonDocument(edited).toJson().toStdString());
+    QString messages;
+    ASSERT_EQ(kba({"import-bvh", path, dir.filePath("zero.kba"), "--map", dir.filePath("map.json")}, &messages),
+              kKbaOk);
+    EXPECT_TRUE(messages.contains("The spine is not driven by the file (chest)")) << messages.toStdString();
+
+    const struct
+    {
+        const char *json;
+        const char *message;
+    } bad[] = {
+        {R"({"joints": {"Hips": "hip", "LeftUpLeg": "lTail"}})", "'lTail', which the figure does not have"},
+        {R"({"joints": {"Hips": "hip", "LeftArm": "lShldr", "RightArm": "lShldr"}})", "only as a chain"},
+        {R"({"joints": {"Hips": "hip", "Tail": "abdomen"}})", "'Tail', which the file does not have"},
+        {R"({"joints": {"Hips": 3}})", "bone name or null"},
+        {R"({"format": "other", "joints": {}})", "trelvo-bvh-map"},
+        {R"({"joints": )", "not valid JSON"},
+        {R"({"joints": {"LeftUpLeg": "lThigh"}})", "root bone 'hip'"},
+    };
+    for (const auto &c : bad) {
+        SCOPED_TRACE(c.json);
+        writeFile(dir.filePath("bad.json"), c.json);
+        EXPECT_EQ(kba({"import-bvh", path, dir.filePath("bad.kba"), "--map", dir.filePath("bad.json")}, &messages),
+                  kKbaFailed);
+        EXPECT_TRUE(messages.contains(c.message)) << messages.toStdString();
+        EXPECT_FALSE(QFile::exists(dir.filePath("bad.kba")));
+    }
+}
+
+TEST(ImportRoad, RefusesAFileThatDrivesNoLegsOrNoSpineUnlessMapped)
+{
+    QTemporaryDir dir;
+    BvhData legless;
+    legless.frameTime = 1.0 / 30.0;
+    // A tail reaches the floor, but a single segment is no leg.
+    legless.joints = {motiontest::joint("Hips", -1, {0, 100, 0}, {BvhChannel::Yposition, BvhChannel::Yrotation}),
+                      motiontest::joint("Chest", 0, {0, 20, 0}, {BvhChannel::Xrotation}),
+                      motiontest::joint("Head", 1, {0, 30, 0}, {BvhChannel::Xrotation}),
+                      motiontest::joint("Tail", 0, {0, -10, 0}, {})};
+    for (int j : {2, 3}) {
+        legless.joints[j].hasEndSite = true;
+        legless.joints[j].endSite = {0, j == 2 ? 20.0f : -85.0f, 0};
+    }
+    legless.assignChannelIndices();
+    legless.frameCount = 3;
+    legless.values = {100, 20, 5, 5, 100, 25, 6, 6, 100, 30, 7, 7};
+    QString messages;
+    const QString path = writeBvh(dir, legless);
+    EXPECT_EQ(kba({"import-bvh", path, dir.filePath("a.kba")}, &messages), kKbaFailed);
+    EXPECT_TRUE(messages.contains("either of the figure's legs")) << messages.toStdString();
+    writeFile(dir.filePath("map.json"), R"({"joints": {"Hips": "hip", "Chest": "chest", "Head": "head"}})");
+    EXPECT_EQ(kba({"import-bvh", path, dir.filePath("a.kba"), "--map", dir.filePath("map.json")}, &messages),
+              kKbaOk)
+        << messages.toStdString();
+
+    // Legs but no spine: the arms hang from the root.
+    BvhData file = humanoid(conventions()[1]);
+    for (const char *spine : {"LowerBack", "Spine", "Spine1", "Neck", "Neck1", "Head"})
+        file.joints[file.findJoint(spine)].name = std::string("Q") + spine;
+    const QString noSpine = writeBvh(dir, file, "nospine.bvh");
+    // Names fail; the shape still finds the spine.
+    EXPECT_EQ(kba({"import-bvh", noSpine, dir.filePath("b.kba")}, &messages), kKbaOk) << messages.toStdString();
+}
+
+TEST(ImportRoad, FrameRateRestPoseAndExtraMotionLines)
+{
+    QTemporaryDir dir;
+    BvhData file = humanoid(conventions()[1]);
+    const QString path = writeBvh(dir, file);
+    QString messages;
+    // --fps: the same frames at twice the rate last half as long.
+    ASSERT_EQ(kba({"import-bvh", path, dir.filePath("30.kba")}, &messages), kKbaOk) << messages.toStdString();
+    EXPECT_FALSE(messages.contains("rest pose"));
+    ASSERT_EQ(kba({"import-bvh", path, dir.filePath("60.kba"), "--fps", "60"}, &messages), kKbaOk);
+    EXPECT_EQ(kba({"import-bvh", path, dir.filePath("x.kba"), "--fps", "0"}), kKbaBadUsage);
+    KyBlock *normal = KyBlock::get(dir.filePath("30.kba"));
+    KyBlock *fast = KyBlock::get(dir.filePath("60.kba"));
+    ASSERT_TRUE(normal && fast);
+    EXPECT_NEAR(normal->clipLength, (kFrames - 1) * 1000 / 30, 2);
+    // 7 intervals at 60 fps are 116.7 ms; the 30 fps samples end at 100 ms.
+    EXPECT_NEAR(fast->clipLength, 100, 2);
+
+    // A rest pose first (every rotation zero) is dropped and said so; a
+    // hand-written pose of whole degrees (the converters' T-pose) too.
+    for (const float restValue : {0.0f, 21.0f}) {
+        BvhData withRest = file;
+        for (std::size_t j = 0; j < withRest.joints.size(); ++j) {
+            const BvhJoint &joint = withRest.joints[j];
+            for (std::size_t k = 0; k < joint.channels.size(); ++k) {
+                if (isRotation(joint.channels[k]))
+                    withRest.values[joint.firstChannel + k] = j % 3 == 1 ? restValue : 0.0f;
+            }
+        }
+        const QString restPath = writeBvh(dir, withRest, "rest.bvh");
+        const QString block = dir.filePath(QStringLiteral("rest%1.kba").arg(restValue));
+        ASSERT_EQ(kba({"import-bvh", restPath, block}, &messages), kKbaOk);
+        EXPECT_TRUE(messages.contains("frame 1 is a rest pose")) << restValue << messages.toStdString();
+        KyBlock *dropped = KyBlock::get(block);
+        ASSERT_TRUE(dropped);
+        EXPECT_NEAR(dropped->clipLength, (kFrames - 2) * 1000 / 30, 2);
+        ASSERT_EQ(kba({"import-bvh", restPath, dir.filePath("kept.kba"), "--keep-first-frame"}, &messages), kKbaOk);
+        EXPECT_FALSE(messages.contains("rest pose"));
+    }
+
+    // One motion line more than declared: read as declared, with a warning.
+    std::string text;
+    BvhWriter().toText(file, text);
+    const std::size_t lastLine = text.rfind('\n', text.size() - 2);
+    writeFile(dir.filePath("extra.bvh"), text + text.substr(lastLine + 1));
+    ASSERT_EQ(kba({"import-bvh", dir.filePath("extra.bvh"), dir.filePath("extra.kba")}, &messages), kKbaOk);
+    EXPECT_TRUE(messages.contains("1 motion line after the 8 frames declared")) << messages.toStdString();
+    EXPECT_EQ(KyBlock::get(dir.filePath("extra.kba"))->clipLength, normal->clipLength);
+}
