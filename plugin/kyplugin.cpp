@@ -18,6 +18,7 @@
 #include "kymastertrimtimeline.h"
 #include "kymixerpane.h"
 #include "kymixerpaneaction.h"
+#include "kymixerserial.h"
 #include "kypadpaneaction.h"
 
 #include <cstring>
@@ -93,6 +94,7 @@ std::vector<KyFactoryMaker> presentClasses()
         kyFactoryMaker<KyMasterBoneOffsetV4_V3>(),
         kyFactoryMaker<KyMasterBoneOffsetV4_A3>(),
         kyFactoryMaker<KyMasterBake>(),
+        kyFactoryMaker<KyMixerSerial>(),
     };
 }
 
