@@ -9,12 +9,16 @@
 #include "channelstore.h"
 #include "kyblock.h"
 
+#include "dzapp.h"
+#include "dzclassfactory.h"
+#include "dzguid.h"
 #include "dzinfile.h"
 #include "dzlog.h"
 #include "dzoutfile.h"
 #include "dzoutfileformat.h"
 #include "dzquat.h"
 #include "dzscene.h"
+#include "dzscenefile.h"
 #include "dzskeleton.h"
 #include "dzvec3.h"
 
@@ -22,6 +26,7 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <utility>
 #include <memory>
 #include <vector>
 
@@ -389,4 +394,42 @@ void KyMixerSerial::postLoad()
                       .arg(g_missing.size() == 1 ? QString() : QStringLiteral("s"))
                       .arg(g_missing.join(QStringLiteral(", "))));
     }
+}
+
+namespace {
+
+class SerialFactory : public DzClassFactory
+{
+public:
+    SerialFactory()
+        : DzClassFactory(&KyMixerSerial::staticMetaObject,
+                         DzGUID::fromString(QString::fromLatin1(KyMixerSerial::classIdString())))
+    {
+    }
+    QObject *createInstance() const override { return new KyMixerSerial; }
+};
+
+} // namespace
+
+bool kySaveSceneWithTimeline(const QString &path, KyTimeline &timeline, QString *error)
+{
+    if (!dzApp || !dzScene) {
+        if (error)
+            *error = QStringLiteral("there is no scene");
+        return false;
+    }
+    std::unique_ptr<SerialFactory> factory;
+    if (!dzApp->findClassFactory(QString::fromLatin1(KyMixerSerial::staticMetaObject.className()))) {
+        factory = std::make_unique<SerialFactory>();
+        dzApp->registerClassFactory(factory.get());
+    }
+    auto previous = std::exchange(g_timelineProvider, [&timeline] { return &timeline; });
+    auto *item = new KyMixerSerial;
+    dzScene->addDataItem(item);
+    const bool saved = saveSceneFile(path, error);
+    dzScene->removeDataItem(item);
+    g_timelineProvider = std::move(previous);
+    if (factory)
+        dzApp->unregisterClassFactory(factory.get());
+    return saved;
 }

@@ -81,3 +81,10 @@ bool kyIsMissingPlacement(const KyBlock &block);
 // A missing placement for path and name (a clone without motion, owned by
 // the caller), carrying the other fields of template defaults.
 KyBlock *kyMakeMissingPlacement(const QString &path, const QString &name);
+
+// Saves the current scene to path (atomically) with timeline as its
+// kinTimeline data, as the studio would: a tool without the main pane uses
+// this. The scene data class is registered with dzApp for the save when no
+// plug-in has registered it. False with *error when the file cannot be
+// written.
+bool kySaveSceneWithTimeline(const QString &path, KyTimeline &timeline, QString *error = nullptr);
