@@ -76,11 +76,16 @@ void KyFinderBlock::mouseMoveEvent(QMouseEvent *event)
         return;
     m_pressed = false;
     auto *drag = new QDrag(this);
-    auto *data = new QMimeData;
-    data->setText(QString::fromLatin1(kyFinderDragText()));
-    drag->setMimeData(data);
+    drag->setMimeData(dragPayload());
     drag->setPixmap(grab());
     drag->exec(Qt::CopyAction);
+}
+
+QMimeData *KyFinderBlock::dragPayload() const
+{
+    auto *data = new QMimeData;
+    data->setText(QString::fromLatin1(kyFinderDragText()));
+    return data;
 }
 
 void KyFinderBlock::mouseDoubleClickEvent(QMouseEvent *)

@@ -9,6 +9,7 @@
 
 class KyBlock;
 class KyFinderView;
+class QMimeData;
 
 class KyFinderBlock : public QWidget
 {
@@ -19,6 +20,9 @@ public:
     KyBlock *block() const { return m_block; }
     QString label() const;
     bool isPressed() const { return m_pressed; }
+    // The payload of a drag from this tile: the text "KyFinderBlock" (the
+    // receiver takes the block from the drag's source, this tile).
+    QMimeData *dragPayload() const;
 
     QSize sizeHint() const override;
 

@@ -140,6 +140,14 @@ void KyFinderView::placeTiles()
     m_contents->resize(width, qMax(0, viewHeight - 12));
 }
 
+bool KyFinderView::dropPlaced(QObject *source)
+{
+    auto *tile = qobject_cast<KyMasterBlock *>(source);
+    if (!tile || !tile->block() || !tile->trackLayout())
+        return false;
+    return kyFinderRemovePlaced(tile->trackLayout()->track(), tile->block());
+}
+
 bool KyFinderView::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == m_scroll->viewport() && event->type() == QEvent::Resize)
@@ -165,9 +173,7 @@ bool KyFinderView::eventFilter(QObject *watched, QEvent *event)
         auto *e = static_cast<QDropEvent *>(event);
         if (!e->mimeData()->hasText() || e->mimeData()->text() != QLatin1String(kyPlacedBlockDragText()))
             return false;
-        auto *tile = qobject_cast<KyMasterBlock *>(e->source());
-        if (tile && tile->block() && tile->trackLayout())
-            kyFinderRemovePlaced(tile->trackLayout()->track(), tile->block());
+        dropPlaced(e->source());
         e->acceptProposedAction();
         return true;
     }

@@ -39,6 +39,9 @@ public:
     // Shows the folder holding filePath.
     void showFolderOf(const QString &filePath);
     void setFilter(const QString &text);
+    // A placed block's tile (KyMasterBlock, the drag's source) dropped on the
+    // strip: its block leaves its track. False when source is no such tile.
+    bool dropPlaced(QObject *source);
 
 public slots:
     void chooseFolder();
