@@ -424,10 +424,15 @@ bool kySaveSceneWithTimeline(const QString &path, KyTimeline &timeline, QString 
         dzApp->registerClassFactory(factory.get());
     }
     auto previous = std::exchange(g_timelineProvider, [&timeline] { return &timeline; });
+    // The item takes the place of the scene's own for the save; a fresh one
+    // goes back afterwards.
+    const bool hadItem = dzScene->findDataItem(QStringLiteral("KyMixer-data")) != nullptr;
     auto *item = new KyMixerSerial;
     dzScene->addDataItem(item);
     const bool saved = saveSceneFile(path, error);
     dzScene->removeDataItem(item);
+    if (hadItem)
+        dzScene->addDataItem(new KyMixerSerial);
     g_timelineProvider = std::move(previous);
     if (factory)
         dzApp->unregisterClassFactory(factory.get());

@@ -4,6 +4,7 @@
 // from a newer version.
 #include "timelinetestsupport.h"
 
+#include "composer.h"
 #include "figurebinding.h"
 #include "kymixerpane.h"
 #include "kymixerserial.h"
@@ -21,6 +22,8 @@
 #include "dzscenefile.h"
 #include "dzskeleton.h"
 
+#include <QFile>
+#include <QTextStream>
 #include <QVariant>
 
 #include <functional>
@@ -385,4 +388,33 @@ TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
     EXPECT_FALSE(KyMixerSerial::hasNewerSection());
     savedSection();
     EXPECT_EQ(m_prompts.questions.size(), 2);
+}
+
+TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
+{
+    const QString recipe = tempPath(QStringLiteral("recipe.json"));
+    QFile file(recipe);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral(R"({"heelOffset": 4, "blocks": [{"file": "%1"}, {"file": "%2", "gap": 500,
+        "mirror": true}]})").arg(m_walk->path, m_turn->path).toUtf8());
+    file.close();
+    const QString scene = tempPath(QStringLiteral("composed.trelvo"));
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    ASSERT_EQ(runCompose({recipe, QStringLiteral("--scene"), scene}, out, err), 0) << errText.toStdString();
+    EXPECT_TRUE(dzScene->findDataItem(QStringLiteral("KyMixer-data"))); // the pane's item is back
+
+    QString error;
+    ASSERT_TRUE(loadSceneFile(scene, &error)) << error.toStdString();
+    KyTimeline *t = timeline();
+    ASSERT_EQ(t->bindingCount(), 2);
+    ASSERT_TRUE(t->binding(1)->skeleton());
+    EXPECT_FLOAT_EQ(t->binding(1)->m_heelOffset, 4.0f);
+    // The figure comes up selected, its track current.
+    EXPECT_EQ(t->currentBindingIndex(), 1);
+    const KyTrack *track = t->tracks(1).front();
+    ASSERT_EQ(track->count(), 2);
+    EXPECT_EQ(track->blockAt(0)->path, m_walk->path);
+    EXPECT_EQ(track->blockAt(1)->gap, 500);
+    EXPECT_TRUE(track->blockAt(1)->mirror);
 }
