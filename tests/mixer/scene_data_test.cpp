@@ -286,23 +286,26 @@ TEST_F(SceneData, ReadsEveryOlderVersion)
     ASSERT_TRUE(bone);
     for (int version = 1; version <= 8; ++version) {
         SCOPED_TRACE(version);
-        load(oldSection(version, figure, bone, {m_walk->path}), figure, bone);
+        load(oldSection(version, figure, bone, {m_walk->path, m_turn->path}), figure, bone);
         KyTimeline *t = timeline();
         ASSERT_EQ(t->bindingCount(), 2);
         EXPECT_EQ(t->binding(1)->skeleton(), figure);
         EXPECT_FLOAT_EQ(t->binding(1)->m_heelOffset, version >= 6 ? 3.5f : 0.0f);
         EXPECT_EQ(t->binding(1)->m_rotationalOffsets.size(), version >= 8 ? 1u : 0u);
         ASSERT_EQ(t->tracks(1).size(), 1u);
-        ASSERT_EQ(t->tracks(1).front()->count(), 1);
-        const KyBlock &b = *t->tracks(1).front()->blockAt(0);
-        // Fields the version lacks keep the library block's values.
-        const Placement expected{QStringLiteral("shown_0"), m_walk->path, 2.0f, 100, 400, 120, 5,
-                                 version >= 2 ? 70 : m_walk->internalBlend,
-                                 version >= 3 ? 30.0f : 0.0f, version >= 4,
-                                 version >= 5 ? 1.0f : 0.0f, version >= 5 ? 2.0f : 0.0f,
-                                 version >= 5 ? 3.0f : 0.0f, version >= 7 ? 250 : 0};
-        EXPECT_EQ(placement(b), expected);
-        EXPECT_EQ(b.clipHandle, m_walk->clipHandle);
+        ASSERT_EQ(t->tracks(1).front()->count(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const KyBlock &b = *t->tracks(1).front()->blockAt(i);
+            const KyBlock &library = i ? *m_turn : *m_walk;
+            // Fields the version lacks keep the library block's values.
+            const Placement expected{QStringLiteral("shown_%1").arg(i), library.path, 2.0f, 100, 400, 120, 5,
+                                     version >= 2 ? 70 : library.internalBlend,
+                                     version >= 3 ? 30.0f : 0.0f, version >= 4,
+                                     version >= 5 ? 1.0f : 0.0f, version >= 5 ? 2.0f : 0.0f,
+                                     version >= 5 ? 3.0f : 0.0f, version >= 7 ? 250 : 0};
+            EXPECT_EQ(placement(b), expected);
+            EXPECT_EQ(b.clipHandle, library.clipHandle);
+        }
     }
 }
 
