@@ -1,5 +1,11 @@
 #include "kyfindertimeline.h"
 
+#include "kyfinderblock.h"
+#include "kyfinderlibrary.h"
+#include "kymaster.h"
+#include "kymasterlayout.h"
+#include "kyprompt.h"
+
 #include "kyblock.h"
 #include "kytime.h"
 #include "kytimeline.h"
@@ -9,6 +15,8 @@
 #include "dzundostack.h"
 #include "dzundostackhold.h"
 
+#include <QDropEvent>
+#include <QMimeData>
 #include <QPointer>
 
 #include <memory>
@@ -120,4 +128,85 @@ bool kyFinderRemovePlaced(KyTrack *track, KyBlock *placed)
     if (!track || track->indexOf(placed) < 0)
         return false;
     return kyTrackUndoStep(track, QStringLiteral("Remove kinBlock"), [&] { return track->removeBlock(placed); });
+}
+
+bool kyFinderDropOnTrack(KyMasterLayout *layout, QObject *source, const QPoint &viewportPos)
+{
+    KyBlock *block = kyFinderBlockOf(source);
+    if (!layout || !block)
+        return false;
+    if (layout->bindingIndex() == 0) {
+        kyMessage(QStringLiteral("No skeleton selected"), layout);
+        return true;
+    }
+    kyFinderInsertAt(layout->track(), viewportPos.x() + layout->scrollOffset(), *block);
+    return true;
+}
+
+namespace {
+
+bool isBrowserDrag(const QMimeData *data)
+{
+    return data && data->hasText() && data->text() == QLatin1String(kyFinderDragText());
+}
+
+// Takes browser drags on one track page's viewport.
+class TrackDropFilter : public QObject
+{
+public:
+    TrackDropFilter(KyMasterLayout *layout)
+        : QObject(layout)
+        , m_layout(layout)
+    {
+        layout->viewport()->setAcceptDrops(true);
+        layout->viewport()->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto *e = static_cast<QDragMoveEvent *>(event);
+            if (!isBrowserDrag(e->mimeData()))
+                return false;
+            e->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto *e = static_cast<QDropEvent *>(event);
+            if (!isBrowserDrag(e->mimeData()))
+                return false;
+            if (kyFinderDropOnTrack(m_layout, e->source(), e->position().toPoint()))
+                e->acceptProposedAction();
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    KyMasterLayout *m_layout;
+};
+
+void watchPage(KyMaster *master, KyTrack *track)
+{
+    KyMasterLayout *layout = master->layoutFor(track);
+    if (layout && !layout->findChild<TrackDropFilter *>(QString(), Qt::FindDirectChildrenOnly))
+        new TrackDropFilter(layout);
+}
+
+} // namespace
+
+void kyFinderAcceptDropsOn(KyMaster *master)
+{
+    if (!master)
+        return;
+    KyTimeline *timeline = master->timeline();
+    for (KyTrack *track : timeline->allTracks())
+        watchPage(master, track);
+    // Connected after the pane's own page making, so the page exists here.
+    QObject::connect(timeline, &KyTimeline::trackAdded, master,
+                     [master](KyTrack *track) { watchPage(master, track); });
 }

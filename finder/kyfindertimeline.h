@@ -10,8 +10,12 @@
 #include <functional>
 
 class KyBlock;
+class KyMaster;
+class KyMasterLayout;
 class KyTimeline;
 class KyTrack;
+class QObject;
+class QPoint;
 
 // Appends a copy of a library block at the playhead of the timeline's
 // current track, with the pane's default reorient flags, and moves the
@@ -31,3 +35,13 @@ bool kyFinderRemovePlaced(KyTrack *track, KyBlock *placed);
 // captured before and after, and undo/redo put them back. Returns edit's
 // result. Without an open-able hold (while undoing) the edit just runs.
 bool kyTrackUndoStep(KyTrack *track, const QString &caption, const std::function<bool()> &edit);
+
+// A browser tile dropped on a track page at a viewport point: the
+// figure-less track shows "No skeleton selected" and changes nothing; any
+// other track inserts the tile's block there (kyFinderInsertAt). False when
+// source is no browser tile.
+bool kyFinderDropOnTrack(KyMasterLayout *layout, QObject *source, const QPoint &viewportPos);
+
+// Lets every track page of the pane, present and future, take browser
+// tiles ("KyFinderBlock" drags).
+void kyFinderAcceptDropsOn(KyMaster *master);

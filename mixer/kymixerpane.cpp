@@ -5,6 +5,7 @@
 #include "kymasterblock.h"
 #include "kymasterlayout.h"
 #include "kyfinder.h"
+#include "kyfindertimeline.h"
 #include "kymixercore.h"
 #include "kymixerserial.h"
 #include "kytimeline.h"
@@ -59,6 +60,7 @@ KyMixerPane::KyMixerPane()
     column->addLayout(browserRow);
     m_finder = new KyFinder(m_core, this);
     browserRow->addWidget(m_finder);
+    kyFinderAcceptDropsOn(m_master);
 
     // The scene data item saves and restores this pane's timelines; a fresh
     // one joins the scene after every load or clear.

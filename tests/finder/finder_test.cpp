@@ -7,6 +7,7 @@
 #include "kyfinderblock.h"
 #include "kyfinderexplorer0.h"
 #include "kyfinderlibrary.h"
+#include "kyfindertimeline.h"
 #include "kyfinderview.h"
 #include "kymaster.h"
 #include "kymasterblock.h"
@@ -329,4 +330,31 @@ TEST_F(Finder, PlacedTileDroppedOnTheStripLeavesItsTrackInOneUndoStep)
     ASSERT_TRUE(dzUndoStack->redo());
     EXPECT_EQ(track->count(), 2);
     EXPECT_TRUE(track->checkConsistency().isEmpty());
+}
+
+TEST_F(Finder, TileDroppedOnATrackIsInsertedAtTheDropPoint)
+{
+    KyBlock *walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
+    KyBlock *turn = makeBlock(QStringLiteral("turn"), turnY(90.0f, 1000));
+    KyFinderBlock *tile = tileOf(QStringLiteral("turn"));
+    ASSERT_TRUE(tile);
+
+    dzScene->setPrimarySelection(nullptr);
+    KyMasterLayout *empty = m_pane->master()->currentTrack();
+    ASSERT_TRUE(kyFinderDropOnTrack(empty, tile, QPoint(5, 40)));
+    EXPECT_EQ(empty->track()->count(), 0);
+    ASSERT_EQ(m_prompts.messages.size(), 1);
+    EXPECT_EQ(m_prompts.messages.front(), QStringLiteral("No skeleton selected"));
+
+    dzScene->setPrimarySelection(addFigure());
+    KyMasterLayout *layout = m_pane->master()->currentTrack();
+    KyTrack *track = layout->track();
+    track->appendBlock(*walk, true);
+    track->appendBlock(*walk, true);
+    // Left of the second tile's centre (x 40 … 80): between the two walks.
+    EXPECT_FALSE(kyFinderDropOnTrack(layout, m_pane, QPoint(55, 40)));
+    ASSERT_TRUE(kyFinderDropOnTrack(layout, tile, QPoint(55, 40)));
+    ASSERT_EQ(track->count(), 3);
+    EXPECT_EQ(track->blockAt(1)->clipHandle, turn->clipHandle);
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("Add kinBlock"));
 }
