@@ -62,6 +62,12 @@ KyMixerPane::KyMixerPane()
     browserRow->addWidget(m_finder);
     kyFinderAcceptDropsOn(m_master);
 
+    // The timelines are saved with the scene: changing one changes the
+    // scene, so that closing asks to save it.
+    for (KyTrack *track : timeline()->allTracks())
+        watchTrack(track);
+    connect(timeline(), &KyTimeline::trackAdded, this, &KyMixerPane::watchTrack);
+
     // The scene data item saves and restores this pane's timelines; a fresh
     // one joins the scene after every load or clear.
     KyMixerSerial::setTimelineProvider([] {
@@ -101,6 +107,17 @@ KyMixerPane *KyMixerPane::instance()
 KyTimeline *KyMixerPane::timeline() const
 {
     return m_master->timeline();
+}
+
+void KyMixerPane::watchTrack(KyTrack *track)
+{
+    const auto changed = [this] {
+        // Loading and clearing rebuild the tracks; that is no user change.
+        if (dzScene && !isRefreshBlocked())
+            dzScene->setModified(true);
+    };
+    connect(track, &KyTrack::layoutChanged, this, changed);
+    connect(track, &KyTrack::blockChanged, this, changed);
 }
 
 void KyMixerPane::addSceneData()

@@ -23,6 +23,7 @@ class KyFinder;
 class KyMaster;
 class KyMixerCore;
 class KyTimeline;
+class KyTrack;
 
 class KyMixerPane : public DzPane
 {
@@ -88,6 +89,7 @@ private:
     void setActionState(const char *className, bool on) const;
     // Adds a fresh KyMixerSerial to the scene (it replaces the older one).
     void addSceneData();
+    void watchTrack(KyTrack *track);
 
     KyMaster *m_master;
     KyFinder *m_finder = nullptr;

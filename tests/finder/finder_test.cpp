@@ -285,7 +285,9 @@ TEST_F(Finder, DoubleClickAppendsAtThePlayheadOfAFigureTrackOnly)
     dzScene->setPrimarySelection(figure);
     KyTrack *track = m_pane->timeline()->currentTrack();
     m_pane->timeline()->setDefaultFlags(5);
+    dzScene->setModified(false);
     QTest::mouseDClick(tile, Qt::LeftButton);
+    EXPECT_TRUE(dzScene->isModified()); // closing the studio now asks to save
     QTest::mouseDClick(tile, Qt::LeftButton);
     ASSERT_EQ(track->count(), 2);
     EXPECT_EQ(track->startOf(1), track->endOf(0)); // the second lines up behind the first

@@ -249,6 +249,7 @@ TEST_F(SceneData, RoundTripThroughTheSceneFile)
     ASSERT_TRUE(loadSceneFile(path, &error)) << error.toStdString();
 
     EXPECT_EQ(dzScene->getTime(), 1600);
+    EXPECT_FALSE(dzScene->isModified());
     ASSERT_TRUE(dzScene->findDataItem(QStringLiteral("KyMixer-data")));
     DzSkeleton *newFirst = nullptr, *newSecond = nullptr;
     for (DzNode *node : dzScene->getNodeList()) {
