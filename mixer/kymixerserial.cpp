@@ -411,6 +411,11 @@ public:
 
 } // namespace
 
+std::unique_ptr<DzClassFactory> kyMixerSerialFactory()
+{
+    return std::make_unique<SerialFactory>();
+}
+
 bool kySaveSceneWithTimeline(const QString &path, KyTimeline &timeline, QString *error)
 {
     if (!dzApp || !dzScene) {
@@ -418,9 +423,9 @@ bool kySaveSceneWithTimeline(const QString &path, KyTimeline &timeline, QString 
             *error = QStringLiteral("there is no scene");
         return false;
     }
-    std::unique_ptr<SerialFactory> factory;
+    std::unique_ptr<DzClassFactory> factory;
     if (!dzApp->findClassFactory(QString::fromLatin1(KyMixerSerial::staticMetaObject.className()))) {
-        factory = std::make_unique<SerialFactory>();
+        factory = kyMixerSerialFactory();
         dzApp->registerClassFactory(factory.get());
     }
     auto previous = std::exchange(g_timelineProvider, [&timeline] { return &timeline; });

@@ -27,7 +27,9 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
+class DzClassFactory;
 class DzNode;
 class KyBlock;
 class KyTimeline;
@@ -81,6 +83,10 @@ bool kyIsMissingPlacement(const KyBlock &block);
 // A missing placement for path and name (a clone without motion, owned by
 // the caller), carrying the other fields of template defaults.
 KyBlock *kyMakeMissingPlacement(const QString &path, const QString &name);
+
+// A class factory for KyMixerSerial under its identifier, for hosts and
+// tools that register it without the plug-in's definition.
+std::unique_ptr<DzClassFactory> kyMixerSerialFactory();
 
 // Saves the current scene to path (atomically) with timeline as its
 // kinTimeline data, as the studio would: a tool without the main pane uses

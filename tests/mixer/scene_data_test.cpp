@@ -31,17 +31,6 @@
 
 namespace {
 
-class SerialFactory : public DzClassFactory
-{
-public:
-    SerialFactory()
-        : DzClassFactory(&KyMixerSerial::staticMetaObject,
-                         DzGUID::fromString(QString::fromLatin1(KyMixerSerial::classIdString())))
-    {
-    }
-    QObject *createInstance() const override { return new KyMixerSerial; }
-};
-
 // Everything of a placement the scene stores.
 using Placement = std::tuple<QString, QString, float, int, int, int, int, int, float, bool, float, float, float, int>;
 
@@ -97,7 +86,7 @@ protected:
     void SetUp() override
     {
         TimelineTest::SetUp();
-        dzApp->registerClassFactory(&m_factory);
+        dzApp->registerClassFactory(m_factory.get());
         m_window = std::make_unique<DzMainWindow>();
         m_pane = new KyMixerPane;
         m_window->getPaneMgr()->addPane(m_pane);
@@ -108,7 +97,7 @@ protected:
     {
         m_window.reset();
         KyMixerSerial::forgetNewerSection();
-        dzApp->unregisterClassFactory(&m_factory);
+        dzApp->unregisterClassFactory(m_factory.get());
         TimelineTest::TearDown();
     }
     KyTimeline *timeline() { return m_pane->timeline(); }
@@ -131,7 +120,7 @@ protected:
     {
         DzOutFile out;
         m_fixture = std::make_unique<KyMixerSerial>();
-        out.addObject(m_fixture.get(), m_factory.getClassID(), [&](DzOutFile *f) {
+        out.addObject(m_fixture.get(), m_factory->getClassID(), [&](DzOutFile *f) {
             f->startSection(1);
             f->writeInt(version);
             f->writeInt(2);
@@ -197,13 +186,13 @@ protected:
     {
         DzOutFile out;
         KyMixerSerial serial;
-        out.addObject(&serial, m_factory.getClassID());
+        out.addObject(&serial, m_factory->getClassID());
         for (DzNode *node : dzScene->getNodeList())
             out.addObject(node, kNodeClass, [](DzOutFile *) {});
         return dumpSection(out.getData(), 0);
     }
 
-    SerialFactory m_factory;
+    std::unique_ptr<DzClassFactory> m_factory = kyMixerSerialFactory();
     std::unique_ptr<KyMixerSerial> m_fixture;
     std::unique_ptr<DzMainWindow> m_window;
     KyMixerPane *m_pane = nullptr;
