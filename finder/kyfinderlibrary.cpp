@@ -4,7 +4,9 @@
 
 #include "dzappsettings.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QHash>
 #include <QFileInfo>
 
 QString kyFinderSettingsPath()
@@ -43,6 +45,25 @@ void kyFinderWriteRoots(const QStringList &absolutePaths)
     settings.sync();
 }
 
+namespace {
+
+// Files refused before, by path, with the time and size they had then: a
+// failed read still takes a slot of the block core's fixed store, so a file
+// is not read again until it changes.
+struct Refused {
+    QDateTime modified;
+    qint64 size = 0;
+    QString reason;
+};
+
+QHash<QString, Refused> &refusedFiles()
+{
+    static QHash<QString, Refused> files;
+    return files;
+}
+
+} // namespace
+
 KyFinderListing kyFinderList(const QString &folder)
 {
     KyFinderListing listing;
@@ -51,13 +72,23 @@ KyFinderListing kyFinderList(const QString &folder)
                                                   QDir::Files | QDir::Hidden | QDir::System,
                                                   QDir::Name | QDir::IgnoreCase);
     for (const QFileInfo &file : files) {
+        const QString path = file.absoluteFilePath();
+        const auto known = refusedFiles().constFind(path);
+        if (known != refusedFiles().constEnd() && known->modified == file.lastModified()
+            && known->size == file.size()) {
+            listing.refused.push_back({path, known->reason});
+            continue;
+        }
         QString error;
-        KyBlock *block = KyBlock::get(file.absoluteFilePath(), &error);
-        if (block)
+        if (KyBlock *block = KyBlock::get(path, &error)) {
+            refusedFiles().remove(path);
             listing.blocks.push_back(block);
-        else
-            listing.refused.push_back(
-                {file.absoluteFilePath(), error.isEmpty() ? QStringLiteral("not a kinBlock file") : error});
+            continue;
+        }
+        if (error.isEmpty())
+            error = QStringLiteral("not a kinBlock file");
+        refusedFiles().insert(path, {file.lastModified(), file.size(), error});
+        listing.refused.push_back({path, error});
     }
     return listing;
 }

@@ -61,6 +61,17 @@ KyBlock *emptyClip()
     return block;
 }
 
+// The registered block of path, else the file read; null when neither. A
+// path that names no file is not read: a failed read still takes one of
+// the block core's fixed number of slots.
+KyBlock *findLibraryBlock(const QString &path)
+{
+    const auto &registry = KyBlock::registry();
+    const bool registered = std::any_of(registry.begin(), registry.end(),
+                                        [&](const KyBlock *b) { return b->path == path; });
+    return registered || QFileInfo(path).isFile() ? KyBlock::get(path) : nullptr;
+}
+
 } // namespace
 
 bool kyIsMissingPlacement(const KyBlock &block)
@@ -323,7 +334,7 @@ void KyMixerSerial::loadTimeline(DzInFile *file, int version, KyTimeline &t)
             for (int j = 0; j < blocks && !file->atSectionEnd(); ++j) {
                 const QString name = file->readString();
                 const QString path = file->readString();
-                KyBlock *library = KyBlock::get(path);
+                KyBlock *library = findLibraryBlock(path);
                 std::unique_ptr<KyBlock> copy(library ? library->clone() : kyMakeMissingPlacement(path, name));
                 if (!library && !g_missing.contains(path))
                     g_missing.append(path);

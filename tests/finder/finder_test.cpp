@@ -208,6 +208,12 @@ TEST_F(Finder, StripListsTilesFiltersAndNamesRefusedFiles)
     EXPECT_TRUE(view()->refused()[0].path.endsWith(QStringLiteral("broken.kba")));
     EXPECT_FALSE(view()->refused()[0].reason.isEmpty());
     EXPECT_TRUE(view()->scrollView()->viewport()->toolTip().contains(QStringLiteral("broken.kba")));
+    // Showing the folder again lists it again without another read (each
+    // failed read takes a slot of the fixed store).
+    const size_t registered = KyBlock::registry().size();
+    view()->showFolder(m_temp.path());
+    EXPECT_EQ(view()->refused().size(), 1u);
+    EXPECT_EQ(KyBlock::registry().size(), registered);
 
     QTest::keyClicks(view()->filterBox(), QStringLiteral("FAST"));
     ASSERT_EQ(view()->shownTiles().size(), 1u);
