@@ -1,16 +1,11 @@
 #pragma once
 // Option: new blocks reorient their horizontal position (flag 1).
 
-#include "dzaction.h"
+#include "kymasteroption.h"
 
-class KyMasterHor : public DzAction
+class KyMasterHor : public KyMasterOptionAction
 {
     Q_OBJECT
 public:
     KyMasterHor();
-    // Takes its on state from the timeline pane.
-    void init() override;
-
-protected slots:
-    void toggleAction(bool onOff) override;
 };

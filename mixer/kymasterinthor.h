@@ -1,16 +1,11 @@
 #pragma once
-// Option: new blocks reorient each loop's horizontal position (flag 8).
+// Option: new blocks reorient their internal horizontal position (flag 8).
 
-#include "dzaction.h"
+#include "kymasteroption.h"
 
-class KyMasterIntHor : public DzAction
+class KyMasterIntHor : public KyMasterOptionAction
 {
     Q_OBJECT
 public:
     KyMasterIntHor();
-    // Takes its on state from the timeline pane.
-    void init() override;
-
-protected slots:
-    void toggleAction(bool onOff) override;
 };

@@ -1,16 +1,11 @@
 #pragma once
-// Option: leave the fingers alone when posing.
+// Option: leave the fingers to the host's own animation.
 
-#include "dzaction.h"
+#include "kymasteroption.h"
 
-class KyMasterMaskFingers : public DzAction
+class KyMasterMaskFingers : public KyMasterOptionAction
 {
     Q_OBJECT
 public:
     KyMasterMaskFingers();
-    // Takes its on state from the timeline pane.
-    void init() override;
-
-protected slots:
-    void toggleAction(bool onOff) override;
 };

@@ -1,16 +1,11 @@
 #pragma once
 // Option: previewing with the mouse (skimming).
 
-#include "dzaction.h"
+#include "kymasteroption.h"
 
-class KyMasterSkimming : public DzAction
+class KyMasterSkimming : public KyMasterOptionAction
 {
     Q_OBJECT
 public:
     KyMasterSkimming();
-    // Takes its on state from the timeline pane.
-    void init() override;
-
-protected slots:
-    void toggleAction(bool onOff) override;
 };

@@ -1,16 +1,11 @@
 #pragma once
-// Option: trim the host's animation range to the tracks after changes.
+// Option: trim the host's animation range to the longest track.
 
-#include "dzaction.h"
+#include "kymasteroption.h"
 
-class KyMasterTrimTimeline : public DzAction
+class KyMasterTrimTimeline : public KyMasterOptionAction
 {
     Q_OBJECT
 public:
     KyMasterTrimTimeline();
-    // Takes its on state from the timeline pane.
-    void init() override;
-
-protected slots:
-    void toggleAction(bool onOff) override;
 };

@@ -4,7 +4,10 @@
 #include "kymaster.h"
 #include "kymasterblock.h"
 #include "kymasterlayout.h"
+#include "kyfinder.h"
+#include "kyfindertimeline.h"
 #include "kymixercore.h"
+#include "kymixerserial.h"
 #include "kytimeline.h"
 #include "kytrack.h"
 
@@ -19,6 +22,7 @@
 #include "dzlog.h"
 #include "dzmainwindow.h"
 #include "dzpanesettings.h"
+#include "dzscene.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -52,6 +56,29 @@ KyMixerPane::KyMixerPane()
     m_core = new KyMixerCore(m_master->timeline(), this);
     m_core->connectHost();
 
+    auto *browserRow = new QHBoxLayout;
+    column->addLayout(browserRow);
+    m_finder = new KyFinder(m_core, this);
+    browserRow->addWidget(m_finder);
+    kyFinderAcceptDropsOn(m_master);
+
+    // The timelines are saved with the scene: changing one changes the
+    // scene, so that closing asks to save it.
+    for (KyTrack *track : timeline()->allTracks())
+        watchTrack(track);
+    connect(timeline(), &KyTimeline::trackAdded, this, &KyMixerPane::watchTrack);
+
+    // The scene data item saves and restores this pane's timelines; a fresh
+    // one joins the scene after every load or clear.
+    KyMixerSerial::setTimelineProvider([] {
+        KyMixerPane *pane = KyMixerPane::instance();
+        return pane ? pane->timeline() : nullptr;
+    });
+    connect(m_core, &KyMixerCore::sceneDataNeeded, this, &KyMixerPane::addSceneData);
+    if (dzScene)
+        connect(dzScene, &DzScene::sceneClearStarting, this, [] { KyMixerSerial::forgetNewerSection(); });
+    addSceneData();
+
     setMinimumSize(200, 150);
     setAcceptDrops(true);
     setMouseTracking(true);
@@ -63,6 +90,8 @@ KyMixerPane::~KyMixerPane()
 {
     if (g_instance == this)
         g_instance = nullptr;
+    delete m_finder;
+    m_finder = nullptr;
     // The core follows the timeline the pane below owns.
     delete m_core;
     m_core = nullptr;
@@ -78,6 +107,23 @@ KyMixerPane *KyMixerPane::instance()
 KyTimeline *KyMixerPane::timeline() const
 {
     return m_master->timeline();
+}
+
+void KyMixerPane::watchTrack(KyTrack *track)
+{
+    const auto changed = [this] {
+        // Loading and clearing rebuild the tracks; that is no user change.
+        if (dzScene && !isRefreshBlocked())
+            dzScene->setModified(true);
+    };
+    connect(track, &KyTrack::layoutChanged, this, changed);
+    connect(track, &KyTrack::blockChanged, this, changed);
+}
+
+void KyMixerPane::addSceneData()
+{
+    if (dzScene)
+        dzScene->addDataItem(new KyMixerSerial);
 }
 
 bool KyMixerPane::isRefreshBlocked() const

@@ -1,6 +1,7 @@
 #pragma once
 // KyMixerPane ("kinTimeline"): the plug-in's main pane. It hosts the
-// timeline pane (KyMaster), owns the main pane's logic (KyMixerCore: the
+// timeline pane (KyMaster) and, below it, the block library browser
+// (KyFinder), owns the main pane's logic (KyMixerCore: the
 // 33 ms evaluation timer, the refresh block, recording, the animation
 // update), persists the options, offers the options menu, and carries the
 // mouse-driven block mixer on its own surface (points of blocks dropped
@@ -18,9 +19,11 @@
 class DzNode;
 class DzRenderer;
 class KyBlock;
+class KyFinder;
 class KyMaster;
 class KyMixerCore;
 class KyTimeline;
+class KyTrack;
 
 class KyMixerPane : public DzPane
 {
@@ -33,6 +36,7 @@ public:
     static KyMixerPane *instance();
 
     KyMaster *master() const { return m_master; }
+    KyFinder *finder() const { return m_finder; }
     KyTimeline *timeline() const;
     KyMixerCore *core() const { return m_core; }
     const KyMixerPoints &mixerPoints() const { return m_points; }
@@ -83,8 +87,12 @@ protected:
 
 private:
     void setActionState(const char *className, bool on) const;
+    // Adds a fresh KyMixerSerial to the scene (it replaces the older one).
+    void addSceneData();
+    void watchTrack(KyTrack *track);
 
     KyMaster *m_master;
+    KyFinder *m_finder = nullptr;
     KyMixerCore *m_core;
     KyMixerPoints m_points;
     bool m_hasPreviousMove = false;

@@ -19,6 +19,7 @@
 #include "kymastertrimtimeline.h"
 #include "kymixerpane.h"
 #include "kymixerpaneaction.h"
+#include "kymixerserial.h"
 #include "kypadpaneaction.h"
 
 #include <cstring>
@@ -96,6 +97,7 @@ std::vector<KyFactoryMaker> presentClasses()
         kyFactoryMaker<KyMasterBoneOffsetV4_V3>(),
         kyFactoryMaker<KyMasterBoneOffsetV4_A3>(),
         kyFactoryMaker<KyMasterBake>(),
+        kyFactoryMaker<KyMixerSerial>(),
         kyFactoryMaker<KyMasterAddBlock>(),
     };
 }

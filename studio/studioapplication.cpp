@@ -102,6 +102,8 @@ int StudioApplication::run(int argc, char **argv)
             });
         StudioPrompt::setFileHandler([](QWidget *, StudioPrompt::FileMode, const QString &, const QString &,
                                          const QString &) { return QString(); });
+        // The plug-in's own message boxes take the same safe answers.
+        app.setProperty("trelvoUnattended", true);
     }
 
     DzApp host;

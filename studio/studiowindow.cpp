@@ -122,7 +122,8 @@ void StudioWindow::applyDefaultDockSizes()
 {
     resizeDocks({ m_outlineDock, m_parametersDock }, { 210, 340 }, Qt::Horizontal);
     if (m_bottomDock)
-        resizeDocks({ m_bottomDock.data() }, { 270 }, Qt::Vertical);
+        // The main pane holds the timeline and, below it, the block browser.
+        resizeDocks({ m_bottomDock.data() }, { 360 }, Qt::Vertical);
 }
 
 void StudioWindow::showEvent(QShowEvent *event)

@@ -1,5 +1,7 @@
 #include "kymasterblock.h"
 
+#include "channelstore.h"
+
 #include "kydialogrunner.h"
 #include "kyhelp.h"
 #include "kymaster.h"
@@ -37,6 +39,15 @@ bool isDeleteKey(const QKeyEvent *event)
 
 } // namespace
 
+namespace {
+
+bool hasNoMotion(const KyBlock &block)
+{
+    return slotRecords(block.clipHandle) == nullptr;
+}
+
+} // namespace
+
 KyMasterBlock::KyMasterBlock(KyMasterLayout *track, KyBlock *block, QWidget *parent)
     : QWidget(parent)
     , m_layout(track)
@@ -49,6 +60,8 @@ KyMasterBlock::KyMasterBlock(KyMasterLayout *track, KyBlock *block, QWidget *par
     QString help = block->name;
     help.replace(QLatin1Char('_'), QLatin1Char(' '));
     kySetOnlineHelp(this, help);
+    if (hasNoMotion(*block))
+        setToolTip(QStringLiteral("Missing kinBlock file: %1").arg(block->path));
 }
 
 QString KyMasterBlock::labelFor(const QString &name)
@@ -94,7 +107,9 @@ void KyMasterBlock::paintEvent(QPaintEvent *)
         return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setBrush(kTileColour);
+    // A placement whose block file was missing when the scene was opened is
+    // kept greyed: it shows where the motion belongs but plays nothing.
+    painter.setBrush(hasNoMotion(*m_block) ? QColor(Qt::gray) : kTileColour);
     painter.setPen(isHighlighted() ? QPen(Qt::black, 2) : QPen(Qt::gray));
     drawTileShape(painter, size());
     painter.setRenderHint(QPainter::Antialiasing, false);

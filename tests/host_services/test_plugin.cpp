@@ -35,6 +35,7 @@ const QList<QPair<QString, QString>> kPresent = {
     { "KyMasterBoneOffsetV4_V3", "D797BC13-E3F0-4f68-BBCA-FEDB7B786528" },
     { "KyMasterBoneOffsetV4_A3", "DE61CEFB-AB6D-475b-A704-B195868593FA" },
     { "KyMasterBake", "41EBE1D0-2CA3-4d10-824A-2C8034ABAFB3" },
+    { "KyMixerSerial", "05973E34-9976-455c-AA13-7A33335D4113" },
     { "KyMasterAddBlock", "6E0C2B5A-41D7-4f3e-9A8B-2C5D7E1F9034" },
 };
 

@@ -8,6 +8,7 @@
 #include "kytime.h"
 #include "kytimeline.h"
 #include "kytrack.h"
+#include "kymixerserial.h"
 
 #include "kyblock.h"
 #include "nodetable.h"
@@ -33,7 +34,8 @@ namespace {
 QString usage()
 {
     return QStringLiteral(
-        "usage: trelvo-compose RECIPE.json [-o OUT.json] [--bvh OUT.bvh] [--figure FILE] [--fps N]");
+        "usage: trelvo-compose RECIPE.json [-o OUT.json] [--bvh OUT.bvh] [--scene OUT.trelvo] [--figure FILE] "
+        "[--fps N]");
 }
 
 QString num(double v)
@@ -213,7 +215,7 @@ bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QSt
     for (int i = 0; i < args.size(); ++i) {
         const QString &arg = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (arg == QLatin1String("-o") || arg == QLatin1String("--bvh")
+        if (arg == QLatin1String("-o") || arg == QLatin1String("--bvh") || arg == QLatin1String("--scene")
             || arg == QLatin1String("--figure") || arg == QLatin1String("--fps")) {
             if (!hasValue) {
                 *error = QStringLiteral("%1 needs a value").arg(arg);
@@ -224,6 +226,8 @@ bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QSt
                 parsed.outPath = value;
             } else if (arg == QLatin1String("--bvh")) {
                 parsed.bvhPath = value;
+            } else if (arg == QLatin1String("--scene")) {
+                parsed.scenePath = value;
             } else if (arg == QLatin1String("--figure")) {
                 parsed.figure = QFileInfo(value).absoluteFilePath();
             } else {
@@ -246,8 +250,9 @@ bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QSt
             return false;
         }
     }
-    if (parsed.recipePath.isEmpty() || (parsed.outPath.isEmpty() && parsed.bvhPath.isEmpty())) {
-        *error = QStringLiteral("a recipe and -o OUT.json or --bvh OUT.bvh are needed");
+    if (parsed.recipePath.isEmpty()
+        || (parsed.outPath.isEmpty() && parsed.bvhPath.isEmpty() && parsed.scenePath.isEmpty())) {
+        *error = QStringLiteral("a recipe and -o OUT.json, --bvh OUT.bvh or --scene OUT.trelvo are needed");
         return false;
     }
     *options = parsed;
@@ -305,6 +310,12 @@ int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
         if (!buildTrack(recipe, timeline, &error))
             return fail(error);
         trimTimelineRange(timeline);
+        if (!options.scenePath.isEmpty()) {
+            // Opened in the studio, the figure comes up selected with its track shown.
+            dzScene->setPrimarySelection(figure);
+            if (!kySaveSceneWithTimeline(options.scenePath, timeline, &error))
+                return fail(QStringLiteral("cannot write %1: %2").arg(options.scenePath, error));
+        }
         bakeTimeline(timeline);
     }
     if (!options.outPath.isEmpty() && !writeFrames(options.outPath, figure, options.fps, &error))
@@ -325,7 +336,7 @@ int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
                             .arg(options.bvhPath, QString::fromStdString(exporter.errorString())));
     }
     QStringList written;
-    for (const QString &path : {options.outPath, options.bvhPath}) {
+    for (const QString &path : {options.outPath, options.bvhPath, options.scenePath}) {
         if (!path.isEmpty())
             written << path;
     }

@@ -14,6 +14,10 @@
 //
 // --bvh writes the same frames as BVH (MotionExporter: the figure's bones,
 // hierarchy and offsets, at the same frame rate), also atomically.
+//
+// --scene writes a studio scene holding the figure and its kinTimeline (the
+// scene data the studio saves, before baking), so the composition opens in
+// trelvo-studio.
 
 #include <QString>
 #include <QStringList>
@@ -25,13 +29,14 @@ struct ComposeOptions {
     QString recipePath;
     QString outPath;
     QString bvhPath; // the baked frames as BVH as well (or instead), when set
+    QString scenePath; // a studio scene with the figure and its timeline, when set
     QString figure; // overrides the recipe's figure when set
     int fps = 30;
 };
 
 // Parses the command line (without the program name): RECIPE.json [-o
-// OUT.json] [--bvh OUT.bvh] [--figure FILE] [--fps N], at least one of -o and
-// --bvh. False with *error on bad usage.
+// OUT.json] [--bvh OUT.bvh] [--scene OUT.trelvo] [--figure FILE] [--fps N],
+// at least one of -o, --bvh and --scene. False with *error on bad usage.
 bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QString *error);
 
 // Composes, bakes and writes. Uses the current scene (making the host when

@@ -1,0 +1,413 @@
+// The timelines in the scene file (KyMixerSerial): a round trip through the
+// real scene file with the main pane, sections of every older version, and
+// what must survive a load: missing block files, deleted figures, sections
+// from a newer version.
+#include "timelinetestsupport.h"
+
+#include "composer.h"
+#include "figurebinding.h"
+#include "kymixerpane.h"
+#include "kymixerserial.h"
+#include "kytimeline.h"
+#include "kytrack.h"
+
+#include "dzclassfactory.h"
+#include "dzguid.h"
+#include "dzinfile.h"
+#include "dzmainwindow.h"
+#include "dzoutfile.h"
+#include "dzoutfileformat.h"
+#include "dzpanemgr.h"
+#include "dzscene.h"
+#include "dzscenefile.h"
+#include "dzskeleton.h"
+
+#include <QFile>
+#include <QTextStream>
+#include <QVariant>
+
+#include <functional>
+#include <tuple>
+
+namespace {
+
+// Everything of a placement the scene stores.
+using Placement = std::tuple<QString, QString, float, int, int, int, int, int, float, bool, float, float, float, int>;
+
+Placement placement(const KyBlock &b)
+{
+    return {b.name, b.path, b.speed, b.inPoint, b.outPoint, b.blendIn, b.flags, b.internalBlend,
+            b.facingOffset, b.mirror, b.posOffset.x, b.posOffset.y, b.posOffset.z, b.gap};
+}
+
+std::vector<Placement> placements(const KyTrack *track)
+{
+    std::vector<Placement> out;
+    for (const KyBlock *b : track->blocks())
+        out.push_back(placement(*b));
+    return out;
+}
+
+const DzGUID kNodeClass = DzGUID::fromString(QStringLiteral("11111111-2222-3333-4444-555555555555"));
+
+// One value of a section as written: pointers as "ptr:<index>:<object>".
+QVariantList dumpSection(const QByteArray &data, int object)
+{
+    DzInFile in;
+    EXPECT_TRUE(in.setData(data)) << in.getErrorString().toStdString();
+    QVariantList values;
+    if (!in.openSection(object, 0))
+        return values;
+    while (!in.atSectionEnd()) {
+        switch (in.peekType()) {
+        case DzObjectFileFormat::TagInt: values << in.readInt(); break;
+        case DzObjectFileFormat::TagFloat: values << in.readFloat(); break;
+        case DzObjectFileFormat::TagDouble: values << in.readDouble(); break;
+        case DzObjectFileFormat::TagBool: values << in.readBool(); break;
+        case DzObjectFileFormat::TagString: values << in.readString(); break;
+        case DzObjectFileFormat::TagPointer: {
+            short index = 0;
+            int target = -1;
+            in.readReference(&index, &target);
+            values << QStringLiteral("ptr:%1:%2").arg(index).arg(target);
+            break;
+        }
+        default: ADD_FAILURE() << "unexpected value type"; return values;
+        }
+    }
+    return values;
+}
+
+} // namespace
+
+class SceneData : public TimelineTest
+{
+protected:
+    void SetUp() override
+    {
+        TimelineTest::SetUp();
+        dzApp->registerClassFactory(m_factory.get());
+        m_window = std::make_unique<DzMainWindow>();
+        m_pane = new KyMixerPane;
+        m_window->getPaneMgr()->addPane(m_pane);
+        m_walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
+        m_turn = makeBlock(QStringLiteral("turn"), turnY(90.0f, 800));
+    }
+    void TearDown() override
+    {
+        m_window.reset();
+        KyMixerSerial::forgetNewerSection();
+        dzApp->unregisterClassFactory(m_factory.get());
+        TimelineTest::TearDown();
+    }
+    KyTimeline *timeline() { return m_pane->timeline(); }
+    KyTrack *trackOf(DzSkeleton *figure)
+    {
+        dzScene->setPrimarySelection(figure);
+        return timeline()->currentTrack();
+    }
+    KyBlock *place(KyTrack *track, const KyBlock &source, const std::function<void(KyBlock &)> &adjust)
+    {
+        KyBlock *placed = track->appendBlock(source, true);
+        adjust(*placed);
+        track->relayout();
+        return placed;
+    }
+
+    // Writes a section the way the given version did, for binding 1 =
+    // figure: one block per entry of paths, with distinct field values.
+    QByteArray oldSection(int version, DzSkeleton *figure, DzNode *bone, const QStringList &paths)
+    {
+        DzOutFile out;
+        m_fixture = std::make_unique<KyMixerSerial>();
+        out.addObject(m_fixture.get(), m_factory->getClassID(), [&](DzOutFile *f) {
+            f->startSection(1);
+            f->writeInt(version);
+            f->writeInt(2);
+            for (int k = 0; k < 2; ++k) {
+                f->writePointer(k ? figure : nullptr, static_cast<short>(1000 + k));
+                if (version >= 6)
+                    f->writeFloat(k ? 3.5f : 0.0f);
+                if (version >= 8) {
+                    f->writeInt(k);
+                    if (k) {
+                        f->writePointer(bone, 10);
+                        for (double c : {0.0, 0.6, 0.0, 0.8})
+                            f->writeDouble(c);
+                    }
+                }
+                f->writeInt(1);
+                f->writeInt(k ? static_cast<int>(paths.size()) : 0);
+                for (int i = 0; k && i < paths.size(); ++i) {
+                    f->writeString(QStringLiteral("shown_%1").arg(i));
+                    f->writeString(paths[i]);
+                    f->writeFloat(2.0f);
+                    f->writeInt(100);
+                    f->writeInt(400);
+                    f->writeInt(120);
+                    f->writeInt(5);
+                    if (version >= 2)
+                        f->writeInt(70);
+                    if (version >= 3)
+                        f->writeFloat(30.0f);
+                    if (version >= 4)
+                        f->writeBool(true);
+                    if (version >= 5) {
+                        f->writeFloat(1.0f);
+                        f->writeFloat(2.0f);
+                        f->writeFloat(3.0f);
+                    }
+                    if (version >= 7)
+                        f->writeInt(250);
+                }
+            }
+            f->endSection();
+        });
+        out.addObject(figure, kNodeClass, [](DzOutFile *) {});
+        out.addObject(bone, kNodeClass, [](DzOutFile *) {});
+        const QByteArray data = out.getData();
+        EXPECT_FALSE(data.isEmpty()) << out.getErrorString().toStdString();
+        return data;
+    }
+    // Loads a section into a fresh item, as the scene file does.
+    void load(const QByteArray &data, DzSkeleton *figure, DzNode *bone)
+    {
+        DzInFile in;
+        ASSERT_TRUE(in.setData(data)) << in.getErrorString().toStdString();
+        KyMixerSerial serial;
+        in.setObject(0, &serial);
+        in.setObject(1, figure);
+        in.setObject(2, bone);
+        in.loadObject(0);
+        in.postLoadObjects();
+    }
+    // The section the pane's timeline saves now.
+    QVariantList savedSection()
+    {
+        DzOutFile out;
+        KyMixerSerial serial;
+        out.addObject(&serial, m_factory->getClassID());
+        for (DzNode *node : dzScene->getNodeList())
+            out.addObject(node, kNodeClass, [](DzOutFile *) {});
+        return dumpSection(out.getData(), 0);
+    }
+
+    std::unique_ptr<DzClassFactory> m_factory = kyMixerSerialFactory();
+    std::unique_ptr<KyMixerSerial> m_fixture;
+    std::unique_ptr<DzMainWindow> m_window;
+    KyMixerPane *m_pane = nullptr;
+    KyBlock *m_walk = nullptr;
+    KyBlock *m_turn = nullptr;
+};
+
+TEST_F(SceneData, RoundTripThroughTheSceneFile)
+{
+    DzSkeleton *first = addFigure(QStringLiteral("standard"));
+    DzSkeleton *second = addFigure(QStringLiteral("large"));
+    const QString firstName = first->getName(), secondName = second->getName();
+    ASSERT_NE(firstName, secondName);
+
+    KyTrack *a = trackOf(first);
+    place(a, *m_walk, [](KyBlock &b) {
+        b.speed = 1.5f;
+        b.outPoint = 600;
+        b.mirror = true;
+        b.gap = 200;
+    });
+    place(a, *m_turn, [](KyBlock &b) {
+        b.gap = 500;
+        b.flags = 5;
+        b.blendIn = 120;
+        b.internalBlend = 70;
+        b.facingOffset = 45.0f;
+        b.posOffset = Vec3f{10.0f, 0.0f, -5.0f};
+    });
+    FigureBinding *bindingA = a->binding();
+    bindingA->m_heelOffset = 7.5f;
+    DzNode *rFoot = first->findNodeChild(QStringLiteral("rFoot"), true);
+    ASSERT_TRUE(rFoot);
+    bindingA->m_rotationalOffsets[rFoot] = DzQuat(0.0, 0.6, 0.0, 0.8);
+    KyTrack *b = trackOf(second);
+    place(b, *m_turn, [](KyBlock &blk) { blk.gap = 1000; });
+    const auto savedA = placements(a), savedB = placements(b);
+    dzScene->setTime(1600); // frame 10
+
+    const QString path = tempPath(QStringLiteral("scene.trelvo"));
+    QString error;
+    ASSERT_TRUE(saveSceneFile(path, &error)) << error.toStdString();
+    ASSERT_TRUE(loadSceneFile(path, &error)) << error.toStdString();
+
+    EXPECT_EQ(dzScene->getTime(), 1600);
+    EXPECT_FALSE(dzScene->isModified());
+    ASSERT_TRUE(dzScene->findDataItem(QStringLiteral("KyMixer-data")));
+    DzSkeleton *newFirst = nullptr, *newSecond = nullptr;
+    for (DzNode *node : dzScene->getNodeList()) {
+        if (auto *s = qobject_cast<DzSkeleton *>(node)) {
+            if (s->getName() == firstName)
+                newFirst = s;
+            if (s->getName() == secondName)
+                newSecond = s;
+        }
+    }
+    ASSERT_TRUE(newFirst && newSecond);
+    KyTimeline *t = timeline();
+    const int ia = t->findBinding(newFirst), ib = t->findBinding(newSecond);
+    ASSERT_GT(ia, 0);
+    ASSERT_GT(ib, 0);
+    ASSERT_EQ(t->tracks(ia).size(), 1u);
+    EXPECT_EQ(placements(t->tracks(ia).front()), savedA);
+    EXPECT_EQ(placements(t->tracks(ib).front()), savedB);
+    EXPECT_EQ(t->tracks(ia).front()->startOf(1), 200 + 600 + 500);
+    EXPECT_FLOAT_EQ(t->binding(ia)->m_heelOffset, 7.5f);
+    ASSERT_EQ(t->binding(ia)->m_rotationalOffsets.size(), 1u);
+    const auto &[bone, q] = *t->binding(ia)->m_rotationalOffsets.begin();
+    EXPECT_EQ(bone->getName(), QStringLiteral("rFoot"));
+    EXPECT_EQ(bone->getSkeleton(), newFirst);
+    EXPECT_DOUBLE_EQ(q.m_y, 0.6);
+    EXPECT_DOUBLE_EQ(q.m_w, 0.8);
+    EXPECT_TRUE(t->tracks(ia).front()->checkConsistency().isEmpty());
+    EXPECT_TRUE(m_prompts.messages.isEmpty()) << m_prompts.messages.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(SceneData, ReadsEveryOlderVersion)
+{
+    DzSkeleton *figure = addFigure();
+    DzNode *bone = figure->findNodeChild(QStringLiteral("lHand"), true);
+    ASSERT_TRUE(bone);
+    for (int version = 1; version <= 8; ++version) {
+        SCOPED_TRACE(version);
+        load(oldSection(version, figure, bone, {m_walk->path, m_turn->path}), figure, bone);
+        KyTimeline *t = timeline();
+        ASSERT_EQ(t->bindingCount(), 2);
+        EXPECT_EQ(t->binding(1)->skeleton(), figure);
+        EXPECT_FLOAT_EQ(t->binding(1)->m_heelOffset, version >= 6 ? 3.5f : 0.0f);
+        EXPECT_EQ(t->binding(1)->m_rotationalOffsets.size(), version >= 8 ? 1u : 0u);
+        ASSERT_EQ(t->tracks(1).size(), 1u);
+        ASSERT_EQ(t->tracks(1).front()->count(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const KyBlock &b = *t->tracks(1).front()->blockAt(i);
+            const KyBlock &library = i ? *m_turn : *m_walk;
+            // Fields the version lacks keep the library block's values.
+            const Placement expected{QStringLiteral("shown_%1").arg(i), library.path, 2.0f, 100, 400, 120, 5,
+                                     version >= 2 ? 70 : library.internalBlend,
+                                     version >= 3 ? 30.0f : 0.0f, version >= 4,
+                                     version >= 5 ? 1.0f : 0.0f, version >= 5 ? 2.0f : 0.0f,
+                                     version >= 5 ? 3.0f : 0.0f, version >= 7 ? 250 : 0};
+            EXPECT_EQ(placement(b), expected);
+            EXPECT_EQ(b.clipHandle, library.clipHandle);
+        }
+    }
+}
+
+TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBack)
+{
+    DzSkeleton *figure = addFigure();
+    DzNode *bone = figure->findNodeChild(QStringLiteral("lHand"), true);
+    const QString gone = tempPath(QStringLiteral("gone.kba"));
+    load(oldSection(8, figure, bone, {m_walk->path, gone, m_turn->path}), figure, bone);
+
+    KyTrack *track = timeline()->tracks(1).front();
+    ASSERT_EQ(track->count(), 3);
+    EXPECT_FALSE(kyIsMissingPlacement(*track->blockAt(0)));
+    EXPECT_TRUE(kyIsMissingPlacement(*track->blockAt(1)));
+    EXPECT_EQ(track->blockAt(1)->path, gone);
+    // Its length still places the block after it.
+    EXPECT_EQ(track->startOf(2), track->endOf(1) + 250);
+    ASSERT_EQ(m_prompts.messages.size(), 1);
+    EXPECT_TRUE(m_prompts.messages.front().startsWith(QStringLiteral("1 kinBlock could not be found: ") + gone));
+
+    // Evaluating inside the missing block neither crashes nor poses anything of it.
+    timeline()->evaluateAll(track->startOf(1) + 100);
+
+    dzScene->setPrimarySelection(figure);
+    const QVariantList values = savedSection();
+    const int at = static_cast<int>(values.indexOf(QVariant(gone)));
+    ASSERT_GT(at, 0);
+    EXPECT_EQ(values.at(at - 1).toString(), QStringLiteral("shown_1"));
+    const QVariantList fields = values.mid(at + 1, 12);
+    EXPECT_EQ(fields, (QVariantList{2.0f, 100, 400, 120, 5, 70, 30.0f, true, 1.0f, 2.0f, 3.0f, 250}));
+}
+
+TEST_F(SceneData, DeletedFigureIsLeftOutAndBindingsRenumbered)
+{
+    DzSkeleton *gone = addFigure(QStringLiteral("standard"));
+    DzSkeleton *kept = addFigure(QStringLiteral("large"));
+    trackOf(gone)->appendBlock(*m_walk, true);
+    trackOf(kept)->appendBlock(*m_turn, true);
+    dzScene->removeNode(gone);
+
+    const QVariantList values = savedSection();
+    ASSERT_GE(values.size(), 6);
+    EXPECT_EQ(values.at(0).toInt(), 8);
+    EXPECT_EQ(values.at(1).toInt(), 2);
+    EXPECT_TRUE(values.at(2).toString().startsWith(QStringLiteral("ptr:1000:")));
+    QStringList pointers;
+    for (const QVariant &v : values) {
+        if (v.toString().startsWith(QStringLiteral("ptr:10")))
+            pointers << v.toString().section(QLatin1Char(':'), 1, 1);
+    }
+    EXPECT_EQ(pointers, (QStringList{QStringLiteral("1000"), QStringLiteral("1001")}));
+    EXPECT_TRUE(values.contains(QVariant(m_turn->path)));
+    EXPECT_FALSE(values.contains(QVariant(m_walk->path)));
+}
+
+TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
+{
+    DzSkeleton *figure = addFigure();
+    DzNode *bone = figure->findNodeChild(QStringLiteral("lHand"), true);
+    trackOf(figure)->appendBlock(*m_walk, true);
+    const QByteArray newer = oldSection(9, figure, bone, {m_turn->path});
+    const QVariantList written = dumpSection(newer, 0);
+    load(newer, figure, bone);
+
+    ASSERT_EQ(m_prompts.messages.size(), 1);
+    EXPECT_TRUE(m_prompts.messages.front().contains(QStringLiteral("newer version")));
+    EXPECT_TRUE(KyMixerSerial::hasNewerSection());
+
+    // No: the newer data goes back unchanged (the pointers to the objects
+    // of the new file, by their indexes there).
+    m_prompts.answers = {false};
+    QVariantList saved = savedSection();
+    EXPECT_EQ(m_prompts.questions.size(), 1);
+    EXPECT_EQ(saved.size(), written.size());
+    EXPECT_EQ(saved.at(0).toInt(), 9);
+    EXPECT_EQ(saved.mid(3, 4), written.mid(3, 4));
+    EXPECT_TRUE(KyMixerSerial::hasNewerSection());
+
+    // Yes: the timelines shown replace it, and later saves ask nothing.
+    m_prompts.answers = {true};
+    saved = savedSection();
+    EXPECT_EQ(saved.at(0).toInt(), 8);
+    EXPECT_FALSE(KyMixerSerial::hasNewerSection());
+    savedSection();
+    EXPECT_EQ(m_prompts.questions.size(), 2);
+}
+
+TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
+{
+    const QString recipe = tempPath(QStringLiteral("recipe.json"));
+    QFile file(recipe);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QStringLiteral(R"({"heelOffset": 4, "blocks": [{"file": "%1"}, {"file": "%2", "gap": 500,
+        "mirror": true}]})").arg(m_walk->path, m_turn->path).toUtf8());
+    file.close();
+    const QString scene = tempPath(QStringLiteral("composed.trelvo"));
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    ASSERT_EQ(runCompose({recipe, QStringLiteral("--scene"), scene}, out, err), 0) << errText.toStdString();
+    EXPECT_TRUE(dzScene->findDataItem(QStringLiteral("KyMixer-data"))); // the pane's item is back
+
+    QString error;
+    ASSERT_TRUE(loadSceneFile(scene, &error)) << error.toStdString();
+    KyTimeline *t = timeline();
+    ASSERT_EQ(t->bindingCount(), 2);
+    ASSERT_TRUE(t->binding(1)->skeleton());
+    EXPECT_FLOAT_EQ(t->binding(1)->m_heelOffset, 4.0f);
+    // The figure comes up selected, its track current.
+    EXPECT_EQ(t->currentBindingIndex(), 1);
+    const KyTrack *track = t->tracks(1).front();
+    ASSERT_EQ(track->count(), 2);
+    EXPECT_EQ(track->blockAt(0)->path, m_walk->path);
+    EXPECT_EQ(track->blockAt(1)->gap, 500);
+    EXPECT_TRUE(track->blockAt(1)->mirror);
+}
