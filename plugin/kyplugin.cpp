@@ -18,7 +18,11 @@
 #include "kymastertrimtimeline.h"
 #include "kymixerpane.h"
 #include "kymixerpaneaction.h"
+#include "kypadelementdata.h"
+#include "kypadlayer.h"
+#include "kypadnodedata.h"
 #include "kypadpaneaction.h"
+#include "kypadpose.h"
 
 #include <cstring>
 #include <memory>
@@ -93,6 +97,10 @@ std::vector<KyFactoryMaker> presentClasses()
         kyFactoryMaker<KyMasterBoneOffsetV4_V3>(),
         kyFactoryMaker<KyMasterBoneOffsetV4_A3>(),
         kyFactoryMaker<KyMasterBake>(),
+        kyFactoryMaker<KyPadElementData>(),
+        kyFactoryMaker<KyPadLayer>(),
+        kyFactoryMaker<KyPadPose>(),
+        kyFactoryMaker<KyPadNodeData>(),
     };
 }
 
