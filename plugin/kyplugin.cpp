@@ -18,9 +18,11 @@
 #include "kymastertrimtimeline.h"
 #include "kymixerpane.h"
 #include "kymixerpaneaction.h"
+#include "kypadactions.h"
 #include "kypadelementdata.h"
 #include "kypadlayer.h"
 #include "kypadnodedata.h"
+#include "kypadpane.h"
 #include "kypadpaneaction.h"
 #include "kypadpose.h"
 
@@ -81,7 +83,20 @@ std::vector<KyFactoryMaker> presentClasses()
     return {
         kyFactoryMaker<KyMixerPane>(),
         kyFactoryMaker<KyMixerPaneAction>(),
+        kyFactoryMaker<KyPadPane>(),
         kyFactoryMaker<KyPadPaneAction>(),
+        kyFactoryMaker<KyPadFillFramesAction>(),
+        kyFactoryMaker<KyPadExtendFramesAction>(),
+        kyFactoryMaker<KyPadZoomToFitAction>(),
+        kyFactoryMaker<KyPadResetViewAction>(),
+        kyFactoryMaker<KyPadCenterViewAction>(),
+        kyFactoryMaker<KyPadAddLayerAction>(),
+        kyFactoryMaker<KyPadDeleteLayerAction>(),
+        kyFactoryMaker<KyPadRenameLayerAction>(),
+        kyFactoryMaker<KyPadClearLayerAction>(),
+        kyFactoryMaker<KyPadClearLayerAnimationAction>(),
+        kyFactoryMaker<KyPadDeletePoseAction>(),
+        kyFactoryMaker<KyPadUpdatePoseAction>(),
         kyFactoryMaker<KyMasterKeysToBlock>(),
         kyFactoryMaker<KyMasterClearKeys>(),
         kyFactoryMaker<KyMasterTrimTimeline>(),
