@@ -297,16 +297,18 @@ void KyPadLayerView::dragEnterEvent(QDragEnterEvent *event)
 
 void KyPadLayerView::dropEvent(QDropEvent *event)
 {
-    if (!usable() || !event->mimeData()->hasText())
-        return;
-    const QString text = event->mimeData()->text();
-    if (text != QLatin1String("KyMasterBlock") && text != QLatin1String("KyFinderBlock"))
-        return;
-    KyBlock *block = kyPadDroppedBlock(text, event->source());
+    if (event->mimeData()->hasText()
+        && dropText(event->mimeData()->text(), event->source(), event->position().toPoint()))
+        event->acceptProposedAction();
+}
+
+bool KyPadLayerView::dropText(const QString &text, QObject *source, const QPoint &pixel)
+{
+    if (!usable())
+        return false;
+    KyBlock *block = kyPadDroppedBlock(text, source);
     if (!block)
-        return;
+        return false;
     // The drop pixel is taken as the pad point itself.
-    const QPoint pos = event->position().toPoint();
-    m_layer->addPose(block, pos.x(), pos.y());
-    event->acceptProposedAction();
+    return m_layer->addPose(block, pixel.x(), pixel.y()) != nullptr;
 }

@@ -48,6 +48,11 @@ public:
     using MenuRunner = std::function<QAction *(QMenu *menu, const QPoint &globalPos)>;
     static void setMenuRunner(MenuRunner runner);
 
+    // A drop of a text drag at a widget pixel: "KyMasterBlock" or
+    // "KyFinderBlock" from `source` adds a dot for the block there (the
+    // pixel taken as the pad point). False when nothing was added.
+    bool dropText(const QString &text, QObject *source, const QPoint &pixel);
+
     QSize sizeHint() const override { return QSize(300, 300); }
 
 protected:
