@@ -538,9 +538,12 @@ void KyPadLayer::dragEnd()
 
 void KyPadLayer::beginEditHold()
 {
-    // Close what an earlier hold left open before bracketing anew.
-    if (m_editHold)
-        endEditHold(QStringLiteral("kinPading"));
+    // Only a fill can still be open here (a drag closes its own): close it
+    // as its own step before bracketing anew.
+    if (m_editHold) {
+        m_undoTimer->stop();
+        endEditHold(QStringLiteral("kinPad Fill Frames"));
+    }
     updateMasks();
     if (figure()) {
         const QList<DzNode *> nodes = kyPadNodeList(figure());

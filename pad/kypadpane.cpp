@@ -39,6 +39,31 @@ KyPadPane::NamePrompt &namePrompt()
     return prompt;
 }
 
+// Help shown as tool tip and what's-this of the pane's parts.
+void addHelpTexts()
+{
+    DzHelpMgr *help = dzApp ? dzApp->getHelpMgr() : nullptr;
+    if (!help || !help->getHelpText(QStringLiteral("kinPadNodeMenu")).isEmpty())
+        return;
+    help->setHelpText(QStringLiteral("kinPadNodeMenu"), QStringLiteral("The figure whose pad layers are shown."));
+    help->setHelpText(QStringLiteral("kinPadModeGroupBox"),
+                      QStringLiteral("Edit: arrange the dots and pose the figure from them. Preview: drag "
+                                     "between the dots to play their kinBlocks. Record kinBlock: the same, "
+                                     "recorded as keys and as a new kinBlock."));
+    help->setHelpText(QStringLiteral("kinPadEditModeButton"),
+                      QStringLiteral("Click a dot to pose the figure from it, Shift+click to store the "
+                                     "figure's pose in it, drag to move it."));
+    help->setHelpText(QStringLiteral("kinPadPreviewModeButton"),
+                      QStringLiteral("Drag over the pad: the nearest dot's kinBlock plays on the figure."));
+    help->setHelpText(QStringLiteral("kinPadRecordModeButton"),
+                      QStringLiteral("Drag over the pad to record the performance as keys and a new kinBlock."));
+    help->setHelpText(QStringLiteral("kinPadLayerGroupWidgetStack"),
+                      QStringLiteral("The selected figure's pad layers."));
+    help->setHelpText(QStringLiteral("KyPadLayerLayerView"),
+                      QStringLiteral("Drop kinBlocks here to make dots. Ctrl+drag zooms, Alt+drag or the "
+                                     "middle button pans, the wheel zooms."));
+}
+
 void registerHelp(QWidget *widget)
 {
     if (dzApp && dzApp->getHelpMgr())
@@ -51,6 +76,7 @@ KyPadPane::KyPadPane()
     : DzPane(QStringLiteral("kinPad"))
 {
     setObjectName(QStringLiteral("kinPad"));
+    addHelpTexts();
     // The pad plays through the main pane's animation update.
     kyPadSetMixerCoreProvider([] {
         KyMixerPane *mixer = KyMixerPane::instance();

@@ -11,6 +11,7 @@
 
 #include "engine.h"
 
+#include "dzaudioclip.h"
 #include "dzfloatproperty.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
@@ -158,7 +159,13 @@ TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
 TEST_F(PadRecording, PreviewPlaysTheNearestDotWithoutRecording)
 {
     m_pane->padMode = KyPadPaneInterface::PreviewMode;
+    // The scene's sound plays along from the press to the release.
+    auto *clip = new DzAudioClip;
+    ASSERT_TRUE(clip->setPcmData(QByteArray(16000, '\0'), 8000, 1, 2));
+    dzScene->setAudio(clip);
     ASSERT_TRUE(m_layer->dragStart(0.0f, 0.0f));
+    EXPECT_TRUE(clip->isPlaying());
+    EXPECT_EQ(clip->getValue(), 1.0);
     m_now += 33;
     m_layer->moveCursor(5.0f, 0.0f);
     m_layer->timerUpdate();
@@ -171,6 +178,7 @@ TEST_F(PadRecording, PreviewPlaysTheNearestDotWithoutRecording)
     EXPECT_TRUE(m_run->isCurrent());
     m_core->animUpdate();
     m_layer->dragEnd();
+    EXPECT_FALSE(clip->isPlaying());
     EXPECT_EQ(m_core->dragVelocity(), 0.0f);
     EXPECT_EQ(m_layer->cursor()->keys().count(), 0);
     EXPECT_TRUE(m_prompts.fileRequests.empty());
