@@ -141,6 +141,9 @@ KyPadPane::KyPadPane()
     }
     m_nodeMenu->selectNode(nullptr);
     selectNode(nullptr);
+    // A pane made after the figures shows the selected one straight away.
+    if (dzScene)
+        primarySelectionChanged(dzScene->getPrimarySelection());
     setMouseTracking(true);
     setPlayAudio(true);
     setFillFrames(true);

@@ -14,6 +14,7 @@
 #include "kypadpose.h"
 
 #include "kymixercore.h"
+#include "kymixerpane.h"
 #include "kytimeline.h"
 
 #include "dzactionmgr.h"
@@ -30,6 +31,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
 #include <QDockWidget>
 #include <QLabel>
 #include <QMenu>
@@ -411,6 +413,47 @@ TEST_F(PadPane, SceneRoundTripKeepsTheTabs)
     EXPECT_EQ(g->layerAt(1)->figure(), figure);
     EXPECT_EQ(figure->findDataItem(QStringLiteral("kinPadData"))->metaObject()->className(),
               QStringLiteral("KyPadElementData"));
+}
+
+// The pad with the real main pane, as in the studio: the performance goes
+// through the main pane's core and ends as keys and a block file.
+TEST_F(PadPane, RecordsThroughTheMainPane)
+{
+    kyPadSetMixerCoreProvider(nullptr);
+    m_core.reset();
+    m_timeline.reset();
+    auto *mixer = new KyMixerPane;
+    ASSERT_TRUE(m_window->getPaneMgr()->addPane(mixer));
+    // A new pad pane installs the way to the main pane's core.
+    delete m_pane;
+    m_pane = new KyPadPane;
+    ASSERT_TRUE(m_window->getPaneMgr()->addPane(m_pane));
+    ASSERT_EQ(kyPadMixerCore(), mixer->core());
+    mixer->core()->setClock([this] { return m_now; });
+    dzScene->setPrimarySelection(m_figure);
+
+    layer()->addPose(m_walk, 40, 100);
+    layer()->addPose(m_run, 240, 100);
+    m_pane->setMode(KyPadPaneInterface::RecordMode);
+    m_prompts.files.push_back(tempPath(QStringLiteral("session.kba")));
+    dzUndoStack->clear();
+    KyPadLayerView *v = view();
+    QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, QPoint(45, 100));
+    for (int x = 50; x <= 230; x += 10) {
+        m_now += 33;
+        QTest::mouseMove(v, QPoint(x, 100));
+        layer()->timerUpdate();
+        mixer->animUpdate();
+    }
+    QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, QPoint(230, 100));
+
+    DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
+    const int frames = hip->getYRotControl()->getNumKeys();
+    EXPECT_GE(frames, 17);
+    EXPECT_EQ(layer()->cursor()->keys().count(), frames);
+    EXPECT_TRUE(QFile::exists(tempPath(QStringLiteral("session.kba"))));
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPading"));
+    EXPECT_FALSE(mixer->core()->isRecording());
 }
 
 #include "pad_pane_test.moc"
