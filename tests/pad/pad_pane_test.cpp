@@ -2,10 +2,9 @@
 // layer commands through the actions, and a picture of the pane.
 #include "../timeline/timelinetestsupport.h"
 
-#include "kyfactory.h"
+#include "padfactories.h"
+
 #include "kypadactions.h"
-#include "kypadelementdata.h"
-#include "kypadnodedata.h"
 #include "kypadhooks.h"
 #include "kypadlayer.h"
 #include "kypadlayergroup.h"
@@ -49,20 +48,24 @@ private:
     KyBlock *m_block;
 };
 
+// Menus are recorded (their entries' texts) and closed without a choice.
+void recordMenus(QStringList &shown)
+{
+    KyPadLayerView::setMenuRunner([&shown](QMenu *menu, const QPoint &) {
+        for (QAction *action : menu->actions())
+            if (!action->isSeparator())
+                shown << action->text();
+        return static_cast<QAction *>(nullptr);
+    });
+}
+
 class PadPane : public TimelineTest
 {
 protected:
     void SetUp() override
     {
         TimelineTest::SetUp();
-        // The pad's data classes, as the plug-in registers them.
-        static KyFactory<KyPadElementData> dataFactory(DzGUID::fromLegacyClassID(0x13370014));
-        static KyFactory<KyPadLayer> layerFactory(DzGUID::fromLegacyClassID(0x13370015));
-        static KyFactory<KyPadPose> poseFactory(DzGUID::fromLegacyClassID(0x13370016));
-        static KyFactory<KyPadNodeData> nodeFactory(DzGUID::fromLegacyClassID(0x13370017));
-        for (DzClassFactory *f : std::initializer_list<DzClassFactory *>{&dataFactory, &layerFactory,
-                                                                         &poseFactory, &nodeFactory})
-            ASSERT_TRUE(m_app->registerClassFactory(f));
+        ASSERT_TRUE(registerPadDataClasses(m_app.get()));
         dzUndoStack->clear();
         m_window = new DzMainWindow;
         m_figure = addFigure();
@@ -265,12 +268,7 @@ TEST_F(PadPane, EditModeClicksMenusAndMoves)
 
     // Right click on a dot: its menu; closed without a choice restores the selection.
     QStringList shown;
-    KyPadLayerView::setMenuRunner([&](QMenu *menu, const QPoint &) {
-        for (QAction *action : menu->actions())
-            if (!action->isSeparator())
-                shown << action->text();
-        return static_cast<QAction *>(nullptr);
-    });
+    recordMenus(shown);
     QTest::mouseClick(v, Qt::RightButton, Qt::NoModifier, QPoint(42, 41));
     EXPECT_EQ(shown, QStringList{QStringLiteral("Delete Selected kinBlock")});
     EXPECT_EQ(layer()->selectedPose(), b);
@@ -286,12 +284,7 @@ TEST_F(PadPane, EditModeClicksMenusAndMoves)
 
     // Right click on the empty pad: the pad menu.
     shown.clear();
-    KyPadLayerView::setMenuRunner([&](QMenu *menu, const QPoint &) {
-        for (QAction *action : menu->actions())
-            if (!action->isSeparator())
-                shown << action->text();
-        return static_cast<QAction *>(nullptr);
-    });
+    recordMenus(shown);
     QTest::mouseClick(v, Qt::RightButton, Qt::NoModifier, QPoint(250, 250));
     EXPECT_EQ(shown, (QStringList{QStringLiteral("Zoom to Fit"), QStringLiteral("Center View"),
                                   QStringLiteral("Reset View"), QStringLiteral("Add Layer"),
@@ -355,12 +348,7 @@ TEST_F(PadPane, DraggingBetweenDotsPlaysTheNearerBlock)
 
     // The performance menu.
     QStringList shown;
-    KyPadLayerView::setMenuRunner([&](QMenu *menu, const QPoint &) {
-        for (QAction *action : menu->actions())
-            if (!action->isSeparator())
-                shown << action->text();
-        return static_cast<QAction *>(nullptr);
-    });
+    recordMenus(shown);
     QTest::mouseClick(v, Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
     EXPECT_EQ(shown.last(), QStringLiteral("Clear Layer Animation"));
 }

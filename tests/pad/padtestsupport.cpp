@@ -9,7 +9,7 @@
 #include "kypadlayer.h"
 #include "kypadnodedata.h"
 #include "kypadpose.h"
-#include "kyfactory.h"
+#include "padfactories.h"
 
 #include "dzmainwindow.h"
 #include "dzpanemgr.h"
@@ -65,14 +65,7 @@ QList<KyPadLayer *> FakePadPane::addGroup(DzNode *figure, const QStringList &nam
 void PadTest::SetUp()
 {
     TimelineTest::SetUp();
-    // The pad's data classes, as the plug-in registers them.
-    static KyFactory<KyPadElementData> dataFactory(DzGUID::fromLegacyClassID(0x13370014));
-    static KyFactory<KyPadLayer> layerFactory(DzGUID::fromLegacyClassID(0x13370015));
-    static KyFactory<KyPadPose> poseFactory(DzGUID::fromLegacyClassID(0x13370016));
-    static KyFactory<KyPadNodeData> nodeFactory(DzGUID::fromLegacyClassID(0x13370017));
-    for (DzClassFactory *f : std::initializer_list<DzClassFactory *>{&dataFactory, &layerFactory, &poseFactory,
-                                                                     &nodeFactory})
-        ASSERT_TRUE(m_app->registerClassFactory(f));
+    ASSERT_TRUE(registerPadDataClasses(m_app.get()));
     dzUndoStack->clear();
     m_window = new DzMainWindow;
     m_pane = new FakePadPane;
