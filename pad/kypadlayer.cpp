@@ -643,6 +643,10 @@ KyPadLayerSnapshot KyPadLayer::snapshot() const
     for (const KyPadPose *p : m_poses)
         s.poses.push_back(KyPadPoseSnapshot::of(*p));
     s.selected = m_poses.indexOf(m_selectedPose);
+    for (int i = 0; i < m_cursor->keys().count(); ++i) {
+        const DzPointKey0 *k = m_cursor->keys().at(i);
+        s.cursorKeys.emplace_back(k->x, k->y, k->time);
+    }
     return s;
 }
 
@@ -667,6 +671,13 @@ void KyPadLayer::restore(const KyPadLayerSnapshot &s)
     }
     if (s.selected >= 0 && s.selected < m_poses.size())
         m_selectedPose = m_poses[s.selected];
+    // Dot edits leave the keys alone, so this matters only when a whole
+    // layer comes back (undoing Delete Layer).
+    if (snapshot().cursorKeys != s.cursorKeys) {
+        m_cursor->removeAllKeys();
+        for (const auto &k : s.cursorKeys)
+            m_cursor->insertKey(new DzPointKey0(std::get<0>(k), std::get<1>(k), std::get<2>(k)));
+    }
     updateMasks();
     emit changed();
 }

@@ -67,7 +67,7 @@ bool KyPadPoseSnapshot::operator==(const KyPadPoseSnapshot &o) const
 bool KyPadLayerSnapshot::operator==(const KyPadLayerSnapshot &o) const
 {
     return name == o.name && zoom == o.zoom && originX == o.originX && originY == o.originY
-        && poses == o.poses && selected == o.selected;
+        && poses == o.poses && selected == o.selected && cursorKeys == o.cursorKeys;
 }
 
 KyPadLayerUndoItem::KyPadLayerUndoItem(KyPadLayer *layer, KyPadLayerSnapshot before, KyPadLayerSnapshot after,

@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <optional>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -51,6 +52,8 @@ struct KyPadLayerSnapshot {
     float originY = 0.0f;
     std::vector<KyPadPoseSnapshot> poses;
     int selected = -1;
+    // The cursor track's keys (x, y, time).
+    std::vector<std::tuple<float, float, int>> cursorKeys;
 
     bool operator==(const KyPadLayerSnapshot &o) const;
     bool operator!=(const KyPadLayerSnapshot &o) const { return !(*this == o); }

@@ -178,12 +178,14 @@ TEST_F(PadPane, LayerCommandsThroughTheActions)
 
     // Delete the active layer (Layer 2), undo, redo.
     layer()->addPose(m_walk, 10, 10);
+    layer()->cursor()->insertKey(new DzPointKey0(3.0f, 4.0f, 320));
     trigger("KyPadDeleteLayerAction");
     EXPECT_EQ(tabs(), QStringList{QStringLiteral("Walks")});
     ASSERT_TRUE(dzUndoStack->undo());
     EXPECT_EQ(tabs(), (QStringList{QStringLiteral("Walks"), QStringLiteral("Layer 2")}));
     EXPECT_EQ(group()->layerAt(1)->poses().size(), 1);
     EXPECT_EQ(group()->layerAt(1)->poses()[0]->block(), m_walk);
+    ASSERT_NE(group()->layerAt(1)->cursor()->findKey(320), nullptr);
     ASSERT_TRUE(dzUndoStack->redo());
     EXPECT_EQ(tabs(), QStringList{QStringLiteral("Walks")});
     // Undo the rename too.
