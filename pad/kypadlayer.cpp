@@ -594,7 +594,7 @@ void KyPadLayer::followTime(DzTime t)
         const DzTimeRange range = m_cursor->keyRange();
         if (m_editHold)
             m_undoTimer->start(kFillUndoDelayMs);
-        if (range.getStart() != range.getEnd() && range.contains(t) && !m_cursor->findKey(t)) {
+        if (range.getStart() != range.getEnd() && range.contains(t) && !recordedNear(t)) {
             if (!m_editHold) {
                 beginEditHold();
                 m_undoTimer->start(kFillUndoDelayMs);
@@ -603,6 +603,21 @@ void KyPadLayer::followTime(DzTime t)
         }
     }
     emit changed();
+}
+
+// Whether the recording left a frame near t. Recorded frames last their
+// real duration (33 ms is 158 ticks), so they rarely fall on a host frame
+// exactly; a host frame was skipped only when no key lies within half a
+// frame of it - otherwise every frame would be filled over the take.
+bool KyPadLayer::recordedNear(DzTime t) const
+{
+    const DzTime half = std::max<DzTime>(hostTimeStep() / 2, 1);
+    for (int i = 0; i < m_cursor->keys().count(); ++i) {
+        const DzTime d = m_cursor->keys().at(i)->time - t;
+        if (d > -half && d < half)
+            return true;
+    }
+    return false;
 }
 
 // Plays the dot nearest to the replayed cursor and poses the figure at t:

@@ -153,6 +153,7 @@ private:
     int chooseAndStart();
     void recordCursorFrames();
     void fillFrame(DzTime t);
+    bool recordedNear(DzTime t) const;
     void extendRangesTo(DzTime end);
     void takePose(KyPadPose *pose);
 

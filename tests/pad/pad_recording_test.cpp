@@ -39,12 +39,12 @@ protected:
     }
 
     // Presses at pad (0, 0), drags towards the second dot over `frames`
-    // updates of 33 ms, releases.
-    void perform(int frames)
+    // updates of 33 ms (update `stall` takes 100 ms), releases.
+    void perform(int frames, int stall = -1)
     {
         ASSERT_TRUE(m_layer->dragStart(0.0f, 0.0f));
         for (int i = 1; i <= frames; ++i) {
-            m_now += 33;
+            m_now += i == stall ? 100 : 33;
             m_layer->moveCursor(static_cast<float>(i) * 100.0f / static_cast<float>(frames), 0.0f);
             m_layer->timerUpdate();
             m_core->animUpdate();
@@ -119,20 +119,34 @@ TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
     m_pane->padMode = KyPadPaneInterface::RecordMode;
     m_pane->extend = false;
     m_prompts.files.push_back(tempPath(QStringLiteral("fill.kba")));
-    perform(20);
+    perform(20, 8);
     // Extend Frames off: the ranges are as before the take.
     EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 4800));
     DzFloatProperty *hipRot = m_hip->getYRotControl();
     ASSERT_GT(hipRot->getNumKeys(), 10);
-    // Frames last 158 ticks: frame 160 was skipped.
-    ASSERT_EQ(hipRot->findKeyIndex(160), -1);
-    ASSERT_EQ(m_layer->cursor()->findKey(160), nullptr);
+    // Frames of 33 ms (158 ticks) leave no host frame without a key near it,
+    // but the stall of 100 ms (480 ticks) skipped frames.
+    const DzPointKeyList0 &keys = m_layer->cursor()->keys();
+    DzTime skipped = -1;
+    for (int i = 1; i < keys.count() && skipped < 0; ++i) {
+        if (keys.at(i)->time - keys.at(i - 1)->time > 400) {
+            // The first host frame more than half a frame after the key before the gap.
+            skipped = (keys.at(i - 1)->time + 80 + 160) / 160 * 160;
+            ASSERT_LT(skipped, keys.at(i)->time - 80);
+        }
+    }
+    ASSERT_GT(skipped, 0);
+    ASSERT_EQ(hipRot->findKeyIndex(skipped), -1);
     dzUndoStack->clear();
+    const int keysBefore = hipRot->getNumKeys();
+    m_layer->followTime(160); // a key at 158: not skipped
+    EXPECT_EQ(hipRot->getNumKeys(), keysBefore);
+    EXPECT_FALSE(m_layer->isEditHoldOpen());
 
-    m_layer->followTime(160);
+    m_layer->followTime(skipped);
     EXPECT_TRUE(m_layer->isEditHoldOpen());
-    EXPECT_GE(hipRot->findKeyIndex(160), 0);
-    EXPECT_GE(m_shoulder->getZRotControl()->findKeyIndex(160), 0);
+    EXPECT_GE(hipRot->findKeyIndex(skipped), 0);
+    EXPECT_GE(m_shoulder->getZRotControl()->findKeyIndex(skipped), 0);
     // A frame with a cursor key, and one outside the track, fill nothing.
     const DzTime keyed = m_layer->cursor()->keys().at(3)->time;
     const int before = hipRot->getNumKeys();
@@ -147,13 +161,13 @@ TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
     EXPECT_FALSE(m_layer->isEditHoldOpen());
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPad Fill Frames"));
     ASSERT_TRUE(dzUndoStack->undo());
-    EXPECT_EQ(hipRot->findKeyIndex(160), -1);
+    EXPECT_EQ(hipRot->findKeyIndex(skipped), -1);
 
     // Fill Skipped Frames off: following the time only moves the cursor.
     m_pane->fill = false;
-    m_layer->followTime(160);
+    m_layer->followTime(skipped);
     EXPECT_FALSE(m_layer->isEditHoldOpen());
-    EXPECT_EQ(hipRot->findKeyIndex(160), -1);
+    EXPECT_EQ(hipRot->findKeyIndex(skipped), -1);
 }
 
 TEST_F(PadRecording, PreviewPlaysTheNearestDotWithoutRecording)
