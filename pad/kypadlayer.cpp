@@ -82,6 +82,14 @@ KyPadLayer::~KyPadLayer()
     // A hold left open would swallow every later undo item.
     if (m_editHold)
         endEditHold(QStringLiteral("kinPading"));
+    if (m_dragging) {
+        if (DzViewportMgr *mgr = viewportMgr())
+            mgr->endManipulation();
+        if (KyMixerCore *core = kyPadMixerCore()) {
+            core->setRecordingRequested(false);
+            core->setDragVelocity(0.0f);
+        }
+    }
     const QList<KyPadPose *> poses = m_poses;
     m_poses.clear();
     m_selectedPose = nullptr;
