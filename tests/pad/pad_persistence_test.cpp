@@ -148,7 +148,7 @@ TEST_F(PadPersistence, DataItemHandsOverOrKeepsItsLayers)
     DzOutFile out;
     auto *layer = new KyPadLayer(nullptr, nullptr, QStringLiteral("Waiting"));
     layer->setFigure(m_b);
-    m_pane->groups.remove(m_b);
+    qDeleteAll(m_pane->groups.take(m_b));
     ASSERT_GE(out.addObject(m_b, DzGUID::fromString(QStringLiteral("{11111111-2222-3333-4444-555555555555}")),
                             [](DzOutFile *) {}),
               0);

@@ -52,6 +52,7 @@ bool FakePadPane::adoptLayers(DzNode *figure, const QList<KyPadLayer *> &layers)
 
 QList<KyPadLayer *> FakePadPane::addGroup(DzNode *figure, const QStringList &names)
 {
+    qDeleteAll(groups.take(figure));
     QList<KyPadLayer *> layers;
     for (const QString &name : names) {
         auto *layer = new KyPadLayer(this, nullptr, name);
