@@ -20,7 +20,13 @@
 #include "kymixerpane.h"
 #include "kymixerpaneaction.h"
 #include "kymixerserial.h"
+#include "kypadactions.h"
+#include "kypadelementdata.h"
+#include "kypadlayer.h"
+#include "kypadnodedata.h"
+#include "kypadpane.h"
 #include "kypadpaneaction.h"
+#include "kypadpose.h"
 
 #include <cstring>
 #include <memory>
@@ -81,7 +87,20 @@ std::vector<KyFactoryMaker> presentClasses()
     return {
         kyFactoryMaker<KyMixerPane>(),
         kyFactoryMaker<KyMixerPaneAction>(),
+        kyFactoryMaker<KyPadPane>(),
         kyFactoryMaker<KyPadPaneAction>(),
+        kyFactoryMaker<KyPadFillFramesAction>(),
+        kyFactoryMaker<KyPadExtendFramesAction>(),
+        kyFactoryMaker<KyPadZoomToFitAction>(),
+        kyFactoryMaker<KyPadResetViewAction>(),
+        kyFactoryMaker<KyPadCenterViewAction>(),
+        kyFactoryMaker<KyPadAddLayerAction>(),
+        kyFactoryMaker<KyPadDeleteLayerAction>(),
+        kyFactoryMaker<KyPadRenameLayerAction>(),
+        kyFactoryMaker<KyPadClearLayerAction>(),
+        kyFactoryMaker<KyPadClearLayerAnimationAction>(),
+        kyFactoryMaker<KyPadDeletePoseAction>(),
+        kyFactoryMaker<KyPadUpdatePoseAction>(),
         kyFactoryMaker<KyMasterKeysToBlock>(),
         kyFactoryMaker<KyMasterClearKeys>(),
         kyFactoryMaker<KyMasterTrimTimeline>(),
@@ -97,6 +116,10 @@ std::vector<KyFactoryMaker> presentClasses()
         kyFactoryMaker<KyMasterBoneOffsetV4_V3>(),
         kyFactoryMaker<KyMasterBoneOffsetV4_A3>(),
         kyFactoryMaker<KyMasterBake>(),
+        kyFactoryMaker<KyPadElementData>(),
+        kyFactoryMaker<KyPadLayer>(),
+        kyFactoryMaker<KyPadPose>(),
+        kyFactoryMaker<KyPadNodeData>(),
         kyFactoryMaker<KyMixerSerial>(),
         kyFactoryMaker<KyMasterAddBlock>(),
     };

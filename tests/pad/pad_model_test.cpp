@@ -1,0 +1,259 @@
+// Dots and their pose snapshots, layers, masks, the cursor track and the
+// undo steps of pad edits.
+#include "padtestsupport.h"
+
+#include "kypadnodedata.h"
+#include "kypadnodelist.h"
+#include "kypadpose.h"
+
+#include "dzbone.h"
+#include "dzfloatproperty.h"
+#include "dzmorph.h"
+#include "dzobject.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+#include "dzundostack.h"
+#include "dzundostackhold.h"
+
+using PadModel = PadTest;
+
+namespace {
+
+DzFloatProperty *morph(DzNode *figure, const char *name)
+{
+    return static_cast<DzMorph *>(figure->getObject()->findModifier(QString::fromLatin1(name)))
+        ->getValueChannel();
+}
+
+} // namespace
+
+TEST_F(PadModel, CaptureAndApplyRoundTrip)
+{
+    DzSkeleton *figure = addFigure();
+    const QList<DzNode *> nodes = kyPadNodeList(figure);
+    ASSERT_GT(nodes.size(), 40);
+    EXPECT_EQ(nodes.last(), figure);
+    DzNode *shoulder = figure->findNodeChild(QStringLiteral("lShldr"), true);
+    DzNode *hip = figure->findNodeChild(QStringLiteral("hip"));
+    shoulder->getXRotControl()->setValue(25.0f);
+    shoulder->getZRotControl()->setValue(-40.0f);
+    hip->getYPosControl()->setValue(3.5f);
+    hip->getScaleControl()->setValue(1.2f);
+    morph(figure, "Smile")->setValue(0.75f);
+
+    KyPadPose pose(nullptr, 4.0f, 5.0f, figure, true);
+    EXPECT_TRUE(pose.backwardCompatible);
+    EXPECT_EQ(pose.numNodeData(), nodes.size());
+    shoulder->getXRotControl()->setValue(0.0f);
+    shoulder->getZRotControl()->setValue(0.0f);
+    hip->getYPosControl()->setValue(0.0f);
+    hip->getScaleControl()->setValue(1.0f);
+    morph(figure, "Smile")->setValue(0.0f);
+    morph(figure, "MouthOpen")->setValue(0.3f); // stored as 0 by the capture
+
+    pose.apply();
+    EXPECT_NEAR(shoulder->getXRotControl()->getValue(), 25.0f, 1e-3f);
+    EXPECT_NEAR(shoulder->getZRotControl()->getValue(), -40.0f, 1e-3f);
+    EXPECT_FLOAT_EQ(hip->getYPosControl()->getValue(), 3.5f);
+    EXPECT_FLOAT_EQ(hip->getScaleControl()->getValue(), 1.2f);
+    EXPECT_FLOAT_EQ(morph(figure, "Smile")->getValue(), 0.75f);
+    EXPECT_FLOAT_EQ(morph(figure, "MouthOpen")->getValue(), 0.0f);
+
+    // Lookups by name; the figure's own entry through isTopLevel.
+    EXPECT_EQ(pose.findNodeData(QString(), true), pose.nodeData(nodes.size() - 1));
+    EXPECT_EQ(pose.findNodeData(QString(), false), nullptr);
+    EXPECT_EQ(pose.findNodeData(QStringLiteral("lShldr")), pose.nodeData(nodes.indexOf(shoulder)));
+
+    // addPropVal addresses a morph by its own name; an unknown name does nothing.
+    KyPadNodeData *top = pose.findNodeData(QString(), true);
+    top->addPropVal(figure, QStringLiteral("MouthOpen"), 0.4);
+    double v = 0.0;
+    EXPECT_TRUE(top->propValue(morph(figure, "MouthOpen"), &v));
+    EXPECT_DOUBLE_EQ(v, 0.4);
+    const int before = top->numPropValues();
+    top->addPropVal(figure, QStringLiteral("NoSuchThing"), 1.0);
+    EXPECT_EQ(top->numPropValues(), before);
+}
+
+TEST_F(PadModel, NewPosesAndScriptPosesConvert)
+{
+    DzSkeleton *figure = addFigure();
+    KyPadLayer *layer = m_pane->addGroup(figure, {QStringLiteral("Layer 1")}).first();
+    KyPadPose *fresh = layer->newPose(3, 4);
+    ASSERT_EQ(fresh->numNodeData(), kyPadNodeList(figure).size());
+    const KyPadNodeData *d = fresh->nodeData(0);
+    EXPECT_EQ(d->pos, DzVec3());
+    EXPECT_EQ(d->scale, DzVec3(1, 1, 1));
+    EXPECT_EQ(d->genScale, 1.0);
+    EXPECT_TRUE(d->rot.isIdentity());
+    EXPECT_EQ(d->numPropValues(), 0);
+
+    // A script sets a local transform; adding the pose converts it into
+    // control values and poses the figure.
+    DzNode *shoulder = figure->findNodeChild(QStringLiteral("lShldr"), true);
+    const DzQuat q(DzVec3(0, 0, 1), 0.5);
+    fresh->setNodeData(QStringLiteral("lShldr"), DzVec3(1, 2, 3), DzVec3(1, 1, 1), 1.0, q);
+    layer->addPose(fresh);
+    EXPECT_TRUE(shoulder->getLocalRot().isSameRotation(q, 1e-5));
+    EXPECT_FLOAT_EQ(shoulder->getXPosControl()->getValue(), 1.0f);
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPad Add Pose"));
+
+    // A drop captures and never converts: the figure stays as it is.
+    shoulder->getXPosControl()->setValue(9.0f);
+    KyPadPose *dropped = layer->addPose(static_cast<KyBlock *>(nullptr), 50, 60);
+    EXPECT_EQ(layer->selectedPose(), dropped);
+    EXPECT_FLOAT_EQ(shoulder->getXPosControl()->getValue(), 9.0f);
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPad Add kinBlock"));
+
+    // Removing another dot keeps the selection; removing the selected clears it.
+    layer->removePose(fresh);
+    EXPECT_EQ(layer->selectedPose(), dropped);
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("Delete Selected kinBlock"));
+    ASSERT_TRUE(dzUndoStack->undo());
+    ASSERT_EQ(layer->poses().size(), 2);
+    EXPECT_TRUE(layer->poses()[0]->findNodeData(QStringLiteral("lShldr"))->rot.isSameRotation(q, 1e-5));
+    EXPECT_EQ(layer->selectedPose(), layer->poses()[1]);
+    ASSERT_TRUE(dzUndoStack->redo());
+    ASSERT_EQ(layer->poses().size(), 1);
+    layer->removePose(layer->poses()[0]);
+    EXPECT_EQ(layer->selectedPose(), nullptr);
+    EXPECT_TRUE(layer->poses().isEmpty());
+}
+
+TEST_F(PadModel, GrownFigureIsSkippedNotOverrun)
+{
+    DzSkeleton *figure = addFigure();
+    KyPadPose pose(nullptr, 0, 0, figure, true);
+    const int stored = pose.numNodeData();
+    // The figure gains a bone after the capture: the figure's own entry
+    // moves one past the stored data.
+    auto *extra = new DzBone(QStringLiteral("tail"));
+    figure->addNodeChild(extra);
+    ASSERT_EQ(kyPadNodeList(figure).size(), stored + 1);
+    figure->getXPosControl()->setValue(7.0f);
+
+    pose.apply(); // skips the figure node
+    EXPECT_FLOAT_EQ(figure->getXPosControl()->getValue(), 7.0f);
+    pose.convertLocalTransforms();
+    EXPECT_FLOAT_EQ(figure->getXPosControl()->getValue(), 7.0f);
+    EXPECT_EQ(pose.findNodeData(figure->getName()), nullptr);
+    EXPECT_EQ(pose.findNodeData(QString(), true), nullptr);
+    EXPECT_EQ(pose.nodeData(stored + 5), nullptr);
+    EXPECT_EQ(pose.nodeData(-1), nullptr);
+
+    KyPadLayer layer(m_pane, nullptr, QStringLiteral("L"));
+    layer.setFigure(figure);
+    auto *other = new KyPadPose(nullptr, 0, 0, figure, true);
+    layer.addPose(new KyPadPose(nullptr, 0, 0, nullptr, false), false);
+    layer.addPose(other, false);
+    layer.updateMasks();
+    EXPECT_EQ(layer.transformMask().size(), static_cast<size_t>(stored + 1));
+    layer.clearAnimation(DzTimeRange(0, 4800));
+    layer.beginEditHold();
+    layer.endEditHold(QStringLiteral("kinPading"));
+}
+
+TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
+{
+    DzSkeleton *figure = addFigure();
+    KyPadLayer *layer = m_pane->addGroup(figure, {QStringLiteral("Layer 1")}).first();
+    DzNode *shoulder = figure->findNodeChild(QStringLiteral("lShldr"), true);
+    DzNode *knee = figure->findNodeChild(QStringLiteral("rShin"), true);
+    ASSERT_TRUE(shoulder && knee);
+    DzFloatProperty *smile = morph(figure, "Smile");
+    DzFloatProperty *eyes = morph(figure, "EyesClosed");
+
+    eyes->setValue(0.5f);
+    layer->addPose(static_cast<KyBlock *>(nullptr), 0, 0);
+    shoulder->getZRotControl()->setValue(30.0f);
+    smile->setValue(1.0f);
+    layer->addPose(static_cast<KyBlock *>(nullptr), 50, 0);
+
+    const QList<DzNode *> nodes = kyPadNodeList(figure);
+    const int si = nodes.indexOf(shoulder), ki = nodes.indexOf(knee), fi = nodes.indexOf(figure);
+    EXPECT_TRUE(layer->transformMask()[si]);
+    EXPECT_FALSE(layer->transformMask()[ki]);
+    EXPECT_TRUE(layer->propertyMask()[fi]);
+    EXPECT_EQ(layer->varyingProperties(fi, kyPadProperties(figure)), QList<DzFloatProperty *>{smile});
+
+    // Keys everywhere; the layer clears the shoulder and the smile in range.
+    for (DzTime t : {0, 2400, 9600}) {
+        shoulder->getZRotControl()->setValue(t, 10.0f);
+        knee->getXRotControl()->setValue(t, 10.0f);
+        smile->setValue(t, 0.2f);
+        eyes->setValue(t, 0.2f);
+    }
+    layer->cursor()->insertKey(new DzPointKey0(1, 1, 2400));
+    layer->cursor()->insertKey(new DzPointKey0(1, 1, 9600));
+    dzUndoStack->clear();
+    layer->clearAnimation(DzTimeRange(0, 4800));
+    EXPECT_EQ(shoulder->getZRotControl()->getNumKeys(), 1);
+    EXPECT_EQ(smile->getNumKeys(), 1);
+    EXPECT_EQ(knee->getXRotControl()->getNumKeys(), 3);
+    EXPECT_EQ(eyes->getNumKeys(), 3); // the same in every dot: not the layer's
+    EXPECT_EQ(layer->cursor()->keys().count(), 1);
+
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("Clear Layer Animation"));
+    ASSERT_TRUE(dzUndoStack->undo());
+    EXPECT_EQ(shoulder->getZRotControl()->getNumKeys(), 3);
+    EXPECT_EQ(smile->getNumKeys(), 3);
+    EXPECT_EQ(layer->cursor()->keys().count(), 2);
+
+    // Clear Layer: one step, undone in full.
+    layer->clearPoses();
+    EXPECT_TRUE(layer->poses().isEmpty());
+    EXPECT_FALSE(layer->transformMask()[si]);
+    ASSERT_TRUE(dzUndoStack->undo());
+    EXPECT_EQ(layer->poses().size(), 2);
+    EXPECT_TRUE(layer->transformMask()[si]);
+}
+
+TEST_F(PadModel, CursorTrackKeysAndTheirUndo)
+{
+    DzPointControl0 track;
+    track.evaluate(100);
+    EXPECT_EQ(track.x, 0.0f);
+    EXPECT_EQ(track.keyRange(), DzTimeRange(0, 0));
+    {
+        DzUndoStackHold hold;
+        track.insertKey(new DzPointKey0(0.0f, 4.0f, 0));
+        track.insertKey(new DzPointKey0(10.0f, 8.0f, 4800));
+        hold.accept(QStringLiteral("keys"));
+    }
+    track.evaluate(2400);
+    EXPECT_FLOAT_EQ(track.x, 5.0f);
+    EXPECT_FLOAT_EQ(track.y, 6.0f);
+    track.evaluate(6000); // after the last key: unchanged
+    EXPECT_FLOAT_EQ(track.x, 5.0f);
+    track.evaluate(-100); // before the first: held
+    EXPECT_FLOAT_EQ(track.x, 0.0f);
+    track.evaluate(4800);
+    EXPECT_FLOAT_EQ(track.x, 10.0f);
+    EXPECT_EQ(track.keyRange(), DzTimeRange(0, 4800));
+
+    // A key at an existing time replaces it: a remove item, then an insert item.
+    {
+        DzUndoStackHold hold;
+        track.insertKey(new DzPointKey0(20.0f, 0.0f, 4800));
+        hold.accept(QStringLiteral("replace"));
+    }
+    EXPECT_EQ(track.keys().count(), 2);
+    EXPECT_FLOAT_EQ(track.findKey(4800)->x, 20.0f);
+    ASSERT_TRUE(dzUndoStack->undo());
+    EXPECT_FLOAT_EQ(track.findKey(4800)->x, 10.0f);
+    ASSERT_TRUE(dzUndoStack->redo());
+    EXPECT_FLOAT_EQ(track.findKey(4800)->x, 20.0f);
+    ASSERT_TRUE(dzUndoStack->undo());
+    ASSERT_TRUE(dzUndoStack->undo());
+    EXPECT_TRUE(track.keys().isEmpty());
+
+    // Without a hold no items are pushed, but the track still changes.
+    const int steps = dzUndoStack->getNumUndoSteps();
+    track.insertKey(new DzPointKey0(1.0f, 1.0f, 160));
+    track.insertKey(new DzPointKey0(2.0f, 1.0f, 320));
+    track.insertKey(new DzPointKey0(3.0f, 1.0f, 480));
+    track.removeKeys(DzTimeRange(160, 320));
+    EXPECT_EQ(track.keys().count(), 1);
+    EXPECT_EQ(track.keys().at(0)->time, 480);
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), steps);
+}

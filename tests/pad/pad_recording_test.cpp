@@ -1,0 +1,225 @@
+// A scripted performance: a drag between two stock blocks on a fake clock,
+// recorded into host keys, cursor keys and a new block file; filling
+// skipped frames from the cursor track; what the drag leaves on the undo
+// stack.
+#include "padtestsupport.h"
+
+#include "kypadpose.h"
+
+#include "kymixercore.h"
+#include "kytimeline.h"
+
+#include "engine.h"
+
+#include "dzaudioclip.h"
+#include "dzfloatproperty.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+#include "dzundostack.h"
+
+#include <QFile>
+
+class PadRecording : public PadTest
+{
+protected:
+    void SetUp() override
+    {
+        PadTest::SetUp();
+        m_figure = addFigure();
+        makeCore(m_figure);
+        m_layer = m_pane->addGroup(m_figure, {QStringLiteral("Layer 1")}).first();
+        m_walk = stockBlock(QStringLiteral("s_walk_01"));
+        m_run = stockBlock(QStringLiteral("s_run_01"));
+        ASSERT_TRUE(m_walk && m_run);
+        m_layer->addPose(m_walk, 0, 0);
+        m_layer->addPose(m_run, 100, 0);
+        m_hip = m_figure->findNodeChild(QStringLiteral("hip"));
+        m_shoulder = m_figure->findNodeChild(QStringLiteral("lShldr"), true);
+        dzUndoStack->clear();
+    }
+
+    // Presses at pad (0, 0), drags towards the second dot over `frames`
+    // updates of 33 ms (update `stall` takes 100 ms), releases.
+    void perform(int frames, int stall = -1)
+    {
+        ASSERT_TRUE(m_layer->dragStart(0.0f, 0.0f));
+        for (int i = 1; i <= frames; ++i) {
+            m_now += i == stall ? 100 : 33;
+            m_layer->moveCursor(static_cast<float>(i) * 100.0f / static_cast<float>(frames), 0.0f);
+            m_layer->timerUpdate();
+            m_core->animUpdate();
+        }
+        m_layer->dragEnd();
+    }
+
+    DzSkeleton *m_figure = nullptr;
+    KyPadLayer *m_layer = nullptr;
+    KyBlock *m_walk = nullptr;
+    KyBlock *m_run = nullptr;
+    DzNode *m_hip = nullptr;
+    DzNode *m_shoulder = nullptr;
+};
+
+TEST_F(PadRecording, RecordsKeysCursorAndABlock)
+{
+    m_pane->padMode = KyPadPaneInterface::RecordMode;
+    m_prompts.files.push_back(tempPath(QStringLiteral("take.kba")));
+    perform(45);
+
+    EXPECT_FALSE(m_core->isRecording());
+    EXPECT_EQ(m_core->dragVelocity(), 0.0f);
+    EXPECT_FALSE(m_layer->isEditHoldOpen());
+    EXPECT_FALSE(m_pane->speedText.isEmpty());
+
+    // One host key per recorded frame on every driven bone, and a cursor key
+    // at each of those times.
+    DzFloatProperty *hipRot = m_hip->getYRotControl();
+    const int frames = hipRot->getNumKeys();
+    EXPECT_GE(frames, 43);
+    EXPECT_LE(frames, 45);
+    EXPECT_EQ(m_shoulder->getZRotControl()->getNumKeys(), frames);
+    const DzPointKeyList0 &keys = m_layer->cursor()->keys();
+    ASSERT_EQ(keys.count(), frames);
+    for (int i = 0; i < frames; ++i)
+        EXPECT_EQ(keys.at(i)->time, hipRot->getKeyTime(i)) << i;
+    // The cursor went from the first dot towards the second.
+    EXPECT_LT(keys.at(0)->x, keys.at(frames - 1)->x);
+    EXPECT_GT(keys.at(frames - 1)->x, 90.0f);
+    // Extend Frames on: the ranges grew with the take (45 × 158 ticks > 4800).
+    EXPECT_EQ(dzScene->getPlayRange().getEnd(), keys.at(frames - 1)->time);
+    EXPECT_EQ(dzScene->getAnimRange().getEnd(), keys.at(frames - 1)->time);
+
+    // The block file, sampled every 160 ticks, plays back the keyed poses.
+    ASSERT_TRUE(QFile::exists(tempPath(QStringLiteral("take.kba"))));
+    KyBlock *take = KyBlock::get(tempPath(QStringLiteral("take.kba")));
+    ASSERT_NE(take, nullptr);
+    EXPECT_GT(take->clipLength, 1000);
+    for (int i : {0, 5, 20, 40}) {
+        take->startOn(i * 160 * 1000 / 4800, 0);
+        engineAdvance(0);
+        EXPECT_LT(angleBetween(tableRotation(QStringLiteral("lShldr")), m_shoulder->getLocalRot(i * 160)), 1.0)
+            << i;
+    }
+
+    // The whole performance is one undo step.
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPading"));
+    ASSERT_TRUE(dzUndoStack->undo());
+    EXPECT_EQ(hipRot->getNumKeys(), 0);
+    EXPECT_EQ(keys.count(), 0);
+    ASSERT_TRUE(dzUndoStack->redo());
+    EXPECT_EQ(hipRot->getNumKeys(), frames);
+    EXPECT_EQ(keys.count(), frames);
+
+    // The layer now claims the bones it recorded.
+    EXPECT_TRUE(m_layer->transformMask()[0]);
+}
+
+TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
+{
+    m_pane->padMode = KyPadPaneInterface::RecordMode;
+    m_pane->extend = false;
+    m_prompts.files.push_back(tempPath(QStringLiteral("fill.kba")));
+    perform(20, 8);
+    // Extend Frames off: the ranges are as before the take.
+    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 4800));
+    DzFloatProperty *hipRot = m_hip->getYRotControl();
+    ASSERT_GT(hipRot->getNumKeys(), 10);
+    // Frames of 33 ms (158 ticks) leave no host frame without a key near it,
+    // but the stall of 100 ms (480 ticks) skipped frames.
+    const DzPointKeyList0 &keys = m_layer->cursor()->keys();
+    DzTime skipped = -1;
+    for (int i = 1; i < keys.count() && skipped < 0; ++i) {
+        if (keys.at(i)->time - keys.at(i - 1)->time > 400) {
+            // The first host frame more than half a frame after the key before the gap.
+            skipped = (keys.at(i - 1)->time + 80 + 160) / 160 * 160;
+            ASSERT_LT(skipped, keys.at(i)->time - 80);
+        }
+    }
+    ASSERT_GT(skipped, 0);
+    ASSERT_EQ(hipRot->findKeyIndex(skipped), -1);
+    dzUndoStack->clear();
+    const int keysBefore = hipRot->getNumKeys();
+    m_layer->followTime(160); // a key at 158: not skipped
+    EXPECT_EQ(hipRot->getNumKeys(), keysBefore);
+    EXPECT_FALSE(m_layer->isEditHoldOpen());
+
+    m_layer->followTime(skipped);
+    EXPECT_TRUE(m_layer->isEditHoldOpen());
+    EXPECT_GE(hipRot->findKeyIndex(skipped), 0);
+    EXPECT_GE(m_shoulder->getZRotControl()->findKeyIndex(skipped), 0);
+    // A frame with a cursor key, and one outside the track, fill nothing.
+    const DzTime keyed = m_layer->cursor()->keys().at(3)->time;
+    const int before = hipRot->getNumKeys();
+    m_layer->followTime(keyed);
+    m_layer->followTime(20 * 160 * 3);
+    EXPECT_EQ(hipRot->getNumKeys(), before);
+    // Cursor follows the track.
+    m_layer->followTime(keyed);
+    EXPECT_FLOAT_EQ(m_layer->cursor()->x, m_layer->cursor()->keys().at(3)->x);
+
+    m_layer->undoTimeout();
+    EXPECT_FALSE(m_layer->isEditHoldOpen());
+    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPad Fill Frames"));
+    ASSERT_TRUE(dzUndoStack->undo());
+    EXPECT_EQ(hipRot->findKeyIndex(skipped), -1);
+
+    // Fill Skipped Frames off: following the time only moves the cursor.
+    m_pane->fill = false;
+    m_layer->followTime(skipped);
+    EXPECT_FALSE(m_layer->isEditHoldOpen());
+    EXPECT_EQ(hipRot->findKeyIndex(skipped), -1);
+}
+
+TEST_F(PadRecording, PreviewPlaysTheNearestDotWithoutRecording)
+{
+    m_pane->padMode = KyPadPaneInterface::PreviewMode;
+    // The scene's sound plays along from the press to the release.
+    auto *clip = new DzAudioClip;
+    ASSERT_TRUE(clip->setPcmData(QByteArray(16000, '\0'), 8000, 1, 2));
+    dzScene->setAudio(clip);
+    ASSERT_TRUE(m_layer->dragStart(0.0f, 0.0f));
+    EXPECT_TRUE(clip->isPlaying());
+    EXPECT_EQ(clip->getValue(), 1.0);
+    m_now += 33;
+    m_layer->moveCursor(5.0f, 0.0f);
+    m_layer->timerUpdate();
+    EXPECT_TRUE(m_walk->isCurrent());
+    EXPECT_FALSE(m_core->isRecordingRequested());
+    EXPECT_GT(m_core->dragVelocity(), 0.0f);
+    m_now += 33;
+    m_layer->moveCursor(95.0f, 0.0f);
+    m_layer->timerUpdate();
+    EXPECT_TRUE(m_run->isCurrent());
+    m_core->animUpdate();
+    m_layer->dragEnd();
+    EXPECT_FALSE(clip->isPlaying());
+    EXPECT_EQ(m_core->dragVelocity(), 0.0f);
+    EXPECT_EQ(m_layer->cursor()->keys().count(), 0);
+    EXPECT_TRUE(m_prompts.fileRequests.empty());
+
+    // Mouse Controls Speed off: always 100%.
+    m_pane->mouseSpeed = false;
+    ASSERT_TRUE(m_layer->dragStart(0.0f, 0.0f));
+    m_now += 5;
+    m_layer->moveCursor(30.0f, 0.0f);
+    m_layer->timerUpdate();
+    EXPECT_EQ(m_pane->speedText, QStringLiteral("100%"));
+    m_layer->dragEnd();
+
+    // Fewer than two dots: no drag, and its release does nothing.
+    m_layer->removePose(m_layer->poses().last());
+    dzUndoStack->clear();
+    EXPECT_FALSE(m_layer->dragStart(0.0f, 0.0f));
+    m_layer->dragEnd();
+    EXPECT_FALSE(dzUndoStack->canUndo());
+    // A press outside the play range plays nothing.
+    m_layer->addPose(m_run, 100, 0);
+    dzScene->setTime(9600);
+    ASSERT_TRUE(m_layer->dragStart(0.0f, 0.0f));
+    m_core->setDragVelocity(0.0f);
+    m_now += 33;
+    m_layer->moveCursor(50.0f, 0.0f);
+    m_layer->timerUpdate();
+    EXPECT_EQ(m_core->dragVelocity(), 0.0f);
+    m_layer->dragEnd();
+}

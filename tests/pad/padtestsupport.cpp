@@ -1,0 +1,106 @@
+#include "padtestsupport.h"
+
+#include "kypadhooks.h"
+
+#include "kymixercore.h"
+#include "kytimeline.h"
+
+#include "kypadelementdata.h"
+#include "kypadlayer.h"
+#include "kypadnodedata.h"
+#include "kypadpose.h"
+#include "padfactories.h"
+
+#include "dzmainwindow.h"
+#include "dzpanemgr.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+#include "dzundostack.h"
+
+FakePadPane::FakePadPane()
+    : DzPane(QStringLiteral("kinPad"))
+{
+    setObjectName(QStringLiteral("KyPadPane"));
+    // Like the pad pane: every figure gets a group with "Layer 1", and the
+    // layers that a loaded data item could not hand over yet.
+    connect(dzScene, &DzScene::nodeAdded, this, [this](DzNode *node) {
+        if (node->inherits("DzSkeleton") && !groups.contains(node))
+            addGroup(node, {QStringLiteral("Layer 1")});
+    });
+    connect(dzScene, &DzScene::nodeRemoved, this, [this](DzNode *node) {
+        if (groups.contains(node))
+            qDeleteAll(groups.take(node));
+    });
+}
+
+FakePadPane::~FakePadPane()
+{
+    for (const QList<KyPadLayer *> &layers : std::as_const(groups))
+        qDeleteAll(layers);
+}
+
+bool FakePadPane::adoptLayers(DzNode *figure, const QList<KyPadLayer *> &layers)
+{
+    if (!groups.contains(figure))
+        return false;
+    qDeleteAll(groups[figure]);
+    groups[figure] = layers;
+    for (KyPadLayer *layer : layers)
+        layer->setPane(this);
+    return true;
+}
+
+QList<KyPadLayer *> FakePadPane::addGroup(DzNode *figure, const QStringList &names)
+{
+    qDeleteAll(groups.take(figure));
+    QList<KyPadLayer *> layers;
+    for (const QString &name : names) {
+        auto *layer = new KyPadLayer(this, nullptr, name);
+        layer->setFigure(figure);
+        layers.append(layer);
+    }
+    groups[figure] = layers;
+    return layers;
+}
+
+void PadTest::SetUp()
+{
+    TimelineTest::SetUp();
+    ASSERT_TRUE(registerPadDataClasses(m_app.get()));
+    dzUndoStack->clear();
+    m_window = new DzMainWindow;
+    m_pane = new FakePadPane;
+    ASSERT_TRUE(m_window->getPaneMgr()->addPane(m_pane));
+    kyPadSetClock([this] { return m_now; });
+    kyPadSetMixerCoreProvider([this] { return m_core.get(); });
+}
+
+void PadTest::TearDown()
+{
+    kyPadSetMixerCoreProvider(nullptr);
+    kyPadSetClock(nullptr);
+    m_core.reset();
+    m_timeline.reset();
+    delete m_window;
+    dzUndoStack->clear();
+    TimelineTest::TearDown();
+}
+
+void PadTest::makeCore(DzNode *figure)
+{
+    m_timeline = std::make_unique<KyTimeline>();
+    m_core = std::make_unique<KyMixerCore>(m_timeline.get());
+    m_timeline->setClock([this] { return m_now; });
+    m_core->setClock([this] { return m_now; });
+    m_core->setStartFolderProvider([this] { return m_temp.path(); });
+    m_timeline->activateNode(figure ? figure->getSkeleton() : nullptr);
+    dzScene->setPrimarySelection(figure);
+}
+
+KyBlock *PadTest::stockBlock(const QString &name)
+{
+    QString error;
+    KyBlock *block = KyBlock::get(contentDir() + QStringLiteral("/kinBlocks/Trelvo/") + name + ".kba", &error);
+    EXPECT_NE(block, nullptr) << error.toStdString();
+    return block;
+}

@@ -1,0 +1,64 @@
+#pragma once
+// Set-up of the pad tests: the timeline tests' host and figures, a host
+// window whose pane manager holds a stand-in pad pane (mode, options and a
+// list of layers per figure), the main pane's core on a fake clock, and the
+// stock blocks.
+
+#include "../timeline/timelinetestsupport.h"
+
+#include "kypadlayer.h"
+#include "kypadpaneinterface.h"
+
+#include "dzpane.h"
+
+#include <QMap>
+
+#include "kymixercore.h"
+#include "kytimeline.h"
+
+class DzMainWindow;
+
+class FakePadPane : public DzPane, public KyPadPaneInterface
+{
+    Q_OBJECT
+public:
+    FakePadPane();
+    ~FakePadPane() override;
+
+    int mode() const override { return padMode; }
+    bool playAudio() const override { return true; }
+    bool fillFrames() const override { return fill; }
+    bool extendFrames() const override { return extend; }
+    bool mouseControlsSpeed() const override { return mouseSpeed; }
+    void showSpeed(const QString &text) override { speedText = text; }
+    bool hasLayerGroup(DzNode *figure) const override { return groups.contains(figure); }
+    QList<KyPadLayer *> layersOf(DzNode *figure) const override { return groups.value(figure); }
+    bool adoptLayers(DzNode *figure, const QList<KyPadLayer *> &layers) override;
+
+    // A group with one layer per name.
+    QList<KyPadLayer *> addGroup(DzNode *figure, const QStringList &names);
+
+    int padMode = EditMode;
+    bool fill = true;
+    bool extend = true;
+    bool mouseSpeed = true;
+    QString speedText;
+    QMap<DzNode *, QList<KyPadLayer *>> groups;
+};
+
+class PadTest : public TimelineTest
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The main pane's core over a timeline bound to `figure`, on m_now.
+    void makeCore(DzNode *figure);
+    static KyBlock *stockBlock(const QString &name);
+
+    DzMainWindow *m_window = nullptr;
+    FakePadPane *m_pane = nullptr;
+    std::unique_ptr<KyTimeline> m_timeline;
+    std::unique_ptr<KyMixerCore> m_core;
+    int m_now = 1000;
+};
