@@ -11,6 +11,7 @@
 
 class KyFinderExplorer0;
 class KyFinderView;
+class KyMaster;
 class KyMixerCore;
 class KyTimeline;
 
@@ -27,6 +28,9 @@ public:
 
     KyMixerCore *core() const { return m_core; }
     KyTimeline *timelineModel() const;
+    // The timeline pane that double-clicked tiles are placed on (may be null).
+    KyMaster *master() const { return m_master; }
+    void setMaster(KyMaster *master) { m_master = master; }
     KyFinderExplorer0 *explorer() const { return m_explorer; }
     KyFinderView *view() const { return m_view; }
     bool isFilled() const { return m_filled; }
@@ -43,6 +47,7 @@ public slots:
 
 private:
     KyMixerCore *m_core;
+    KyMaster *m_master = nullptr;
     KyFinderExplorer0 *m_explorer;
     KyFinderView *m_view;
     bool m_filled = false;

@@ -25,6 +25,9 @@ KyFinderBlock::KyFinderBlock(KyBlock *block, KyFinderView *view, QWidget *parent
     setMinimumSize(100, 28);
     setMouseTracking(true);
     setToolTip(kyFinderToolTip(*block));
+    // Drop targets that do not know the browser (the track view) take the
+    // block by its file.
+    setProperty("kyBlockPath", block->path);
     kySetOnlineHelp(this, kyFinderHelpText(block->name));
     resize(sizeHint());
 }
@@ -92,7 +95,7 @@ void KyFinderBlock::mouseDoubleClickEvent(QMouseEvent *)
 {
     m_pressed = false;
     if (KyFinder *finder = m_view->finder())
-        kyFinderInsertAtPlayhead(finder->timelineModel(), *m_block);
+        kyFinderInsertAtPlayhead(finder->master(), *m_block);
 }
 
 void KyFinderBlock::enterEvent(QEnterEvent *)

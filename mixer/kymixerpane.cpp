@@ -5,7 +5,6 @@
 #include "kymasterblock.h"
 #include "kymasterlayout.h"
 #include "kyfinder.h"
-#include "kyfindertimeline.h"
 #include "kymixercore.h"
 #include "kymixerserial.h"
 #include "kytimeline.h"
@@ -60,7 +59,7 @@ KyMixerPane::KyMixerPane()
     column->addLayout(browserRow);
     m_finder = new KyFinder(m_core, this);
     browserRow->addWidget(m_finder);
-    kyFinderAcceptDropsOn(m_master);
+    m_finder->setMaster(m_master);
 
     // The timelines are saved with the scene: changing one changes the
     // scene, so that closing asks to save it.

@@ -35,6 +35,15 @@ public:
     // The tracks of a binding (empty for an index out of range).
     std::vector<KyTrack *> tracks(int bindingIndex) const;
     std::vector<KyTrack *> allTracks() const;
+    // Every track in binding order, without building a list: evaluation
+    // calls this at every tick.
+    template <typename Fn>
+    void forEachTrack(Fn fn) const
+    {
+        for (const auto &tracks : m_trackLists)
+            for (const auto &track : tracks)
+                fn(*track);
+    }
     KyTrack *currentTrack() const { return m_currentTrack; }
     // Binding index of the current track (0 when there is none).
     int currentIndex() const;

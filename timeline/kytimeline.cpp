@@ -166,7 +166,7 @@ void KyTimeline::updateStep()
 
 void KyTimeline::reevaluate()
 {
-    m_lastStep = -1;
+    m_lastStepValid = false;
     m_dirty = true;
     if (!m_active)
         return;
@@ -178,11 +178,7 @@ void KyTimeline::reevaluate()
 
 void KyTimeline::evaluateAll(int ms)
 {
-    // By index, without a copy of the lists: this runs at every tick.
-    for (size_t i = 0; i < m_trackLists.size(); ++i) {
-        for (size_t j = 0; j < m_trackLists[i].size(); ++j)
-            evaluateTrack(*this, *m_trackLists[i][j], ms);
-    }
+    m_bindings->forEachTrack([this, ms](KyTrack &track) { evaluateTrack(*this, track, ms); });
 }
 
 void KyTimeline::releaseKeyHolds(int elapsedMs)
