@@ -4,23 +4,17 @@
 
 #include "kyblock.h"
 
-#include <QMetaObject>
 #include <QVariant>
 
 namespace {
 
 KyBlock *blockOfSource(QObject *source)
 {
+    // Library tiles name their block file; the pad takes the registered block.
     for (QObject *o = source; o; o = o->parent()) {
-        const QMetaObject *meta = o->metaObject();
-        if (meta->indexOfMethod("block()") >= 0) {
-            KyBlock *block = nullptr;
-            if (QMetaObject::invokeMethod(o, "block", Qt::DirectConnection, Q_RETURN_ARG(KyBlock *, block)) && block)
-                return block;
-        }
-        const QVariant path = o->property("path");
-        if (path.canConvert<QString>() && !path.toString().isEmpty())
-            return KyBlock::get(path.toString());
+        const QString path = o->property("kyBlockPath").toString();
+        if (!path.isEmpty())
+            return KyBlock::get(path);
     }
     return nullptr;
 }

@@ -4,10 +4,9 @@
 // drag's source widget:
 //  - "KyMasterBlock" (a tile on a timeline track): the tile's block is the
 //    track's own copy, so the registered block of the same path is used;
-//  - "KyFinderBlock" (a tile of the block browser): the tile's block itself,
-//    asked of the source (or its nearest ancestor that answers) through its
-//    invokable `block()` returning KyBlock*, or else through its "path"
-//    property, whose registered block is used.
+//  - "KyFinderBlock" (a tile of the block browser): the registered block of
+//    the file named by the "kyBlockPath" property of the source (or of its
+//    nearest ancestor that has one).
 // Anything else carries no block.
 
 #include <QString>
