@@ -305,3 +305,14 @@ bool KyBlock::append(const KyBlock &other, bool *cutAtKeyLimit)
     outPoint = loopLength();
     return true;
 }
+
+QString kyBlockLabel(const QString &name)
+{
+    QString label = name;
+    if (label.startsWith(QLatin1String("s_")))
+        label.remove(0, 2);
+    if (label.size() > 15)
+        label = label.left(15) + QLatin1String("...");
+    label.replace(QLatin1Char('_'), QLatin1Char(' '));
+    return label;
+}

@@ -155,3 +155,7 @@ private:
     KyBlock(const KyBlock &) = default;
     KyBlock &operator=(const KyBlock &) = delete;
 };
+
+// The short label a tile or a pad dot shows for a block name: without the
+// stock "s_" prefix, cut to 15 characters plus "...", underscores as spaces.
+QString kyBlockLabel(const QString &name);

@@ -107,13 +107,7 @@ QString kyFinderRefusalText(const std::vector<KyFinderRefusal> &refused)
 
 QString kyFinderLabel(const QString &name)
 {
-    QString label = name;
-    if (label.startsWith(QLatin1String("s_")))
-        label.remove(0, 2);
-    if (label.size() > 15)
-        label = label.left(15) + QLatin1String("...");
-    label.replace(QLatin1Char('_'), QLatin1Char(' '));
-    return label;
+    return kyBlockLabel(name);
 }
 
 QString kyFinderHelpText(const QString &name)

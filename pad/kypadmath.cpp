@@ -1,5 +1,7 @@
 #include "kypadmath.h"
 
+#include "kyblock.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -187,11 +189,5 @@ QString kyPadSpeedText(float speed)
 
 QString kyPadDotLabel(const QString &blockName)
 {
-    QString label = blockName;
-    if (label.startsWith(QLatin1String("s_")))
-        label.remove(0, 2);
-    if (label.size() > 15)
-        label = label.left(15) + QStringLiteral("...");
-    label.replace(QLatin1Char('_'), QLatin1Char(' '));
-    return label;
+    return kyBlockLabel(blockName);
 }

@@ -66,13 +66,7 @@ KyMasterBlock::KyMasterBlock(KyMasterLayout *track, KyBlock *block, QWidget *par
 
 QString KyMasterBlock::labelFor(const QString &name)
 {
-    QString label = name;
-    if (label.startsWith(QLatin1String("s_")))
-        label.remove(0, 2);
-    if (label.size() > 15)
-        label = label.left(15) + QStringLiteral("...");
-    label.replace(QLatin1Char('_'), QLatin1Char(' '));
-    return label;
+    return kyBlockLabel(name);
 }
 
 bool KyMasterBlock::isHighlighted() const
