@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
 
 using namespace blocktest;
 
@@ -246,16 +244,6 @@ TEST_F(Engine, PoseAtAppliesLoopsThenTheStartTransformWithoutTouchingTheEngine)
     EXPECT_EQ(engineState().clock, clock);
     EXPECT_EQ(engineState().currentSlot, -1);
     EXPECT_FALSE(enginePoseAt(allocateSlot(), 0, kZero, 0, kUp, kZero, false, &pos, &heading, &axis));
-}
-
-TEST_F(Engine, ElapsedMsFollowsTheWallClock)
-{
-    startTimer();
-    const int32_t before = elapsedMs();
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    const int32_t after = elapsedMs();
-    EXPECT_GE(after - before, 29);
-    EXPECT_LT(after, 60000);
 }
 
 class BlockPlayback : public Engine
