@@ -213,6 +213,7 @@ TEST_F(KbaTool, BadCommandLinesAreRefusedAsBadUsage)
         {QStringLiteral("join"), in, in2},
         {QStringLiteral("sample"), in},
         {QStringLiteral("sample"), in, QStringLiteral("1.5")},
+        {QStringLiteral("sample"), in, QStringLiteral("10"), QStringLiteral("20")},
         {QStringLiteral("sample"), in, QStringLiteral("10"), QStringLiteral("--mirrored")},
     };
     for (const QStringList &args : cases)
