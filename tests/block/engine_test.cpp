@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 
 using namespace blocktest;
 
@@ -244,6 +246,21 @@ TEST_F(Engine, PoseAtAppliesLoopsThenTheStartTransformWithoutTouchingTheEngine)
     EXPECT_EQ(engineState().clock, clock);
     EXPECT_EQ(engineState().currentSlot, -1);
     EXPECT_FALSE(enginePoseAt(allocateSlot(), 0, kZero, 0, kUp, kZero, false, &pos, &heading, &axis));
+}
+
+TEST_F(Engine, ElapsedMsCountsMillisecondsFromTheTimersZero)
+{
+    // Bracketed by the steady clock rather than compared with a sleep.
+    using namespace std::chrono;
+    startTimer();
+    const auto zero = steady_clock::now();
+    while (steady_clock::now() - zero < milliseconds(5)) {
+    }
+    const auto before = duration_cast<milliseconds>(steady_clock::now() - zero).count();
+    const int32_t ms = elapsedMs();
+    const auto after = duration_cast<milliseconds>(steady_clock::now() - zero).count();
+    EXPECT_GE(ms, before);
+    EXPECT_LE(ms, after + 1);
 }
 
 class BlockPlayback : public Engine
