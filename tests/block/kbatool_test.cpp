@@ -100,7 +100,6 @@ TEST_F(KbaTool, InfoListsRecordsDurationAndSize)
     const ToolRun bad = kba({QStringLiteral("info"), broken(QStringLiteral("bad.kba"))});
     EXPECT_EQ(bad.status, kKbaFailed);
     EXPECT_TRUE(bad.err.contains(QStringLiteral("run past the end")));
-    EXPECT_EQ(kba({QStringLiteral("info")}).status, kKbaBadUsage);
 }
 
 TEST_F(KbaTool, InfoNamesUnknownNodesByHash)
@@ -128,7 +127,6 @@ TEST_F(KbaTool, ValidateReportsEachFileAndFailsIfAnyIsRefused)
     EXPECT_TRUE(lines[2].startsWith(missing + QStringLiteral(": cannot open the file")));
 
     EXPECT_EQ(kba({QStringLiteral("validate"), good, kGolden}).status, kKbaOk);
-    EXPECT_EQ(kba({QStringLiteral("validate")}).status, kKbaBadUsage);
 }
 
 TEST_F(KbaTool, DumpGivesKeysAsFloatsAndRawValues)
@@ -194,15 +192,39 @@ TEST_F(KbaTool, CropWritesThePartBetweenTwoClipTimes)
     EXPECT_NEAR(toFloat(hip->keys.back().v[2]), 33.33f, 0.01f);
 }
 
-TEST_F(KbaTool, CropRefusesBadTimesAndFiles)
+TEST_F(KbaTool, BadCommandLinesAreRefusedAsBadUsage)
+{
+    const QString in = walk(QStringLiteral("w.kba"));
+    const QString in2 = walk(QStringLiteral("w2.kba"));
+    const QString out = file(QStringLiteral("o.kba"));
+    const QStringList cases[] = {
+        {},
+        {QStringLiteral("frobnicate")},
+        {QStringLiteral("info")},
+        {QStringLiteral("validate")},
+        {QStringLiteral("crop"), in, QStringLiteral("600"), QStringLiteral("300"), out},
+        {QStringLiteral("crop"), in, QStringLiteral("0"), QStringLiteral("1001"), out},
+        {QStringLiteral("crop"), in, QStringLiteral("-5"), QStringLiteral("100"), out},
+        {QStringLiteral("crop"), in, QStringLiteral("zero"), QStringLiteral("100"), out},
+        {QStringLiteral("crop"), in, QStringLiteral("0")},
+        {QStringLiteral("join"), in, in2, out, QStringLiteral("--flags")},
+        {QStringLiteral("join"), in, in2, out, QStringLiteral("--blend"), QStringLiteral("-3")},
+        {QStringLiteral("join"), in, in2, out, QStringLiteral("--fast")},
+        {QStringLiteral("join"), in, in2},
+        {QStringLiteral("sample"), in},
+        {QStringLiteral("sample"), in, QStringLiteral("1.5")},
+        {QStringLiteral("sample"), in, QStringLiteral("10"), QStringLiteral("20")},
+        {QStringLiteral("sample"), in, QStringLiteral("10"), QStringLiteral("--mirrored")},
+    };
+    for (const QStringList &args : cases)
+        EXPECT_EQ(kba(args).status, kKbaBadUsage) << args.join(' ').toStdString();
+    EXPECT_FALSE(QFile::exists(out));
+}
+
+TEST_F(KbaTool, UnreadableInputsAndUnwritableOutputsFailNamingTheProblem)
 {
     const QString in = walk(QStringLiteral("w.kba"));
     const QString out = file(QStringLiteral("o.kba"));
-    EXPECT_EQ(kba({QStringLiteral("crop"), in, QStringLiteral("600"), QStringLiteral("300"), out}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("crop"), in, QStringLiteral("0"), QStringLiteral("1001"), out}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("crop"), in, QStringLiteral("-5"), QStringLiteral("100"), out}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("crop"), in, QStringLiteral("zero"), QStringLiteral("100"), out}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("crop"), in, QStringLiteral("0")}).status, kKbaBadUsage);
     const ToolRun missing = kba({QStringLiteral("crop"), file(QStringLiteral("nope.kba")), QStringLiteral("0"),
                              QStringLiteral("10"), out});
     EXPECT_EQ(missing.status, kKbaFailed);
@@ -212,6 +234,10 @@ TEST_F(KbaTool, CropRefusesBadTimesAndFiles)
                                 file(QStringLiteral("no/folder/o.kba"))});
     EXPECT_EQ(unwritable.status, kKbaFailed);
     EXPECT_TRUE(unwritable.err.contains(QStringLiteral("cannot")));
+    const ToolRun gone = kba({QStringLiteral("sample"), file(QStringLiteral("gone.kba")), QStringLiteral("0")});
+    EXPECT_EQ(gone.status, kKbaFailed);
+    EXPECT_TRUE(gone.err.contains(QStringLiteral("cannot open")));
+    EXPECT_EQ(kba({QStringLiteral("join"), in, broken(QStringLiteral("x.kba")), out}).status, kKbaFailed);
 }
 
 TEST_F(KbaTool, CropAndJoinReportTheCutAtTheKeyLimit)
@@ -287,12 +313,6 @@ TEST_F(KbaTool, JoinOptionsSetFlagsAndBlend)
     ASSERT_TRUE(nodeTranslation("hip", &x, &y, &z));
     EXPECT_NEAR(z, 50.0f * 33 / 990, 0.01f);
 
-    EXPECT_EQ(kba({QStringLiteral("join"), a, b, out, QStringLiteral("--flags")}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("join"), a, b, out, QStringLiteral("--blend"), QStringLiteral("-3")}).status,
-              kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("join"), a, b, out, QStringLiteral("--fast")}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("join"), a, b}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("join"), a, broken(QStringLiteral("x.kba")), out}).status, kKbaFailed);
 }
 
 TEST_F(KbaTool, SamplePrintsThePoseInTableOrder)
@@ -303,12 +323,8 @@ TEST_F(KbaTool, SamplePrintsThePoseInTableOrder)
     EXPECT_TRUE(run.out.startsWith(QStringLiteral("{\"timeMs\": 495, \"nodes\": [")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("{\"name\": \"hip\", \"pos\": [0, 100, 50], \"posRaw\": [0, 6553600, 3276800]}")))
         << run.out.toStdString();
-    const QJsonObject root = json(run.out);
-    EXPECT_EQ(root[QStringLiteral("timeMs")].toInt(), 495);
-    const QJsonArray nodes = root[QStringLiteral("nodes")].toArray();
+    const QJsonArray nodes = json(run.out)[QStringLiteral("nodes")].toArray();
     ASSERT_EQ(nodes.size(), 3);
-    EXPECT_EQ(nodes[0].toObject()[QStringLiteral("name")].toString(), QStringLiteral("hip"));
-    EXPECT_FALSE(nodes[0].toObject().contains(QStringLiteral("angle")));
     const QJsonObject rHand = nodes[1].toObject(); // rHand comes before lHand in the table
     EXPECT_EQ(rHand[QStringLiteral("name")].toString(), QStringLiteral("rHand"));
     EXPECT_FALSE(rHand.contains(QStringLiteral("pos")));
@@ -328,20 +344,6 @@ TEST_F(KbaTool, SampleMirroredSwapsSidesAndNegatesX)
     const QJsonObject rHand = nodes[1].toObject();
     EXPECT_EQ(rHand[QStringLiteral("angleRaw")].toInt(), fx(20)); // the left hand's turn
     EXPECT_LT(rHand[QStringLiteral("axis")].toArray()[2].toDouble(), -0.99);
-}
-
-TEST_F(KbaTool, SampleRefusesBadArguments)
-{
-    const QString in = walk(QStringLiteral("s.kba"));
-    EXPECT_EQ(kba({QStringLiteral("sample"), in}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("sample"), in, QStringLiteral("1.5")}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({QStringLiteral("sample"), in, QStringLiteral("10"), QStringLiteral("--mirrored")}).status,
-              kKbaBadUsage);
-    const ToolRun missing = kba({QStringLiteral("sample"), file(QStringLiteral("gone.kba")), QStringLiteral("0")});
-    EXPECT_EQ(missing.status, kKbaFailed);
-    EXPECT_TRUE(missing.err.contains(QStringLiteral("cannot open")));
-    EXPECT_EQ(kba({QStringLiteral("frobnicate")}).status, kKbaBadUsage);
-    EXPECT_EQ(kba({}).status, kKbaBadUsage);
 }
 
 TEST_F(KbaTool, ProgramExitsWithTheCommandsStatus)

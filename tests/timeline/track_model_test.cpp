@@ -202,14 +202,13 @@ TEST_F(TrackModel, SpeedScalesFromTheRememberedClipOutPoint)
     m_track->speedChanged(-20);
     EXPECT_FLOAT_EQ(a->speed, 0.33f);
     expectConsistent(*m_track);
-}
 
-TEST_F(TrackModel, SpeedChangeWithoutRememberedOutPointsRemembersThem)
-{
-    KyBlock *a = m_track->appendBlock(*m_walk, true);
-    m_track->addToSelection(a);
+    // A change without remembered out points remembers them first.
+    KyBlock *c = m_track->appendBlock(*m_walk, true);
+    m_track->clearSelection();
+    m_track->addToSelection(c);
     m_track->speedChanged(200);
-    EXPECT_EQ(a->outPoint, 500);
+    EXPECT_EQ(c->outPoint, 500);
     EXPECT_EQ(m_track->rememberedClipOutPoints().size(), 1u);
     expectConsistent(*m_track);
 }
@@ -308,6 +307,17 @@ TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
     m_track->deleteSelected();
     EXPECT_EQ(m_track->count(), 0);
     expectConsistent(*m_track);
+
+    // Clear removes every block, each with its signal.
+    m_track->appendBlock(*m_walk, true);
+    m_track->setCurrentBlock(m_track->appendBlock(*m_walk, true));
+    int removed = 0;
+    QObject::connect(m_track, &KyTrack::blockRemoved, [&removed](KyBlock *) { ++removed; });
+    m_track->clear();
+    EXPECT_EQ(removed, 2);
+    EXPECT_EQ(m_track->count(), 0);
+    EXPECT_EQ(m_track->currentBlock(), nullptr);
+    expectConsistent(*m_track);
 }
 
 TEST_F(TrackModel, TrimSetsTheAnimationRangeToTheLongestTrack)
@@ -327,19 +337,4 @@ TEST_F(TrackModel, TrimSetsTheAnimationRangeToTheLongestTrack)
     trimTimelineRange(*m_timeline);
     EXPECT_EQ(dzScene->getAnimRange(), DzTimeRange(0, 11198));
     EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 1600));
-}
-
-TEST_F(TrackModel, ClearEmptiesTheTrack)
-{
-    m_track->appendBlock(*m_walk, true);
-    KyBlock *b = m_track->appendBlock(*m_walk, true);
-    m_track->setCurrentBlock(b);
-    m_track->addToSelection(b);
-    int removed = 0;
-    QObject::connect(m_track, &KyTrack::blockRemoved, [&removed](KyBlock *) { ++removed; });
-    m_track->clear();
-    EXPECT_EQ(removed, 2);
-    EXPECT_EQ(m_track->count(), 0);
-    EXPECT_EQ(m_track->currentBlock(), nullptr);
-    expectConsistent(*m_track);
 }
