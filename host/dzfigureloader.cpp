@@ -4,6 +4,7 @@
 #include "dzfloatproperty.h"
 #include "dzmorph.h"
 #include "dzobject.h"
+#include "dzfilesystem.h"
 #include "dzskeleton.h"
 
 #include <QDir>
@@ -336,23 +337,16 @@ DzSkeleton *DzFigureLoader::loadData(const QByteArray &json, QString *error)
 
 DzSkeleton *DzFigureLoader::loadFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("cannot open figure file %1: %2").arg(path, file.errorString());
-        return nullptr;
-    }
-    if (file.size() > kMaxFileSize) {
-        if (error)
-            *error = QStringLiteral("figure file %1 is larger than 16 MiB").arg(path);
-        return nullptr;
-    }
-    // Read one byte past the limit so a file that grows meanwhile is caught.
-    const QByteArray data = file.read(kMaxFileSize + 1);
+    QByteArray data;
     QString message;
+    if (!dzReadWholeFile(path, kMaxFileSize, &data, &message)) {
+        if (error)
+            *error = QStringLiteral("figure file: %1").arg(message);
+        return nullptr;
+    }
     DzSkeleton *skeleton = loadData(data, &message);
     if (!skeleton && error)
-        *error = QStringLiteral("figure file %1: %2").arg(path, message);
+        *error = QStringLiteral("figure file %1: %2").arg(dzDisplayName(path), message);
     else if (error)
         error->clear();
     return skeleton;

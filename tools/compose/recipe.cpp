@@ -1,5 +1,7 @@
 #include "recipe.h"
 
+#include "dzfilesystem.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -281,17 +283,12 @@ bool parseRecipe(const QByteArray &json, const QString &baseDir, Recipe *recipe,
 
 bool loadRecipe(const QString &path, Recipe *recipe, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray json;
+    QString why;
+    if (!dzReadWholeFile(path, kMaxRecipeBytes, &json, &why)) {
         if (error)
-            *error = QStringLiteral("cannot read the recipe: %1").arg(file.errorString());
+            *error = QStringLiteral("cannot read the recipe: %1").arg(why);
         return false;
     }
-    if (file.size() > kMaxRecipeBytes) {
-        if (error)
-            *error = QStringLiteral("the recipe is larger than 4 MiB");
-        return false;
-    }
-    const QByteArray json = file.read(kMaxRecipeBytes + 1);
     return parseRecipe(json, QFileInfo(path).absolutePath(), recipe, error);
 }
