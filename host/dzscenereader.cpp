@@ -182,6 +182,7 @@ private:
     bool readScene();
     bool readProperty(int index);
     bool readNode(int index);
+    void createNode(int index);
     bool buildHierarchy();
     bool bindProperties();
     bool collectDataItems();
@@ -390,6 +391,14 @@ bool SceneReader::readNode(int index)
                 QStringLiteral("node \"%1\" has an origin or end point that is not a number").arg(rec.name));
     }
 
+    m_nodes.insert(index, rec);
+    m_nodeOrder.append(index);
+    return true;
+}
+
+void SceneReader::createNode(int index)
+{
+    NodeRecord &rec = m_nodes[index];
     const DzGUID cls = m_in->getObjectClassID(index);
     DzNode *node = cls == kSkeletonClass ? new DzSkeleton(rec.name)
         : cls == kBoneClass              ? new DzBone(rec.name)
@@ -402,11 +411,8 @@ bool SceneReader::readNode(int index)
     node->setEndPoint(rec.endPoint);
     rec.node = node;
     m_in->setObject(index, node);
-    m_nodes.insert(index, rec);
-    m_nodeOrder.append(index);
     // Until it has a parent, a new node is deleted with the reader.
     m_rootsToDelete.insert(index);
-    return true;
 }
 
 bool SceneReader::buildHierarchy()
@@ -468,6 +474,9 @@ bool SceneReader::buildHierarchy()
                 return fail(QStringLiteral("node \"%1\" is its own ancestor (a cycle)").arg(m_nodes.value(index).name));
         }
     }
+    // The records are sound: make the nodes.
+    for (int index : std::as_const(m_nodeOrder))
+        createNode(index);
     // Deepest first: each parent is still a root when it gets its children,
     // so the node's own cycle check costs nothing.
     for (qsizetype i = order.size() - 1; i >= 0; --i) {
