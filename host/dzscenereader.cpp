@@ -704,24 +704,44 @@ bool DzSceneFile::load(const QString &path)
 {
     m_error.clear();
     m_warnings.clear();
-    if (!dzScene) {
-        m_error = QStringLiteral("There is no scene to load into.");
-        return false;
-    }
     DzInFile in;
     if (!in.open(path)) {
         m_error = in.getErrorString();
         return false;
     }
+    return load(&in);
+}
+
+bool DzSceneFile::loadFromData(const QByteArray &data, const QString &name)
+{
+    m_error.clear();
+    m_warnings.clear();
+    DzInFile in;
+    if (!in.setData(data, name)) {
+        m_error = in.getErrorString();
+        return false;
+    }
+    return load(&in);
+}
+
+bool DzSceneFile::load(DzInFile *in)
+{
+    if (!dzScene) {
+        m_error = QStringLiteral("There is no scene to load into.");
+        return false;
+    }
     {
-        SceneReader reader(&in, &m_error, &m_warnings);
+        SceneReader reader(in, &m_error, &m_warnings);
         if (!reader.prepare())
             return false;
         reader.apply(dzScene);
     }
-    for (const QString &w : in.getWarnings()) {
-        if (!m_warnings.contains(w))
+    QSet<QString> seen(m_warnings.begin(), m_warnings.end());
+    for (const QString &w : in->getWarnings()) {
+        if (!seen.contains(w)) {
+            seen.insert(w);
             m_warnings.append(w);
+        }
     }
     return true;
 }

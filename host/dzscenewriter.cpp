@@ -7,6 +7,7 @@
 #include "dzaudioclip.h"
 #include "dzbone.h"
 #include "dzelementdata.h"
+#include "dzfilesystem.h"
 #include "dzfloatproperty.h"
 #include "dzlog.h"
 #include "dzmorph.h"
@@ -231,7 +232,7 @@ private:
 
 } // namespace
 
-bool DzSceneFile::save(const QString &path)
+bool DzSceneFile::saveToData(QByteArray *data)
 {
     m_error.clear();
     m_warnings.clear();
@@ -242,11 +243,24 @@ bool DzSceneFile::save(const QString &path)
     DzOutFile out;
     SceneWriter writer(dzScene, &out, &m_warnings);
     writer.addAll();
-    if (!out.save(path)) {
+    *data = out.getData();
+    if (out.hasError()) {
         m_error = out.getErrorString();
         return false;
     }
     m_warnings += out.getWarnings();
+    return true;
+}
+
+bool DzSceneFile::save(const QString &path)
+{
+    QByteArray data;
+    if (!saveToData(&data))
+        return false;
+    if (!dzWriteFileAtomically(path, data, &m_error)) {
+        m_error.replace(0, 1, m_error.at(0).toUpper());
+        return false;
+    }
     dzScene->setModified(false);
     return true;
 }
