@@ -75,8 +75,8 @@ std::string writeTarget(std::string path)
     return path;
 }
 
-// Removes PATH.XXXXXX files of ours older than a minute: temporaries of a
-// writer killed before its rename.
+// Removes PATH.tmp-XXXXXX files of ours older than a minute: temporaries of
+// a writer killed before its rename.
 void removeStaleTemporaries(const std::string &path)
 {
     const std::string dirName = directoryOf(path);
@@ -88,10 +88,11 @@ void removeStaleTemporaries(const std::string &path)
     const time_t now = ::time(nullptr);
     while (const dirent *entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
-        if (name.size() != base.size() + 7 || name.compare(0, base.size(), base) != 0 || name[base.size()] != '.')
+        if (name.size() != base.size() + 11 || name.compare(0, base.size(), base) != 0
+            || name.compare(base.size(), 5, ".tmp-") != 0)
             continue;
         bool pattern = true;
-        for (size_t i = base.size() + 1; i < name.size(); ++i)
+        for (size_t i = base.size() + 5; i < name.size(); ++i)
             pattern = pattern && std::isalnum(static_cast<unsigned char>(name[i]));
         struct stat st;
         if (!pattern || ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -157,7 +158,7 @@ bool replaceFileContents(const std::string &name, const uint8_t *data, size_t si
 {
     const std::string path = writeTarget(name);
     const mode_t mode = newFileMode(path);
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + ".tmp-XXXXXX";
     std::vector<char> pattern(temp.begin(), temp.end());
     pattern.push_back('\0');
     const int fd = ::mkstemp(pattern.data());

@@ -66,11 +66,16 @@ QByteArray directoryOf(const QByteArray &path)
     return path.left(slash);
 }
 
+// NAME.tmp-XXXXXX: a marker no user's own file name is likely to carry.
+constexpr char kTempMarker[] = ".tmp-";
+constexpr qsizetype kTempMarkerSize = sizeof kTempMarker - 1;
+
 bool isTemporaryName(const QByteArray &entry, const QByteArray &base)
 {
-    if (entry.size() != base.size() + 7 || !entry.startsWith(base) || entry.at(base.size()) != '.')
+    if (entry.size() != base.size() + kTempMarkerSize + 6 || !entry.startsWith(base)
+        || entry.mid(base.size(), kTempMarkerSize) != kTempMarker)
         return false;
-    for (qsizetype i = base.size() + 1; i < entry.size(); ++i) {
+    for (qsizetype i = base.size() + kTempMarkerSize; i < entry.size(); ++i) {
         const char c = entry.at(i);
         const bool alnum = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
         if (!alnum)
@@ -274,7 +279,7 @@ bool DzAtomicWriter::open(const QString &path)
         ::umask(mask);
         m_mode = 0666 & ~mask;
     }
-    QByteArray pattern = m_target + ".XXXXXX";
+    QByteArray pattern = m_target + kTempMarker + "XXXXXX";
     m_fd = ::mkstemp(pattern.data());
     if (m_fd < 0)
         return fail(reason(errno));

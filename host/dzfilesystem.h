@@ -41,7 +41,7 @@ bool dzReadWholeFile(const QString &path, qint64 maxSize, QByteArray *data, QStr
 // target (as editors do), so the link stays and the target gets the data.
 QString dzWriteTarget(const QString &path);
 
-// Replaces a file atomically: the data goes to NAME.XXXXXX beside the
+// Replaces a file atomically: the data goes to NAME.tmp-XXXXXX beside the
 // target (dzWriteTarget), is flushed to disk and renamed over it. The file
 // keeps the mode of the file it replaces (new files get 0666 less the
 // umask). Messages carry the system's reason ("No space left on device").
@@ -81,6 +81,6 @@ private:
 // DzAtomicWriter in one call.
 bool dzWriteFileAtomically(const QString &path, const QByteArray &data, QString *error);
 
-// Removes NAME.XXXXXX files beside target (the pattern of our writers) that
+// Removes NAME.tmp-XXXXXX files beside target (our writers' pattern) that
 // are regular files of ours older than kStaleSeconds. Returns how many.
 int dzRemoveStaleTemporaries(const QByteArray &target);
