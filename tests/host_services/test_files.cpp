@@ -7,7 +7,7 @@
 #include "dzinfile.h"
 #include "dzscenefile.h"
 #include "dzskeleton.h"
-#include "fifoguard.h"
+#include "../support/fifoguard.h"
 #include "servicestestsupport.h"
 
 #include <QDir>
