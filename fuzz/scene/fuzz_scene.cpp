@@ -10,6 +10,7 @@
 #include "dzvec3.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 
 #include <cstdint>
 #include <cstdlib>
@@ -63,6 +64,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         else if (in.getErrorString().isEmpty())
             std::abort(); // a refusal must say why
     }
+
+    // Nodes of the scene a load replaces are deleted later, by the event
+    // loop the programs run; this target runs none.
+    struct FlushDeletes {
+        ~FlushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    } flush;
 
     DzSceneFile file;
     if (!file.loadFromData(bytes, QStringLiteral("input"))) {
