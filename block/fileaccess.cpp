@@ -3,6 +3,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include <cctype>
+#include <ctime>
+
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -55,13 +59,58 @@ mode_t newFileMode(const std::string &path)
     return 0666 & ~mask;
 }
 
+// A symbolic link is written through to its target, as editors do.
+std::string writeTarget(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        char buffer[4096];
+        const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer);
+        if (n < 0 || n >= static_cast<ssize_t>(sizeof buffer))
+            break;
+        std::string link(buffer, static_cast<size_t>(n));
+        if (link[0] != '/')
+            link = directoryOf(path) + "/" + link;
+        path = link;
+    }
+    return path;
+}
+
+// Removes PATH.tmp-XXXXXX files of ours older than a minute: temporaries of
+// a writer killed before its rename.
+void removeStaleTemporaries(const std::string &path)
+{
+    const std::string dirName = directoryOf(path);
+    const size_t slash = path.rfind('/');
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR *dir = ::opendir(dirName.c_str());
+    if (!dir)
+        return;
+    const time_t now = ::time(nullptr);
+    while (const dirent *entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() != base.size() + 11 || name.compare(0, base.size(), base) != 0
+            || name.compare(base.size(), 5, ".tmp-") != 0)
+            continue;
+        bool pattern = true;
+        for (size_t i = base.size() + 5; i < name.size(); ++i)
+            pattern = pattern && std::isalnum(static_cast<unsigned char>(name[i]));
+        struct stat st;
+        if (!pattern || ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        if (S_ISREG(st.st_mode) && st.st_uid == ::getuid() && now - st.st_mtime >= 60)
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
+
 } // namespace
 
 bool readWholeFile(const std::string &path, size_t maxSize, std::vector<uint8_t> *out,
                    std::string *error)
 {
     out->clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a named pipe must not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         setError(error, "cannot open the file: " + systemReason());
         return false;
@@ -77,6 +126,7 @@ bool readWholeFile(const std::string &path, size_t maxSize, std::vector<uint8_t>
         ::close(fd);
         return false;
     }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (static_cast<uint64_t>(st.st_size) > maxSize) {
         setError(error, "the file is larger than " + std::to_string(maxSize) + " bytes");
         ::close(fd);
@@ -103,11 +153,12 @@ bool readWholeFile(const std::string &path, size_t maxSize, std::vector<uint8_t>
     return true;
 }
 
-bool replaceFileContents(const std::string &path, const uint8_t *data, size_t size,
+bool replaceFileContents(const std::string &name, const uint8_t *data, size_t size,
                          std::string *error)
 {
+    const std::string path = writeTarget(name);
     const mode_t mode = newFileMode(path);
-    std::string temp = path + ".XXXXXX";
+    std::string temp = path + ".tmp-XXXXXX";
     std::vector<char> pattern(temp.begin(), temp.end());
     pattern.push_back('\0');
     const int fd = ::mkstemp(pattern.data());
@@ -146,5 +197,6 @@ bool replaceFileContents(const std::string &path, const uint8_t *data, size_t si
         ::fsync(dir);
         ::close(dir);
     }
+    removeStaleTemporaries(path);
     return true;
 }

@@ -14,8 +14,10 @@
 bool readWholeFile(const std::string &path, size_t maxSize, std::vector<uint8_t> *out,
                    std::string *error);
 
-// Replaces the file at path with data: writes a temporary file beside it,
-// flushes it to disk and renames it over path. On any failure the temporary
-// file is removed and whatever was at path is left as it was.
+// Replaces the file at path with data: writes a temporary file beside it
+// (PATH.tmp-XXXXXX), flushes it to disk and renames it over path. On any
+// failure the temporary file is removed and whatever was at path is left as
+// it was. A symbolic link is written through to its target; temporaries of
+// the same target left by a killed writer are removed after a success.
 bool replaceFileContents(const std::string &path, const uint8_t *data, size_t size,
                          std::string *error);

@@ -50,9 +50,21 @@ Vec3f scaled(const Vec3f &v, int n)
 
 const Vec3f kUp{0.0f, 1.0f, 0.0f};
 
+// The programs decode file names with bytes that are not valid UTF-8 as
+// U+DC80..U+DCFF (dzDecodeFileName); those go back to the bytes they were.
 std::string localPath(const QString &path)
 {
-    return QFile::encodeName(path).toStdString();
+    std::string out;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < path.size(); ++i) {
+        const char16_t u = path.at(i).unicode();
+        if (u >= 0xDC80 && u <= 0xDCFF && !(i > 0 && path.at(i - 1).isHighSurrogate())) {
+            out += QFile::encodeName(path.mid(start, i - start)).toStdString();
+            out += static_cast<char>(u - 0xDC00);
+            start = i + 1;
+        }
+    }
+    return out + QFile::encodeName(path.mid(start)).toStdString();
 }
 
 } // namespace

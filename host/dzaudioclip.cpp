@@ -1,5 +1,7 @@
 #include "dzaudioclip.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -27,12 +29,35 @@ bool DzAudioClip::setPcmData(const QByteArray &pcm, int sampleRate, int channels
     return true;
 }
 
+qint64 DzAudioClip::steadyClockMs()
+{
+    static QElapsedTimer clock;
+    if (!clock.isValid())
+        clock.start();
+    return clock.elapsed();
+}
+
+void DzAudioClip::setClock(std::function<qint64()> msNow)
+{
+    syncPosition();
+    m_now = msNow ? std::move(msNow) : &DzAudioClip::steadyClockMs;
+    anchor();
+}
+
+void DzAudioClip::anchor() const
+{
+    m_anchorPosition = m_position;
+    m_anchorMs = m_now();
+}
+
 void DzAudioClip::syncPosition() const
 {
     if (!m_playing)
         return;
-    const double advanced = double(m_clock.restart()) * (DZ_TICKS_PER_SECOND / 1000.0) * m_rate;
-    const double pos = double(m_position) + advanced;
+    // From the last anchor, so that frequent reads do not lose the part of
+    // a tick each would round away.
+    const double advanced = double(m_now() - m_anchorMs) * (DZ_TICKS_PER_SECOND / 1000.0) * m_rate;
+    const double pos = double(m_anchorPosition) + advanced;
     if (pos >= double(m_length)) {
         m_position = m_length;
         m_playing = false;
@@ -51,14 +76,14 @@ void DzAudioClip::setPosition(DzTime position)
 {
     syncPosition();
     m_position = std::clamp(position, DzTime(0), m_length);
-    if (m_playing)
-        m_clock.restart();
+    anchor();
 }
 
 void DzAudioClip::setValue(double rate)
 {
     syncPosition();
     m_rate = (std::isfinite(rate) && rate > 0.0) ? rate : 0.0;
+    anchor();
 }
 
 void DzAudioClip::start()
@@ -67,7 +92,7 @@ void DzAudioClip::start()
     if (m_playing || m_position >= m_length)
         return;
     m_playing = true;
-    m_clock.start();
+    anchor();
     emit started();
 }
 

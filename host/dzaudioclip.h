@@ -3,12 +3,13 @@
 #include "dztime.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
+
+#include <functional>
 
 // A clip of PCM sound (interleaved little-endian samples). This host has no
 // audio output device, so the clip models playback honestly without sound:
-// while started, its position advances with the wall clock times the rate
+// while started, its position advances with a clock (setClock) times the rate
 // value, up to the clip's length, where it stops by itself when next read.
 class DzAudioClip : public QObject
 {
@@ -42,11 +43,17 @@ public:
     void stop();
     bool isPlaying() const;
 
+    // The clock playback follows, in milliseconds (by default a steady
+    // clock); tests give their own. Null restores the default.
+    void setClock(std::function<qint64()> msNow);
+
 signals:
     void started();
     void stopped();
 
 private:
+    static qint64 steadyClockMs();
+    void anchor() const;
     void syncPosition() const;
 
     QByteArray m_pcm;
@@ -56,6 +63,9 @@ private:
     DzTime m_length = 0;
     mutable DzTime m_position = 0;
     mutable bool m_playing = false;
-    mutable QElapsedTimer m_clock;
+    std::function<qint64()> m_now = &DzAudioClip::steadyClockMs;
+    // Position and clock reading when playback last started or changed.
+    mutable DzTime m_anchorPosition = 0;
+    mutable qint64 m_anchorMs = 0;
     double m_rate = 1.0;
 };

@@ -4,6 +4,7 @@
 #include "dzfloatproperty.h"
 #include "dzmorph.h"
 #include "dzobject.h"
+#include "dzfilesystem.h"
 #include "dzskeleton.h"
 
 #include <QDir>
@@ -336,23 +337,16 @@ DzSkeleton *DzFigureLoader::loadData(const QByteArray &json, QString *error)
 
 DzSkeleton *DzFigureLoader::loadFile(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error)
-            *error = QStringLiteral("cannot open figure file %1: %2").arg(path, file.errorString());
-        return nullptr;
-    }
-    if (file.size() > kMaxFileSize) {
-        if (error)
-            *error = QStringLiteral("figure file %1 is larger than 16 MiB").arg(path);
-        return nullptr;
-    }
-    // Read one byte past the limit so a file that grows meanwhile is caught.
-    const QByteArray data = file.read(kMaxFileSize + 1);
+    QByteArray data;
     QString message;
+    if (!dzReadWholeFile(path, kMaxFileSize, &data, &message)) {
+        if (error)
+            *error = QStringLiteral("figure file: %1").arg(message);
+        return nullptr;
+    }
     DzSkeleton *skeleton = loadData(data, &message);
     if (!skeleton && error)
-        *error = QStringLiteral("figure file %1: %2").arg(path, message);
+        *error = QStringLiteral("figure file %1: %2").arg(dzDisplayName(path), message);
     else if (error)
         error->clear();
     return skeleton;
@@ -366,4 +360,74 @@ QString DzFigureLoader::standardFigurePath(const QString &contentDir)
 DzSkeleton *DzFigureLoader::loadStandardFigure(const QString &contentDir, QString *error)
 {
     return loadFile(standardFigurePath(contentDir), error);
+}
+
+namespace {
+
+QJsonArray vecJson(const DzVec3 &v)
+{
+    return QJsonArray { double(v.m_x), double(v.m_y), double(v.m_z) };
+}
+
+} // namespace
+
+QByteArray DzFigureLoader::saveData(const DzSkeleton *figure)
+{
+    QJsonObject fig;
+    fig.insert(QStringLiteral("name"), figure->getName());
+    fig.insert(QStringLiteral("label"), figure->getLabel());
+    fig.insert(QStringLiteral("rotationOrder"), figure->getRotationOrder().toString());
+    fig.insert(QStringLiteral("origin"), vecJson(figure->getOrigin()));
+    fig.insert(QStringLiteral("endPoint"), vecJson(figure->getEndPoint()));
+    QJsonArray morphs;
+    if (const DzObject *object = figure->getObject()) {
+        for (int i = 0; i < object->getNumModifiers(); ++i) {
+            if (const auto *morph = qobject_cast<const DzMorph *>(object->getModifier(i)))
+                morphs.append(QJsonObject { { QStringLiteral("name"), morph->getName() },
+                                            { QStringLiteral("label"), morph->getLabel() } });
+        }
+    }
+    fig.insert(QStringLiteral("morphs"), morphs);
+    // The figure's own properties: those beyond the controls every node has.
+    QSet<QString> controls;
+    {
+        DzNode probe;
+        for (int i = 0; i < probe.getNumProperties(); ++i)
+            controls.insert(probe.getProperty(i)->getName());
+    }
+    QJsonArray props;
+    for (int i = 0; i < figure->getNumProperties(); ++i) {
+        const auto *p = qobject_cast<const DzFloatProperty *>(figure->getProperty(i));
+        if (!p || controls.contains(p->getName()))
+            continue;
+        props.append(QJsonObject { { QStringLiteral("name"), p->getName() },
+                                   { QStringLiteral("label"), p->getLabel() },
+                                   { QStringLiteral("value"), double(p->getStaticValue()) },
+                                   { QStringLiteral("min"), double(p->getMin()) },
+                                   { QStringLiteral("max"), double(p->getMax()) },
+                                   { QStringLiteral("clamped"), p->isClamped() },
+                                   { QStringLiteral("animatable"), p->isAnimatable() } });
+    }
+    fig.insert(QStringLiteral("properties"), props);
+
+    QJsonArray bones;
+    for (const DzBone *bone : figure->getAllBones()) {
+        const DzNode *parent = bone->getNodeParent();
+        QJsonObject b { { QStringLiteral("name"), bone->getName() },
+                        { QStringLiteral("label"), bone->getLabel() },
+                        { QStringLiteral("parent"),
+                          parent && parent != figure ? QJsonValue(parent->getName()) : QJsonValue() },
+                        { QStringLiteral("origin"), vecJson(bone->getOrigin()) },
+                        { QStringLiteral("endPoint"), vecJson(bone->getEndPoint()) },
+                        { QStringLiteral("rotationOrder"), bone->getRotationOrder().toString() },
+                        { QStringLiteral("hidden"), bone->isHidden() } };
+        if (const DzBone *follow = bone->getFollowBone())
+            b.insert(QStringLiteral("followBone"), follow->getName());
+        bones.append(b);
+    }
+    const QJsonObject root { { QStringLiteral("format"), QLatin1String(kFormatTag) },
+                             { QStringLiteral("version"), kFormatVersion },
+                             { QStringLiteral("figure"), fig },
+                             { QStringLiteral("bones"), bones } };
+    return QJsonDocument(root).toJson();
 }

@@ -44,6 +44,10 @@ public:
     // <contentDir>/figures/standard.json.
     static DzSkeleton *loadStandardFigure(const QString &contentDir, QString *error = nullptr);
     static QString standardFigurePath(const QString &contentDir);
+    // The figure as figure data (the layout above): the figure node, its
+    // morphs and own properties, and every bone, parents before children.
+    // loadData() of the result builds the same figure.
+    static QByteArray saveData(const DzSkeleton *figure);
 
     // Reference hip height of the standard figure (cm); a figure's scale is its
     // hip origin height divided by this.

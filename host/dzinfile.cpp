@@ -2,6 +2,7 @@
 
 #include "dzapp.h"
 #include "dzbase.h"
+#include "dzfilesystem.h"
 #include "dzlog.h"
 #include "dzoutfileformat.h"
 #include "dzquat.h"
@@ -89,27 +90,14 @@ void DzInFile::clearObjects()
 
 bool DzInFile::open(const QString &path)
 {
-    QFile file(path);
-    const QString name = QFileInfo(path).fileName();
+    const QString name = dzDisplayName(QFileInfo(path).fileName());
     m_name = name;
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray data;
+    QString why;
+    if (!dzReadWholeFile(path, kMaxFileSize, &data, &why)) {
         m_valid = false;
         clearObjects();
-        return refuse(QStringLiteral("cannot open %1: %2").arg(path, file.errorString()), -1);
-    }
-    if (file.size() > kMaxFileSize) {
-        m_valid = false;
-        clearObjects();
-        return refuse(QStringLiteral("the file is too large (%1 bytes; at most %2 are read)")
-                          .arg(file.size())
-                          .arg(kMaxFileSize),
-            -1);
-    }
-    const QByteArray data = file.readAll();
-    if (data.size() != file.size()) {
-        m_valid = false;
-        clearObjects();
-        return refuse(QStringLiteral("cannot read %1: %2").arg(path, file.errorString()), -1);
+        return refuse(why, -1);
     }
     return setData(data, name);
 }

@@ -107,15 +107,15 @@ bool DzNode::removeNodeChild(DzNode *child)
 
 QList<DzNode *> DzNode::getNodesInHierarchy()
 {
+    // Depth first, parent before children, in child order; an explicit
+    // stack keeps it linear and safe for deep chains.
     QList<DzNode *> out;
-    out.append(this);
-    for (int i = 0; i < out.size(); ) {
-        // Depth first, parent before children: splice children after the parent.
-        DzNode *n = out.at(i);
-        ++i;
-        out.insert(i, n->m_children.size(), nullptr);
-        for (int c = 0; c < n->m_children.size(); ++c)
-            out[i + c] = n->m_children.at(c);
+    QList<DzNode *> stack { this };
+    while (!stack.isEmpty()) {
+        DzNode *n = stack.takeLast();
+        out.append(n);
+        for (qsizetype c = n->m_children.size() - 1; c >= 0; --c)
+            stack.append(n->m_children.at(c));
     }
     return out;
 }

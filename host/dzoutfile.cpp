@@ -3,12 +3,12 @@
 #include "dzapp.h"
 #include "dzbase.h"
 #include "dzclassfactory.h"
+#include "dzfilesystem.h"
 #include "dzlog.h"
 #include "dzoutfileformat.h"
 #include "dzquat.h"
 #include "dzvec3.h"
 
-#include <QSaveFile>
 #include <QtEndian>
 
 #include <cstring>
@@ -342,18 +342,9 @@ bool DzOutFile::save(const QString &path)
     const QByteArray data = getData();
     if (hasError())
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-        return false;
-    }
-    if (file.write(data) != data.size()) {
-        fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        fail(QStringLiteral("Cannot write %1: %2").arg(path, file.errorString()));
+    QString why;
+    if (!dzWriteFileAtomically(path, data, &why)) {
+        fail(why.replace(0, 1, why.at(0).toUpper()));
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include "dzscenedata.h"
 #include "dzscript.h"
 
+#include <QSet>
 #include <QTimer>
 
 #include <algorithm>
@@ -215,11 +216,13 @@ void DzScene::connectNode(DzNode *node)
 void DzScene::collectRemoval(DzNode *node, QList<DzNode *> &out) const
 {
     // Deepest first, so that receivers never see a node whose children are
-    // already gone while it is still listed.
-    for (int i = 0; i < node->getNumNodeChildren(); ++i)
-        collectRemoval(node->getNodeChild(i), out);
-    if (node->getScene() == this)
-        out.append(node);
+    // already gone while it is still listed: the hierarchy lists parents
+    // before their children, so read it backwards.
+    const QList<DzNode *> all = node->getNodesInHierarchy();
+    for (qsizetype i = all.size() - 1; i >= 0; --i) {
+        if (all[i]->getScene() == this)
+            out.append(all[i]);
+    }
 }
 
 bool DzScene::removeNode(DzNode *node)
@@ -237,21 +240,23 @@ void DzScene::removeNodeInternal(DzNode *node, bool emitListChanged)
     QList<DzNode *> gone;
     collectRemoval(node, gone);
 
+    // One pass over each list, so that removing a large hierarchy stays
+    // linear.
+    const QSet<DzNode *> goneSet(gone.begin(), gone.end());
     DzNode *oldPrimary = getPrimarySelection();
-    bool selectionChanged = false;
-    for (DzNode *n : gone) {
-        if (m_selected.removeOne(n)) {
-            n->setSelectedFlag(false);
-            selectionChanged = true;
-        }
-    }
+    const bool selectionChanged = m_selected.removeIf([&](DzNode *n) {
+        if (!goneSet.contains(n))
+            return false;
+        n->setSelectedFlag(false);
+        return true;
+    }) > 0;
     if (selectionChanged) {
         emit nodeSelectionListChanged();
         setPrimaryAfterChange(oldPrimary);
     }
 
+    m_nodes.removeIf([&](DzNode *n) { return goneSet.contains(n); });
     for (DzNode *n : gone) {
-        m_nodes.removeOne(n);
         n->setSceneInternal(nullptr);
         disconnect(n, nullptr, this, nullptr);
         for (DzProperty *p : n->getProperties())

@@ -1,11 +1,14 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 // Scene files: the whole global scene (dzScene) in one object file
 // (DzOutFile/DzInFile).
 //
+class DzInFile;
+
 // Saved: the scene's time, time step, play and animation ranges, looping,
 // selection and audio; every figure with its whole node hierarchy (names,
 // labels, hidden flags, rotation orders, origins, end points, follow
@@ -35,12 +38,18 @@ public:
     // valid scene file; the scene is then unchanged.
     bool load(const QString &path);
 
+    // The same, with the file's bytes in memory; `name` is used in messages.
+    bool saveToData(QByteArray *data);
+    bool loadFromData(const QByteArray &data, const QString &name);
+
     QString getErrorString() const { return m_error; }
     // Notes of the last save or load that did not stop it (skipped items,
     // dropped references); they are also in the host log.
     QStringList getWarnings() const { return m_warnings; }
 
 private:
+    bool load(DzInFile *in);
+
     QString m_error;
     QStringList m_warnings;
 };

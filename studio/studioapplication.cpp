@@ -2,6 +2,7 @@
 
 #include "dzapp.h"
 #include "dzcontentmgr.h"
+#include "dzfilesystem.h"
 #include "dzlog.h"
 #include "dzscene.h"
 #include "studiodocument.h"
@@ -9,11 +10,11 @@
 #include "studiowindow.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageWriter>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QTimer>
 
 #include <cstdio>
@@ -39,19 +40,18 @@ bool writeScreenshot(QWidget *window, const QString &path, QString *error)
         *error = QStringLiteral("the window could not be captured");
         return false;
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = file.errorString();
-        return false;
-    }
-    QImageWriter writer(&file, "png");
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
     if (!writer.write(shot.toImage())) {
         *error = writer.errorString();
-        file.cancelWriting();
         return false;
     }
-    if (!file.commit()) {
-        *error = file.errorString();
+    DzAtomicWriter file;
+    if (!file.open(path) || !file.write(png) || !file.commit()) {
+        // The reason alone; the caller names the file.
+        *error = file.errorString().section(QStringLiteral(": "), -1);
         return false;
     }
     return true;
@@ -61,9 +61,8 @@ bool writeScreenshot(QWidget *window, const QString &path, QString *error)
 
 int StudioApplication::run(int argc, char **argv)
 {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << QString::fromLocal8Bit(argv[i]);
+    // Paths keep bytes that are not valid in the locale's encoding.
+    const QStringList arguments = dzArguments(argc, argv);
     StudioOptions options;
     QString error;
     if (!StudioCommandLine::parse(arguments, &options, &error)) {
@@ -146,7 +145,9 @@ int StudioApplication::run(int argc, char **argv)
     if (screenshot) {
         for (const QString &p : problems)
             printErr(QStringLiteral("trelvo-studio: %1").arg(p));
-        int code = 0;
+        // The screenshot is still taken, but a script must learn that the
+        // scene it asked for was not the one shown.
+        int code = !options.scenePath.isEmpty() && !opened ? 1 : 0;
         QTimer::singleShot(kScreenshotDelayMs, &window, [&] {
             QString why;
             if (!writeScreenshot(&window, options.screenshotPath, &why)) {

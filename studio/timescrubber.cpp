@@ -21,7 +21,27 @@ double TimeScrubber::xForFrame(double frame, int first, int last, int width, int
     const double usable = std::max(1, width - 2 * margin);
     if (last <= first)
         return margin;
-    return margin + (frame - first) * usable / double(last - first);
+    return margin + (frame - first) * usable / (double(last) - double(first));
+}
+
+qint64 TimeScrubber::tickStep(int first, int last, double trackWidth)
+{
+    const double span = std::max(1.0, double(last) - double(first));
+    const double pxPerFrame = std::max(1.0, trackWidth) / span;
+    // 1, 2, 5, 10, 15, 30, 60, 150, 300, 600, 1500, 3000, then 5000, 10000,
+    // 25000, 50000...
+    // up to a step wider than any range, so ticks stay at least 6 px apart.
+    static const qint64 kFixed[] = { 1, 2, 5, 10, 15, 30, 60, 150, 300, 600, 1500, 3000 };
+    for (qint64 s : kFixed) {
+        if (pxPerFrame * double(s) >= 6.0)
+            return s;
+    }
+    for (qint64 s = 5000;; s *= 10) {
+        for (qint64 m : { qint64(1), qint64(2), qint64(5) }) {
+            if (pxPerFrame * double(s * m) >= 6.0 || s * m >= (qint64(1) << 33))
+                return s * m;
+        }
+    }
 }
 
 int TimeScrubber::frameAt(double x, int first, int last, int width, int margin)
@@ -29,7 +49,7 @@ int TimeScrubber::frameAt(double x, int first, int last, int width, int margin)
     if (last <= first || !std::isfinite(x))
         return first;
     const double usable = std::max(1, width - 2 * margin);
-    const double f = first + (x - margin) * double(last - first) / usable;
+    const double f = first + (x - margin) * (double(last) - double(first)) / usable;
     return int(std::clamp<double>(std::lround(f), first, last));
 }
 
@@ -90,22 +110,16 @@ void TimeScrubber::paintEvent(QPaintEvent *)
     }
 
     // Frame ticks: every frame when there is room, else every 5, 10, 30...
-    const int span = std::max(1, m_last - m_first);
-    const double pxPerFrame = track.width() / span;
-    int minorStep = 1;
-    for (int s : { 1, 2, 5, 10, 15, 30, 60, 150, 300, 600, 1500, 3000 }) {
-        minorStep = s;
-        if (pxPerFrame * s >= 6.0)
-            break;
-    }
-    const int labelStep = minorStep * (minorStep == 1 ? 5 : (minorStep == 15 ? 2 : 5));
+    const qint64 minorStep = tickStep(m_first, m_last, track.width());
+    const qint64 labelStep = minorStep * (minorStep == 15 ? 2 : 5);
     QFont f = font();
     f.setPointSizeF(std::max(6.5, f.pointSizeF() * 0.8));
     p.setFont(f);
     const QColor tick = pal.color(QPalette::Text);
-    const int firstTick = int(std::ceil(double(m_first) / minorStep)) * minorStep;
-    for (int fr = firstTick; fr <= m_last; fr += minorStep) {
-        const double tx = x(fr);
+    // 64-bit frames: a range ending at the largest int must not wrap.
+    const qint64 firstTick = qint64(std::ceil(double(m_first) / double(minorStep))) * minorStep;
+    for (qint64 fr = firstTick; fr <= m_last; fr += minorStep) {
+        const double tx = x(double(fr));
         const bool labelled = fr % labelStep == 0;
         QColor c = tick;
         c.setAlpha(labelled ? 170 : 80);

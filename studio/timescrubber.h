@@ -29,6 +29,10 @@ public:
     // clamps to [first, last]; a degenerate range maps everything to first.
     static double xForFrame(double frame, int first, int last, int width, int margin);
     static int frameAt(double x, int first, int last, int width, int margin);
+    // Frames between two ticks of the ruler for a range drawn over
+    // trackWidth pixels: ticks at least 6 px apart, so a paint draws at most
+    // one tick every 6 px whatever the range.
+    static qint64 tickStep(int first, int last, double trackWidth);
     static constexpr int kMargin = 12;
 
     QSize sizeHint() const override { return QSize(400, 38); }

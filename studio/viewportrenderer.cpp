@@ -1,11 +1,12 @@
 #include "viewportrenderer.h"
 
+#include "dzfilesystem.h"
 #include "studioviewport.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QImage>
 #include <QImageWriter>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -40,15 +41,14 @@ bool ViewportRenderer::render(const QString &path, QString *error)
     if (image.isNull())
         return fail(tr("The image could not be made (%1 x %2 pixels).").arg(size.width()).arg(size.height()));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(tr("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
-    QImageWriter writer(&file, "png");
-    if (!writer.write(image)) {
-        file.cancelWriting();
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "png");
+    if (!writer.write(image))
         return fail(tr("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), writer.errorString()));
-    }
-    if (!file.commit())
-        return fail(tr("Cannot write \"%1\": %2").arg(QDir::toNativeSeparators(path), file.errorString()));
+    QString why;
+    if (!dzWriteFileAtomically(path, png, &why))
+        return fail(why.replace(0, 1, why.at(0).toUpper()));
     return true;
 }

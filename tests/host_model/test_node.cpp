@@ -38,27 +38,6 @@ std::unique_ptr<DzSkeleton> standardFigure()
 
 } // namespace
 
-TEST(Node, HasTenTransformControlsInOrder)
-{
-    DzNode n("thing");
-    const char *names[] = {"XTranslate", "YTranslate", "ZTranslate", "XRotate", "YRotate",
-                           "ZRotate", "XScale", "YScale", "ZScale", "Scale"};
-    ASSERT_GE(n.getNumProperties(), 10);
-    for (int i = 0; i < 10; ++i) {
-        auto *p = qobject_cast<DzFloatProperty *>(n.getProperty(i));
-        ASSERT_TRUE(p);
-        EXPECT_EQ(p->getName(), QString(names[i]));
-        EXPECT_EQ(p->getOwner(), &n);
-        EXPECT_EQ(p->getXYZInterest(), i < 9) << names[i];
-        EXPECT_TRUE(p->isAnimatable());
-    }
-    EXPECT_EQ(n.getXRotControl(), n.getProperty(3));
-    EXPECT_EQ(n.getScaleControl()->getLabel(), QString("Scale"));
-    EXPECT_FLOAT_EQ(n.getYScaleControl()->getValue(), 1.f);
-    EXPECT_EQ(n.findProperty("ZRotate"), n.getZRotControl());
-    EXPECT_EQ(n.getProperty(99), nullptr);
-}
-
 TEST(Node, HierarchyRefusesCyclesAndMovesChildren)
 {
     DzNode root("root");

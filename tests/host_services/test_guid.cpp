@@ -100,19 +100,6 @@ TEST(Guid, BytesRoundTripAndHashing)
     EXPECT_EQ(qHash(kSomeId), qHash(DzGUID::fromString(kSomeId.toString())));
 }
 
-TEST(ClassFactory, ReportsClassAndMakesInstances)
-{
-    WidgetlessFactory f(kSomeId);
-    EXPECT_EQ(f.getClassName(), QStringLiteral("Widgetless"));
-    EXPECT_EQ(f.getClassID(), kSomeId);
-    EXPECT_TRUE(f.inherits("QObject"));
-    EXPECT_FALSE(f.inherits("QWidget"));
-    std::unique_ptr<QObject> made(f.createInstance());
-    ASSERT_TRUE(made);
-    EXPECT_STREQ(made->metaObject()->className(), "Widgetless");
-    EXPECT_EQ(f.createInstance(QVariant(5)), nullptr);
-}
-
 TEST(PluginDefinition, KeepsFactoriesInOrderWithoutDuplicates)
 {
     DzPlugin p(QStringLiteral("Name"));

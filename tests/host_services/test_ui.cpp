@@ -316,22 +316,6 @@ TEST_F(Panes, WindowWithdrawsItselfAndItsPanesFirst)
 
 using Help = ServicesTest;
 
-TEST_F(Help, SetsTheSameShortAndLongHelp)
-{
-    DzHelpMgr *help = m_app->getHelpMgr();
-    QLabel label;
-    help->setOnlineHelp(&label, QStringLiteral("Skeleton for Current kinTimeline"));
-    EXPECT_EQ(label.toolTip(), QStringLiteral("Skeleton for Current kinTimeline"));
-    EXPECT_EQ(label.whatsThis(), QStringLiteral("Skeleton for Current kinTimeline"));
-    EXPECT_EQ(help->getOnlineHelp(&label), QStringLiteral("Skeleton for Current kinTimeline"));
-
-    QAction action(QStringLiteral("Go"));
-    help->setOnlineHelp(&action, QStringLiteral("Goto Start"));
-    EXPECT_EQ(action.toolTip(), QStringLiteral("Goto Start"));
-    EXPECT_EQ(action.statusTip(), QStringLiteral("Goto Start"));
-    help->setOnlineHelp(nullptr, QStringLiteral("ignored"));
-}
-
 TEST_F(Help, WidgetsWithoutTextTakeItFromTheTableEvenLater)
 {
     DzHelpMgr *help = m_app->getHelpMgr();

@@ -75,10 +75,10 @@ TEST_F(ProgramTest, ScreenshotIsAPictureOfTheWholeWindow)
 TEST_F(ProgramTest, OpensTheSceneGivenOnTheCommandLine)
 {
     // A scene that cannot be read still gives a working studio (with the
-    // reason on stderr), and a screenshot.
+    // reason on stderr) and a screenshot, but a script learns of it.
     const QString png = tmp.filePath("shot.png");
     const StudioRun r = runStudio({ tmp.filePath("missing.trelvo"), "--screenshot", png }, env);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
     EXPECT_TRUE(r.err.contains("missing.trelvo")) << r.err.toStdString();
     EXPECT_FALSE(QImage(png).isNull());
 }

@@ -13,6 +13,8 @@
 #include <QSpinBox>
 #include <QTest>
 
+#include <climits>
+
 TEST(FrameMath, TicksAndFrames)
 {
     struct Case {
@@ -48,6 +50,40 @@ TEST(TimeScrubber, PixelsAndFrames)
     for (const Case &c : cases)
         EXPECT_EQ(TimeScrubber::frameAt(c.x, 0, 30, 330, 15), c.frame) << c.x;
     EXPECT_EQ(TimeScrubber::frameAt(100.0, 7, 7, 330, 15), 7) << "a one-frame range";
+    EXPECT_EQ(TimeScrubber::frameAt(1e9, INT_MIN, INT_MAX, 330, 15), INT_MAX) << "no overflow of the span";
+}
+
+TEST(TimeScrubber, RulerTicksStayApartOverAnyRange)
+{
+    struct Case {
+        int first, last;
+        double width;
+        qint64 step; // 0: only the bound is checked
+    };
+    const Case cases[] = { { 0, 30, 300, 1 }, { 0, 30, 60, 5 }, { 0, 300, 300, 10 }, { -100, 100, 300, 5 },
+        { 0, INT_MAX, 400, 0 }, { INT_MIN, INT_MAX, 400, 0 }, { INT_MIN, INT_MAX, 1, 0 }, { 5, 5, 300, 1 } };
+    for (const Case &c : cases) {
+        const qint64 step = TimeScrubber::tickStep(c.first, c.last, c.width);
+        const double ticks = (double(c.last) - double(c.first)) / double(step) + 1;
+        EXPECT_LE(ticks, std::max(1.0, c.width) / 6.0 + 2) << c.first << ".." << c.last;
+        if (c.step) {
+            EXPECT_EQ(step, c.step) << c.first << ".." << c.last;
+        }
+    }
+}
+
+TEST(TimeScrubber, PaintsARangeEndingAtTheLargestFrame)
+{
+    // A time step of one tick and a range to the end of time: the ruler
+    // loop once stepped an int past INT_MAX and never ended.
+    TimeScrubber scrubber;
+    scrubber.resize(600, 38);
+    scrubber.setAnimRange(0, INT_MAX);
+    scrubber.setPlayRange(INT_MAX - 10, INT_MAX);
+    scrubber.setCurrentFrame(INT_MAX);
+    EXPECT_FALSE(scrubber.grab().isNull());
+    scrubber.setAnimRange(INT_MIN, INT_MAX);
+    EXPECT_FALSE(scrubber.grab().isNull());
 }
 
 namespace {

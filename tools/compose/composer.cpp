@@ -18,6 +18,7 @@
 #include "dzapp.h"
 #include "dzbone.h"
 #include "dzcontentmgr.h"
+#include "dzfilesystem.h"
 #include "dzfigureloader.h"
 #include "dzfloatproperty.h"
 #include "dzscene.h"
@@ -25,7 +26,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <memory>
 
@@ -35,12 +35,36 @@ QString usage()
 {
     return QStringLiteral(
         "usage: trelvo-compose RECIPE.json [-o OUT.json] [--bvh OUT.bvh] [--scene OUT.trelvo] [--figure FILE] "
-        "[--fps N]");
+        "[--fps N]\n"
+        "  at most 1000000 frames are written");
 }
 
 QString num(double v)
 {
     return QString::number(v, 'g', 9);
+}
+
+// A JSON string (RFC 8259): quotes, backslashes and control characters
+// escaped, so any bone name gives a file every JSON reader reads.
+QString jsonString(const QString &text)
+{
+    QString out = QStringLiteral("\"");
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == '"' || u == '\\')
+            out += QLatin1Char('\\') + c;
+        else if (u == '\n')
+            out += QStringLiteral("\\n");
+        else if (u == '\t')
+            out += QStringLiteral("\\t");
+        else if (u == '\r')
+            out += QStringLiteral("\\r");
+        else if (u < 0x20)
+            out += QStringLiteral("\\u%1").arg(unsigned(u), 4, 16, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out + QLatin1Char('"');
 }
 
 // The scene's time settings, put back when composing is over.
@@ -160,9 +184,9 @@ bool buildTrack(const Recipe &recipe, KyTimeline &timeline, QString *error)
 
 bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    DzAtomicWriter file;
+    if (!file.open(path)) {
+        *error = file.errorString();
         return false;
     }
     DzNode *hip = figure->findNodeChild(QStringLiteral("hip"), false);
@@ -171,10 +195,13 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
     const QList<DzBone *> bones = figure->getAllBones();
     const DzTime step = dzScene->getTimeStep();
     const DzTime end = dzScene->getAnimRange().getEnd();
+    QList<QString> names;
+    for (DzBone *bone : bones)
+        names << jsonString(bone->getName());
 
-    file.write(QStringLiteral("{\"fps\": %1, \"frames\": [").arg(fps).toUtf8());
+    bool ok = file.write(QStringLiteral("{\"fps\": %1, \"frames\": [").arg(fps).toUtf8());
     bool firstFrame = true;
-    for (qint64 t = 0; t < end; t += step) {
+    for (qint64 t = 0; ok && t < end; t += step) {
         const DzTime tick = static_cast<DzTime>(t);
         const DzVec3 p = hip->getLocalPos(tick);
         QString frame = firstFrame ? QStringLiteral("\n") : QStringLiteral(",\n");
@@ -182,26 +209,24 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
         frame += QStringLiteral("{\"tick\": %1, \"hipPos\": [%2, %3, %4], \"bones\": {")
                      .arg(tick)
                      .arg(num(p.m_x), num(p.m_y), num(p.m_z));
-        bool firstBone = true;
-        for (DzBone *bone : bones) {
+        for (qsizetype i = 0; i < bones.size(); ++i) {
+            DzBone *bone = bones[i];
             const DzQuat q = bone->getLocalRot(tick);
-            if (!firstBone)
+            if (i > 0)
                 frame += QStringLiteral(", ");
-            firstBone = false;
-            frame += QStringLiteral("\"%1\": {\"quat\": [%2, %3, %4, %5], \"euler\": [%6, %7, %8], "
+            frame += QStringLiteral("%1: {\"quat\": [%2, %3, %4, %5], \"euler\": [%6, %7, %8], "
                                     "\"order\": \"%9\"}")
-                         .arg(bone->getName(), num(q.m_x), num(q.m_y), num(q.m_z), num(q.m_w),
+                         .arg(names[i], num(q.m_x), num(q.m_y), num(q.m_z), num(q.m_w),
                               num(bone->getXRotControl()->getValue(tick)),
                               num(bone->getYRotControl()->getValue(tick)),
                               num(bone->getZRotControl()->getValue(tick)),
                               bone->getRotationOrder().toString());
         }
         frame += QStringLiteral("}}");
-        file.write(frame.toUtf8());
+        ok = file.write(frame.toUtf8());
     }
-    file.write("\n]}\n");
-    if (!file.commit()) {
-        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+    if (!ok || !file.write(QByteArrayLiteral("\n]}\n")) || !file.commit()) {
+        *error = file.errorString();
         return false;
     }
     return true;
@@ -291,6 +316,10 @@ int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
     DzSkeleton *figure = DzFigureLoader::loadFile(figureFile, &error);
     if (!figure)
         return fail(QStringLiteral("figure %1: %2").arg(figureFile, error));
+    if (figure->getAllBones().isEmpty()) {
+        delete figure;
+        return fail(QStringLiteral("figure %1 has no bones to compose").arg(figureFile));
+    }
 
     SceneTimeGuard timeGuard;
     FigureGuard figureGuard(figure);
@@ -310,6 +339,16 @@ int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
         if (!buildTrack(recipe, timeline, &error))
             return fail(error);
         trimTimelineRange(timeline);
+        // Bound before baking: an hour at a fine frame rate would bake and
+        // write for minutes and fill the disk.
+        const qint64 step = dzScene->getTimeStep();
+        const qint64 count = (qint64(dzScene->getAnimRange().getEnd()) + step - 1) / step;
+        if (count > kMaxComposeFrames)
+            return fail(QStringLiteral("the timeline would make %1 frames at %2 frames a second; "
+                                       "at most %3 are written (shorten the timeline or lower --fps)")
+                            .arg(count)
+                            .arg(options.fps)
+                            .arg(kMaxComposeFrames));
         if (!options.scenePath.isEmpty()) {
             // Opened in the studio, the figure comes up selected with its track shown.
             dzScene->setPrimarySelection(figure);

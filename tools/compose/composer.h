@@ -25,6 +25,9 @@
 
 struct Recipe;
 
+// The most frames one run writes (with either output).
+constexpr qint64 kMaxComposeFrames = 1000000;
+
 struct ComposeOptions {
     QString recipePath;
     QString outPath;

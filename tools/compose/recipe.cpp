@@ -1,5 +1,7 @@
 #include "recipe.h"
 
+#include "dzfilesystem.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -281,17 +283,51 @@ bool parseRecipe(const QByteArray &json, const QString &baseDir, Recipe *recipe,
 
 bool loadRecipe(const QString &path, Recipe *recipe, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    QByteArray json;
+    QString why;
+    if (!dzReadWholeFile(path, kMaxRecipeBytes, &json, &why)) {
         if (error)
-            *error = QStringLiteral("cannot read the recipe: %1").arg(file.errorString());
+            *error = QStringLiteral("cannot read the recipe: %1").arg(why);
         return false;
     }
-    if (file.size() > kMaxRecipeBytes) {
-        if (error)
-            *error = QStringLiteral("the recipe is larger than 4 MiB");
-        return false;
-    }
-    const QByteArray json = file.read(kMaxRecipeBytes + 1);
     return parseRecipe(json, QFileInfo(path).absolutePath(), recipe, error);
+}
+
+QByteArray recipeToJson(const Recipe &recipe)
+{
+    QJsonObject root;
+    if (!recipe.figure.isEmpty())
+        root.insert(QStringLiteral("figure"), recipe.figure);
+    root.insert(QStringLiteral("heelOffset"), double(recipe.heelOffset));
+    QJsonObject offsets;
+    for (const RecipeOffset &o : recipe.rotationalOffsets)
+        offsets.insert(o.bone, QJsonArray{o.quat[0], o.quat[1], o.quat[2], o.quat[3]});
+    if (!offsets.isEmpty())
+        root.insert(QStringLiteral("rotationalOffsets"), offsets);
+    QJsonArray blocks;
+    for (const RecipeBlock &b : recipe.blocks) {
+        QJsonObject block{{QStringLiteral("file"), b.file}};
+        auto put = [&block](const char *key, const auto &value) {
+            if (value)
+                block.insert(QLatin1String(key), *value);
+        };
+        if (b.speed)
+            block.insert(QStringLiteral("speed"), double(*b.speed));
+        put("inPoint", b.inPoint);
+        put("outPoint", b.outPoint);
+        put("blendIn", b.blendIn);
+        put("internalBlend", b.internalBlend);
+        put("flags", b.flags);
+        put("mirror", b.mirror);
+        if (b.posOffset)
+            block.insert(QStringLiteral("posOffset"),
+                         QJsonArray{double((*b.posOffset)[0]), double((*b.posOffset)[1]),
+                                    double((*b.posOffset)[2])});
+        if (b.facingOffset)
+            block.insert(QStringLiteral("facingOffset"), double(*b.facingOffset));
+        put("gap", b.gap);
+        blocks.append(block);
+    }
+    root.insert(QStringLiteral("blocks"), blocks);
+    return QJsonDocument(root).toJson();
 }

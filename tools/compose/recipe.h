@@ -56,5 +56,8 @@ constexpr int kMaxRecipeBlocks = 1000;
 // Parses recipe JSON; baseDir resolves relative paths. False with *error
 // naming the problem.
 bool parseRecipe(const QByteArray &json, const QString &baseDir, Recipe *recipe, QString *error);
+// The recipe as JSON (absolute block paths, fields that are set only);
+// parseRecipe of the result gives the same recipe.
+QByteArray recipeToJson(const Recipe &recipe);
 // Reads and parses a recipe file (at most 4 MiB).
 bool loadRecipe(const QString &path, Recipe *recipe, QString *error);

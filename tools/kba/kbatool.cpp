@@ -15,6 +15,7 @@
 
 #include "dzapp.h"
 #include "dzcontentmgr.h"
+#include "dzfilesystem.h"
 #include "dzfigureloader.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
@@ -36,7 +37,28 @@ using ChainPtr = std::unique_ptr<ChannelRecord, ChainDeleter>;
 
 std::string localPath(const QString &path)
 {
-    return QFile::encodeName(path).toStdString();
+    return dzEncodeFileName(path).toStdString();
+}
+
+// Every file a command reads is checked first: a named pipe would block
+// the read forever.
+bool checkInput(const QString &path, QTextStream &err)
+{
+    QString why;
+    if (dzIsRegularFile(path, &why))
+        return true;
+    err << "trelvo-kba: " << dzDisplayName(path) << ": cannot open the file: " << why << "\n";
+    return false;
+}
+
+// Why a block has no usable duration: a chain whose first record is a
+// translation record but whose keys end before 0 ms is not "untimed".
+QString durationProblem(const ChannelRecord *chain)
+{
+    if (chain && chain->type == kTranslationRecord)
+        return QStringLiteral("the block's translation record ends at a negative time (%1 ms)")
+            .arg(chainDuration(chain));
+    return QStringLiteral("the block has no translation record to time it by");
 }
 
 // Shortest decimal text that reads back as the same float.
@@ -157,18 +179,22 @@ bool parseInt(const QString &text, int *value)
 ChainPtr readChecked(const QString &path, qint64 *size, QTextStream &err)
 {
     registerStandardNodes();
+    if (!checkInput(path, err))
+        return nullptr;
     std::string reason;
     ChainPtr chain(readBlockFile(localPath(path), &reason));
     if (!chain) {
         err << "trelvo-kba: " << path << ": " << QString::fromStdString(reason) << "\n";
         return chain;
     }
-    *size = QFileInfo(path).size();
+    *size = dzFileSize(path);
     return chain;
 }
 
 KyBlock *loadBlock(const QString &path, QTextStream &err)
 {
+    if (!checkInput(path, err))
+        return nullptr;
     QString reason;
     KyBlock *block = KyBlock::get(path, &reason);
     if (!block)
@@ -192,7 +218,9 @@ int commandInfo(const QStringList &args, QTextStream &out, QTextStream &err)
     const int duration = chainDuration(chain.get());
     out << args[0] << "\n";
     out << "size: " << size << " bytes\n";
-    if (duration < 0)
+    if (duration < 0 && chain->type == kTranslationRecord)
+        out << "duration: " << duration << " ms (the translation record ends before 0 ms)\n";
+    else if (duration < 0)
         out << "duration: none (the first record is not a translation record)\n";
     else
         out << "duration: " << duration << " ms\n";
@@ -224,7 +252,10 @@ int commandValidate(const QStringList &args, QTextStream &out, QTextStream &err)
     bool allValid = true;
     for (const QString &path : args) {
         std::string reason;
-        ChainPtr chain(readBlockFile(localPath(path), &reason));
+        QString why;
+        ChainPtr chain(dzIsRegularFile(path, &why) ? readBlockFile(localPath(path), &reason) : nullptr);
+        if (!why.isEmpty())
+            reason = "cannot open the file: " + why.toStdString();
         if (chain) {
             out << path << ": ok\n";
         } else {
@@ -355,8 +386,12 @@ int commandCrop(const QStringList &args, QTextStream &out, QTextStream &err)
     KyBlock *source = loadBlock(args[0], err);
     if (!source)
         return kKbaFailed;
-    if (source->clipLength <= 0) {
-        err << "trelvo-kba: " << args[0] << ": the block has no length to crop\n";
+    if (source->clipLength < 0) {
+        err << "trelvo-kba: " << args[0] << ": " << durationProblem(slotRecords(source->clipHandle)) << "\n";
+        return kKbaFailed;
+    }
+    if (source->clipLength == 0) {
+        err << "trelvo-kba: " << args[0] << ": the block lasts 0 ms; there is nothing to crop\n";
         return kKbaFailed;
     }
     if (from < 0 || to <= from || to > source->clipLength) {

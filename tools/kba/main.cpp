@@ -1,6 +1,8 @@
 // trelvo-kba: inspect, check, cut and join block files from the command line.
 #include "kbatool.h"
 
+#include "dzfilesystem.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
@@ -10,5 +12,6 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return runKbaTool(app.arguments().mid(1), out, err);
+    // Paths keep bytes that are not valid in the locale's encoding.
+    return runKbaTool(dzArguments(argc, argv), out, err);
 }

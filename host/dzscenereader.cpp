@@ -1,4 +1,7 @@
+// The scene file reader: reads and checks everything, builds the nodes
+// apart from the scene, and only then replaces the scene's content.
 #include "dzscenefile.h"
+#include "dzscenefileformat.h"
 
 #include "dzapp.h"
 #include "dzaudioclip.h"
@@ -10,301 +13,21 @@
 #include "dzlog.h"
 #include "dzmorph.h"
 #include "dzobject.h"
-#include "dzoutfile.h"
 #include "dzscene.h"
 #include "dzscenedata.h"
 #include "dzskeleton.h"
 #include "dzundostack.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 
 #include <cfloat>
 #include <cmath>
-#include <memory>
 #include <vector>
 
-// The host's own records in a scene file. They are read and written here,
-// never through the class registry, so that nodes and properties are only
-// ever made by the loader and never by a stray reference.
+using namespace DzSceneFormat;
+
 namespace {
-
-const DzGUID kSceneClass = DzGUID::fromString(QStringLiteral("7A1C3E52-9B04-4D6F-8E21-3C5B7F9A0D11"));
-const DzGUID kNodeClass = DzGUID::fromString(QStringLiteral("7A1C3E52-9B04-4D6F-8E21-3C5B7F9A0D12"));
-const DzGUID kSkeletonClass = DzGUID::fromString(QStringLiteral("7A1C3E52-9B04-4D6F-8E21-3C5B7F9A0D13"));
-const DzGUID kBoneClass = DzGUID::fromString(QStringLiteral("7A1C3E52-9B04-4D6F-8E21-3C5B7F9A0D14"));
-const DzGUID kPropertyClass = DzGUID::fromString(QStringLiteral("7A1C3E52-9B04-4D6F-8E21-3C5B7F9A0D15"));
-
-constexpr int kSceneVersion = 1;
-
-// Scene record sections.
-enum : short {
-    SceneVersion = 1,
-    SceneTime = 2,
-    SceneTimeStep = 3,
-    ScenePlayRange = 4,
-    SceneAnimRange = 5,
-    SceneLooping = 6,
-    SceneFigures = 7,
-    SceneData = 8,
-    SceneSelection = 9,
-    SceneAudio = 10,
-};
-
-// Node record sections.
-enum : short {
-    NodeName = 1,
-    NodeLabel = 2,
-    NodeHidden = 3,
-    NodeRotationOrder = 4,
-    NodeOrigin = 5,
-    NodeEndPoint = 6,
-    NodeChildren = 7,
-    NodeFollow = 8,
-    NodeProperties = 9,
-    NodeObject = 10,
-    NodeDataItems = 11,
-};
-
-// Property record sections.
-enum : short {
-    PropName = 1,
-    PropLabel = 2,
-    PropFlags = 3,
-    PropValues = 4,
-    PropLimits = 5,
-    PropKeys = 6,
-};
-
-QString className(const QObject *object)
-{
-    return QString::fromLatin1(object->metaObject()->className());
-}
-
-bool isNodeClass(const DzGUID &id)
-{
-    return id == kNodeClass || id == kSkeletonClass || id == kBoneClass;
-}
-
-bool isHostClass(const DzGUID &id)
-{
-    return id == kSceneClass || id == kPropertyClass || isNodeClass(id);
-}
-
-// --- writing -------------------------------------------------------------------
-
-class SceneWriter {
-public:
-    SceneWriter(DzScene *scene, DzOutFile *out, QStringList *warnings)
-        : m_scene(scene)
-        , m_out(out)
-        , m_warnings(warnings)
-    {
-    }
-
-    void addAll()
-    {
-        m_out->addObject(m_scene, kSceneClass, [this](DzOutFile *f) { writeScene(f); });
-        for (DzNode *node : m_scene->getNodeList()) {
-            if (isRoot(node)) {
-                m_roots.append(node);
-                addNode(node);
-            }
-        }
-        for (int i = 0; i < m_scene->getNumDataItems(); ++i) {
-            DzSceneData *item = m_scene->getDataItem(i);
-            if (addDataItem(item, QStringLiteral("the scene")))
-                m_sceneData.append(item);
-        }
-    }
-
-private:
-    bool isRoot(const DzNode *node) const
-    {
-        const DzNode *parent = node->getNodeParent();
-        return !parent || parent->getScene() != m_scene;
-    }
-
-    void warn(const QString &note)
-    {
-        m_warnings->append(note);
-        dzWarning(note);
-    }
-
-    bool addDataItem(DzBase *item, const QString &owner)
-    {
-        if (m_out->addObject(item) >= 0)
-            return true;
-        warn(
-            QStringLiteral("The data item \"%1\" of %2 was not saved: its class %3 has no registered factory")
-                .arg(item->objectName(), owner, className(item)));
-        return false;
-    }
-
-    void addProperty(DzFloatProperty *property)
-    {
-        m_out->addObject(property, kPropertyClass, [property](DzOutFile *f) { writeProperty(f, property); });
-    }
-
-    void addNode(DzNode *node)
-    {
-        const DzGUID cls = node->inherits("DzSkeleton") ? kSkeletonClass
-            : node->inherits("DzBone")                  ? kBoneClass
-                                                        : kNodeClass;
-        m_out->addObject(node, cls, [this, node](DzOutFile *f) { writeNode(f, node); });
-
-        // Everything the node's record refers to gets its index before any
-        // record is written, so data items can refer to it as well.
-        for (DzProperty *p : node->getProperties()) {
-            if (auto *fp = qobject_cast<DzFloatProperty *>(p))
-                addProperty(fp);
-            else
-                warn(QStringLiteral(
-                    "The property \"%1\" of \"%2\" was not saved: %3 properties are not supported")
-                         .arg(p->getName(), node->getName(), className(p)));
-        }
-        if (DzObject *object = node->getObject()) {
-            for (int i = 0; i < object->getNumModifiers(); ++i) {
-                if (auto *morph = qobject_cast<DzMorph *>(object->getModifier(i)))
-                    addProperty(morph->getValueChannel());
-            }
-        }
-        for (int i = 0; i < node->getNumNodeChildren(); ++i)
-            addNode(node->getNodeChild(i));
-        QList<DzBase *> items;
-        for (int i = 0; i < node->getNumDataItems(); ++i) {
-            DzElementData *item = node->getDataItem(i);
-            if (addDataItem(item, QStringLiteral("\"%1\"").arg(node->getName())))
-                items.append(item);
-        }
-        m_nodeData.insert(node, items);
-    }
-
-    void writeScene(DzOutFile *f)
-    {
-        f->writeIntSection(SceneVersion, kSceneVersion);
-        f->writeIntSection(SceneTime, m_scene->getTime());
-        f->writeIntSection(SceneTimeStep, m_scene->getTimeStep());
-        f->startSection(ScenePlayRange);
-        f->writeInt(m_scene->getPlayRange().getStart());
-        f->writeInt(m_scene->getPlayRange().getEnd());
-        f->endSection();
-        f->startSection(SceneAnimRange);
-        f->writeInt(m_scene->getAnimRange().getStart());
-        f->writeInt(m_scene->getAnimRange().getEnd());
-        f->endSection();
-        f->writeBoolSection(SceneLooping, m_scene->isLoopingPlayback());
-        f->startSection(SceneFigures);
-        for (DzNode *root : std::as_const(m_roots))
-            f->writePointer(root);
-        f->endSection();
-        f->startSection(SceneData);
-        for (DzBase *item : std::as_const(m_sceneData))
-            f->writePointer(item);
-        f->endSection();
-        f->startSection(SceneSelection);
-        for (int i = 0; i < m_scene->getNumSelectedNodes(); ++i) {
-            DzNode *node = m_scene->getSelectedNode(i);
-            if (f->findObject(node) >= 0)
-                f->writePointer(node);
-        }
-        f->endSection();
-        if (const DzAudioClip *audio = m_scene->getAudio()) {
-            f->startSection(SceneAudio);
-            f->writeInt(m_scene->getAudioStartFrame());
-            f->writeInt(audio->getSampleRate());
-            f->writeInt(audio->getNumChannels());
-            f->writeInt(audio->getBytesPerSample());
-            f->writeBytes(audio->getPcmData());
-            f->endSection();
-        }
-    }
-
-    void writeNode(DzOutFile *f, DzNode *node)
-    {
-        f->writeStringSection(NodeName, node->getName());
-        f->writeStringSection(NodeLabel, node->getLabel());
-        f->writeBoolSection(NodeHidden, node->isHidden());
-        f->writeIntSection(NodeRotationOrder, int(node->getRotationOrder().getOrder()));
-        f->writeVecSection(NodeOrigin, node->getOrigin());
-        f->writeVecSection(NodeEndPoint, node->getEndPoint());
-        f->startSection(NodeChildren);
-        for (int i = 0; i < node->getNumNodeChildren(); ++i)
-            f->writePointer(node->getNodeChild(i));
-        f->endSection();
-        DzNode *follow = nullptr;
-        if (auto *skeleton = qobject_cast<DzSkeleton *>(node))
-            follow = skeleton->getFollowTarget();
-        else if (auto *bone = qobject_cast<DzBone *>(node))
-            follow = bone->getFollowBone();
-        // A follow target outside the file cannot be restored; leave it out.
-        if (follow && f->findObject(follow) >= 0)
-            f->writePointerSection(NodeFollow, follow);
-        f->startSection(NodeProperties);
-        for (DzProperty *p : node->getProperties()) {
-            if (f->findObject(p) >= 0)
-                f->writePointer(p);
-        }
-        f->endSection();
-        if (DzObject *object = node->getObject()) {
-            QList<DzMorph *> morphs;
-            for (int i = 0; i < object->getNumModifiers(); ++i) {
-                if (auto *morph = qobject_cast<DzMorph *>(object->getModifier(i)))
-                    morphs.append(morph);
-            }
-            f->startSection(NodeObject);
-            f->writeString(object->getName());
-            f->writeInt(int(morphs.size()));
-            for (DzMorph *morph : std::as_const(morphs)) {
-                f->writeString(morph->getName());
-                f->writeString(morph->getLabel());
-                f->writePointer(morph->getValueChannel());
-            }
-            f->endSection();
-        }
-        f->startSection(NodeDataItems);
-        for (DzBase *item : m_nodeData.value(node))
-            f->writePointer(item);
-        f->endSection();
-    }
-
-    static void writeProperty(DzOutFile *f, DzFloatProperty *p)
-    {
-        f->writeStringSection(PropName, p->getName());
-        f->writeStringSection(PropLabel, p->getLabel());
-        f->startSection(PropFlags);
-        f->writeBool(p->isHidden());
-        f->writeBool(p->isAnimatable());
-        f->writeBool(p->getXYZInterest());
-        f->endSection();
-        f->startSection(PropValues);
-        f->writeFloat(p->getStaticValue());
-        f->writeFloat(p->getDefaultValue());
-        f->endSection();
-        f->startSection(PropLimits);
-        f->writeFloat(p->getMin());
-        f->writeFloat(p->getMax());
-        f->writeBool(p->isClamped());
-        f->endSection();
-        f->startSection(PropKeys);
-        f->writeInt(p->getNumKeys());
-        for (const DzFloatProperty::Key &k : p->getKeys()) {
-            f->writeInt(k.time);
-            f->writeFloat(k.value);
-        }
-        f->endSection();
-    }
-
-    DzScene *m_scene;
-    DzOutFile *m_out;
-    QStringList *m_warnings;
-    QList<DzNode *> m_roots;
-    QList<DzBase *> m_sceneData;
-    QHash<DzNode *, QList<DzBase *>> m_nodeData;
-};
-
-// --- reading -------------------------------------------------------------------
 
 struct PropertyRecord {
     QString name;
@@ -375,7 +98,7 @@ public:
     ~SceneReader()
     {
         // Nodes that never reached the scene (a refused file) are ours.
-        for (int i : m_rootsToDelete)
+        for (int i : std::as_const(m_rootsToDelete))
             delete m_nodes.value(i).node;
     }
 
@@ -417,9 +140,49 @@ private:
         return out;
     }
 
+    // Calls read(sectionId) with each section of the object opened in turn;
+    // stops at the first false.
+    template <typename Read>
+    bool forEachSection(int index, Read read)
+    {
+        for (int s = 0; s < m_in->getNumSections(index); ++s) {
+            m_in->openSection(index, s);
+            if (!read(m_in->getCurrentSectionID()))
+                return false;
+        }
+        return !hasReadProblems();
+    }
+    // Reads a count and then that many items with readItem(); refuses a
+    // negative count or one the section does not hold.
+    template <typename ReadItem>
+    bool readCounted(int index, const char *what, ReadItem readItem)
+    {
+        const int n = m_in->readInt();
+        if (n < 0)
+            return fail(QStringLiteral("object %1 has a negative %2 count").arg(index).arg(QLatin1String(what)));
+        int got = 0;
+        for (; got < n && !m_in->atSectionEnd(); ++got) {
+            if (!readItem())
+                return false;
+        }
+        if (got != n)
+            return fail(QStringLiteral("object %1 announces %2 %3s but holds %4")
+                            .arg(index)
+                            .arg(n)
+                            .arg(QLatin1String(what))
+                            .arg(got));
+        return true;
+    }
+    DzTimeRange readRange()
+    {
+        const int start = m_in->readInt();
+        return DzTimeRange(start, m_in->readInt());
+    }
+
     bool readScene();
     bool readProperty(int index);
     bool readNode(int index);
+    void createNode(int index);
     bool buildHierarchy();
     bool bindProperties();
     bool collectDataItems();
@@ -431,7 +194,7 @@ private:
     QHash<int, PropertyRecord> m_props;
     QHash<int, NodeRecord> m_nodes;
     QList<int> m_nodeOrder;
-    QList<int> m_rootsToDelete;
+    QSet<int> m_rootsToDelete;
     QList<int> m_sceneItems; // object indexes of scene data
     QList<QPair<int, int>> m_elementItems; // (node index, item index)
     QList<int> m_dataObjects; // every registry-made object
@@ -440,9 +203,8 @@ private:
 
 bool SceneReader::readScene()
 {
-    for (int s = 0; s < m_in->getNumSections(0); ++s) {
-        m_in->openSection(0, s);
-        switch (m_in->getCurrentSectionID()) {
+    const bool read = forEachSection(0, [this](short id) {
+        switch (id) {
         case SceneVersion:
             m_scene.version = m_in->readInt();
             break;
@@ -452,16 +214,12 @@ bool SceneReader::readScene()
         case SceneTimeStep:
             m_scene.timeStep = m_in->readInt();
             break;
-        case ScenePlayRange: {
-            const int a = m_in->readInt();
-            m_scene.playRange = DzTimeRange(a, m_in->readInt());
+        case ScenePlayRange:
+            m_scene.playRange = readRange();
             break;
-        }
-        case SceneAnimRange: {
-            const int a = m_in->readInt();
-            m_scene.animRange = DzTimeRange(a, m_in->readInt());
+        case SceneAnimRange:
+            m_scene.animRange = readRange();
             break;
-        }
         case SceneLooping:
             m_scene.looping = m_in->readBool();
             break;
@@ -485,8 +243,9 @@ bool SceneReader::readScene()
         default:
             break; // written by a later version; not needed here
         }
-    }
-    if (hasReadProblems())
+        return true;
+    });
+    if (!read)
         return false;
     if (m_scene.version < 1)
         return fail(QStringLiteral("the scene record has no version"));
@@ -504,9 +263,8 @@ bool SceneReader::readScene()
 bool SceneReader::readProperty(int index)
 {
     PropertyRecord rec;
-    for (int s = 0; s < m_in->getNumSections(index); ++s) {
-        m_in->openSection(index, s);
-        switch (m_in->getCurrentSectionID()) {
+    const bool read = forEachSection(index, [&](short id) {
+        switch (id) {
         case PropName:
             rec.name = m_in->readString();
             break;
@@ -527,28 +285,20 @@ bool SceneReader::readProperty(int index)
             rec.max = m_in->readFloat();
             rec.clamped = m_in->readBool();
             break;
-        case PropKeys: {
-            // The count is checked by the reads themselves: a count larger
-            // than the section holds ends in a read problem, not in memory.
-            const int n = m_in->readInt();
-            if (n < 0)
-                return fail(QStringLiteral("property object %1 has a negative key count").arg(index));
-            for (int k = 0; k < n && !m_in->atSectionEnd(); ++k) {
+        case PropKeys:
+            // A count larger than the section holds ends in a read
+            // problem, not in memory.
+            return readCounted(index, "key", [&] {
                 const DzTime t = m_in->readInt();
                 rec.keys.push_back({ t, m_in->readFloat() });
-            }
-            if (int(rec.keys.size()) != n)
-                return fail(QStringLiteral("property object %1 announces %2 keys but holds %3")
-                                .arg(index)
-                                .arg(n)
-                                .arg(rec.keys.size()));
-            break;
-        }
+                return true;
+            });
         default:
             break;
         }
-    }
-    if (hasReadProblems())
+        return true;
+    });
+    if (!read)
         return false;
     if (rec.name.isEmpty())
         return fail(QStringLiteral("property object %1 has no name").arg(index));
@@ -571,9 +321,8 @@ bool SceneReader::readProperty(int index)
 bool SceneReader::readNode(int index)
 {
     NodeRecord rec;
-    for (int s = 0; s < m_in->getNumSections(index); ++s) {
-        m_in->openSection(index, s);
-        switch (m_in->getCurrentSectionID()) {
+    const bool read = forEachSection(index, [&](short id) {
+        switch (id) {
         case NodeName:
             rec.name = m_in->readString();
             break;
@@ -603,38 +352,30 @@ bool SceneReader::readNode(int index)
         case NodeProperties:
             rec.properties = readRefs();
             break;
-        case NodeObject: {
+        case NodeObject:
             rec.hasObject = true;
             rec.objectName = m_in->readString();
-            const int n = m_in->readInt();
-            if (n < 0)
-                return fail(QStringLiteral("node object %1 has a negative morph count").arg(index));
-            for (int k = 0; k < n && !m_in->atSectionEnd(); ++k) {
+            return readCounted(index, "morph", [&] {
                 MorphRecord morph;
                 morph.name = m_in->readString();
                 morph.label = m_in->readString();
-                short id = 0;
-                if (!m_in->readReference(&id, &morph.valueChannel))
+                short pointer = 0;
+                if (!m_in->readReference(&pointer, &morph.valueChannel))
                     return fail(QStringLiteral("morph \"%1\" of node object %2 has no value channel")
                                     .arg(morph.name)
                                     .arg(index));
                 rec.morphs.append(morph);
-            }
-            if (rec.morphs.size() != n)
-                return fail(QStringLiteral("node object %1 announces %2 morphs but holds %3")
-                                .arg(index)
-                                .arg(n)
-                                .arg(rec.morphs.size()));
-            break;
-        }
+                return true;
+            });
         case NodeDataItems:
             rec.dataItems = readRefs();
             break;
         default:
             break;
         }
-    }
-    if (hasReadProblems())
+        return true;
+    });
+    if (!read)
         return false;
     if (rec.name.isEmpty())
         return fail(QStringLiteral("node object %1 has no name").arg(index));
@@ -650,6 +391,14 @@ bool SceneReader::readNode(int index)
                 QStringLiteral("node \"%1\" has an origin or end point that is not a number").arg(rec.name));
     }
 
+    m_nodes.insert(index, rec);
+    m_nodeOrder.append(index);
+    return true;
+}
+
+void SceneReader::createNode(int index)
+{
+    NodeRecord &rec = m_nodes[index];
     const DzGUID cls = m_in->getObjectClassID(index);
     DzNode *node = cls == kSkeletonClass ? new DzSkeleton(rec.name)
         : cls == kBoneClass              ? new DzBone(rec.name)
@@ -662,30 +411,24 @@ bool SceneReader::readNode(int index)
     node->setEndPoint(rec.endPoint);
     rec.node = node;
     m_in->setObject(index, node);
-    m_nodes.insert(index, rec);
-    m_nodeOrder.append(index);
     // Until it has a parent, a new node is deleted with the reader.
-    m_rootsToDelete.append(index);
-    return true;
+    m_rootsToDelete.insert(index);
 }
 
 bool SceneReader::buildHierarchy()
 {
+    // Parents first, without touching the nodes.
     for (int index : std::as_const(m_nodeOrder)) {
-        NodeRecord &rec = m_nodes[index];
+        const NodeRecord &rec = m_nodes.value(index);
         for (int child : std::as_const(rec.children)) {
-            if (!m_nodes.contains(child))
+            auto c = m_nodes.find(child);
+            if (c == m_nodes.end())
                 return fail(QStringLiteral("node \"%1\" lists object %2 as a child, which is not a node")
                                 .arg(rec.name)
                                 .arg(child));
-            NodeRecord &c = m_nodes[child];
-            if (c.parent >= 0)
-                return fail(QStringLiteral("node \"%1\" has two parents").arg(c.name));
-            if (!rec.node->addNodeChild(c.node))
-                return fail(QStringLiteral("node \"%1\" cannot be a child of \"%2\" (a cycle)")
-                                .arg(c.name, rec.name));
-            c.parent = index;
-            m_rootsToDelete.removeOne(child);
+            if (c->parent >= 0)
+                return fail(QStringLiteral("node \"%1\" has two parents").arg(c->name));
+            c->parent = index;
         }
     }
     QSet<int> figures;
@@ -701,6 +444,47 @@ bool SceneReader::buildHierarchy()
         const NodeRecord &rec = m_nodes.value(index);
         if (rec.parent < 0 && !figures.contains(index))
             return fail(QStringLiteral("node \"%1\" belongs to no figure").arg(rec.name));
+    }
+
+    // Breadth first from the figures: every node is reached once (each has
+    // one parent), at its depth. A node not reached lies on a cycle.
+    QList<int> order;
+    order.reserve(m_nodeOrder.size());
+    QHash<int, int> depth;
+    for (int f : std::as_const(m_scene.figures)) {
+        order.append(f);
+        depth.insert(f, 1);
+    }
+    for (qsizetype i = 0; i < order.size(); ++i) {
+        const NodeRecord &rec = m_nodes.value(order[i]);
+        const int d = depth.value(order[i]);
+        if (d > kMaxDepth)
+            return fail(QStringLiteral("node \"%1\" lies %2 nodes deep in its figure; at most %3 are allowed")
+                            .arg(rec.name)
+                            .arg(d)
+                            .arg(kMaxDepth));
+        for (int child : rec.children) {
+            depth.insert(child, d + 1);
+            order.append(child);
+        }
+    }
+    if (order.size() != m_nodeOrder.size()) {
+        for (int index : std::as_const(m_nodeOrder)) {
+            if (!depth.contains(index))
+                return fail(QStringLiteral("node \"%1\" is its own ancestor (a cycle)").arg(m_nodes.value(index).name));
+        }
+    }
+    // The records are sound: make the nodes.
+    for (int index : std::as_const(m_nodeOrder))
+        createNode(index);
+    // Deepest first: each parent is still a root when it gets its children,
+    // so the node's own cycle check costs nothing.
+    for (qsizetype i = order.size() - 1; i >= 0; --i) {
+        const NodeRecord &rec = m_nodes.value(order[i]);
+        for (int child : rec.children) {
+            rec.node->addNodeChild(m_nodes.value(child).node);
+            m_rootsToDelete.remove(child);
+        }
     }
     for (int index : std::as_const(m_nodeOrder)) {
         const NodeRecord &rec = m_nodes.value(index);
@@ -847,6 +631,11 @@ bool SceneReader::prepare()
         if (cls == kPropertyClass && !readProperty(i))
             return false;
     }
+    int nodes = 0;
+    for (int i = 1; i < m_in->getNumObjects(); ++i)
+        nodes += isNodeClass(m_in->getObjectClassID(i)) ? 1 : 0;
+    if (nodes > kMaxNodes)
+        return fail(QStringLiteral("the scene holds %1 nodes; at most %2 are allowed").arg(nodes).arg(kMaxNodes));
     for (int i = 1; i < m_in->getNumObjects(); ++i) {
         if (isNodeClass(m_in->getObjectClassID(i)) && !readNode(i))
             return false;
@@ -891,7 +680,7 @@ void SceneReader::apply(DzScene *scene)
     }
     for (int f : std::as_const(m_scene.figures)) {
         if (scene->addNode(m_nodes.value(f).node))
-            m_rootsToDelete.removeOne(f);
+            m_rootsToDelete.remove(f);
     }
     for (int i : std::as_const(m_sceneItems)) {
         if (scene->addDataItem(static_cast<DzSceneData *>(m_in->getObject(i))))
@@ -911,59 +700,50 @@ void SceneReader::apply(DzScene *scene)
 
 } // namespace
 
-bool DzSceneFile::save(const QString &path)
-{
-    m_error.clear();
-    m_warnings.clear();
-    if (!dzScene) {
-        m_error = QStringLiteral("There is no scene to save.");
-        return false;
-    }
-    DzOutFile out;
-    SceneWriter writer(dzScene, &out, &m_warnings);
-    writer.addAll();
-    if (!out.save(path)) {
-        m_error = out.getErrorString();
-        return false;
-    }
-    m_warnings += out.getWarnings();
-    dzScene->setModified(false);
-    return true;
-}
-
 bool DzSceneFile::load(const QString &path)
 {
     m_error.clear();
     m_warnings.clear();
-    if (!dzScene) {
-        m_error = QStringLiteral("There is no scene to load into.");
-        return false;
-    }
     DzInFile in;
     if (!in.open(path)) {
         m_error = in.getErrorString();
         return false;
     }
+    return load(&in);
+}
+
+bool DzSceneFile::loadFromData(const QByteArray &data, const QString &name)
+{
+    m_error.clear();
+    m_warnings.clear();
+    DzInFile in;
+    if (!in.setData(data, name)) {
+        m_error = in.getErrorString();
+        return false;
+    }
+    return load(&in);
+}
+
+bool DzSceneFile::load(DzInFile *in)
+{
+    if (!dzScene) {
+        m_error = QStringLiteral("There is no scene to load into.");
+        return false;
+    }
     {
-        SceneReader reader(&in, &m_error, &m_warnings);
+        SceneReader reader(in, &m_error, &m_warnings);
         if (!reader.prepare())
             return false;
         reader.apply(dzScene);
     }
-    for (const QString &w : in.getWarnings()) {
-        if (!m_warnings.contains(w))
+    QSet<QString> seen(m_warnings.begin(), m_warnings.end());
+    for (const QString &w : in->getWarnings()) {
+        if (!seen.contains(w)) {
+            seen.insert(w);
             m_warnings.append(w);
+        }
     }
     return true;
-}
-
-bool saveSceneFile(const QString &path, QString *error)
-{
-    DzSceneFile file;
-    const bool ok = file.save(path);
-    if (!ok && error)
-        *error = file.getErrorString();
-    return ok;
 }
 
 bool loadSceneFile(const QString &path, QString *error)

@@ -1,0 +1,186 @@
+// Whole-file access shared by the readers and writers: special files are
+// refused without blocking, file names keep bytes that are not UTF-8, and
+// the atomic writer keeps modes, writes through links, reports the
+// system's reason and clears temporaries a killed writer left.
+#include "dzfigureloader.h"
+#include "dzfilesystem.h"
+#include "dzinfile.h"
+#include "dzscenefile.h"
+#include "dzskeleton.h"
+#include "../support/fifoguard.h"
+#include "servicestestsupport.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <functional>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utime.h>
+
+namespace {
+
+QByteArray raw(const QString &path)
+{
+    return dzEncodeFileName(path);
+}
+
+QByteArray readRaw(const QByteArray &path)
+{
+    QString error;
+    QByteArray data;
+    EXPECT_TRUE(dzReadWholeFile(dzDecodeFileName(path), 1 << 20, &data, &error)) << error.toStdString();
+    return data;
+}
+
+} // namespace
+
+TEST_F(ServicesTest, EveryReaderRefusesANamedPipeAtOnce)
+{
+    const QString fifo = scratchPath("pipe");
+    const std::vector<std::pair<const char *, std::function<QString()>>> readers = {
+        { "whole file",
+          [&] {
+              QByteArray data;
+              QString error;
+              return dzReadWholeFile(fifo, 100, &data, &error) ? QString() : error;
+          } },
+        { "object file",
+          [&] {
+              DzInFile in;
+              return in.open(fifo) ? QString() : in.getErrorString();
+          } },
+        { "figure",
+          [&] {
+              QString error;
+              delete DzFigureLoader::loadFile(fifo, &error);
+              return error;
+          } },
+        { "scene",
+          [&] {
+              QString error;
+              return loadSceneFile(fifo, &error) ? QString() : error;
+          } },
+    };
+    for (const auto &[what, read] : readers) {
+        FifoGuard guard(fifo); // unblocks a reader that waits, after a few seconds
+        QElapsedTimer clock;
+        clock.start();
+        const QString error = read();
+        EXPECT_LT(clock.elapsed(), 2000) << what;
+        EXPECT_TRUE(error.contains("not a regular file")) << what << ": " << error.toStdString();
+    }
+}
+
+TEST(FileNames, BytesThatAreNotUtf8SurviveDecoding)
+{
+    const QByteArray names[] = { "plain.kba", "caf\xc3\xa9.kba", "a\xff" "b", "\xc3(", "\xed\xa0\x80", "\xe2\x82",
+                                 "x\xf0\x9f\x98\x80y", "\x80\x80" };
+    for (const QByteArray &name : names) {
+        const QString decoded = dzDecodeFileName(name);
+        EXPECT_EQ(dzEncodeFileName(decoded), name) << name.toHex().constData();
+        if (QString::fromUtf8(name).toUtf8() == name) {
+            EXPECT_EQ(decoded, QString::fromUtf8(name)) << "valid names decode as Qt decodes them";
+        }
+    }
+    EXPECT_EQ(dzDisplayName(dzDecodeFileName("a\xff")), QStringLiteral("a\\xff"));
+    const char *argv[] = { "prog", "in\xff.kba", "-o" };
+    EXPECT_EQ(dzArguments(3, const_cast<char **>(argv)),
+              QStringList({ dzDecodeFileName("in\xff.kba"), QStringLiteral("-o") }));
+}
+
+TEST_F(ServicesTest, FilesNamedWithBytesThatAreNotUtf8AreReadAndWritten)
+{
+    const QByteArray path = raw(scratchPath(QString())) + "take\xff.bin";
+    QString error;
+    ASSERT_TRUE(dzWriteFileAtomically(dzDecodeFileName(path), "payload", &error)) << error.toStdString();
+    struct stat st;
+    EXPECT_EQ(::stat(path.constData(), &st), 0) << "written under its own name";
+    EXPECT_NE(::stat((raw(scratchPath(QString())) + "take\xef\xbf\xbd.bin").constData(), &st), 0)
+        << "not under a substitute name";
+    EXPECT_EQ(readRaw(path), QByteArray("payload"));
+    EXPECT_EQ(dzFileSize(dzDecodeFileName(path)), 7);
+}
+
+TEST_F(ServicesTest, AtomicWriterKeepsModeAndWritesThroughLinks)
+{
+    const QString target = scratchPath("target.json");
+    QString error;
+    ASSERT_TRUE(dzWriteFileAtomically(target, "old", &error));
+    ASSERT_EQ(::chmod(raw(target).constData(), 0600), 0);
+    const QString link = scratchPath("link.json");
+    ASSERT_EQ(::symlink("target.json", raw(link).constData()), 0);
+
+    ASSERT_TRUE(dzWriteFileAtomically(link, "new", &error)) << error.toStdString();
+    struct stat st;
+    ASSERT_EQ(::lstat(raw(link).constData(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
+    ASSERT_EQ(::stat(raw(target).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(readRaw(raw(target)), QByteArray("new"));
+
+    ::umask(022);
+    ASSERT_TRUE(dzWriteFileAtomically(scratchPath("fresh"), "x", &error));
+    ASSERT_EQ(::stat(raw(scratchPath("fresh")).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u) << "new files get 0666 less the umask";
+}
+
+TEST_F(ServicesTest, AtomicWriterRemovesStaleTemporariesOfItsTarget)
+{
+    const QString target = scratchPath("scene.trelvo");
+    auto make = [&](const char *name, bool old) {
+        const QByteArray path = raw(scratchPath(QString::fromLatin1(name)));
+        QFile f(QString::fromLatin1(path));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.close();
+        if (old) {
+            const utimbuf times { std::time(nullptr) - 3600, std::time(nullptr) - 3600 };
+            ::utime(path.constData(), &times);
+        }
+        return path;
+    };
+    const QByteArray stale = make("scene.trelvo.tmp-Ab12Cd", true);
+    const QByteArray fresh = make("scene.trelvo.tmp-Zz99Yy", false); // a writer may still be busy
+    const QByteArray other = make("scene.trelvo.backup", true);      // the user's own
+    const QByteArray otherTarget = make("scene2.trelvo.tmp-Ab12Cd", true);
+    QString error;
+    ASSERT_TRUE(dzWriteFileAtomically(target, "data", &error)) << error.toStdString();
+    EXPECT_FALSE(QFile::exists(QString::fromLatin1(stale)));
+    EXPECT_TRUE(QFile::exists(QString::fromLatin1(fresh)));
+    EXPECT_TRUE(QFile::exists(QString::fromLatin1(other)));
+    EXPECT_TRUE(QFile::exists(QString::fromLatin1(otherTarget)));
+}
+
+TEST_F(ServicesTest, WriteFailuresGiveTheSystemsReasonAndKeepTheOldFile)
+{
+    // A file size limit makes writes fail the way a full disk does.
+    const QString path = scratchPath("scene.trelvo");
+    QString error;
+    ASSERT_TRUE(dzWriteFileAtomically(path, "old contents", &error));
+    rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 16;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool written = dzWriteFileAtomically(path, QByteArray(4096, 'x'), &error);
+    DzSceneFile scene;
+    const bool saved2 = scene.save(path);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(written);
+    const QString reason = QString::fromLocal8Bit(std::strerror(EFBIG));
+    EXPECT_TRUE(error.contains(reason)) << error.toStdString();
+    EXPECT_FALSE(saved2);
+    EXPECT_TRUE(scene.getErrorString().contains(reason)) << scene.getErrorString().toStdString();
+    EXPECT_EQ(readRaw(raw(path)), QByteArray("old contents"));
+    const QStringList left = QDir(scratchPath(QString())).entryList({ "scene.trelvo.*" });
+    EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
+}
