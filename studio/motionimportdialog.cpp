@@ -2,6 +2,7 @@
 
 #include "bonemapfile.h"
 #include "bvhreader.h"
+#include "channelrecord.h"
 #include "studioprompt.h"
 #include "studiosettings.h"
 
@@ -37,6 +38,20 @@ QString joined(const std::vector<std::string> &lines)
     for (const std::string &line : lines)
         out << QString::fromStdString(line);
     return out.join(QLatin1Char('\n'));
+}
+
+// Blocks are made from a figure's keys sampled 30 times a second, each
+// sample one key per record; a longer motion is cut when made into a block.
+QString blockLimitWarning(double motionSeconds)
+{
+    const double blockSeconds = (kMaxRecordKeys - 1) / 30.0;
+    if (motionSeconds <= blockSeconds + 1e-9)
+        return QString();
+    return QStringLiteral("A block holds at most %1 keys per record: a block made from all of this motion "
+                          "keeps %2 s of %3 s.")
+        .arg(kMaxRecordKeys)
+        .arg(blockSeconds, 0, 'f', 1)
+        .arg(motionSeconds, 0, 'f', 1);
 }
 
 } // namespace
@@ -172,6 +187,10 @@ void MotionImportDialog::refresh()
             ? QStringLiteral("Frame 1 is a rest pose and is left out; keep it")
             : QStringLiteral("Frame 1 is motion and is imported"));
     QString text = joined(m_preview.warnings);
+    const int skipped = m_preview.firstFrameIsRestPose && !m_keepFirst->isChecked() ? 1 : 0;
+    const QString limit = blockLimitWarning((m_preview.frames - 1 - skipped) / m_fps->value());
+    if (!limit.isEmpty())
+        text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + limit;
     if (!m_preview.error.empty())
         text = QStringLiteral("Cannot import: %1").arg(QString::fromStdString(m_preview.error))
             + (text.isEmpty() ? QString() : QStringLiteral("\n") + text);

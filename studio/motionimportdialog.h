@@ -18,7 +18,8 @@ class QTableWidget;
 // map onto the figure's bones (one row per joint, the bone a drop-down the
 // user may change), the frame rate (the file's unless the user knows
 // better), whether a rest pose in frame 1 is left out, and warnings for a
-// leg, arm or the spine left undriven. Import is disabled, with the
+// leg, arm or the spine left undriven, or for a motion longer than a block
+// made from it can hold. Import is disabled, with the
 // reason shown, while the import would be refused. Mappings can be saved
 // and loaded as the JSON trelvo-kba bvh-map prints.
 class MotionImportDialog : public QDialog {

@@ -95,6 +95,28 @@ TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
     EXPECT_TRUE(dialog.warningText().contains("Cannot import")) << dialog.warningText().toStdString();
 }
 
+TEST_F(ImportDialogTest, WarnsWhenTheMotionIsLongerThanABlockHolds)
+{
+    // 300 frames at 1 fps, the rest pose left out: 298 s.
+    std::string text = kArmless;
+    const size_t motion = text.find("Frames: 3");
+    text.replace(motion, text.find('\n', text.find("Frame Time")) - motion, "Frames: 300\nFrame Time: 1");
+    const size_t second = text.find('\n', motion + 30) + 1;
+    const std::string frame = text.substr(second, text.find('\n', second) + 1 - second);
+    for (int i = 3; i < 300; ++i)
+        text += frame;
+    BvhData bvh;
+    BvhReader reader;
+    ASSERT_TRUE(reader.parse(text, bvh)) << reader.errorString();
+    MotionImportDialog dialog(bvh, m_figure.get(), "long.bvh");
+    EXPECT_TRUE(dialog.warningText().contains(
+        "A block holds at most 6000 keys per record: a block made from all of this motion keeps 200.0 s of 298.0 s."))
+        << dialog.warningText().toStdString();
+    EXPECT_TRUE(dialog.canImport());
+    dialog.setFramesPerSecond(2.0);
+    EXPECT_FALSE(dialog.warningText().contains("6000")) << dialog.warningText().toStdString();
+}
+
 TEST_F(ImportDialogTest, SavedMappingLoadsBackAndBadOnesAreRefused)
 {
     QTemporaryDir dir;

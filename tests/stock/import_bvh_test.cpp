@@ -111,6 +111,37 @@ TEST(ImportBvh, KeepingTheFirstFrameStartsWithTheConvertersTPose)
     EXPECT_GT(degreesBetween(tpose.rotations.at("lShldr"), walk.rotations.at("lShldr")), 20.0);
 }
 
+TEST(ImportBvh, MotionLongerThanARecordIsCutWithAWarning)
+{
+    DzApp app;
+    QTemporaryDir dir;
+    // 2100 frames at 0.1 s: 210 s, more than 6000 keys at 30 per second.
+    QByteArray text = "HIERARCHY\nROOT hip { OFFSET 0 0 0 CHANNELS 6 Xposition Yposition Zposition Zrotation "
+                      "Yrotation Xrotation\n JOINT lThigh { OFFSET 9 -5 0 CHANNELS 3 Zrotation Yrotation Xrotation "
+                      "End Site { OFFSET 0 -42 0 } }\n JOINT rThigh { OFFSET -9 -5 0 CHANNELS 3 Zrotation "
+                      "Yrotation Xrotation End Site { OFFSET 0 -42 0 } }\n JOINT abdomen { OFFSET 0 8 0 CHANNELS 3 "
+                      "Zrotation Yrotation Xrotation End Site { OFFSET 0 25 0 } } }\nMOTION\nFrames: 2100\nFrame Time: 0.1\n";
+    for (int i = 0; i < 2100; ++i)
+        text += QByteArray::number(i % 50) + " 90 0 0 " + QByteArray::number(i % 90) + " 0 10 0 0 -10 0 0 5 0 0\n";
+    const QString in = dir.filePath(QStringLiteral("long.bvh"));
+    writeText(in, text);
+    const QString out = dir.filePath(QStringLiteral("long.kba"));
+    QString messages;
+    ASSERT_EQ(runKba({"import-bvh", in, out, "--keep-first-frame", "--to", "600"}, &messages), kKbaOk)
+        << messages.toStdString();
+    const int kept = ticksToMs(static_cast<DzTime>((kMaxSamples - 1) * kSampleStepTicks));
+    const KyBlock *block = KyBlock::get(out);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->clipLength, kept);
+    EXPECT_TRUE(messages.contains(QStringLiteral("warning: a record reached the limit of 6000 keys; "
+                                                 "the result keeps %1 ms of 209900 ms").arg(kept)))
+        << messages.toStdString();
+
+    // Within the limit: no such warning.
+    ASSERT_EQ(runKba({"import-bvh", in, out, "--to", "100"}, &messages), kKbaOk);
+    EXPECT_FALSE(messages.contains(QStringLiteral("limit"))) << messages.toStdString();
+}
+
 TEST(ImportBvh, RefusesBadInputWithoutWritingAFile)
 {
     DzApp app;

@@ -8,6 +8,7 @@
 #include "nodetable.h"
 
 #include "kykeystoblock.h"
+#include "kytime.h"
 #include "bonemapfile.h"
 #include "bvhreader.h"
 #include "figuretarget.h"
@@ -683,6 +684,12 @@ int commandImportBvh(const QStringList &args, QTextStream &out, QTextStream &err
         err << "trelvo-kba: " << files[0] << ": the imported range holds fewer than two frames\n";
         return kKbaFailed;
     }
+    // Sampling stops when a record is full; a longer motion is cut there.
+    const int64_t span = static_cast<int64_t>(range.getEnd()) - range.getStart();
+    if (samples < (span + kSampleStepTicks - 1) / kSampleStepTicks) {
+        const int64_t lastKey = static_cast<int64_t>(report.range.getEnd()) - report.range.getStart();
+        warnCut(block->clipLength, lastKey * 1000 / kTicksPerSecond, err);
+    }
     block->name = QFileInfo(files[1]).completeBaseName();
     block->outPoint = block->loopLength();
     if (!saveAs(block, files[1], out, err)) {
@@ -748,7 +755,9 @@ QString kbaUsage()
         "  import-bvh IN.bvh OUT.kba [--from S] [--to S] [--keep-first-frame] [--fps N]\n"
         "             [--map MAP.json]      a block from BVH motion, through the standard\n"
         "                                    figure's keys (seconds after the first kept frame;\n"
-        "                                    --fps overrides the file's frame rate)\n"
+        "                                    --fps overrides the file's frame rate; like crop\n"
+        "                                    and join, at most 6000 keys, so a longer motion is\n"
+        "                                    cut at about 200 s with a warning)\n"
         "  bvh-map IN.bvh                    the joint -> bone mapping import-bvh would use,\n"
         "                                    as JSON to edit and pass to --map\n");
 }
