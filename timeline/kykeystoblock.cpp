@@ -132,7 +132,9 @@ KyBlock *createKinBlockFromScene(const DzTimeRange *range, const KyTimeline *tim
     }
 
     KyBlock *block = KyBlock::create();
-    sampleRange(start, range ? *range : dzScene->getPlayRange(), *block, binding);
+    const DzTimeRange sampled = range ? *range : dzScene->getPlayRange();
+    const bool cut = sampleRange(start, sampled, *block, binding) == kMaxSamples
+                     && sampled.getStart() + int64_t(kMaxSamples) * kSampleStepTicks < sampled.getEnd();
     block->clipLength = durationOf(block->clipHandle);
     if (block->clipLength <= 0) {
         // The block stays registered (the registry never lets go) but keeps
@@ -148,6 +150,15 @@ KyBlock *createKinBlockFromScene(const DzTimeRange *range, const KyTimeline *tim
         block->path.clear();
         kyMessage(QStringLiteral("The kinBlock could not be saved: %1").arg(error));
         return nullptr;
+    }
+    if (cut) {
+        // A record holds a fixed number of keys; say so rather than hand
+        // back a shorter block as if it were the whole range.
+        const qint64 askedMs = (qint64(sampled.getEnd()) - sampled.getStart()) * 1000 / 4800;
+        kyMessage(QStringLiteral("A kinBlock holds at most %1 keys per record: the block keeps %2 ms of the %3 ms asked for.")
+                      .arg(kMaxSamples)
+                      .arg(block->clipLength)
+                      .arg(askedMs));
     }
     return block;
 }

@@ -71,6 +71,26 @@ TEST_F(KeysToBlock, SamplesThirtyTimesASecondBelowTheRangeEnd)
               0.05);
 }
 
+TEST_F(KeysToBlock, ARangeLongerThanABlockHoldsIsCutWithAMessage)
+{
+    // 6000 samples at 30 a second end at 199966 ms; the range asks for 210 s.
+    const DzTimeRange range(0, 210 * 4800);
+    m_prompts.files = {tempPath(QStringLiteral("long"))};
+    const int before = m_prompts.messages.size();
+    KyBlock *block = createKinBlockFromScene(&range, nullptr, m_temp.path());
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(block->clipLength, 199966);
+    ASSERT_EQ(m_prompts.messages.size(), before + 1);
+    EXPECT_EQ(m_prompts.messages.last().toStdString(),
+              "A kinBlock holds at most 6000 keys per record: the block keeps 199966 ms of the 210000 ms asked for.");
+
+    // Within the limit nothing is said.
+    const DzTimeRange shorter(0, 100 * 4800);
+    m_prompts.files = {tempPath(QStringLiteral("shorter"))};
+    ASSERT_NE(createKinBlockFromScene(&shorter, nullptr, m_temp.path()), nullptr);
+    EXPECT_EQ(m_prompts.messages.size(), before + 1);
+}
+
 TEST_F(KeysToBlock, NamesTheFileWithOneKbaEnding)
 {
     EXPECT_EQ(blockFileNameFor(QStringLiteral("/a/walk.kba")).toStdString(), "/a/walk.kba");
