@@ -53,6 +53,16 @@ void setScaleControls(DzNode *node, const KyPadNodeData &d)
     node->getScaleControl()->setValue(static_cast<float>(d.genScale));
 }
 
+// The snapshot's values of the node's non-transform properties.
+void applyPropertyValues(DzNode *node, const KyPadNodeData &d)
+{
+    for (DzFloatProperty *p : kyPadProperties(node)) {
+        double v = 0.0;
+        if (d.propValue(p, &v))
+            p->setValue(static_cast<float>(v));
+    }
+}
+
 } // namespace
 
 QStringList kyPadMissingBlocks()
@@ -174,11 +184,7 @@ void KyPadPose::apply()
         node->getXRotControl()->setValue(static_cast<float>(euler.m_x * kRadToDeg));
         node->getYRotControl()->setValue(static_cast<float>(euler.m_y * kRadToDeg));
         node->getZRotControl()->setValue(static_cast<float>(euler.m_z * kRadToDeg));
-        for (DzFloatProperty *p : kyPadProperties(node)) {
-            double v = 0.0;
-            if (d->propValue(p, &v))
-                p->setValue(static_cast<float>(v));
-        }
+        applyPropertyValues(node, *d);
     }
     if (dzScene)
         dzScene->update();
@@ -194,11 +200,7 @@ void KyPadPose::convertLocalTransforms()
         const KyPadNodeData *d = nodeData(i);
         if (!d)
             continue;
-        for (DzFloatProperty *p : kyPadProperties(nodes[i])) {
-            double v = 0.0;
-            if (d->propValue(p, &v))
-                p->setValue(static_cast<float>(v));
-        }
+        applyPropertyValues(nodes[i], *d);
     }
     for (int i = 0; i < nodes.size(); ++i) {
         KyPadNodeData *d = nodeData(i);
