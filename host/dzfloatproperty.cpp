@@ -118,7 +118,7 @@ void DzFloatProperty::setValue(float value)
     if (value == m_value)
         return;
     m_value = value;
-    emit currentValueChanged();
+    notifyChanged(false);
 }
 
 void DzFloatProperty::setValue(DzTime time, float value)
@@ -127,19 +127,36 @@ void DzFloatProperty::setValue(DzTime time, float value)
         setValue(value);
         return;
     }
+    if (storeKey(time, value))
+        notifyChanged(true);
+}
+
+bool DzFloatProperty::storeKey(DzTime time, float value)
+{
     if (!std::isfinite(value))
-        return;
+        return false;
     value = clampValue(value);
-    auto it = std::lower_bound(m_keys.begin(), m_keys.end(), time, keyBefore);
-    if (it != m_keys.end() && it->time == time) {
+    // Posing and baking write at the end or over the last key: no search.
+    if (m_keys.empty() || m_keys.back().time < time) {
+        m_keys.push_back(Key{time, value});
+        return true;
+    }
+    auto it = m_keys.back().time == time
+        ? m_keys.end() - 1
+        : std::lower_bound(m_keys.begin(), m_keys.end(), time, keyBefore);
+    if (it->time == time) {
         if (it->value == value)
-            return;
+            return false;
         it->value = value;
     } else {
         m_keys.insert(it, Key{time, value});
     }
-    emit keysChanged();
-    emit currentValueChanged();
+    return true;
+}
+
+void DzFloatProperty::reserveKeys(size_t count)
+{
+    m_keys.reserve(count);
 }
 
 void DzFloatProperty::setMinMax(float min, float max)
@@ -194,8 +211,7 @@ bool DzFloatProperty::removeKey(DzTime time)
     if (i < 0)
         return false;
     m_keys.erase(m_keys.begin() + i);
-    emit keysChanged();
-    emit currentValueChanged();
+    notifyChanged(true);
     return true;
 }
 
@@ -208,8 +224,7 @@ void DzFloatProperty::deleteKeys(const DzTimeRange &range)
     if (first == last)
         return;
     m_keys.erase(first, last);
-    emit keysChanged();
-    emit currentValueChanged();
+    notifyChanged(true);
 }
 
 void DzFloatProperty::deleteAllKeys()
@@ -217,8 +232,7 @@ void DzFloatProperty::deleteAllKeys()
     if (m_keys.empty())
         return;
     m_keys.clear();
-    emit keysChanged();
-    emit currentValueChanged();
+    notifyChanged(true);
 }
 
 void DzFloatProperty::restoreState(float staticValue, const std::vector<Key> &keys)
@@ -243,10 +257,8 @@ void DzFloatProperty::restoreState(float staticValue, const std::vector<Key> &ke
         m_value = staticValue;
     if (keysDiffer)
         m_keys.swap(unique);
-    if (keysDiffer)
-        emit keysChanged();
     if (keysDiffer || valueDiffers)
-        emit currentValueChanged();
+        notifyChanged(keysDiffer);
 }
 
 void DzFloatProperty::recordEditState()

@@ -5,6 +5,7 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -29,6 +30,8 @@ const ControlInfo kControls[10] = {
 
 } // namespace
 
+quint64 DzNode::s_structureRevision = 0;
+
 DzNode::DzNode(const QString &name, QObject *parent) : DzElement(name, parent)
 {
     for (int i = 0; i < 10; ++i) {
@@ -37,12 +40,59 @@ DzNode::DzNode(const QString &name, QObject *parent) : DzElement(name, parent)
         p->setXYZInterest(kControls[i].xyz);
         addProperty(p);
         m_controls[i] = p;
-        connect(p, &DzProperty::currentValueChanged, this, &DzNode::transformChanged);
     }
+    ++s_structureRevision;
+    connect(this, &QObject::objectNameChanged, this, [] { ++s_structureRevision; });
+}
+
+void DzNode::propertyChanged(DzProperty *property)
+{
+    // A control's value or keys changed: transformChanged(), once per node
+    // when a batch is open.
+    if (std::find(m_controls, m_controls + 10, property) == m_controls + 10)
+        return;
+    if (DzChangeBatch::isOpen()) {
+        if (!m_transformPending) {
+            m_transformPending = true;
+            DzChangeBatch::defer(this, &DzNode::flushTransform);
+        }
+        return;
+    }
+    emit transformChanged();
+}
+
+void DzNode::flushTransform(DzBase *object)
+{
+    auto *node = static_cast<DzNode *>(object);
+    node->m_transformPending = false;
+    emit node->transformChanged();
+}
+
+void DzNode::setKeys(int first, DzTime time, const DzVec3 &values)
+{
+    DzFloatProperty **controls = m_controls + first;
+    if (!controls[0]->isAnimatable() || !controls[1]->isAnimatable() || !controls[2]->isAnimatable()) {
+        controls[0]->setValue(time, values.m_x);
+        controls[1]->setValue(time, values.m_y);
+        controls[2]->setValue(time, values.m_z);
+        return;
+    }
+    const bool changed[3] = {controls[0]->storeKey(time, values.m_x), controls[1]->storeKey(time, values.m_y),
+                             controls[2]->storeKey(time, values.m_z)};
+    if (!changed[0] && !changed[1] && !changed[2])
+        return;
+    // One transformChanged() for the three controls.
+    DzChangeBatch batch;
+    for (int axis = 0; axis < 3; ++axis)
+        if (changed[axis])
+            controls[axis]->notifyChanged(true);
 }
 
 DzNode::~DzNode()
 {
+    ++s_structureRevision;
+    if (m_transformPending)
+        DzChangeBatch::forget(this);
     // Children are deleted by QObject after this body; make sure none of them
     // reaches back into this half-destroyed node or its parent.
     for (DzNode *child : m_children)
@@ -89,6 +139,7 @@ bool DzNode::addNodeChild(DzNode *child)
     child->m_parent = this;
     child->setParent(this);
     m_children.append(child);
+    ++s_structureRevision;
     emit childListChanged();
     return true;
 }
@@ -101,6 +152,7 @@ bool DzNode::removeNodeChild(DzNode *child)
     child->m_parent = nullptr;
     // A node in a scene stays owned by the scene; otherwise the caller owns it.
     child->setParent(child->m_scene);
+    ++s_structureRevision;
     emit childListChanged();
     return true;
 }
@@ -212,9 +264,7 @@ void DzNode::setLocalPos(const DzVec3 &pos)
 
 void DzNode::setLocalPos(DzTime time, const DzVec3 &pos)
 {
-    m_controls[0]->setValue(time, pos.m_x);
-    m_controls[1]->setValue(time, pos.m_y);
-    m_controls[2]->setValue(time, pos.m_z);
+    setKeys(0, time, pos);
 }
 
 static DzVec3 eulerDegrees(const DzQuat &rot, DzRotationOrder order)
@@ -234,10 +284,7 @@ void DzNode::setLocalRot(const DzQuat &rot)
 
 void DzNode::setLocalRot(DzTime time, const DzQuat &rot)
 {
-    const DzVec3 e = eulerDegrees(rot, m_rotationOrder);
-    m_controls[3]->setValue(time, e.m_x);
-    m_controls[4]->setValue(time, e.m_y);
-    m_controls[5]->setValue(time, e.m_z);
+    setKeys(3, time, eulerDegrees(rot, m_rotationOrder));
 }
 
 void DzNode::setLocalScale(const DzVec3 &scale, double generalScale)

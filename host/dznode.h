@@ -146,6 +146,10 @@ public:
     // of their own.
     void clearAnimData(const DzTimeRange &range) override;
 
+    // Bumped whenever any node is created, destroyed, renamed or moved in a
+    // hierarchy, so that lookups built over nodes know when to rebuild.
+    static quint64 structureRevision() { return s_structureRevision; }
+
 signals:
     // A transform control's value or keys changed.
     void transformChanged();
@@ -154,10 +158,18 @@ signals:
     void selectionStateChanged(DzNode *node, bool selected);
     void objectChanged();
 
+protected:
+    void propertyChanged(DzProperty *property) override;
+
 private:
     friend class DzScene;
     void setSceneInternal(DzScene *scene) { m_scene = scene; }
     void setSelectedFlag(bool selected);
+    static void flushTransform(DzBase *object);
+    // Writes three controls starting at first at time, then signals once.
+    void setKeys(int first, DzTime time, const DzVec3 &values);
+
+    static quint64 s_structureRevision;
 
     DzFloatProperty *m_controls[10];
     QList<DzNode *> m_children;
@@ -169,4 +181,5 @@ private:
     DzRotationOrder m_rotationOrder;
     bool m_hidden = false;
     bool m_selected = false;
+    bool m_transformPending = false;
 };

@@ -203,8 +203,8 @@ void DzScene::connectNode(DzNode *node)
     connect(node, &DzNode::transformChanged, this, [this, node] { emit nodeTransformChanged(node); });
     auto watch = [this](const DzElement *element) {
         for (DzProperty *p : element->getProperties()) {
+            // A key change signals currentValueChanged() too.
             connect(p, &DzProperty::currentValueChanged, this, &DzScene::markModified);
-            connect(p, &DzProperty::keysChanged, this, &DzScene::markModified);
         }
     };
     watch(node);
