@@ -12,15 +12,9 @@
 
 namespace {
 
-bool keyBefore(const DzFloatProperty::Key &k, DzTime t)
-{
-    return k.time < t;
-}
-
-bool timeBefore(DzTime t, const DzFloatProperty::Key &k)
-{
-    return t < k.time;
-}
+// Comparators as function objects, so that the searches inline them.
+constexpr auto keyBefore = [](const DzFloatProperty::Key &k, DzTime t) { return k.time < t; };
+constexpr auto timeBefore = [](DzTime t, const DzFloatProperty::Key &k) { return t < k.time; };
 
 bool sameKeys(const std::vector<DzFloatProperty::Key> &a, const std::vector<DzFloatProperty::Key> &b)
 {
@@ -136,20 +130,26 @@ bool DzFloatProperty::storeKey(DzTime time, float value)
     if (!std::isfinite(value))
         return false;
     value = clampValue(value);
-    // Posing and baking write at the end or over the last key: no search.
+    // A bake writes past the last key; playback writes on or just after the
+    // key it wrote before. Both go without a search.
     if (m_keys.empty() || m_keys.back().time < time) {
+        m_lastWritten = m_keys.size();
         m_keys.push_back(Key{time, value});
         return true;
     }
-    auto it = m_keys.back().time == time
-        ? m_keys.end() - 1
-        : std::lower_bound(m_keys.begin(), m_keys.end(), time, keyBefore);
-    if (it->time == time) {
-        if (it->value == value)
+    size_t at = m_lastWritten;
+    if (at + 1 < m_keys.size() && m_keys[at].time < time && m_keys[at + 1].time >= time)
+        ++at;
+    else if (at >= m_keys.size() || m_keys[at].time != time)
+        at = static_cast<size_t>(std::lower_bound(m_keys.begin(), m_keys.end(), time, keyBefore) - m_keys.begin());
+    m_lastWritten = at;
+    Key &key = m_keys[at];
+    if (key.time == time) {
+        if (key.value == value)
             return false;
-        it->value = value;
+        key.value = value;
     } else {
-        m_keys.insert(it, Key{time, value});
+        m_keys.insert(m_keys.begin() + static_cast<std::ptrdiff_t>(at), Key{time, value});
     }
     return true;
 }

@@ -95,6 +95,8 @@ private:
     bool storeKey(DzTime time, float value);
 
     std::vector<Key> m_keys;
+    // Index of the key storeKey() wrote last (a hint; checked before use).
+    size_t m_lastWritten = 0;
     float m_value;
     float m_default;
     float m_min;

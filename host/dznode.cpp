@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -47,6 +48,8 @@ DzNode::DzNode(const QString &name, QObject *parent) : DzElement(name, parent)
 
 void DzNode::propertyChanged(DzProperty *property)
 {
+    if (m_scene)
+        m_scene->markModified();
     // A control's value or keys changed: transformChanged(), once per node
     // when a batch is open.
     if (std::find(m_controls, m_controls + 10, property) == m_controls + 10)
@@ -267,16 +270,26 @@ void DzNode::setLocalPos(DzTime time, const DzVec3 &pos)
     setKeys(0, time, pos);
 }
 
-static DzVec3 eulerDegrees(const DzQuat &rot, DzRotationOrder order)
+DzVec3 DzNode::eulerDegrees(const DzQuat &rot)
 {
+    // Bones that hold still are written the same rotation again and again;
+    // the conversion is reused then. Compared bit for bit: -0 and 0 may give
+    // angles a half turn apart.
+    if (m_eulerCacheValid && m_eulerCacheOrder == m_rotationOrder
+        && std::memcmp(&m_eulerCacheRot, &rot, sizeof rot) == 0)
+        return m_eulerCache;
     DzVec3 e;
-    rot.getValue(order, e);
-    return DzVec3(float(e.m_x * kRadToDeg), float(e.m_y * kRadToDeg), float(e.m_z * kRadToDeg));
+    rot.getValue(m_rotationOrder, e);
+    m_eulerCache = DzVec3(float(e.m_x * kRadToDeg), float(e.m_y * kRadToDeg), float(e.m_z * kRadToDeg));
+    m_eulerCacheRot = rot;
+    m_eulerCacheOrder = m_rotationOrder;
+    m_eulerCacheValid = true;
+    return m_eulerCache;
 }
 
 void DzNode::setLocalRot(const DzQuat &rot)
 {
-    const DzVec3 e = eulerDegrees(rot, m_rotationOrder);
+    const DzVec3 e = eulerDegrees(rot);
     m_controls[3]->setValue(e.m_x);
     m_controls[4]->setValue(e.m_y);
     m_controls[5]->setValue(e.m_z);
@@ -284,7 +297,7 @@ void DzNode::setLocalRot(const DzQuat &rot)
 
 void DzNode::setLocalRot(DzTime time, const DzQuat &rot)
 {
-    setKeys(3, time, eulerDegrees(rot, m_rotationOrder));
+    setKeys(3, time, eulerDegrees(rot));
 }
 
 void DzNode::setLocalScale(const DzVec3 &scale, double generalScale)

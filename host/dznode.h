@@ -168,6 +168,8 @@ private:
     static void flushTransform(DzBase *object);
     // Writes three controls starting at first at time, then signals once.
     void setKeys(int first, DzTime time, const DzVec3 &values);
+    // The Euler angles (degrees) of rot in the node's rotation order.
+    DzVec3 eulerDegrees(const DzQuat &rot);
 
     static quint64 s_structureRevision;
 
@@ -182,4 +184,8 @@ private:
     bool m_hidden = false;
     bool m_selected = false;
     bool m_transformPending = false;
+    bool m_eulerCacheValid = false;
+    DzRotationOrder m_eulerCacheOrder;
+    DzQuat m_eulerCacheRot;
+    DzVec3 m_eulerCache;
 };

@@ -4,6 +4,8 @@
 #include "dzundoitem.h"
 #include "dzundostack.h"
 
+#include <QMetaMethod>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -83,13 +85,18 @@ DzProperty::~DzProperty()
 void DzProperty::notifyChanged(bool keys)
 {
     if (DzChangeBatch::isOpen()) {
+        // Nobody to tell at the end either (a receiver connected meanwhile
+        // hears of later changes only, as without a batch).
+        if (m_changeConnections == 0) {
+            if (m_owner)
+                m_owner->propertyChanged(this);
+            return;
+        }
         if (!m_pendingSignals)
             DzChangeBatch::defer(this, &DzProperty::flushPending);
         m_pendingSignals |= keys ? kPendingValue | kPendingKeys : kPendingValue;
     } else {
-        if (keys)
-            emit keysChanged();
-        emit currentValueChanged();
+        emitChangeSignals(keys);
     }
     if (m_owner)
         m_owner->propertyChanged(this);
@@ -99,10 +106,39 @@ void DzProperty::flushPending(DzBase *object)
 {
     auto *property = static_cast<DzProperty *>(object);
     const uint8_t pending = std::exchange(property->m_pendingSignals, uint8_t(0));
-    if (pending & kPendingKeys)
-        emit property->keysChanged();
-    if (pending & kPendingValue)
-        emit property->currentValueChanged();
+    if (pending)
+        property->emitChangeSignals(pending & kPendingKeys);
+}
+
+void DzProperty::emitChangeSignals(bool keys)
+{
+    if (m_changeConnections == 0)
+        return;
+    if (keys)
+        emit keysChanged();
+    emit currentValueChanged();
+}
+
+namespace {
+
+bool isChangeSignal(const QMetaMethod &signal)
+{
+    return signal == QMetaMethod::fromSignal(&DzProperty::currentValueChanged)
+        || signal == QMetaMethod::fromSignal(&DzProperty::keysChanged);
+}
+
+} // namespace
+
+void DzProperty::connectNotify(const QMetaMethod &signal)
+{
+    if (isChangeSignal(signal))
+        ++m_changeConnections;
+}
+
+void DzProperty::disconnectNotify(const QMetaMethod &signal)
+{
+    if (m_changeConnections > 0 && isChangeSignal(signal))
+        --m_changeConnections;
 }
 
 QString DzProperty::getLabel() const

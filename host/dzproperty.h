@@ -74,6 +74,11 @@ signals:
     void hiddenChanged(bool hidden);
 
 protected:
+    // Count the connections to the change signals, so that a change nobody
+    // listens to costs no emission.
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
+
     // Subclasses record their state when the outermost edit begins...
     virtual void recordEditState() {}
     // ...and return an undo item for the difference (null when unchanged).
@@ -89,6 +94,11 @@ private:
     bool m_animatable = true;
     // Signals owed at the end of the open batch (kPendingValue, kPendingKeys).
     uint8_t m_pendingSignals = 0;
+    // Connections to keysChanged() and currentValueChanged(); never less than
+    // their true number (a disconnection Qt does not report keeps it higher).
+    int m_changeConnections = 0;
+
+    void emitChangeSignals(bool keys);
 
     friend class DzChangeBatch;
     static void flushPending(DzBase *object);
