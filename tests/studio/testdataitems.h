@@ -26,7 +26,6 @@ public:
     {
         file->startSection(1);
         file->writeString(text);
-        file->writeInt(number);
         file->writePointer(node.data(), 7);
         file->endSection();
     }
@@ -35,7 +34,6 @@ public:
         if (id != 1)
             return DzSceneData::loadSection(file, id);
         text = file->readString();
-        number = file->readInt();
         file->readPointer();
     }
     void setPointer(const DzInFile *, short, short id, DzBase *object) override
@@ -45,7 +43,6 @@ public:
     }
 
     QString text;
-    int number = 0;
     QPointer<DzNode> node;
 };
 
