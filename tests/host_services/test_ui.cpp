@@ -123,6 +123,14 @@ TEST_F(Actions, ManagerFindsByClassNameRefusesClashesAndBuildsMenus)
     EXPECT_FALSE(mgr.addAction(&second));
     EXPECT_FALSE(mgr.addAction(counting));
     EXPECT_EQ(second.m_inits, 0);
+    // Plain actions execute; toggles toggle, on changes only.
+    counting->trigger();
+    EXPECT_EQ(counting->m_executed, 1);
+    toggle->trigger(); // the user clicks
+    toggle->setOn(true); // already on: no change
+    toggle->setOn(false);
+    EXPECT_EQ(toggle->m_toggles, (QList<bool> { true, false }));
+    EXPECT_EQ(toggle->m_executed, 0);
 
     // Plain actions are told apart by object name.
     auto *restore = new DzAction(QStringLiteral("Restore Figure"));
@@ -152,26 +160,9 @@ TEST_F(Actions, ManagerFindsByClassNameRefusesClashesAndBuildsMenus)
     EXPECT_EQ(mgr.getNumActions(), 2);
 }
 
-TEST_F(Actions, PlainActionsExecuteAndTogglesToggleOnChangeOnly)
-{
-    CountingAction plain;
-    plain.trigger();
-    plain.trigger();
-    EXPECT_EQ(plain.m_executed, 2);
-    EXPECT_TRUE(plain.m_toggles.isEmpty());
-
-    ToggleAction toggle;
-    toggle.trigger(); // the user clicks
-    toggle.setOn(true); // already on: no change
-    toggle.setOn(false);
-    EXPECT_EQ(toggle.m_toggles, (QList<bool> { true, false }));
-    EXPECT_EQ(toggle.m_executed, 0);
-    EXPECT_FALSE(toggle.isOn());
-}
-
 using Panes = ServicesTest;
 
-TEST_F(Panes, ManagerAndPaneActionsShowAndHideDocks)
+TEST_F(Panes, ManagerPaneActionsAndOptionsMenus)
 {
     DzMainWindow window;
     DzPaneMgr *mgr = window.getPaneMgr();
@@ -185,7 +176,6 @@ TEST_F(Panes, ManagerAndPaneActionsShowAndHideDocks)
     MenuPane second;
     EXPECT_FALSE(mgr->addPane(&second));
     EXPECT_EQ(mgr->findPane(QStringLiteral("MenuPane")), pane);
-    ASSERT_TRUE(mgr->getDock(pane));
     EXPECT_FALSE(mgr->isPaneShown(QStringLiteral("MenuPane")));
     EXPECT_TRUE(mgr->showPane(QStringLiteral("MenuPane")));
     EXPECT_TRUE(mgr->isPaneShown(QStringLiteral("MenuPane")));
@@ -205,6 +195,22 @@ TEST_F(Panes, ManagerAndPaneActionsShowAndHideDocks)
     EXPECT_FALSE(action->isOn());
     pane->setLabel(QStringLiteral("Renamed"));
     EXPECT_EQ(mgr->getDock(pane)->windowTitle(), QStringLiteral("Renamed"));
+
+    // The options menu is built through the action manager; a pane that asks
+    // for it offers its options on a right click.
+    window.getActionMgr()->addAction(new CountingAction);
+    window.getActionMgr()->addAction(new ToggleAction);
+    std::unique_ptr<QMenu> menu(pane->createOptionsMenu(nullptr));
+    ASSERT_TRUE(menu);
+    EXPECT_EQ(menuTexts(*menu), (QStringList { "Count", "|", "Count" }));
+    EXPECT_EQ(OtherPane().createOptionsMenu(nullptr), nullptr);
+    ContextPane context;
+    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
+    QCoreApplication::sendEvent(pane, &click);
+    EXPECT_EQ(pane->findChild<QMenu *>(), nullptr);
+    QCoreApplication::sendEvent(&context, &click);
+    ASSERT_TRUE(context.findChild<QMenu *>());
+    EXPECT_EQ(menuTexts(*context.findChild<QMenu *>()), (QStringList { "Count", "|", "Count" }));
     delete pane;
     EXPECT_EQ(mgr->findPane(QStringLiteral("MenuPane")), nullptr);
 
@@ -214,29 +220,6 @@ TEST_F(Panes, ManagerAndPaneActionsShowAndHideDocks)
     orphan->trigger();
     EXPECT_FALSE(orphan->isOn());
     EXPECT_TRUE(dzLogContains(QStringLiteral("No AbsentPane instance found")));
-}
-
-TEST_F(Panes, OptionsMenuIsBuiltThroughTheActionManager)
-{
-    DzMainWindow window;
-    window.getActionMgr()->addAction(new CountingAction);
-    window.getActionMgr()->addAction(new ToggleAction);
-    auto *pane = new MenuPane;
-    window.getPaneMgr()->addPane(pane);
-    std::unique_ptr<QMenu> menu(pane->createOptionsMenu(nullptr));
-    ASSERT_TRUE(menu);
-    EXPECT_EQ(menuTexts(*menu), (QStringList { "Count", "|", "Count" }));
-    EXPECT_EQ(OtherPane().createOptionsMenu(nullptr), nullptr);
-
-    // A pane that asks for it offers its options on a right click.
-    ContextPane context;
-    QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
-    QCoreApplication::sendEvent(pane, &click);
-    EXPECT_EQ(pane->findChild<QMenu *>(), nullptr);
-    QCoreApplication::sendEvent(&context, &click);
-    auto *popup = context.findChild<QMenu *>();
-    ASSERT_TRUE(popup);
-    EXPECT_EQ(menuTexts(*popup), (QStringList { "Count", "|", "Count" }));
 }
 
 TEST_F(Panes, WindowWithdrawsItselfAndItsPanesFirst)
