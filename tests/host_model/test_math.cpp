@@ -114,7 +114,7 @@ TEST(Quat, GetAxisAngleNormalisesAndPicksTheShortArc)
     EXPECT_NEAR(angle, 1e-7, 1e-12);
 }
 
-TEST(Quat, IdentityToleratesSignAndRounding)
+TEST(Quat, IdentityNormaliseConjugateInverse)
 {
     EXPECT_TRUE(DzQuat(0, 0, 0, -1).isIdentity());
     EXPECT_TRUE(DzQuat(DzVec3(1, 0, 0), 1e-9).isIdentity());
@@ -122,10 +122,6 @@ TEST(Quat, IdentityToleratesSignAndRounding)
     EXPECT_TRUE(DzQuat(1, 0, 0, 0).isSameRotation(DzQuat(-1, 0, 0, 0)));
     // A full turn is the identity rotation (q = -1).
     EXPECT_TRUE(DzQuat(DzVec3(0, 1, 0), rad(360)).isIdentity(1e-9));
-}
-
-TEST(Quat, NormaliseConjugateInverse)
-{
     DzQuat q(1, 2, 3, 4, true);
     EXPECT_NEAR(q.length(), 1.0, 1e-12);
     EXPECT_TRUE((q * q.inverse()).isIdentity(1e-12));

@@ -99,14 +99,3 @@ TEST_F(PluginLoading, RegistersTheFactoriesWithTheHost)
     EXPECT_TRUE(error.contains(QStringLiteral("already loaded")));
     EXPECT_EQ(m_app->getNumClassFactories(), factories);
 }
-
-TEST_F(PluginLoading, RefusesLibrariesThatAreNotPlugins)
-{
-    QString error;
-    EXPECT_FALSE(m_app->loadPlugin(QStringLiteral(TRELVO_BINARY_DIR "/lib/libdzcore.so"), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("is not a plug-in")));
-    EXPECT_FALSE(m_app->loadPlugin(scratchPath(QStringLiteral("libmissing.so")), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("Cannot load the plug-in")));
-    EXPECT_EQ(m_app->getNumPlugins(), 0);
-    EXPECT_EQ(m_app->getNumClassFactories(), 0);
-}

@@ -93,7 +93,7 @@ protected:
 
 } // namespace
 
-TEST_F(TimeBarTest, GoToFrameStaysInTheAnimationRange)
+TEST_F(TimeBarTest, FramesAndPlayRangeStayInTheAnimationRange)
 {
     TimeBar bar(dzScene);
     bar.goToFrame(12);
@@ -106,11 +106,8 @@ TEST_F(TimeBarTest, GoToFrameStaysInTheAnimationRange)
     EXPECT_EQ(dzScene->getTime(), 0);
     bar.stepForward();
     EXPECT_EQ(bar.currentFrame(), 1);
-}
 
-TEST_F(TimeBarTest, ShrinkingTheAnimationRangeShrinksThePlayRange)
-{
-    TimeBar bar(dzScene);
+    // Shrinking the animation range shrinks the play range.
     bar.setAnimRangeFrames(0, 90);
     bar.setPlayRangeFrames(10, 80);
     EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(1600, 12800));

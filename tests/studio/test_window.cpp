@@ -350,7 +350,7 @@ TEST_F(StudioWindowTest, CorruptOrTruncatedFileIsRefusedAndSceneUntouched)
     }
 }
 
-TEST_F(StudioWindowTest, HandEditInTheParametersPanelUndoesAndRedoes)
+TEST_F(StudioWindowTest, HandEditsAndKeysInTheParametersPanelUndoAndRedo)
 {
     DzBone *forearm = figure()->findBone("lForeArm");
     StudioViewport::selectOnly(dzScene, forearm);
@@ -383,14 +383,12 @@ TEST_F(StudioWindowTest, HandEditInTheParametersPanelUndoesAndRedoes)
     EXPECT_NEAR(forearm->getZRotControl()->getValue(), -180.0 + 360.0 * 0.75, 1e-3);
     undo->trigger();
     EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 0.0f);
-}
 
-TEST_F(StudioWindowTest, KeyButtonAndSetKeyWorkAtTheCurrentFrame)
-{
+    // The key button and Set Key work at the current frame.
     DzBone *shin = figure()->findBone("rShin");
     StudioViewport::selectOnly(dzScene, shin);
     dzScene->setTime(10 * 160);
-    PropertyRow *row = window->parameters()->rowFor(shin->getXRotControl());
+    row = window->parameters()->rowFor(shin->getXRotControl());
     ASSERT_NE(row, nullptr);
     row->keyButton()->click();
     EXPECT_EQ(shin->getXRotControl()->findKeyIndex(1600), 0);
