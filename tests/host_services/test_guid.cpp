@@ -14,16 +14,6 @@ public:
     Widgetless() = default;
 };
 
-class WidgetlessFactory : public DzClassFactory {
-public:
-    explicit WidgetlessFactory(const DzGUID &id)
-        : DzClassFactory(&Widgetless::staticMetaObject, id)
-    {
-    }
-    using DzClassFactory::createInstance;
-    QObject *createInstance() const override { return new Widgetless; }
-};
-
 const DzGUID kSomeId = DzGUID::fromString(QStringLiteral("30E6B1A0-2DD1-4e93-8C82-48DBDEFC4DE0"));
 
 } // namespace
@@ -77,7 +67,7 @@ using ClassRegistry = ServicesTest;
 
 TEST_F(ClassRegistry, FindsAndCreatesByIdentifierAndName)
 {
-    WidgetlessFactory f(kSomeId);
+    Factory<Widgetless> f(kSomeId);
     ASSERT_TRUE(m_app->registerClassFactory(&f));
     EXPECT_EQ(m_app->findClassFactory(kSomeId), &f);
     EXPECT_EQ(m_app->findClassFactory(QStringLiteral("Widgetless")), &f);
@@ -95,10 +85,10 @@ TEST_F(ClassRegistry, FindsAndCreatesByIdentifierAndName)
 
 TEST_F(ClassRegistry, RefusesClashingFactories)
 {
-    WidgetlessFactory f(kSomeId);
-    WidgetlessFactory sameId(kSomeId);
-    WidgetlessFactory sameName(DzGUID::fromLegacyClassID(9));
-    WidgetlessFactory nullId { DzGUID() };
+    Factory<Widgetless> f(kSomeId);
+    Factory<Widgetless> sameId(kSomeId);
+    Factory<Widgetless> sameName(DzGUID::fromLegacyClassID(9));
+    Factory<Widgetless> nullId { DzGUID() };
     ASSERT_TRUE(m_app->registerClassFactory(&f));
     EXPECT_FALSE(m_app->registerClassFactory(&f));
     EXPECT_FALSE(m_app->registerClassFactory(&sameId));

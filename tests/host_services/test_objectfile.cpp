@@ -162,16 +162,6 @@ class Stranger : public DzBase {
     Q_OBJECT
 };
 
-template <typename T> class Factory : public DzClassFactory {
-public:
-    explicit Factory(const DzGUID &id)
-        : DzClassFactory(&T::staticMetaObject, id)
-    {
-    }
-    using DzClassFactory::createInstance;
-    QObject *createInstance() const override { return new T; }
-};
-
 void fixChecksum(QByteArray &data)
 {
     using namespace DzObjectFileFormat;

@@ -125,16 +125,6 @@ public:
     }
 };
 
-template <typename T> class Factory : public DzClassFactory {
-public:
-    Factory(const char *id)
-        : DzClassFactory(&T::staticMetaObject, DzGUID::fromString(QString::fromLatin1(id)))
-    {
-    }
-    using DzClassFactory::createInstance;
-    QObject *createInstance() const override { return new T; }
-};
-
 QString vec(const DzVec3 &v) { return QStringLiteral("(%1 %2 %3)").arg(v.m_x).arg(v.m_y).arg(v.m_z); }
 
 QString describeProperty(const DzProperty *p)
