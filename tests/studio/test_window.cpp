@@ -14,6 +14,7 @@
 #include "dzpanemgr.h"
 #include "dzplugin.h"
 #include "dzrendermgr.h"
+#include "dzscenedata.h"
 #include "dzskeleton.h"
 #include "parameterspanel.h"
 #include "propertyrow.h"
@@ -25,7 +26,6 @@
 #include "studiotestsupport.h"
 #include "studioviewport.h"
 #include "studiowindow.h"
-#include "testdataitems.h"
 
 #include <gtest/gtest.h>
 
@@ -46,26 +46,16 @@ namespace {
 
 const QString kPluginDir = QStringLiteral(TRELVO_BINARY_DIR "/lib");
 
-TestFactory<TestSceneData> sceneDataFactory("A11E0C3B-5D5A-4F0E-9E61-7C1D2B3A4F50");
-TestFactory<TestNodeData> nodeDataFactory("A11E0C3B-5D5A-4F0E-9E61-7C1D2B3A4F51");
-
 class StudioWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(tmp.isValid());
-        dzApp->registerClassFactory(&sceneDataFactory);
-        dzApp->registerClassFactory(&nodeDataFactory);
         window = std::make_unique<StudioWindow>();
         window->setPersistSettings(false);
         ASSERT_TRUE(window->document()->newScene());
     }
-    void TearDown() override
-    {
-        window.reset();
-        dzApp->unregisterClassFactory(&sceneDataFactory);
-        dzApp->unregisterClassFactory(&nodeDataFactory);
-    }
+    void TearDown() override { window.reset(); }
 
     DzSkeleton *figure() const { return qobject_cast<DzSkeleton *>(dzScene->findNode("StandardFigure")); }
     DzFloatProperty *smile() const
@@ -267,7 +257,7 @@ TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
     EXPECT_FALSE(window->commands()->deleteSelectedFigure()) << "nothing selected";
 }
 
-TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndDataItems)
+TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndSelection)
 {
     DzSkeleton *fig = figure();
     DzBone *forearm = fig->findBone("lForeArm");
@@ -276,13 +266,6 @@ TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndDataItems)
     smile()->setValue(480, 0.7f);
     dzScene->setPlayRange(DzTimeRange(160, 3200));
     StudioViewport::selectOnly(dzScene, forearm);
-    auto *sceneData = new TestSceneData;
-    sceneData->text = "timelines";
-    sceneData->node = fig;
-    dzScene->addDataItem(sceneData);
-    auto *nodeData = new TestNodeData;
-    nodeData->text = "pad layers";
-    fig->addDataItem(nodeData);
 
     const QString file = path("posed.trelvo");
     ASSERT_TRUE(window->saveSceneAs(file)) << prompts.lastText().toStdString();
@@ -299,13 +282,6 @@ TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndDataItems)
     EXPECT_FLOAT_EQ(smile()->getValue(480), 0.7f);
     EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(160, 3200));
     EXPECT_EQ(dzScene->getPrimarySelection(), loadedArm);
-    auto *loadedData = qobject_cast<TestSceneData *>(dzScene->findDataItem("StudioTest-data"));
-    ASSERT_NE(loadedData, nullptr) << "scene data is created through its factory";
-    EXPECT_EQ(loadedData->text, "timelines");
-    EXPECT_EQ(loadedData->node.data(), loaded) << "its reference points at the loaded figure";
-    auto *loadedNodeData = qobject_cast<TestNodeData *>(loaded->findDataItem("StudioTest-nodeData"));
-    ASSERT_NE(loadedNodeData, nullptr);
-    EXPECT_EQ(loadedNodeData->text, "pad layers");
     EXPECT_FALSE(dzScene->isModified());
 }
 
