@@ -1,40 +1,21 @@
 // Hand posing and keying: what an edit writes and the undo steps it leaves.
 #include "dzbone.h"
-#include "dzfigureloader.h"
-#include "dzfloatproperty.h"
-#include "dzmorph.h"
-#include "dzobject.h"
-#include "dzskeleton.h"
 #include "propertyeditor.h"
 #include "propertyeditsession.h"
 #include "studiotestsupport.h"
-
-#include <gtest/gtest.h>
 
 #include <limits>
 
 namespace {
 
-class PropertyEditorTest : public ::testing::Test {
+class PropertyEditorTest : public FigureTest {
 protected:
     void SetUp() override
     {
-        QString error;
-        figure = DzFigureLoader::loadStandardFigure(TRELVO_CONTENT_DIR, &error);
-        ASSERT_NE(figure, nullptr) << error.toStdString();
-        ASSERT_TRUE(dzScene->addNode(figure));
+        FigureTest::SetUp();
         forearm = figure->findBone("lForeArm");
-        ASSERT_NE(forearm, nullptr);
     }
 
-    DzFloatProperty *smile() const
-    {
-        auto *morph = qobject_cast<DzMorph *>(figure->getObject()->findModifier("Smile"));
-        return morph ? morph->getValueChannel() : nullptr;
-    }
-
-    HostFixture host;
-    DzSkeleton *figure = nullptr;
     DzBone *forearm = nullptr;
     DzUndoStack *undo = DzUndoStack::instance();
 };

@@ -1,13 +1,8 @@
 // The time bar: frames, ranges, transport and the scrubber's mapping.
-#include "dzfigureloader.h"
-#include "dzfloatproperty.h"
-#include "dzskeleton.h"
 #include "framemath.h"
 #include "studiotestsupport.h"
 #include "timebar.h"
 #include "timescrubber.h"
-
-#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QSpinBox>
@@ -84,14 +79,7 @@ TEST(TimeScrubber, PaintsARangeEndingAtTheLargestFrame)
     EXPECT_FALSE(scrubber.grab().isNull());
 }
 
-namespace {
-
-class TimeBarTest : public ::testing::Test {
-protected:
-    HostFixture host;
-};
-
-} // namespace
+using TimeBarTest = FigureTest;
 
 TEST_F(TimeBarTest, FramesAndPlayRangeStayInTheAnimationRange)
 {
@@ -165,10 +153,6 @@ TEST_F(TimeBarTest, ScrubbingPausesAndResumesPlayback)
 
 TEST_F(TimeBarTest, ScrubberShowsKeysOfTheSelection)
 {
-    QString error;
-    DzSkeleton *figure = DzFigureLoader::loadStandardFigure(TRELVO_CONTENT_DIR, &error);
-    ASSERT_NE(figure, nullptr);
-    dzScene->addNode(figure);
     TimeBar bar(dzScene);
     dzScene->setPrimarySelection(figure);
     figure->getXRotControl()->setValue(320, 5.0f);

@@ -1,13 +1,8 @@
 // What the viewport draws and what a click on it selects.
 #include "dzbone.h"
-#include "dzfigureloader.h"
-#include "dzfloatproperty.h"
-#include "dzskeleton.h"
 #include "studiotestsupport.h"
 #include "studioviewport.h"
 #include "viewportdrawlist.h"
-
-#include <gtest/gtest.h>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -16,14 +11,11 @@
 
 namespace {
 
-class ViewportTest : public ::testing::Test {
+class ViewportTest : public FigureTest {
 protected:
     void SetUp() override
     {
-        QString error;
-        figure = DzFigureLoader::loadStandardFigure(TRELVO_CONTENT_DIR, &error);
-        ASSERT_NE(figure, nullptr) << error.toStdString();
-        ASSERT_TRUE(dzScene->addNode(figure));
+        FigureTest::SetUp();
         camera.setView(ViewCamera::Front);
     }
 
@@ -35,8 +27,6 @@ protected:
         return nullptr;
     }
 
-    HostFixture host;
-    DzSkeleton *figure = nullptr;
     ViewCamera camera;
     const QSizeF view { 900, 700 };
 };
