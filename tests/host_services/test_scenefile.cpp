@@ -358,7 +358,7 @@ TEST_F(SceneFile, RoundTripsFiguresPoseKeysAndDataItems)
     EXPECT_NEAR(hero->findBone(QStringLiteral("lForeArm"))->getYRotControl()->getValue(240), -12.75f, 1e-4);
 }
 
-TEST_F(SceneFile, RefusesTruncatedCorruptAndBadScenesLeavingTheSceneAlone)
+TEST_F(SceneFile, RefusesTruncatedCorruptBadAndTooDeepScenesLeavingTheSceneAlone)
 {
     buildScene();
     ASSERT_TRUE(saveSceneFile(m_path));
@@ -438,73 +438,48 @@ TEST_F(SceneFile, RefusesTruncatedCorruptAndBadScenesLeavingTheSceneAlone)
             out.addObject(&b, DzSceneFormat::kSkeletonClass, c.node);
         tryLoad(out.getData(), c.message);
     }
-    QString error;
-    EXPECT_FALSE(loadSceneFile(scratchPath(QStringLiteral("nowhere.tsc")), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("cannot open")));
-}
 
-TEST_F(SceneFile, RefusesHierarchiesBeyondTheLimitsAndCycles)
-{
-    using namespace DzSceneFormat;
-    buildScene();
-    const QStringList before = dumpScene();
-
-    // Figures of nodes; next[i] is the child of node i (-1: none), roots
-    // are listed as figures.
-    auto write = [&](int count, const std::function<int(int)> &next, const QList<int> &roots) {
+    // Figures of nodes beyond the limits or in a cycle; next(i) is the child
+    // of node i (-1: none), roots are listed as figures.
+    auto hierarchy = [&](int count, const std::function<int(int)> &next, const QList<int> &roots) {
         std::vector<std::unique_ptr<DzBase>> keys(size_t(count) + 1);
         for (auto &k : keys)
             k = std::make_unique<DzBase>();
         DzOutFile out;
-        out.addObject(keys[0].get(), kSceneClass, [&](DzOutFile *f) {
-            f->writeIntSection(SceneVersion, kSceneVersion);
-            f->startSection(SceneFigures);
+        out.addObject(keys[0].get(), DzSceneFormat::kSceneClass, [&](DzOutFile *f) {
+            f->writeIntSection(DzSceneFormat::SceneVersion, DzSceneFormat::kSceneVersion);
+            f->startSection(DzSceneFormat::SceneFigures);
             for (int r : roots)
                 f->writePointer(keys[size_t(r) + 1].get());
             f->endSection();
         });
         for (int i = 0; i < count; ++i) {
-            out.addObject(keys[size_t(i) + 1].get(), kBoneClass, [&, i](DzOutFile *f) {
-                f->writeStringSection(NodeName, QStringLiteral("n%1").arg(i));
-                f->startSection(NodeChildren);
+            out.addObject(keys[size_t(i) + 1].get(), DzSceneFormat::kBoneClass, [&, i](DzOutFile *f) {
+                f->writeStringSection(DzSceneFormat::NodeName, QStringLiteral("n%1").arg(i));
+                f->startSection(DzSceneFormat::NodeChildren);
                 if (next(i) >= 0)
                     f->writePointer(keys[size_t(next(i)) + 1].get());
                 f->endSection();
             });
         }
-        const QString path = scratchPath(QStringLiteral("limits.tsc"));
-        EXPECT_TRUE(out.save(path));
-        return path;
+        return out.getData();
     };
-    struct Case {
-        const char *what;
-        int count;
-        std::function<int(int)> next;
-        QList<int> roots;
-        const char *message; // null: loads
-    };
+    const int depth = DzSceneFormat::kMaxDepth;
     const auto chain = [](int n) { return [n](int i) { return i + 1 < n ? i + 1 : -1; }; };
-    const Case cases[] = {
-        { "chain past the depth limit", kMaxDepth + 1, chain(kMaxDepth + 1), { 0 }, "at most 4096" },
-        { "cycle beside a figure", 4, [](int i) { return i == 0 ? -1 : (i == 3 ? 1 : i + 1); }, { 0 },
-          "its own ancestor" },
-        { "too many nodes", kMaxNodes + 1, [](int) { return -1; }, {}, "at most 100000" },
-        { "chain at the depth limit (last: it replaces the scene)", kMaxDepth, chain(kMaxDepth), { 0 }, nullptr },
-    };
-    for (const Case &c : cases) {
-        const QString path = write(c.count, c.next, c.roots);
-        QString error;
-        const bool loaded = loadSceneFile(path, &error);
-        flushDeletes();
-        if (!c.message) {
-            EXPECT_TRUE(loaded) << c.what << ": " << error.toStdString();
-            EXPECT_EQ(dzScene->getNodeList().size(), c.count) << c.what;
-            continue;
-        }
-        EXPECT_FALSE(loaded) << c.what;
-        EXPECT_TRUE(error.contains(QLatin1String(c.message))) << c.what << ": " << error.toStdString();
-        EXPECT_EQ(dumpScene(), before) << c.what;
-    }
+    tryLoad(hierarchy(depth + 1, chain(depth + 1), { 0 }), "at most 4096");
+    tryLoad(hierarchy(4, [](int i) { return i == 0 ? -1 : (i == 3 ? 1 : i + 1); }, { 0 }), "its own ancestor");
+    tryLoad(hierarchy(DzSceneFormat::kMaxNodes + 1, [](int) { return -1; }, {}), "at most 100000");
+    QString error;
+    EXPECT_FALSE(loadSceneFile(scratchPath(QStringLiteral("nowhere.tsc")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("cannot open")));
+
+    // A chain at the depth limit loads (last: it replaces the scene).
+    QFile limit(bad);
+    ASSERT_TRUE(limit.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    limit.write(hierarchy(depth, chain(depth), { 0 }));
+    limit.close();
+    ASSERT_TRUE(loadSceneFile(bad, &error)) << error.toStdString();
+    EXPECT_EQ(dzScene->getNodeList().size(), depth);
 }
 
 TEST_F(SceneFile, UnregisteredDataItemsAreLeftOutOnSaveAndSkippedOnLoad)

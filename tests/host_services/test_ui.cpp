@@ -262,7 +262,7 @@ TEST_F(Help, WidgetsWithoutTextTakeItFromTheTableEvenLater)
 
 using NodeMenu = ServicesTest;
 
-TEST_F(NodeMenu, ListsLabelsAndSelectsWithoutSignal)
+TEST_F(NodeMenu, ListsLabelsSelectsWithoutSignalAndForgetsDeletedNodes)
 {
     DzNode hero(QStringLiteral("Hero"));
     hero.setLabel(QStringLiteral("The Hero"));
@@ -289,6 +289,19 @@ TEST_F(NodeMenu, ListsLabelsAndSelectsWithoutSignal)
 
     hero.setLabel(QStringLiteral("Renamed"));
     EXPECT_EQ(combo->itemText(1), QStringLiteral("Renamed"));
+
+    // The list is asked for before the popup opens; deleted nodes are forgotten.
+    auto *gone = new DzNode(QStringLiteral("Gone"));
+    QObject::connect(&menu, &DzNodeMenu::aboutToShowMenu, &menu, [&] { menu.setNodeList({ gone, &other }); });
+    combo->showPopup();
+    EXPECT_EQ(combo->count(), 3);
+    combo->hidePopup();
+    menu.selectNode(gone);
+    delete gone;
+    EXPECT_EQ(menu.getCurrent(), nullptr);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(menu.getNodeList(), QList<DzNode *> { &other });
+    EXPECT_EQ(combo->count(), 2);
 }
 
 TEST_F(NodeMenu, UserPicksEmitSelectionChangedAndNoneOnlyWhenOffered)
@@ -309,25 +322,6 @@ TEST_F(NodeMenu, UserPicksEmitSelectionChangedAndNoneOnlyWhenOffered)
         EXPECT_EQ(picked.count(), withNone ? 2 : 1);
         EXPECT_EQ(menu.getCurrent(), withNone ? nullptr : &a);
     }
-}
-
-TEST_F(NodeMenu, AsksForItsListBeforeOpeningAndForgetsDeletedNodes)
-{
-    auto *a = new DzNode(QStringLiteral("A"));
-    DzNode b(QStringLiteral("B"));
-    DzNodeMenu menu(nullptr, QString(), true);
-    menu.setNodeList({ a });
-    QObject::connect(&menu, &DzNodeMenu::aboutToShowMenu, &menu, [&] { menu.setNodeList({ a, &b }); });
-    menu.getComboBox()->showPopup();
-    EXPECT_EQ(menu.getComboBox()->count(), 3);
-    menu.getComboBox()->hidePopup();
-
-    menu.selectNode(a);
-    delete a;
-    EXPECT_EQ(menu.getCurrent(), nullptr);
-    QCoreApplication::processEvents();
-    EXPECT_EQ(menu.getNodeList(), QList<DzNode *> { &b });
-    EXPECT_EQ(menu.getComboBox()->count(), 2);
 }
 
 TEST(ViewportManipulation, NestsAndSignalsOnlyTheOutermostBracket)
