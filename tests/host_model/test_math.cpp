@@ -26,6 +26,16 @@ void expectVec(const DzVec3 &v, float x, float y, float z, float tol = 1e-5f)
     EXPECT_NEAR(v.m_z, z, tol);
 }
 
+// Euler angles in radians from degrees given in the order's own sequence.
+DzVec3 euler(const DzRotationOrder &order, double first, double second, double third)
+{
+    DzVec3 v;
+    v[order.firstAxis()] = float(rad(first));
+    v[order.secondAxis()] = float(rad(second));
+    v[order.thirdAxis()] = float(rad(third));
+    return v;
+}
+
 DzVec3 axisOf(int axis)
 {
     return DzVec3(axis == 0 ? 1.f : 0.f, axis == 1 ? 1.f : 0.f, axis == 2 ? 1.f : 0.f);
@@ -161,11 +171,7 @@ TEST(Euler, RoundTripsEveryOrderAwayFromGimbalLock)
     for (DzRotationOrder::Order o : kAllOrders) {
         const DzRotationOrder order(o);
         for (int n = 0; n < 300; ++n) {
-            double deg[3];
-            deg[order.firstAxis()] = outer(rng);
-            deg[order.secondAxis()] = middle(rng);
-            deg[order.thirdAxis()] = outer(rng);
-            const DzVec3 in(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2])));
+            const DzVec3 in = euler(order, outer(rng), middle(rng), outer(rng));
             DzQuat q;
             q.setValue(order, in);
             DzVec3 out;
@@ -183,11 +189,7 @@ TEST(Euler, StaysContinuousAndExactAtGimbalLock)
         SCOPED_TRACE(order.toString().toStdString());
         // Approaching the lock the branch never flips: angles come back as given.
         for (double mid = 80.0; mid < 89.95; mid += 0.5) {
-            double deg[3];
-            deg[order.firstAxis()] = 25;
-            deg[order.secondAxis()] = mid;
-            deg[order.thirdAxis()] = -40;
-            const DzVec3 in(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2])));
+            const DzVec3 in = euler(order, 25, mid, -40);
             DzVec3 out;
             DzQuat(order, in).getValue(order, out);
             expectVec(out, in.m_x, in.m_y, in.m_z, 2e-3f);
@@ -195,11 +197,7 @@ TEST(Euler, StaysContinuousAndExactAtGimbalLock)
         // At the lock the rotation is reproduced and the first angle is 0;
         // beyond it the middle angle comes back within a quarter turn.
         for (double mid : {90.0, -90.0, 120.0}) {
-            double deg[3];
-            deg[order.firstAxis()] = 25;
-            deg[order.secondAxis()] = mid;
-            deg[order.thirdAxis()] = -40;
-            const DzQuat q(order, DzVec3(float(rad(deg[0])), float(rad(deg[1])), float(rad(deg[2]))));
+            const DzQuat q(order, euler(order, 25, mid, -40));
             DzVec3 out;
             q.getValue(order, out);
             if (mid == 120.0)
