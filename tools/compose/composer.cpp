@@ -1,5 +1,6 @@
 #include "composer.h"
 
+#include "framewriter.h"
 #include "recipe.h"
 
 #include "figurebinding.h"
@@ -16,11 +17,9 @@
 #include "motionexporter.h"
 
 #include "dzapp.h"
-#include "dzbone.h"
 #include "dzcontentmgr.h"
 #include "dzfilesystem.h"
 #include "dzfigureloader.h"
-#include "dzfloatproperty.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 
@@ -37,34 +36,6 @@ QString usage()
         "usage: trelvo-compose RECIPE.json [-o OUT.json] [--bvh OUT.bvh] [--scene OUT.trelvo] [--figure FILE] "
         "[--fps N]\n"
         "  at most 1000000 frames are written");
-}
-
-QString num(double v)
-{
-    return QString::number(v, 'g', 9);
-}
-
-// A JSON string (RFC 8259): quotes, backslashes and control characters
-// escaped, so any bone name gives a file every JSON reader reads.
-QString jsonString(const QString &text)
-{
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == '"' || u == '\\')
-            out += QLatin1Char('\\') + c;
-        else if (u == '\n')
-            out += QStringLiteral("\\n");
-        else if (u == '\t')
-            out += QStringLiteral("\\t");
-        else if (u == '\r')
-            out += QStringLiteral("\\r");
-        else if (u < 0x20)
-            out += QStringLiteral("\\u%1").arg(unsigned(u), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + QLatin1Char('"');
 }
 
 // The scene's time settings, put back when composing is over.
@@ -178,56 +149,6 @@ bool buildTrack(const Recipe &recipe, KyTimeline &timeline, QString *error)
             *error = QStringLiteral("%1: the timeline becomes longer than one hour").arg(where);
             return false;
         }
-    }
-    return true;
-}
-
-bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *error)
-{
-    DzAtomicWriter file;
-    if (!file.open(path)) {
-        *error = file.errorString();
-        return false;
-    }
-    DzNode *hip = figure->findNodeChild(QStringLiteral("hip"), false);
-    if (!hip)
-        hip = figure;
-    const QList<DzBone *> bones = figure->getAllBones();
-    const DzTime step = dzScene->getTimeStep();
-    const DzTime end = dzScene->getAnimRange().getEnd();
-    QList<QString> names;
-    for (DzBone *bone : bones)
-        names << jsonString(bone->getName());
-
-    bool ok = file.write(QStringLiteral("{\"fps\": %1, \"frames\": [").arg(fps).toUtf8());
-    bool firstFrame = true;
-    for (qint64 t = 0; ok && t < end; t += step) {
-        const DzTime tick = static_cast<DzTime>(t);
-        const DzVec3 p = hip->getLocalPos(tick);
-        QString frame = firstFrame ? QStringLiteral("\n") : QStringLiteral(",\n");
-        firstFrame = false;
-        frame += QStringLiteral("{\"tick\": %1, \"hipPos\": [%2, %3, %4], \"bones\": {")
-                     .arg(tick)
-                     .arg(num(p.m_x), num(p.m_y), num(p.m_z));
-        for (qsizetype i = 0; i < bones.size(); ++i) {
-            DzBone *bone = bones[i];
-            const DzQuat q = bone->getLocalRot(tick);
-            if (i > 0)
-                frame += QStringLiteral(", ");
-            frame += QStringLiteral("%1: {\"quat\": [%2, %3, %4, %5], \"euler\": [%6, %7, %8], "
-                                    "\"order\": \"%9\"}")
-                         .arg(names[i], num(q.m_x), num(q.m_y), num(q.m_z), num(q.m_w),
-                              num(bone->getXRotControl()->getValue(tick)),
-                              num(bone->getYRotControl()->getValue(tick)),
-                              num(bone->getZRotControl()->getValue(tick)),
-                              bone->getRotationOrder().toString());
-        }
-        frame += QStringLiteral("}}");
-        ok = file.write(frame.toUtf8());
-    }
-    if (!ok || !file.write(QByteArrayLiteral("\n]}\n")) || !file.commit()) {
-        *error = file.errorString();
-        return false;
     }
     return true;
 }
