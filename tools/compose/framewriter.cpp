@@ -45,10 +45,37 @@ QString jsonString(const QString &text)
     return out + QLatin1Char('"');
 }
 
+// A property's value at rising times. A bake keys every frame, so the value
+// is mostly a key's own, found by stepping forward instead of searching;
+// any other time is left to the property.
+class ForwardReader
+{
+public:
+    explicit ForwardReader(const DzFloatProperty *property = nullptr)
+        : m_property(property)
+    {
+    }
+
+    float valueAt(DzTime time)
+    {
+        const std::vector<DzFloatProperty::Key> &keys = m_property->getKeys();
+        while (m_next < keys.size() && keys[m_next].time <= time)
+            ++m_next;
+        // The last key at or before time, as the property's own search finds it.
+        if (m_next > 0 && keys[m_next - 1].time == time)
+            return keys[m_next - 1].value;
+        return m_property->getValue(time);
+    }
+
+private:
+    const DzFloatProperty *m_property;
+    std::size_t m_next = 0;
+};
+
 // What one bone writes around its numbers, fixed for the whole run.
 struct BoneColumn {
     DzBone *bone = nullptr;
-    DzFloatProperty *rot[3] = {nullptr, nullptr, nullptr};
+    ForwardReader rot[3];
     QByteArray head; // [", "] "name": {"quat": [
     QByteArray tail; // ], "order": "YZX"}
 };
@@ -106,9 +133,9 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
     for (DzBone *bone : figure->getAllBones()) {
         BoneColumn c;
         c.bone = bone;
-        c.rot[0] = bone->getXRotControl();
-        c.rot[1] = bone->getYRotControl();
-        c.rot[2] = bone->getZRotControl();
+        c.rot[0] = ForwardReader(bone->getXRotControl());
+        c.rot[1] = ForwardReader(bone->getYRotControl());
+        c.rot[2] = ForwardReader(bone->getZRotControl());
         c.head = ((columns.empty() ? QString() : QStringLiteral(", ")) + jsonString(bone->getName())
                   + QStringLiteral(": {\"quat\": ["))
                      .toUtf8();
@@ -119,6 +146,8 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
         columns.push_back(std::move(c));
     }
 
+    ForwardReader hipPos[3] = {ForwardReader(hip->getXPosControl()), ForwardReader(hip->getYPosControl()),
+                               ForwardReader(hip->getZPosControl())};
     TextBuffer out(kFlushBytes + frameBytes);
     const auto flush = [&] {
         const bool ok = file.write(out.data(), qint64(out.size()));
@@ -129,25 +158,24 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
     bool ok = true;
     for (qint64 t = 0; ok && t < end; t += step) {
         const DzTime tick = static_cast<DzTime>(t);
-        const DzVec3 p = hip->getLocalPos(tick);
         if (t == 0)
             out.text("\n{\"tick\": ");
         else
             out.text(",\n{\"tick\": ");
         out.integer(tick);
         out.text(", \"hipPos\": [");
-        out.number(p.m_x);
+        out.number(hipPos[0].valueAt(tick));
         out.text(", ");
-        out.number(p.m_y);
+        out.number(hipPos[1].valueAt(tick));
         out.text(", ");
-        out.number(p.m_z);
+        out.number(hipPos[2].valueAt(tick));
         out.text("], \"bones\": {");
-        for (const BoneColumn &c : columns) {
+        for (BoneColumn &c : columns) {
             // The rotation values are read once; the rotation is the one
             // DzNode::getLocalRot makes of them.
-            const float x = c.rot[0]->getValue(tick);
-            const float y = c.rot[1]->getValue(tick);
-            const float z = c.rot[2]->getValue(tick);
+            const float x = c.rot[0].valueAt(tick);
+            const float y = c.rot[1].valueAt(tick);
+            const float z = c.rot[2].valueAt(tick);
             const DzQuat q(c.bone->getRotationOrder(),
                            DzVec3(float(x * kDegToRad), float(y * kDegToRad), float(z * kDegToRad)));
             out.text(c.head);
