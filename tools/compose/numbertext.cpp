@@ -116,6 +116,27 @@ bool nineDigits(double a, std::uint64_t *digits, int *exp10)
     return false;
 }
 
+constexpr std::array<char, 200> kDigitPairs = [] {
+    std::array<char, 200> pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs[std::size_t(2 * i)] = char('0' + i / 10);
+        pairs[std::size_t(2 * i + 1)] = char('0' + i % 10);
+    }
+    return pairs;
+}();
+
+// The nine digits of value (below 10^9), two at a time.
+void writeNineDigits(char *out, std::uint64_t value)
+{
+    auto v = std::uint32_t(value);
+    out[0] = char('0' + v / 100000000);
+    v %= 100000000;
+    for (int i = 7; i > 0; i -= 2) {
+        std::memcpy(out + i, &kDigitPairs[std::size_t(2 * (v % 100))], 2);
+        v /= 100;
+    }
+}
+
 char *copyText(char *out, const char *text)
 {
     const std::size_t n = std::strlen(text);
@@ -145,10 +166,7 @@ char *writeNumberText(char *out, double value)
     if (value < 0)
         *out++ = '-';
     char digits[9];
-    for (int i = 8; i >= 0; --i) {
-        digits[i] = char('0' + whole % 10);
-        whole /= 10;
-    }
+    writeNineDigits(digits, whole);
     int count = 9;
     while (digits[count - 1] == '0')
         --count;
