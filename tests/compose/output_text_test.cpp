@@ -1,7 +1,9 @@
-// The composer's output text: its number text against QString::number(v,
-// 'g', 9) over millions of values, and whole frame files against the
-// QString-built text the composer wrote before it had its own buffer.
+// The composer's output: its number text against QString::number(v, 'g', 9)
+// over millions of values, keyed values read frame by frame against the
+// node's own, and whole frame files against the QString-built text the
+// composer wrote before it had its own buffer.
 #include "framewriter.h"
+#include "nodekeyreader.h"
 #include "numbertext.h"
 
 #include "dzapp.h"
@@ -174,6 +176,48 @@ QByteArray qstringFrames(DzSkeleton *figure, int fps)
     return text + "\n]}\n";
 }
 
+// Keys at uneven ticks, so that frames also fall between keys.
+void keyAtRandom(DzFloatProperty *p, std::mt19937 &random, float lo, float hi)
+{
+    std::uniform_real_distribution<float> value(lo, hi);
+    for (DzTime t = 0; t < 9600; t += 70 + DzTime(random() % 400))
+        p->setValue(t, value(random));
+}
+
+bool sameBits(const DzQuat &a, const DzQuat &b)
+{
+    return std::memcmp(&a.m_x, &b.m_x, sizeof(double)) == 0 && std::memcmp(&a.m_y, &b.m_y, sizeof(double)) == 0
+        && std::memcmp(&a.m_z, &b.m_z, sizeof(double)) == 0 && std::memcmp(&a.m_w, &b.m_w, sizeof(double)) == 0;
+}
+
+TEST(NodeKeyReader, GivesTheNodesOwnValuesAtAnyTime)
+{
+    DzApp app;
+    DzNode node;
+    std::mt19937 random(3);
+    keyAtRandom(node.getXRotControl(), random, -720.0f, 720.0f);
+    keyAtRandom(node.getZRotControl(), random, -180.0f, 180.0f);
+    keyAtRandom(node.getXPosControl(), random, -1e4f, 1e4f);
+    node.getYRotControl()->setValue(33.3f); // unkeyed: the static value
+    node.getZPosControl()->setValue(0, 5.0f); // one key
+    for (const DzRotationOrder order : {DzRotationOrder::XYZ, DzRotationOrder::YZX, DzRotationOrder::ZYX}) {
+        node.setRotationOrder(order);
+        trelvo::motion::NodeKeyReader reader(&node);
+        // Rising through keyed and unkeyed ticks, before the first key and
+        // past the last, then back in time.
+        std::vector<DzTime> times;
+        for (DzTime t = -500; t < 10000; t += 37 + DzTime(random() % 90))
+            times.push_back(t);
+        times.insert(times.end(), {9000, 5, 5, -1, 0, 10000});
+        for (const DzTime t : times) {
+            const DzVec3 p = reader.localPos(t);
+            const DzVec3 want = node.getLocalPos(t);
+            EXPECT_TRUE(p.m_x == want.m_x && p.m_y == want.m_y && p.m_z == want.m_z) << t;
+            EXPECT_TRUE(sameBits(reader.localRot(t), node.getLocalRot(t))) << t;
+        }
+    }
+}
+
 TEST(FrameWriter, WritesTheTextTheQStringFormattingGave)
 {
     DzApp app;
@@ -187,15 +231,10 @@ TEST(FrameWriter, WritesTheTextTheQStringFormattingGave)
     bones[1]->setName(QStringLiteral("a \"quoted\"\\ bone\t\x01"));
     bones[2]->setName(QStringLiteral("Knöchel %1 \u00e9"));
 
-    // Keys at uneven ticks, so that frames also fall between keys; values
-    // across the ranges a bake gives and beyond.
     std::mt19937 random(7);
-    std::uniform_real_distribution<float> degrees(-180.0f, 180.0f);
     for (DzBone *bone : bones) {
-        for (DzFloatProperty *p : {bone->getXRotControl(), bone->getYRotControl(), bone->getZRotControl()}) {
-            for (DzTime t = 0; t < 9600; t += 70 + DzTime(random() % 400))
-                p->setValue(t, degrees(random));
-        }
+        for (DzFloatProperty *p : {bone->getXRotControl(), bone->getYRotControl(), bone->getZRotControl()})
+            keyAtRandom(p, random, -180.0f, 180.0f);
     }
     DzNode *hip = figure->findNodeChild(QStringLiteral("hip"), false);
     ASSERT_TRUE(hip);

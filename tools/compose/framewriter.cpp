@@ -2,21 +2,18 @@
 
 #include "numbertext.h"
 
+#include "nodekeyreader.h"
+
 #include "dzbone.h"
 #include "dzfilesystem.h"
-#include "dzfloatproperty.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstring>
 #include <vector>
 
 namespace {
-
-// As the host turns rotation values into a rotation.
-constexpr double kDegToRad = M_PI / 180.0;
 
 // The buffer is written out once it holds this much, so that memory stays
 // flat however many frames there are.
@@ -45,37 +42,9 @@ QString jsonString(const QString &text)
     return out + QLatin1Char('"');
 }
 
-// A property's value at rising times. A bake keys every frame, so the value
-// is mostly a key's own, found by stepping forward instead of searching;
-// any other time is left to the property.
-class ForwardReader
-{
-public:
-    explicit ForwardReader(const DzFloatProperty *property = nullptr)
-        : m_property(property)
-    {
-    }
-
-    float valueAt(DzTime time)
-    {
-        const std::vector<DzFloatProperty::Key> &keys = m_property->getKeys();
-        while (m_next < keys.size() && keys[m_next].time <= time)
-            ++m_next;
-        // The last key at or before time, as the property's own search finds it.
-        if (m_next > 0 && keys[m_next - 1].time == time)
-            return keys[m_next - 1].value;
-        return m_property->getValue(time);
-    }
-
-private:
-    const DzFloatProperty *m_property;
-    std::size_t m_next = 0;
-};
-
 // What one bone writes around its numbers, fixed for the whole run.
 struct BoneColumn {
-    DzBone *bone = nullptr;
-    ForwardReader rot[3];
+    trelvo::motion::NodeKeyReader keys;
     QByteArray head; // [", "] "name": {"quat": [
     QByteArray tail; // ], "order": "YZX"}
 };
@@ -131,11 +100,7 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
     std::vector<BoneColumn> columns;
     std::size_t frameBytes = 128 + 3 * kMaxNumberText;
     for (DzBone *bone : figure->getAllBones()) {
-        BoneColumn c;
-        c.bone = bone;
-        c.rot[0] = ForwardReader(bone->getXRotControl());
-        c.rot[1] = ForwardReader(bone->getYRotControl());
-        c.rot[2] = ForwardReader(bone->getZRotControl());
+        BoneColumn c{trelvo::motion::NodeKeyReader(bone), {}, {}};
         c.head = ((columns.empty() ? QString() : QStringLiteral(", ")) + jsonString(bone->getName())
                   + QStringLiteral(": {\"quat\": ["))
                      .toUtf8();
@@ -146,8 +111,7 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
         columns.push_back(std::move(c));
     }
 
-    ForwardReader hipPos[3] = {ForwardReader(hip->getXPosControl()), ForwardReader(hip->getYPosControl()),
-                               ForwardReader(hip->getZPosControl())};
+    trelvo::motion::NodeKeyReader hipKeys(hip);
     TextBuffer out(kFlushBytes + frameBytes);
     const auto flush = [&] {
         const bool ok = file.write(out.data(), qint64(out.size()));
@@ -164,20 +128,17 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
             out.text(",\n{\"tick\": ");
         out.integer(tick);
         out.text(", \"hipPos\": [");
-        out.number(hipPos[0].valueAt(tick));
+        const DzVec3 p = hipKeys.localPos(tick);
+        out.number(p.m_x);
         out.text(", ");
-        out.number(hipPos[1].valueAt(tick));
+        out.number(p.m_y);
         out.text(", ");
-        out.number(hipPos[2].valueAt(tick));
+        out.number(p.m_z);
         out.text("], \"bones\": {");
         for (BoneColumn &c : columns) {
-            // The rotation values are read once; the rotation is the one
-            // DzNode::getLocalRot makes of them.
-            const float x = c.rot[0].valueAt(tick);
-            const float y = c.rot[1].valueAt(tick);
-            const float z = c.rot[2].valueAt(tick);
-            const DzQuat q(c.bone->getRotationOrder(),
-                           DzVec3(float(x * kDegToRad), float(y * kDegToRad), float(z * kDegToRad)));
+            // The rotation values are read once for both forms.
+            const DzVec3 e = c.keys.localRotDegrees(tick);
+            const DzQuat q = c.keys.rotationOf(e);
             out.text(c.head);
             out.number(q.m_x);
             out.text(", ");
@@ -187,11 +148,11 @@ bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *erro
             out.text(", ");
             out.number(q.m_w);
             out.text("], \"euler\": [");
-            out.number(x);
+            out.number(e.m_x);
             out.text(", ");
-            out.number(y);
+            out.number(e.m_y);
             out.text(", ");
-            out.number(z);
+            out.number(e.m_z);
             out.text(c.tail);
         }
         out.text("}}");
