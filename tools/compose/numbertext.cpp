@@ -91,6 +91,7 @@ bool nineDigits(double a, std::uint64_t *digits, int *exp10)
     // floor(log2(a) × log10(2)), within one of the true exponent; the loop
     // below settles it.
     int guess = ((biased - 1023) * 78913) >> 18;
+
     for (int attempt = 0; attempt < 3; ++attempt) {
         std::uint64_t whole;
         bool half;
@@ -137,6 +138,16 @@ void writeNineDigits(char *out, std::uint64_t value)
     }
 }
 
+// How many of nine digits are left without their trailing zeros (the
+// first is never zero).
+int significantDigits(const char *digits)
+{
+    int count = 9;
+    while (digits[count - 1] == '0')
+        --count;
+    return count;
+}
+
 char *copyText(char *out, const char *text)
 {
     const std::size_t n = std::strlen(text);
@@ -165,19 +176,14 @@ char *writeNumberText(char *out, double value)
     }
     if (value < 0)
         *out++ = '-';
-    char digits[9];
-    writeNineDigits(digits, whole);
-    int count = 9;
-    while (digits[count - 1] == '0')
-        --count;
-
+    // The digits are written in place; the fixed-size moves below stay
+    // within the kMaxNumberText characters the caller provides.
     if (exp10 < -4 || exp10 >= 9) {
-        *out++ = digits[0];
-        if (count > 1) {
-            *out++ = '.';
-            std::memcpy(out, digits + 1, std::size_t(count - 1));
-            out += count - 1;
-        }
+        writeNineDigits(out + 1, whole);
+        out[0] = out[1];
+        out[1] = '.';
+        const int count = significantDigits(out + 1);
+        out += count > 1 ? count + 1 : 1;
         *out++ = 'e';
         *out++ = exp10 < 0 ? '-' : '+';
         const int magnitude = std::abs(exp10);
@@ -189,22 +195,19 @@ char *writeNumberText(char *out, double value)
     }
     if (exp10 >= 0) {
         const int integerDigits = exp10 + 1;
-        if (count <= integerDigits) {
-            std::memcpy(out, digits, std::size_t(count));
-            std::memset(out + count, '0', std::size_t(integerDigits - count));
+        writeNineDigits(out, whole);
+        const int count = significantDigits(out);
+        if (count <= integerDigits)
             return out + integerDigits;
-        }
-        std::memcpy(out, digits, std::size_t(integerDigits));
-        out += integerDigits;
-        *out++ = '.';
-        std::memcpy(out, digits + integerDigits, std::size_t(count - integerDigits));
-        return out + (count - integerDigits);
+        char fraction[8];
+        std::memcpy(fraction, out + integerDigits, sizeof fraction);
+        out[integerDigits] = '.';
+        std::memcpy(out + integerDigits + 1, fraction, sizeof fraction);
+        return out + count + 1;
     }
-    *out++ = '0';
-    *out++ = '.';
-    const int zeros = -exp10 - 1;
-    std::memset(out, '0', std::size_t(zeros));
-    out += zeros;
-    std::memcpy(out, digits, std::size_t(count));
-    return out + count;
+    const int zeros = -exp10 - 1; // 0 to 3
+    std::memcpy(out, "0.000", 5);
+    out += 2 + zeros;
+    writeNineDigits(out, whole);
+    return out + significantDigits(out);
 }
