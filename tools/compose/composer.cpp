@@ -14,6 +14,8 @@
 #include "kyblock.h"
 #include "nodetable.h"
 
+#include "atomicfile.h"
+#include "bvhwriter.h"
 #include "motionexporter.h"
 
 #include "dzapp.h"
@@ -27,6 +29,8 @@
 #include <QFileInfo>
 
 #include <memory>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -83,6 +87,58 @@ public:
 
 private:
     DzSkeleton *m_figure;
+};
+
+// Makes a figure's BVH text on a thread of its own, then writes it.
+class BvhMaker
+{
+public:
+    BvhMaker() = default;
+    BvhMaker(const BvhMaker &) = delete;
+    BvhMaker &operator=(const BvhMaker &) = delete;
+    ~BvhMaker()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    // The figure must stay unchanged until write() or destruction.
+    void start(DzSkeleton *figure, const DzTimeRange &range, DzTime step, const std::string &path)
+    {
+        m_path = path;
+        m_thread = std::thread([this, figure, range, step] {
+            trelvo::motion::MotionExportOptions options;
+            options.step = step;
+            trelvo::motion::MotionExporter exporter;
+            trelvo::motion::BvhData data;
+            trelvo::motion::BvhWriter writer;
+            if (!exporter.exportBvh(figure, range, data, options))
+                m_error = exporter.errorString();
+            else if (!writer.toText(data, m_text))
+                m_error = m_path + ": " + writer.errorString();
+            else
+                m_made = true;
+        });
+    }
+
+    // Waits for the text and replaces the file with it; false with *error.
+    bool write(std::string *error)
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (!m_made) {
+            *error = m_error;
+            return false;
+        }
+        return trelvo::motion::writeFileAtomically(m_path, m_text, error);
+    }
+
+private:
+    std::thread m_thread;
+    std::string m_path;
+    std::string m_text;
+    std::string m_error;
+    bool m_made = false;
 };
 
 QString figurePath(const QString &figure)
@@ -278,22 +334,26 @@ int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
         }
         bakeTimeline(timeline);
     }
-    if (!options.outPath.isEmpty() && !writeFrames(options.outPath, figure, options.fps, &error))
-        return fail(error);
     const DzTime step = dzScene->getTimeStep();
     const DzTime end = dzScene->getAnimRange().getEnd();
     const DzTime frames = (end + step - 1) / step;
+    // The BVH text is made while the JSON is written (both only read the
+    // baked figure); its file is still written after the JSON's, so that
+    // a failure leaves the files as before.
+    BvhMaker bvh;
+    if (!options.bvhPath.isEmpty() && frames >= 1) {
+        // The same frames as the JSON: ticks 0, step, ... before the end.
+        bvh.start(figure, DzTimeRange(0, (frames - 1) * step), step,
+                  QFile::encodeName(options.bvhPath).toStdString());
+    }
+    if (!options.outPath.isEmpty() && !writeFrames(options.outPath, figure, options.fps, &error))
+        return fail(error);
     if (!options.bvhPath.isEmpty()) {
         if (frames < 1)
             return fail(QStringLiteral("the baked timeline holds no frame to export"));
-        // The same frames as the JSON: ticks 0, step, ... before the end.
-        trelvo::motion::MotionExportOptions exportOptions;
-        exportOptions.step = step;
-        trelvo::motion::MotionExporter exporter;
-        if (!exporter.exportFile(QFile::encodeName(options.bvhPath).toStdString(), figure,
-                                 DzTimeRange(0, (frames - 1) * step), exportOptions))
-            return fail(QStringLiteral("cannot write %1: %2")
-                            .arg(options.bvhPath, QString::fromStdString(exporter.errorString())));
+        std::string why;
+        if (!bvh.write(&why))
+            return fail(QStringLiteral("cannot write %1: %2").arg(options.bvhPath, QString::fromStdString(why)));
     }
     QStringList written;
     for (const QString &path : {options.outPath, options.bvhPath, options.scenePath}) {
