@@ -2,8 +2,6 @@
 // and read back.
 #include "stocktestsupport.h"
 
-#include "composer.h"
-
 #include <bvhreader.h>
 
 #include <QFile>
@@ -19,27 +17,12 @@
 
 namespace {
 
-int compose(const QStringList &args, QString *messages = nullptr)
-{
-    QString outText;
-    QString errText;
-    QTextStream out(&outText);
-    QTextStream err(&errText);
-    const int status = runCompose(args, out, err);
-    if (messages)
-        *messages = outText + errText;
-    return status;
-}
-
 QString writeRecipe(const QTemporaryDir &dir)
 {
-    const QString stock = contentDir() + QStringLiteral("/kinBlocks/Trelvo/");
     const QString path = dir.filePath(QStringLiteral("recipe.json"));
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral(R"({"blocks": [{"file": "%1s_walk_01.kba"}, {"file": "%1s_run_01.kba"}]})")
-                   .arg(stock)
-                   .toUtf8());
+    EXPECT_TRUE(writeText(path, QStringLiteral(R"({"blocks": [{"file": "%1s_walk_01.kba"}, {"file": "%1s_run_01.kba"}]})")
+                                    .arg(contentDir() + QStringLiteral("/kinBlocks/Trelvo/"))
+                                    .toUtf8()));
     return path;
 }
 
@@ -53,7 +36,6 @@ TEST(ComposeBvh, ExportsTheBakedFramesAsReadableBvh)
     const QString bvh = dir.filePath(QStringLiteral("out.bvh"));
     QString messages;
     ASSERT_EQ(compose({recipe, "-o", json, "--bvh", bvh}, &messages), 0) << messages.toStdString();
-
     QFile jsonFile(json);
     ASSERT_TRUE(jsonFile.open(QIODevice::ReadOnly));
     const QJsonArray frames = QJsonDocument::fromJson(jsonFile.readAll()).object().value("frames").toArray();
@@ -101,7 +83,6 @@ TEST(ComposeBvh, BvhAloneIsEnoughAndBadUsageIsRefused)
     const QString bvh = dir.filePath(QStringLiteral("only.bvh"));
     EXPECT_EQ(compose({recipe, "--bvh", bvh}), 0);
     EXPECT_TRUE(QFile::exists(bvh));
-
     EXPECT_EQ(compose({recipe, "--bvh"}), 2);
     EXPECT_EQ(compose({recipe}), 2);
     // An unwritable target fails cleanly and leaves nothing behind.

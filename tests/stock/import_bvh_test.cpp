@@ -1,5 +1,6 @@
-// trelvo-kba import-bvh: BVH motion through the standard figure's keys into
-// a block, compared with the keys the same import leaves on a figure.
+// trelvo-kba import-bvh: a BVH take made into a block, played back by the
+// block core and baked by trelvo-compose, against the keys the same import
+// leaves on a figure.
 #include "stocktestsupport.h"
 
 #include "kbatool.h"
@@ -7,35 +8,16 @@
 #include <kyblock.h>
 #include <kykeystoblock.h>
 #include <kytime.h>
-#include <motionimporter.h>
 
 #include <dzapp.h>
-#include <dzbone.h>
-#include <dzfigureloader.h>
-#include <dzscene.h>
-#include <dzskeleton.h>
 
-#include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-namespace {
-
-QString mocap(const char *name)
-{
-    return contentDir() + QStringLiteral("/mocap/bvh/") + QLatin1String(name);
-}
-
-void writeText(const QString &path, const QByteArray &text)
-{
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(text);
-}
-
-} // namespace
 
 TEST(ImportBvh, BlockReproducesTheImportedHostRotations)
 {
@@ -43,56 +25,56 @@ TEST(ImportBvh, BlockReproducesTheImportedHostRotations)
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("short_walk.kba"));
     QString messages;
-    ASSERT_EQ(runKba({"import-bvh", mocap("walk_01.bvh"), out, "--from", "0.2", "--to", "0.7"}, &messages),
-              kKbaOk)
+    ASSERT_EQ(runKba({"import-bvh", mocap("walk_01.bvh"), out, "--from", "0.2", "--to", "0.7"}, &messages), kKbaOk)
         << messages.toStdString();
-
-    // The same import onto a figure of our own, kept to compare against.
-    DzSkeleton *figure = DzFigureLoader::loadStandardFigure(contentDir());
-    ASSERT_NE(figure, nullptr);
-    dzScene->addNode(figure);
-    dzScene->setTimeStep(kSampleStepTicks);
-    trelvo::motion::MotionImportOptions options;
-    options.retarget.fromSeconds = 0.2;
-    options.retarget.toSeconds = 0.7;
-    trelvo::motion::MotionImporter importer;
-    ASSERT_TRUE(importer.importFile(QFile::encodeName(mocap("walk_01.bvh")).toStdString(), figure, options));
-    const int frames = importer.report().framesWritten;
-    ASSERT_EQ(frames, 16);
-
+    const ReferenceImport reference("walk_01.bvh", 0.2, 0.7);
+    ASSERT_EQ(reference.frames(), 16);
     KyBlock *block = KyBlock::get(out);
     ASSERT_NE(block, nullptr);
-    EXPECT_EQ(block->clipLength, ticksToMs(static_cast<DzTime>((frames - 1) * kSampleStepTicks)));
+    EXPECT_EQ(block->clipLength, ticksToMs(static_cast<DzTime>((reference.frames() - 1) * kSampleStepTicks)));
 
-    DzBone *hip = figure->findBone(QStringLiteral("hip"));
-    ASSERT_NE(hip, nullptr);
-    const DzVec3 startPos = hip->getLocalPos(0);
-    double worst = 0.0;
-    QString worstBone;
-    int compared = 0;
-    for (int k = 0; k < frames; ++k) {
-        const DzTime t = static_cast<DzTime>(k * kSampleStepTicks);
-        const SampledPose pose = samplePose(block->clipHandle, ticksToMs(t));
-        for (DzBone *bone : figure->getAllBones()) {
-            const auto found = pose.rotations.find(bone->getName());
-            ASSERT_NE(found, pose.rotations.end()) << bone->getName().toStdString();
-            const double d = degreesBetween(found->second, bone->getLocalRot(t));
-            if (d > worst) {
-                worst = d;
-                worstBone = bone->getName();
-            }
-            ++compared;
+    // The root travels from where it started, at the reference hip height.
+    const auto d = reference.compare(reference.frames(), 99.24, [&](int k) {
+        return samplePose(block->clipHandle, ticksToMs(static_cast<DzTime>(k * kSampleStepTicks)));
+    });
+    EXPECT_LT(d.degrees, 0.1) << "worst bone " << d.worstBone.toStdString();
+    EXPECT_LT(d.hip, 0.01);
+}
+
+TEST(ImportBvh, BakedTimelineGivesBackTheImportedRotations)
+{
+    QTemporaryDir dir;
+    const QString block = dir.filePath(QStringLiteral("walk_part.kba"));
+    QString messages;
+    ASSERT_EQ(runKba({"import-bvh", mocap("walk_02.bvh"), block, "--from", "0.3", "--to", "1.3"}, &messages), kKbaOk)
+        << messages.toStdString();
+    ASSERT_TRUE(writeText(dir.filePath("recipe.json"), R"({"blocks": [{"file": "walk_part.kba"}]})"));
+    const QString baked = dir.filePath(QStringLiteral("baked.json"));
+    ASSERT_EQ(compose({dir.filePath("recipe.json"), "-o", baked}, &messages), 0) << messages.toStdString();
+    QFile bakedFile(baked);
+    ASSERT_TRUE(bakedFile.open(QIODevice::ReadOnly));
+    const QJsonArray frames = QJsonDocument::fromJson(bakedFile.readAll()).object().value("frames").toArray();
+
+    DzApp app;
+    const ReferenceImport reference("walk_02.bvh", 0.3, 1.3);
+    ASSERT_GE(reference.frames(), 30);
+    // The track ends on the block's last key, so the bake stops one frame short.
+    ASSERT_GE(frames.size(), reference.frames() - 1);
+    const auto d = reference.compare(reference.frames() - 1, 0.0, [&](int k) {
+        const QJsonObject frame = frames.at(k).toObject();
+        EXPECT_EQ(frame.value("tick").toInt(), k * kSampleStepTicks);
+        SampledPose pose;
+        const QJsonObject bones = frame.value("bones").toObject();
+        for (auto it = bones.begin(); it != bones.end(); ++it) {
+            const QJsonArray q = it.value().toObject().value("quat").toArray();
+            pose.rotations[it.key()] = DzQuat(q[0].toDouble(), q[1].toDouble(), q[2].toDouble(), q[3].toDouble());
         }
-        // The root travels from where it started, at the reference hip height.
-        const DzVec3 p = hip->getLocalPos(t);
-        const DzVec3 sampled = pose.positions.at(QStringLiteral("hip"));
-        EXPECT_NEAR(sampled.m_x, p.m_x - startPos.m_x, 0.01) << "frame " << k;
-        EXPECT_NEAR(sampled.m_y, p.m_y + 99.24, 0.01) << "frame " << k;
-        EXPECT_NEAR(sampled.m_z, p.m_z - startPos.m_z, 0.01) << "frame " << k;
-    }
-    EXPECT_GT(compared, 16 * 50);
-    EXPECT_LT(worst, 0.1) << "worst bone " << worstBone.toStdString();
-    dzScene->removeNode(figure);
+        const QJsonArray p = frame.value("hipPos").toArray();
+        pose.positions["hip"] = DzVec3(float(p[0].toDouble()), float(p[1].toDouble()), float(p[2].toDouble()));
+        return pose;
+    });
+    EXPECT_LT(d.degrees, 0.05) << "worst bone " << d.worstBone.toStdString();
+    EXPECT_LT(d.hip, 0.05);
 }
 
 TEST(ImportBvh, KeepingTheFirstFrameStartsWithTheConvertersTPose)
@@ -106,9 +88,9 @@ TEST(ImportBvh, KeepingTheFirstFrameStartsWithTheConvertersTPose)
     KyBlock *b = KyBlock::get(dropped);
     ASSERT_TRUE(a && b);
     // The T-pose lifts the upper arms to the side; the walk has them down.
-    const SampledPose tpose = samplePose(a->clipHandle, 0);
-    const SampledPose walk = samplePose(b->clipHandle, 0);
-    EXPECT_GT(degreesBetween(tpose.rotations.at("lShldr"), walk.rotations.at("lShldr")), 20.0);
+    EXPECT_GT(degreesBetween(samplePose(a->clipHandle, 0).rotations.at("lShldr"),
+                             samplePose(b->clipHandle, 0).rotations.at("lShldr")),
+              20.0);
 }
 
 TEST(ImportBvh, MotionLongerThanARecordIsCutWithAWarning)
@@ -124,7 +106,7 @@ TEST(ImportBvh, MotionLongerThanARecordIsCutWithAWarning)
     for (int i = 0; i < 2100; ++i)
         text += QByteArray::number(i % 50) + " 90 0 0 " + QByteArray::number(i % 90) + " 0 10 0 0 -10 0 0 5 0 0\n";
     const QString in = dir.filePath(QStringLiteral("long.bvh"));
-    writeText(in, text);
+    ASSERT_TRUE(writeText(in, text));
     const QString out = dir.filePath(QStringLiteral("long.kba"));
     QString messages;
     ASSERT_EQ(runKba({"import-bvh", in, out, "--keep-first-frame", "--to", "600"}, &messages), kKbaOk)
@@ -136,7 +118,6 @@ TEST(ImportBvh, MotionLongerThanARecordIsCutWithAWarning)
     EXPECT_TRUE(messages.contains(QStringLiteral("warning: a record reached the limit of 6000 keys; "
                                                  "the result keeps %1 ms of 209900 ms").arg(kept)))
         << messages.toStdString();
-
     // Within the limit: no such warning.
     ASSERT_EQ(runKba({"import-bvh", in, out, "--to", "100"}, &messages), kKbaOk);
     EXPECT_FALSE(messages.contains(QStringLiteral("limit"))) << messages.toStdString();
@@ -147,29 +128,29 @@ TEST(ImportBvh, RefusesBadInputWithoutWritingAFile)
     DzApp app;
     QTemporaryDir dir;
     const QString out = dir.filePath(QStringLiteral("out.kba"));
-    QString messages;
-
-    {   // A file that is not there.
-        EXPECT_EQ(runKba({"import-bvh", dir.filePath("missing.bvh"), out}, &messages), kKbaFailed);
-        EXPECT_TRUE(messages.contains("missing.bvh")) << messages.toStdString();
-    }
-    {   // A motion line cut short: the message names its line.
-        const QString broken = dir.filePath(QStringLiteral("broken.bvh"));
-        writeText(broken, "HIERARCHY\nROOT hip\n{\n OFFSET 0 0 0\n CHANNELS 6 Xposition Yposition Zposition "
-                          "Zrotation Yrotation Xrotation\n End Site\n {\n  OFFSET 0 10 0\n }\n}\nMOTION\n"
-                          "Frames: 2\nFrame Time: 0.0333333\n0 90 0 0 0 0\n0 90 0\n");
-        EXPECT_EQ(runKba({"import-bvh", broken, out}, &messages), kKbaFailed);
-        EXPECT_TRUE(messages.contains("line 15")) << messages.toStdString();
-    }
-    {   // A range that starts after the motion ends.
-        EXPECT_EQ(runKba({"import-bvh", mocap("run_01.bvh"), out, "--from", "50"}, &messages), kKbaFailed);
-    }
-    {   // Usage faults.
-        EXPECT_EQ(runKba({"import-bvh", mocap("run_01.bvh")}), kKbaBadUsage);
-        EXPECT_EQ(runKba({"import-bvh", mocap("run_01.bvh"), out, "--from", "-1"}), kKbaBadUsage);
-        EXPECT_EQ(runKba({"import-bvh", mocap("run_01.bvh"), out, "--from", "abc"}), kKbaBadUsage);
-        EXPECT_EQ(runKba({"import-bvh", mocap("run_01.bvh"), out, "--from", "0.5", "--to", "0.5"}), kKbaBadUsage);
-        EXPECT_EQ(runKba({"import-bvh", mocap("run_01.bvh"), out, "--speed", "2"}), kKbaBadUsage);
+    const QString broken = dir.filePath(QStringLiteral("broken.bvh"));  // a motion line cut short
+    ASSERT_TRUE(writeText(broken, "HIERARCHY\nROOT hip\n{\n OFFSET 0 0 0\n CHANNELS 6 Xposition Yposition Zposition "
+                                  "Zrotation Yrotation Xrotation\n End Site\n {\n  OFFSET 0 10 0\n }\n}\nMOTION\n"
+                                  "Frames: 2\nFrame Time: 0.0333333\n0 90 0 0 0 0\n0 90 0\n"));
+    const QString run = mocap("run_01.bvh");
+    const struct {
+        QStringList args;
+        int status;
+        const char *message;
+    } cases[] = {
+        {{dir.filePath("missing.bvh"), out}, kKbaFailed, "missing.bvh"},
+        {{broken, out}, kKbaFailed, "line 15"},
+        {{run, out, "--from", "50"}, kKbaFailed, "after the end"},
+        {{run}, kKbaBadUsage, ""},
+        {{run, out, "--from", "-1"}, kKbaBadUsage, ""},
+        {{run, out, "--from", "abc"}, kKbaBadUsage, ""},
+        {{run, out, "--from", "0.5", "--to", "0.5"}, kKbaBadUsage, ""},
+        {{run, out, "--speed", "2"}, kKbaBadUsage, ""},
+    };
+    for (const auto &c : cases) {
+        QString messages;
+        EXPECT_EQ(runKba(QStringList{"import-bvh"} + c.args, &messages), c.status) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(messages.contains(c.message)) << messages.toStdString();
     }
     EXPECT_FALSE(QFile::exists(out));
 }

@@ -1,24 +1,49 @@
 #include "stocktestsupport.h"
 
+#include "composer.h"
 #include "kbatool.h"
 
 #include <channelstore.h>
 #include <fixedpoint.h>
+#include <kykeystoblock.h>
+#include <motionimporter.h>
 #include <nodetable.h>
+
+#include <dzbone.h>
+#include <dzfigureloader.h>
+#include <dzscene.h>
+#include <dzskeleton.h>
+
+#include <QFile>
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
-int runKba(const QStringList &args, QString *messages)
+namespace {
+
+int runTool(int (*tool)(const QStringList &, QTextStream &, QTextStream &), const QStringList &args,
+            QString *messages)
 {
-    QString outText;
-    QString errText;
-    QTextStream out(&outText);
-    QTextStream err(&errText);
-    const int status = runKbaTool(args, out, err);
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    const int status = tool(args, out, err);
     if (messages)
         *messages = outText + errText;
     return status;
+}
+
+} // namespace
+
+int runKba(const QStringList &args, QString *messages)
+{
+    return runTool(runKbaTool, args, messages);
+}
+
+int compose(const QStringList &args, QString *messages)
+{
+    return runTool(runCompose, args, messages);
 }
 
 SampledPose samplePose(int slot, int timeMs)
@@ -55,4 +80,69 @@ double degreesBetween(const DzQuat &a, const DzQuat &b)
 QString contentDir()
 {
     return QStringLiteral(TRELVO_CONTENT_DIR);
+}
+
+QString mocap(const char *name)
+{
+    return contentDir() + QStringLiteral("/mocap/bvh/") + QLatin1String(name);
+}
+
+bool writeText(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+ReferenceImport::ReferenceImport(const char *take, double fromSeconds, double toSeconds)
+{
+    m_figure = DzFigureLoader::loadStandardFigure(contentDir());
+    if (!m_figure) {
+        ADD_FAILURE() << "no standard figure";
+        return;
+    }
+    dzScene->addNode(m_figure);
+    dzScene->setTimeStep(kSampleStepTicks);
+    trelvo::motion::MotionImportOptions options;
+    options.retarget.fromSeconds = fromSeconds;
+    options.retarget.toSeconds = toSeconds;
+    trelvo::motion::MotionImporter importer;
+    if (importer.importFile(QFile::encodeName(mocap(take)).toStdString(), m_figure, options))
+        m_frames = importer.report().framesWritten;
+    else
+        ADD_FAILURE() << importer.errorString();
+}
+
+ReferenceImport::~ReferenceImport()
+{
+    if (m_figure)
+        dzScene->removeNode(m_figure);
+}
+
+ReferenceImport::Difference ReferenceImport::compare(int frames, double hipLift,
+                                                     const std::function<SampledPose(int)> &sample) const
+{
+    Difference d;
+    if (!m_figure)
+        return d;
+    DzBone *hip = m_figure->findBone(QStringLiteral("hip"));
+    const DzVec3 start = hip->getLocalPos(0);
+    for (int k = 0; k < frames; ++k) {
+        const DzTime t = static_cast<DzTime>(k * kSampleStepTicks);
+        const SampledPose pose = sample(k);
+        for (DzBone *bone : m_figure->getAllBones()) {
+            const auto found = pose.rotations.find(bone->getName());
+            const double degrees =
+                found == pose.rotations.end() ? 180.0 : degreesBetween(found->second, bone->getLocalRot(t));
+            if (degrees > d.degrees) {
+                d.degrees = degrees;
+                d.worstBone = bone->getName();
+            }
+        }
+        const auto at = pose.positions.find(QStringLiteral("hip"));
+        const DzVec3 off = at == pose.positions.end() ? DzVec3(1e9f, 0, 0)
+                                                      : at->second + start - hip->getLocalPos(t)
+                                                            - DzVec3(0, float(hipLift) + start.m_y, 0);
+        d.hip = std::max({d.hip, std::abs(double(off.m_x)), std::abs(double(off.m_y)), std::abs(double(off.m_z))});
+    }
+    return d;
 }
