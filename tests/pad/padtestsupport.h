@@ -1,8 +1,8 @@
 #pragma once
 // Set-up of the pad tests: the timeline tests' host and figures, a host
-// window whose pane manager holds a stand-in pad pane (mode, options and a
-// list of layers per figure), the main pane's core on a fake clock, and the
-// stock blocks.
+// window whose pane manager holds the pad pane or a stand-in (mode, options
+// and a list of layers per figure), the main pane's core on a fake clock,
+// and the stock blocks.
 
 #include "../timeline/timelinetestsupport.h"
 
@@ -49,8 +49,11 @@ public:
 class PadTest : public TimelineTest
 {
 protected:
+    // With the stand-in pane.
     void SetUp() override;
     void TearDown() override;
+    // The host, the pad's data classes and the window, without a pane.
+    void openWindow();
 
     // The main pane's core over a timeline bound to `figure`, on m_now.
     void makeCore(DzNode *figure);
