@@ -51,25 +51,25 @@ const Row kLayout[] = {
     {"rForeArm", "rShldr", {-28, 0, 0}, {}}, {"rHand", "rForeArm", {-26, 0, 0}, {-10, 0, 0}},
 };
 
-using Names = std::map<std::string, std::string>;  // role -> joint name
+const char *const kRoles[] = {"root",   "HipJoint", "Thigh", "Shin",   "Foot",  "Toe",   "lowerBack", "spine",
+                              "spine1", "neck",     "neck1", "head",   "Collar", "Shldr", "ForeArm",   "Hand"};
 
-Names sided(std::initializer_list<std::pair<const char *, const char *>> rows)
+// Role -> joint name from one convention's names, "|" between roles in
+// kRoles' order, "-" where it has none. "%" and a letter stand for the side:
+// Left/Right (W), L/R (U) or l/r (l).
+std::map<std::string, std::string> jointNames(const char *list)
 {
-    // "%" stands for the side: Left/Right, L/R or l/r as the pattern's case says.
-    Names names;
-    for (const auto &[role, pattern] : rows) {
-        std::string p = pattern;
+    std::map<std::string, std::string> names;
+    const QStringList patterns = QString::fromLatin1(list).split('|', Qt::SkipEmptyParts);
+    for (int i = 0; i < patterns.size(); ++i) {
+        const std::string p = patterns[i].toStdString();
         const std::size_t at = p.find('%');
-        if (at == std::string::npos) {
-            names[role] = p;
-            continue;
-        }
-        const bool word = p.compare(at + 1, 1, "W") == 0;
-        const bool upper = p.compare(at + 1, 1, "U") == 0;
-        for (int side = 0; side < 2; ++side) {
-            std::string n = p;
-            n.replace(at, 2, word ? (side ? "Right" : "Left") : upper ? (side ? "R" : "L") : (side ? "r" : "l"));
-            names[std::string(side ? "r" : "l") + role] = n;
+        if (at == std::string::npos && p != "-")
+            names[kRoles[i]] = p;
+        for (int side = 0; side < 2 && at != std::string::npos; ++side) {
+            const char *const sides[][2] = {{"Left", "Right"}, {"L", "R"}, {"l", "r"}};
+            names[std::string(side ? "r" : "l") + kRoles[i]] =
+                std::string(p).replace(at, 2, sides[p[at + 1] == 'W' ? 0 : p[at + 1] == 'U' ? 1 : 2][side]);
         }
     }
     return names;
@@ -77,45 +77,25 @@ Names sided(std::initializer_list<std::pair<const char *, const char *>> rows)
 
 struct Convention
 {
-    const char *name;       // BoneMap::convention() expected
-    Names joints;
+    const char *name;   // BoneMap::convention() expected
+    const char *names;  // for jointNames(); empty: no names a convention knows, the shape alone
 };
 
-std::vector<Convention> conventions()
-{
-    return {
-        {"figure", sided({{"root", "hip"}, {"Thigh", "%lThigh"}, {"Shin", "%lShin"}, {"Foot", "%lFoot"},
-                          {"Toe", "%lToe"}, {"lowerBack", "abdomen"}, {"spine", "chest"}, {"neck", "neck"},
-                          {"head", "head"}, {"Collar", "%lCollar"}, {"Shldr", "%lShldr"}, {"ForeArm", "%lForeArm"},
-                          {"Hand", "%lHand"}})},
-        {"cmu", sided({{"root", "Hips"}, {"HipJoint", "%UHipJoint"}, {"Thigh", "%WUpLeg"}, {"Shin", "%WLeg"},
-                       {"Foot", "%WFoot"}, {"Toe", "%WToeBase"}, {"lowerBack", "LowerBack"}, {"spine", "Spine"},
-                       {"spine1", "Spine1"}, {"neck", "Neck"}, {"neck1", "Neck1"}, {"head", "Head"},
-                       {"Collar", "%WShoulder"}, {"Shldr", "%WArm"}, {"ForeArm", "%WForeArm"}, {"Hand", "%WHand"}})},
-        {"cmu-asf", sided({{"root", "hip"}, {"HipJoint", "%lhipjoint"}, {"Thigh", "%lfemur"}, {"Shin", "%ltibia"},
-                           {"Foot", "%lfoot"}, {"Toe", "%ltoes"}, {"lowerBack", "lowerback"}, {"spine", "upperback"},
-                           {"spine1", "thorax"}, {"neck", "lowerneck"}, {"neck1", "upperneck"}, {"head", "head"},
-                           {"Collar", "%lclavicle"}, {"Shldr", "%lhumerus"}, {"ForeArm", "%lradius"},
-                           {"Hand", "%lwrist"}})},
-        {"biovision", sided({{"root", "Hips"}, {"Thigh", "%WHip"}, {"Shin", "%WKnee"}, {"Foot", "%WAnkle"},
-                             {"Toe", "%WToes"}, {"lowerBack", "Ab"}, {"spine", "Chest"}, {"neck", "Neck"},
-                             {"head", "Head"}, {"Collar", "%WCollar"}, {"Shldr", "%WShoulder"},
-                             {"ForeArm", "%WElbow"}, {"Hand", "%WWrist"}})},
-        {"mixamo", sided({{"root", "mixamorig:Hips"}, {"Thigh", "mixamorig:%WUpLeg"}, {"Shin", "mixamorig:%WLeg"},
-                          {"Foot", "mixamorig:%WFoot"}, {"Toe", "mixamorig:%WToeBase"},
-                          {"lowerBack", "mixamorig:Spine"}, {"spine", "mixamorig:Spine1"},
-                          {"spine1", "mixamorig:Spine2"}, {"neck", "mixamorig:Neck"}, {"head", "mixamorig:Head"},
-                          {"Collar", "mixamorig:%WShoulder"}, {"Shldr", "mixamorig:%WArm"},
-                          {"ForeArm", "mixamorig:%WForeArm"}, {"Hand", "mixamorig:%WHand"}})},
-        {"biped", sided({{"root", "Bip01"}, {"Thigh", "Bip01 %U Thigh"}, {"Shin", "Bip01 %U Calf"},
-                         {"Foot", "Bip01 %U Foot"}, {"Toe", "Bip01 %U Toe0"}, {"lowerBack", "Bip01 Spine"},
-                         {"spine", "Bip01 Spine1"}, {"spine1", "Bip01 Spine2"}, {"neck", "Bip01 Neck"},
-                         {"head", "Bip01 Head"}, {"Collar", "Bip01 %U Clavicle"}, {"Shldr", "Bip01 %U UpperArm"},
-                         {"ForeArm", "Bip01 %U Forearm"}, {"Hand", "Bip01 %U Hand"}})},
-        // Names that no convention knows: the skeleton's shape alone.
-        {"none+structure", {}},
-    };
-}
+const Convention kConventions[] = {
+    {"figure", "hip|-|%lThigh|%lShin|%lFoot|%lToe|abdomen|chest|-|neck|-|head|%lCollar|%lShldr|%lForeArm|%lHand"},
+    {"cmu", "Hips|%UHipJoint|%WUpLeg|%WLeg|%WFoot|%WToeBase|LowerBack|Spine|Spine1|Neck|Neck1|Head|%WShoulder|"
+            "%WArm|%WForeArm|%WHand"},
+    {"cmu-asf", "hip|%lhipjoint|%lfemur|%ltibia|%lfoot|%ltoes|lowerback|upperback|thorax|lowerneck|upperneck|head|"
+                "%lclavicle|%lhumerus|%lradius|%lwrist"},
+    {"biovision", "Hips|-|%WHip|%WKnee|%WAnkle|%WToes|Ab|Chest|-|Neck|-|Head|%WCollar|%WShoulder|%WElbow|%WWrist"},
+    {"mixamo", "mixamorig:Hips|-|mixamorig:%WUpLeg|mixamorig:%WLeg|mixamorig:%WFoot|mixamorig:%WToeBase|"
+               "mixamorig:Spine|mixamorig:Spine1|mixamorig:Spine2|mixamorig:Neck|-|mixamorig:Head|"
+               "mixamorig:%WShoulder|mixamorig:%WArm|mixamorig:%WForeArm|mixamorig:%WHand"},
+    {"biped", "Bip01|-|Bip01 %U Thigh|Bip01 %U Calf|Bip01 %U Foot|Bip01 %U Toe0|Bip01 Spine|Bip01 Spine1|"
+              "Bip01 Spine2|Bip01 Neck|-|Bip01 Head|Bip01 %U Clavicle|Bip01 %U UpperArm|Bip01 %U Forearm|"
+              "Bip01 %U Hand"},
+    {"none+structure", ""},
+};
 
 constexpr int kFrames = 8;
 
@@ -127,10 +107,11 @@ BvhData humanoid(const Convention &c)
     BvhData d;
     d.frameTime = 1.0 / 30.0;
     std::map<std::string, int> index;
+    const std::map<std::string, std::string> names = jointNames(c.names);
     for (const Row &row : kLayout) {
-        const auto named = c.joints.find(row.role);
-        std::string name = named != c.joints.end() ? named->second : std::string("x") + row.role;
-        if (c.joints.empty())
+        const auto named = names.find(row.role);
+        std::string name = named != names.end() ? named->second : std::string("x") + row.role;
+        if (names.empty())
             name = "j" + std::to_string(d.joints.size());
         BvhJoint j = motiontest::joint(name, row.parent ? index.at(row.parent) : -1, row.offset,
                                        {BvhChannel::Zrotation, BvhChannel::Xrotation, BvhChannel::Yrotation}, row.endSite);
@@ -194,7 +175,7 @@ TEST(ImportRoad, EveryConventionPointsTheFiguresBonesWhereTheFilesPoint)
     for (std::size_t j = 0; j < std::size(kLayout); ++j)
         role[kLayout[j].role] = int(j);
 
-    for (const Convention &c : conventions()) {
+    for (const Convention &c : kConventions) {
         SCOPED_TRACE(c.name);
         QTemporaryDir dir;
         const BvhData file = humanoid(c);
@@ -223,7 +204,7 @@ TEST(ImportRoad, EveryConventionPointsTheFiguresBonesWhereTheFilesPoint)
 TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
 {
     QTemporaryDir dir;
-    const BvhData file = humanoid(conventions()[1]);  // CMU names
+    const BvhData file = humanoid(kConventions[1]);  // CMU names
     const QString path = writeBvh(dir, file);
     QString json;
     ASSERT_EQ(runKba({"bvh-map", path}, &json), kKbaOk);
@@ -302,7 +283,7 @@ TEST(ImportRoad, RefusesAFileThatDrivesNoLegsOrNoSpineUnlessMapped)
         << messages.toStdString();
 
     // Legs but no spine: the arms hang from the root.
-    BvhData file = humanoid(conventions()[1]);
+    BvhData file = humanoid(kConventions[1]);
     for (const char *spine : {"LowerBack", "Spine", "Spine1", "Neck", "Neck1", "Head"})
         file.joints[file.findJoint(spine)].name = std::string("Q") + spine;
     const QString noSpine = writeBvh(dir, file, "nospine.bvh");
@@ -313,7 +294,7 @@ TEST(ImportRoad, RefusesAFileThatDrivesNoLegsOrNoSpineUnlessMapped)
 TEST(ImportRoad, FrameRateRestPoseAndExtraMotionLines)
 {
     QTemporaryDir dir;
-    BvhData file = humanoid(conventions()[1]);
+    BvhData file = humanoid(kConventions[1]);
     const QString path = writeBvh(dir, file);
     QString messages;
     // --fps: the same frames at twice the rate last half as long.

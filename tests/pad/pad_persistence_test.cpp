@@ -89,29 +89,29 @@ TEST_F(PadPersistence, SceneRoundTripRestoresLayersDotsAndValues)
     ASSERT_TRUE(loadSceneFile(file, &error)) << error.toStdString();
     QList<KyPadLayer *> la = layersOf("Ann");
     QList<KyPadLayer *> lb = layersOf("Bob");
-    ASSERT_EQ(la.size(), 2);
+    const auto describe = [](const QList<KyPadLayer *> &layers) {
+        QStringList out;
+        for (const KyPadLayer *layer : layers) {
+            out << layer->name();
+            for (const KyPadPose *p : layer->poses())
+                out << QStringLiteral("%1 %2,%3").arg(p->block() ? p->block()->name : QStringLiteral("-")).arg(p->x).arg(p->y);
+        }
+        return out;
+    };
+    EXPECT_EQ(describe(la), (QStringList{"Walks", "s_walk_01 10,20", "s_run_01 110,20", "- 60,90", "Runs", "s_run_01 1,2"}));
     ASSERT_EQ(lb.size(), 1);
-    EXPECT_EQ(la[0]->name(), QStringLiteral("Walks"));
-    EXPECT_EQ(la[1]->name(), QStringLiteral("Runs"));
     EXPECT_FLOAT_EQ(la[0]->view().zoom(), 2.0f);
-    EXPECT_FLOAT_EQ(la[0]->view().originX(), 5.0f);
-    EXPECT_FLOAT_EQ(la[0]->view().originY(), -6.0f);
-    ASSERT_EQ(la[0]->poses().size(), 3);
-    ASSERT_EQ(la[1]->poses().size(), 1);
+    EXPECT_EQ(QPointF(la[0]->view().originX(), la[0]->view().originY()), QPointF(5, -6));
     DzNode *ann = dzScene->findNode(QStringLiteral("Ann"));
     KyPadPose *first = la[0]->poses()[0];
     EXPECT_EQ(first->figure(), ann);
     EXPECT_EQ(first->block(), m_walk);
-    EXPECT_EQ(la[0]->poses()[1]->block(), m_run);
-    EXPECT_EQ(la[0]->poses()[2]->block(), nullptr);
-    EXPECT_FLOAT_EQ(la[0]->poses()[1]->x, 110.0f);
-    EXPECT_FLOAT_EQ(la[0]->poses()[2]->y, 90.0f);
     EXPECT_FALSE(first->backwardCompatible);
     EXPECT_EQ(la[0]->figure(), ann);
     // Stored values, not converted on load (the figure is not posed).
     DzNode *annShoulder = ann->findNodeChild(QStringLiteral("lShldr"), true);
     EXPECT_FLOAT_EQ(annShoulder->getZRotControl()->getValue(), -20.0f);
-    la[0]->poses()[0]->apply();
+    first->apply();
     EXPECT_NEAR(annShoulder->getZRotControl()->getValue(), 35.0f, 1e-3f);
     double smile = 0.0;
     ASSERT_TRUE(first->findNodeData(QString(), true)->propValue(smileOf(ann), &smile));
