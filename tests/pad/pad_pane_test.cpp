@@ -28,6 +28,8 @@
 #include <QMenu>
 #include <QTest>
 
+#include <functional>
+
 // A browser tile as the pad sees it: something that names its block file.
 class FakeFinderTile : public QObject
 {
@@ -96,6 +98,23 @@ protected:
         QTest::mousePress(view(), Qt::LeftButton, modifiers, from);
         QTest::mouseMove(view(), to);
         QTest::mouseRelease(view(), Qt::LeftButton, modifiers, to);
+    }
+    // Dots for the walk at (40, 100) and the run at (240, 100); a press near
+    // the walk, moves of `step` pixels `ms` apart towards the run, each
+    // followed by the pad's timer and `frame`, the release at x = 230.
+    void sweep(int step, int ms, const std::function<void(int x)> &frame)
+    {
+        layer()->addPose(m_walk, 40, 100);
+        layer()->addPose(m_run, 240, 100);
+        QTest::mousePress(view(), Qt::LeftButton, Qt::NoModifier, QPoint(45, 100));
+        ASSERT_TRUE(layer()->isDragging());
+        for (int x = 50; x <= 230; x += step) {
+            m_now += ms;
+            QTest::mouseMove(view(), QPoint(x, 100));
+            layer()->timerUpdate();
+            frame(x);
+        }
+        QTest::mouseRelease(view(), Qt::LeftButton, Qt::NoModifier, QPoint(230, 100));
     }
 
     KyPadPane *m_pad = nullptr;
@@ -293,25 +312,19 @@ TEST_F(PadPane, EditModeClicksMenusAndMoves)
 
 TEST_F(PadPane, DraggingBetweenDotsPlaysTheNearerBlock)
 {
-    layer()->addPose(m_walk, 40, 100);
-    layer()->addPose(m_run, 240, 100);
     m_pad->setMode(KyPadPaneInterface::PreviewMode);
     m_pad->mouseSpeedBox()->setChecked(true);
-    QTest::mousePress(view(), Qt::LeftButton, Qt::NoModifier, QPoint(45, 100));
-    ASSERT_TRUE(layer()->isDragging());
-    for (int x = 50; x <= 230; x += 20) {
-        m_now += 16;
-        QTest::mouseMove(view(), QPoint(x, 100));
-        layer()->timerUpdate();
+    sweep(20, 16, [&](int x) {
         EXPECT_TRUE(x >= 130 || m_walk->isCurrent()) << x;
         m_core->animUpdate();
-    }
-    EXPECT_TRUE(m_run->isCurrent());
-    EXPECT_GT(m_core->dragVelocity(), 1.0f);
-    EXPECT_FALSE(m_core->isRecordingRequested());
-    EXPECT_TRUE(m_pad->speedLabel()->text().endsWith(QLatin1Char('%')));
-    EXPECT_TRUE(view()->cursorMoved());
-    QTest::mouseRelease(view(), Qt::LeftButton, Qt::NoModifier, QPoint(230, 100));
+        if (x < 230)
+            return;
+        EXPECT_TRUE(m_run->isCurrent());
+        EXPECT_GT(m_core->dragVelocity(), 1.0f);
+        EXPECT_FALSE(m_core->isRecordingRequested());
+        EXPECT_TRUE(m_pad->speedLabel()->text().endsWith(QLatin1Char('%')));
+        EXPECT_TRUE(view()->cursorMoved());
+    });
     EXPECT_FALSE(layer()->isDragging());
     EXPECT_EQ(m_core->dragVelocity(), 0.0f);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPading"));
@@ -362,19 +375,10 @@ TEST_F(PadPane, RecordsThroughTheMainPane)
     mixer->core()->setClock([this] { return m_now; });
     dzScene->setPrimarySelection(m_figure);
 
-    layer()->addPose(m_walk, 40, 100);
-    layer()->addPose(m_run, 240, 100);
     m_pad->setMode(KyPadPaneInterface::RecordMode);
     m_prompts.files.push_back(tempPath(QStringLiteral("session.kba")));
     dzUndoStack->clear();
-    QTest::mousePress(view(), Qt::LeftButton, Qt::NoModifier, QPoint(45, 100));
-    for (int x = 50; x <= 230; x += 10) {
-        m_now += 33;
-        QTest::mouseMove(view(), QPoint(x, 100));
-        layer()->timerUpdate();
-        mixer->animUpdate();
-    }
-    QTest::mouseRelease(view(), Qt::LeftButton, Qt::NoModifier, QPoint(230, 100));
+    sweep(10, 33, [&](int) { mixer->animUpdate(); });
     const int frames = m_figure->findNodeChild(QStringLiteral("hip"))->getYRotControl()->getNumKeys();
     EXPECT_GE(frames, 17);
     EXPECT_EQ(layer()->cursor()->keys().count(), frames);
