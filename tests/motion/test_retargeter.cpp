@@ -130,30 +130,34 @@ TEST(Retargeting, FileOntoItsOwnRestPoseGivesBackItsRotations)
     }
 }
 
-TEST(Retargeting, ResamplingPicksFramesByTime)
+TEST(Retargeting, ResamplingPicksFramesByTimeAndPlacesTheRoot)
 {
     // 121 frames at 120 fps; frame 0 is the converter's T-pose. Output frame
-    // k shows source frame s: lShldr at s/2 degrees, root at (s, 50, 2s).
+    // k shows source frame s: lShldr at s/2 degrees, root at (s, 50, 2s)
+    // scaled, less the first frame's horizontal position when starting at
+    // the origin.
     const BvhData file = armFile(121, 1.0 / 120.0);
     const TargetSkeleton figure = armFigure();
     const struct
     {
         const char *what;
-        bool dropFirst;
-        double frameTime, from, to;
+        bool dropFirst, atOrigin;
+        double scale, frameTime, from, to;
         int frames;  // -1: not checked
         std::vector<std::pair<int, double>> sources;  // output frame, source frame
     } cases[] = {
-        {"defaults: drop frame 0, 30 fps; 119/120 s", true, 1 / 30.0, 0, -1, 30, {{0, 1}, {1, 5}, {17, 69}, {29, 117}}},
-        {"between source frames: slerp and lerp", true, 1 / 90.0, 0, -1, -1, {{1, 1 + 4.0 / 3.0}}},
-        {"0.5 s to 0.75 s after the first kept frame", true, 1 / 30.0, 0.5, 0.75, 8, {{0, 61}, {7, 89}}},
-        {"first frame kept, range past the end clamped", false, 1 / 30.0, 0.9, 100, 4, {{0, 108}, {3, 120}}},
+        {"drop frame 0, 30 fps; 119/120 s", true, false, 1, 1 / 30.0, 0, -1, 30, {{0, 1}, {1, 5}, {17, 69}, {29, 117}}},
+        {"between source frames: slerp and lerp", true, false, 1, 1 / 90.0, 0, -1, -1, {{1, 1 + 4.0 / 3.0}}},
+        {"0.5 s to 0.75 s after the first kept frame", true, false, 1, 1 / 30.0, 0.5, 0.75, 8, {{0, 61}, {7, 89}}},
+        {"first frame kept, range past the end clamped", false, false, 1, 1 / 30.0, 0.9, 100, 4, {{0, 108}, {3, 120}}},
+        {"start at the origin, scale 2", true, true, 2, 1 / 30.0, 0, -1, 30, {{0, 1}, {10, 41}}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.what);
         RetargetOptions options;
-        options.scale = 1.0;
-        options.placement = RetargetOptions::Placement::KeepFilePosition;
+        options.scale = c.scale;
+        options.placement = c.atOrigin ? RetargetOptions::Placement::StartAtOrigin
+                                       : RetargetOptions::Placement::KeepFilePosition;
         options.dropFirstFrame = c.dropFirst;
         options.frameTime = c.frameTime;
         options.fromSeconds = c.from;
@@ -162,30 +166,14 @@ TEST(Retargeting, ResamplingPicksFramesByTime)
         MotionClip clip;
         ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
         EXPECT_TRUE(c.frames < 0 || clip.frameCount == c.frames) << clip.frameCount;
+        const double start = c.atOrigin ? c.sources[0].second : 0.0;
         for (const auto &[k, s] : c.sources) {
             EXPECT_NEAR(eulerRadians(clip.rotation(k, 1), DzRotationOrder::ZYX)[2] * kRadToDeg, 0.5 * s, 1e-4) << k;
-            EXPECT_NEAR(clip.rootPositions[k].m_x, s, 1e-4) << k;
-            EXPECT_NEAR(clip.rootPositions[k].m_y, 50 - 100, 1e-4) << k;
-            EXPECT_NEAR(clip.rootPositions[k].m_z, 2 * s, 1e-4) << k;
+            EXPECT_NEAR(clip.rootPositions[k].m_x, c.scale * (s - start), 1e-4) << k;
+            EXPECT_NEAR(clip.rootPositions[k].m_y, c.scale * 50 - 100, 1e-4) << k;
+            EXPECT_NEAR(clip.rootPositions[k].m_z, c.scale * 2 * (s - start), 1e-4) << k;
         }
     }
-}
-
-TEST(Retargeting, StartAtOriginRemovesOnlyTheHorizontalStart)
-{
-    RetargetOptions options;
-    options.scale = 2.0;
-    const BvhData file = armFile(121, 1.0 / 120.0);
-    const TargetSkeleton figure = armFigure();
-    Retargeter retargeter(file, figure, options);
-    MotionClip clip;
-    ASSERT_TRUE(retargeter.run(clip)) << retargeter.errorString();
-    EXPECT_NEAR(clip.rootPositions[0].m_x, 0.0, 1e-12);
-    EXPECT_NEAR(clip.rootPositions[0].m_z, 0.0, 1e-12);
-    EXPECT_NEAR(clip.rootPositions[0].m_y, 2 * 50 - 100, 1e-12);
-    // Frame k is source 1 + 4k: x grows by 4 * 2 per frame, z by 8 * 2.
-    EXPECT_NEAR(clip.rootPositions[10].m_x, 80.0, 1e-4);
-    EXPECT_NEAR(clip.rootPositions[10].m_z, 160.0, 1e-4);
 }
 
 TEST(Retargeting, WalksMoveForwardWithFeetWhereTheFilePutsThem)

@@ -77,22 +77,6 @@ TEST(ImportBvh, BakedTimelineGivesBackTheImportedRotations)
     EXPECT_LT(d.hip, 0.05);
 }
 
-TEST(ImportBvh, KeepingTheFirstFrameStartsWithTheConvertersTPose)
-{
-    QTemporaryDir dir;
-    const QString kept = dir.filePath(QStringLiteral("kept.kba"));
-    const QString dropped = dir.filePath(QStringLiteral("dropped.kba"));
-    ASSERT_EQ(runKba({"import-bvh", mocap("walk_01.bvh"), kept, "--to", "0.5", "--keep-first-frame"}), kKbaOk);
-    ASSERT_EQ(runKba({"import-bvh", mocap("walk_01.bvh"), dropped, "--to", "0.5"}), kKbaOk);
-    KyBlock *a = KyBlock::get(kept);
-    KyBlock *b = KyBlock::get(dropped);
-    ASSERT_TRUE(a && b);
-    // The T-pose lifts the upper arms to the side; the walk has them down.
-    EXPECT_GT(degreesBetween(samplePose(a->clipHandle, 0).rotations.at("lShldr"),
-                             samplePose(b->clipHandle, 0).rotations.at("lShldr")),
-              20.0);
-}
-
 TEST(ImportBvh, MotionLongerThanARecordIsCutWithAWarning)
 {
     DzApp app;
