@@ -5,18 +5,11 @@
 
 #include <channelstore.h>
 #include <fixedpoint.h>
-#include <kykeystoblock.h>
-#include <motionimporter.h>
 #include <nodetable.h>
 
-#include <dzbone.h>
-#include <dzfigureloader.h>
-#include <dzscene.h>
-#include <dzskeleton.h>
 
 #include <QFile>
 
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -91,58 +84,4 @@ bool writeText(const QString &path, const QByteArray &text)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
-
-ReferenceImport::ReferenceImport(const char *take, double fromSeconds, double toSeconds)
-{
-    m_figure = DzFigureLoader::loadStandardFigure(contentDir());
-    if (!m_figure) {
-        ADD_FAILURE() << "no standard figure";
-        return;
-    }
-    dzScene->addNode(m_figure);
-    dzScene->setTimeStep(kSampleStepTicks);
-    trelvo::motion::MotionImportOptions options;
-    options.retarget.fromSeconds = fromSeconds;
-    options.retarget.toSeconds = toSeconds;
-    trelvo::motion::MotionImporter importer;
-    if (importer.importFile(QFile::encodeName(mocap(take)).toStdString(), m_figure, options))
-        m_frames = importer.report().framesWritten;
-    else
-        ADD_FAILURE() << importer.errorString();
-}
-
-ReferenceImport::~ReferenceImport()
-{
-    if (m_figure)
-        dzScene->removeNode(m_figure);
-}
-
-ReferenceImport::Difference ReferenceImport::compare(int frames, double hipLift,
-                                                     const std::function<SampledPose(int)> &sample) const
-{
-    Difference d;
-    if (!m_figure)
-        return d;
-    DzBone *hip = m_figure->findBone(QStringLiteral("hip"));
-    const DzVec3 start = hip->getLocalPos(0);
-    for (int k = 0; k < frames; ++k) {
-        const DzTime t = static_cast<DzTime>(k * kSampleStepTicks);
-        const SampledPose pose = sample(k);
-        for (DzBone *bone : m_figure->getAllBones()) {
-            const auto found = pose.rotations.find(bone->getName());
-            const double degrees =
-                found == pose.rotations.end() ? 180.0 : degreesBetween(found->second, bone->getLocalRot(t));
-            if (degrees > d.degrees) {
-                d.degrees = degrees;
-                d.worstBone = bone->getName();
-            }
-        }
-        const auto at = pose.positions.find(QStringLiteral("hip"));
-        const DzVec3 off = at == pose.positions.end() ? DzVec3(1e9f, 0, 0)
-                                                      : at->second + start - hip->getLocalPos(t)
-                                                            - DzVec3(0, float(hipLift) + start.m_y, 0);
-        d.hip = std::max({d.hip, std::abs(double(off.m_x)), std::abs(double(off.m_y)), std::abs(double(off.m_z))});
-    }
-    return d;
 }
