@@ -168,7 +168,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         {"too few channels", withLine(9, "CHANNELS 3 Zrotation Xrotation"), 9, "declares 3 channels but lists 2"},
         {"too many channels", withLine(9, "CHANNELS 2 Zrotation Xrotation Yrotation"), 9, "lists more"},
         {"channel count out of range", withLine(9, "CHANNELS 7 Zrotation"), 9, "count from 0 to 6"},
-        {"negative channel count", withLine(9, "CHANNELS -1"), 9, "count from 0 to 6"},
         {"channel twice", withLine(9, "CHANNELS 3 Zrotation Xrotation Zrotation"), 9, "Zrotation twice"},
         {"unknown channel", withLine(9, "CHANNELS 3 Zrotation Wrotation Yrotation"), 9, "'Wrotation' is not a channel"},
         {"End Site with channels", withLine(12, "CHANNELS 1 Xrotation"), 12, "End Site cannot have CHANNELS"},
@@ -183,7 +182,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
          16, "no channels"},
         {"no Frames", withLine(17, "Frame Time: 0.1"), 17, "expected 'Frames:'"},
         {"negative frame count", withLine(17, "Frames: -1"), 17, "not a whole number"},
-        {"word frame count", withLine(17, "Frames: many"), 17, "not a whole number"},
         {"absurd frame count", withLine(17, "Frames: 999999999"), 17, "more motion than this reader accepts"},
         {"frame count beyond the data", withLine(17, "Frames: 5000000"), 20, "ends after 2 of 5000000 frames"},
         {"no Frame Time", withLine(18, "0 90 0 0 0 0 10 20 30"), 18, "expected 'Frame Time:'"},
@@ -193,7 +191,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         {"long motion line", withLine(20, "1 91 0 0 0 0 11 21 31 41"), 20, "frame 2 has more than the 9 values"},
         {"word in motion", withLine(19, "0 90 0 zero 0 0 10 20 30"), 19, "'zero' is not a number (frame 1, value 4)"},
         {"NaN in motion", withLine(19, "0 90 0 nan 0 0 10 20 30"), 19, "'nan' is not a number"},
-        {"infinity in motion", withLine(19, "0 90 0 -inf 0 0 10 20 30"), 19, "'-inf' is not a number"},
         {"overflow in motion", withLine(19, "0 90 0 1e999 0 0 10 20 30"), 19, "'1e999' is not a number"},
         {"huge value", withLine(19, "0 9e9 0 0 0 0 10 20 30"), 19, "out of range"},
         {"huge offset", withLine(8, "OFFSET 0 1e300 0"), 8, "out of range"},
@@ -219,13 +216,11 @@ TEST(BvhReader, ReadFileRefusesMissingOversizedAndNonFiles)
     BvhReader reader;
     BvhData data;
 
-    EXPECT_FALSE(reader.readFile(dir / "missing.bvh", data));
-    EXPECT_NE(reader.errorString().find("no such file"), std::string::npos);
-    EXPECT_EQ(reader.errorLine(), 0);
-
-    EXPECT_FALSE(reader.readFile(dir, data));
-    EXPECT_NE(reader.errorString().find("not a regular file"), std::string::npos);
-
+    for (const auto &[path, message] : {std::pair{dir / "missing.bvh", "no such file"}, {dir, "not a regular file"}}) {
+        EXPECT_FALSE(reader.readFile(path, data));
+        EXPECT_NE(reader.errorString().find(message), std::string::npos) << reader.errorString();
+        EXPECT_EQ(reader.errorLine(), 0);
+    }
     // A sparse file just over the limit: refused from its size, not read.
     const fs::path big = dir / "big.bvh";
     { std::ofstream(big) << kSmall; }
