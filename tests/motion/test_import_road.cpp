@@ -223,6 +223,7 @@ TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
     edited["joints"] = joints;
     writeText(dir.filePath("map.json"), QJsonDocument(edited).toJson());
     const BvhData baked = road(dir, path, {"--map", dir.filePath("map.json")});
+    ASSERT_GT(baked.frameCount, 0);
     const std::vector<DzVec3> figure = worldPose(baked, 0).at, source = worldPose(file, 0).at;
     EXPECT_LT(motiontest::degreesBetween(source[file.findJoint("LeftForeArm")] - source[file.findJoint("LeftArm")],
                                          figure[baked.findJoint("rForeArm")] - figure[baked.findJoint("rShldr")]),

@@ -46,11 +46,11 @@ TEST(ComposeBvh, ExportsTheBakedFramesAsReadableBvhAndRefusesBadTargets)
         return frames[frame].toObject().value("hipPos").toArray()[axis].toDouble();
     };
     const int last = frames.size() - 1;
-    const double travelled = std::hypot(hipPos(last, 0) - hipPos(0, 0), hipPos(last, 2) - hipPos(0, 2));
-    EXPECT_GT(travelled, 100.0);  // a walk and a run cover ground
+    EXPECT_GT(std::hypot(hipPos(last, 0) - hipPos(0, 0), hipPos(last, 2) - hipPos(0, 2)), 100.0);  // they cover ground
     const DzVec3 first = data.localTranslation(0, 0);
     const DzVec3 end = data.localTranslation(last, 0);
-    EXPECT_NEAR(std::hypot(end.m_x - first.m_x, end.m_z - first.m_z), travelled, 0.5);
+    EXPECT_NEAR(end.m_x - first.m_x, hipPos(last, 0) - hipPos(0, 0), 0.5);
+    EXPECT_NEAR(end.m_z - first.m_z, hipPos(last, 2) - hipPos(0, 2), 0.5);
 
     // And the rotations read back as baked, frame by frame.
     double worst = 0.0;
