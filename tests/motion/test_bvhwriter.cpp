@@ -29,7 +29,9 @@ BvhData builtInCode()
 
 bool sameData(const BvhData &a, const BvhData &b)
 {
-    const auto same = [](const DzVec3 &u, const DzVec3 &v) { return u.m_x == v.m_x && u.m_y == v.m_y && u.m_z == v.m_z; };
+    const auto same = [](const DzVec3 &u, const DzVec3 &v) {
+        return u.m_x == v.m_x && u.m_y == v.m_y && u.m_z == v.m_z;
+    };
     if (a.joints.size() != b.joints.size() || a.frameCount != b.frameCount || a.frameTime != b.frameTime)
         return false;
     for (std::size_t j = 0; j < a.joints.size(); ++j) {

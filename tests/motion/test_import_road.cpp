@@ -114,9 +114,11 @@ BvhData humanoid(const Convention &c)
         if (names.empty())
             name = "j" + std::to_string(d.joints.size());
         BvhJoint j = motiontest::joint(name, row.parent ? index.at(row.parent) : -1, row.offset,
-                                       {BvhChannel::Zrotation, BvhChannel::Xrotation, BvhChannel::Yrotation}, row.endSite);
+                                       {BvhChannel::Zrotation, BvhChannel::Xrotation, BvhChannel::Yrotation},
+                                       row.endSite);
         if (!row.parent)
-            j.channels.insert(j.channels.begin(), {BvhChannel::Xposition, BvhChannel::Yposition, BvhChannel::Zposition});
+            j.channels.insert(j.channels.begin(),
+                              {BvhChannel::Xposition, BvhChannel::Yposition, BvhChannel::Zposition});
         index[row.role] = static_cast<int>(d.joints.size());
         d.joints.push_back(std::move(j));
     }

@@ -26,7 +26,8 @@ Posed pose(const TargetSkeleton &s, const MotionClip &clip, int frame)
         const DzQuat &local = clip.rotation(frame, static_cast<int>(b));
         p.rotation[b] = parent < 0 ? local : p.rotation[parent] * local;
         p.joint[b] = parent < 0 ? s.bones[b].origin + (b == 0 ? clip.rootPositions[frame] : DzVec3())
-                                : p.joint[parent] + p.rotation[parent].multVec(s.bones[b].origin - s.bones[parent].origin);
+                                : p.joint[parent]
+                                      + p.rotation[parent].multVec(s.bones[b].origin - s.bones[parent].origin);
     }
     return p;
 }
@@ -232,7 +233,8 @@ TEST(Retargeting, WalksMoveForwardWithFeetWhereTheFilePutsThem)
             double figureLowest = std::numeric_limits<double>::infinity();
             for (const std::string &name : feet) {
                 const int b = figure.find(name);
-                const DzVec3 end = posed.joint[b] + posed.rotation[b].multVec(figure.bones[b].end - figure.bones[b].origin);
+                const DzVec3 end =
+                    posed.joint[b] + posed.rotation[b].multVec(figure.bones[b].end - figure.bones[b].origin);
                 figureLowest = std::min({figureLowest, double(posed.joint[b].m_y), double(end.m_y)});
             }
             const double difference = figureLowest - fileLowest * retargeter.scale();

@@ -167,7 +167,7 @@ TEST_F(PadPane, LayerCommandsThroughTheActions)
     action("KyPadAddLayerAction")->trigger();  // cancelled
     EXPECT_EQ(group()->count(), 1);
     action("KyPadAddLayerAction")->trigger();
-    EXPECT_EQ(proposals, (QStringList{QStringLiteral("Layer 1"), QStringLiteral("Layer 1"), QStringLiteral("Layer 1")}));
+    EXPECT_EQ(proposals, QStringList(3, QStringLiteral("Layer 1")));
     EXPECT_EQ(tabs(), (QStringList{QStringLiteral("Walks"), QStringLiteral("Layer 2")}));
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("Add Layer"));
 

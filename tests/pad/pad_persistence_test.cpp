@@ -141,11 +141,14 @@ TEST_F(PadPersistence, SceneRoundTripRestoresLayersDotsAndValues)
         for (const KyPadLayer *layer : layers) {
             out << layer->name();
             for (const KyPadPose *p : layer->poses())
-                out << QStringLiteral("%1 %2,%3").arg(p->block() ? p->block()->name : QStringLiteral("-")).arg(p->x).arg(p->y);
+                out << QStringLiteral("%1 %2,%3").arg(p->block() ? p->block()->name : QStringLiteral("-"))
+                           .arg(p->x)
+                           .arg(p->y);
         }
         return out;
     };
-    EXPECT_EQ(describe(la), (QStringList{"Walks", "s_walk_01 10,20", "s_run_01 110,20", "- 60,90", "Runs", "s_run_01 1,2"}));
+    EXPECT_EQ(describe(la),
+              (QStringList{"Walks", "s_walk_01 10,20", "s_run_01 110,20", "- 60,90", "Runs", "s_run_01 1,2"}));
     ASSERT_EQ(lb.size(), 1);
     EXPECT_FLOAT_EQ(la[0]->view().zoom(), 2.0f);
     EXPECT_EQ(QPointF(la[0]->view().originX(), la[0]->view().originY()), QPointF(5, -6));

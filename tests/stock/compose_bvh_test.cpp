@@ -20,8 +20,9 @@ TEST(ComposeBvh, ExportsTheBakedFramesAsReadableBvhAndRefusesBadTargets)
 {
     QTemporaryDir dir;
     const QString recipe = dir.filePath(QStringLiteral("recipe.json"));
+    const QString stock = contentDir() + QStringLiteral("/kinBlocks/Trelvo/");
     ASSERT_TRUE(writeText(recipe, QStringLiteral(R"({"blocks": [{"file": "%1s_walk_01.kba"}, {"file": "%1s_run_01.kba"}]})")
-                                      .arg(contentDir() + QStringLiteral("/kinBlocks/Trelvo/"))
+                                      .arg(stock)
                                       .toUtf8()));
     const QString json = dir.filePath(QStringLiteral("out.json"));
     const QString bvh = dir.filePath(QStringLiteral("out.bvh"));

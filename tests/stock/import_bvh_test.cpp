@@ -55,7 +55,8 @@ TEST(ImportBvh, BlockReproducesTheImportedHostRotations)
         const SampledPose pose = samplePose(block->clipHandle, ticksToMs(t));
         for (DzBone *bone : figure->getAllBones()) {
             const auto found = pose.rotations.find(bone->getName());
-            const double d = found == pose.rotations.end() ? 180.0 : degreesBetween(found->second, bone->getLocalRot(t));
+            const double d =
+                found == pose.rotations.end() ? 180.0 : degreesBetween(found->second, bone->getLocalRot(t));
             if (d > worst) {
                 worst = d;
                 worstBone = bone->getName();
