@@ -54,7 +54,8 @@ class PadPane : public PadTest
 protected:
     void SetUp() override
     {
-        openWindow();
+        setUpHost();
+        m_window = new DzMainWindow;
         m_figure = addFigure();
         m_pad = new KyPadPane;
         ASSERT_TRUE(m_window->getPaneMgr()->addPane(m_pad));

@@ -8,7 +8,6 @@
 #include "kypadpose.h"
 
 #include "dzmainwindow.h"
-#include "dzpanemgr.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 #include "dzundostack.h"
@@ -76,17 +75,16 @@ QList<KyPadLayer *> FakePadPane::addGroup(DzNode *figure, const QStringList &nam
 
 void PadTest::SetUp()
 {
-    openWindow();
+    setUpHost();
     m_pane = new FakePadPane;
-    ASSERT_TRUE(m_window->getPaneMgr()->addPane(m_pane));
+    kyPadSetPaneLookup([this] { return m_pane; });
 }
 
-void PadTest::openWindow()
+void PadTest::setUpHost()
 {
     TimelineTest::SetUp();
     ASSERT_TRUE(registerPadDataClasses(m_app.get()));
     dzUndoStack->clear();
-    m_window = new DzMainWindow;
     kyPadSetClock([this] { return m_now; });
     kyPadSetMixerCoreProvider([this] { return m_core.get(); });
 }
@@ -95,8 +93,10 @@ void PadTest::TearDown()
 {
     kyPadSetMixerCoreProvider(nullptr);
     kyPadSetClock(nullptr);
+    kyPadSetPaneLookup(nullptr);
     m_core.reset();
     m_timeline.reset();
+    delete m_pane;
     delete m_window;
     dzUndoStack->clear();
     TimelineTest::TearDown();
