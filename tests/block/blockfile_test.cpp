@@ -11,7 +11,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -301,26 +300,6 @@ TEST_F(BlockFile, MissingFoldersAndOversizedFilesAreRefusedWithoutBeingRead)
     ASSERT_EQ(truncate(path("huge.kba").c_str(), static_cast<off_t>(kMaxBlockFileSize) + 1), 0);
     EXPECT_EQ(readBlockFile(path("huge.kba"), &error), nullptr);
     EXPECT_NE(error.find("larger"), std::string::npos);
-}
-
-TEST_F(BlockFile, SeedCorpusIsValidAndRemadeByItsGenerator)
-{
-    const QString corpus = QStringLiteral(TRELVO_TEST_DATA_DIR "/../../fuzz/kba/corpus");
-    const QString generator = QStringLiteral(TRELVO_BINARY_DIR "/bin/fuzz_kba_corpus");
-    const QString fresh = m_dir.filePath("corpus");
-    ASSERT_TRUE(QDir().mkpath(fresh));
-    ASSERT_EQ(std::system(QStringLiteral("'%1' '%2'").arg(generator, fresh).toUtf8().constData()), 0);
-    const QStringList files = QDir(corpus).entryList(QDir::Files);
-    EXPECT_GE(files.size(), 5);
-    EXPECT_EQ(files, QDir(fresh).entryList(QDir::Files));
-    for (const QString &name : files) {
-        const std::string file = (corpus + '/' + name).toStdString();
-        std::string error;
-        ChannelRecord *chain = readBlockFile(file, &error);
-        EXPECT_NE(chain, nullptr) << name.toStdString() << ": " << error;
-        freeChain(chain);
-        EXPECT_EQ(readBytes(file), readBytes((fresh + '/' + name).toStdString())) << name.toStdString();
-    }
 }
 
 } // namespace

@@ -14,8 +14,6 @@
 #include "kymasterlayout.h"
 #include "kymixercore.h"
 #include "kymixerpane.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzappsettings.h"
 #include "dzmainwindow.h"

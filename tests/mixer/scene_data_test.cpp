@@ -8,8 +8,6 @@
 #include "figurebinding.h"
 #include "kymixerpane.h"
 #include "kymixerserial.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzclassfactory.h"
 #include "dzguid.h"
@@ -26,8 +24,6 @@
 #include <QTextStream>
 #include <QVariant>
 
-#include <functional>
-#include <map>
 #include <tuple>
 
 namespace {

@@ -3,8 +3,6 @@
 
 #include "kybake.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzfigureloader.h"
 #include "dzfloatproperty.h"

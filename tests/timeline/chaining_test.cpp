@@ -3,11 +3,8 @@
 #include "timelinetestsupport.h"
 
 #include "kychaining.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include <cmath>
-#include <memory>
 #include <tuple>
 
 namespace {

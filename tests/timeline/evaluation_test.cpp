@@ -5,8 +5,6 @@
 #include "figurebinding.h"
 #include "kyevaluator.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzfloatproperty.h"
 #include "dzscene.h"

@@ -4,8 +4,6 @@
 
 #include "composer.h"
 #include "kyevaluator.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "engine.h"
 #include "nodetable.h"

@@ -7,8 +7,6 @@
 #include "kyposer.h"
 #include "kyrecordingbuffers.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "engine.h"
 

@@ -7,8 +7,6 @@
 #include "kykeystoblock.h"
 #include "kyoffsets.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "channelstore.h"
 #include "nodetable.h"

@@ -4,10 +4,6 @@
 #include "engine.h"
 #include "nodetable.h"
 
-#include "kytimeline.h"
-#include "kytrack.h"
-
-#include "dzapp.h"
 #include "dzfigureloader.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
@@ -16,6 +12,21 @@
 #include <QFile>
 
 #include <cmath>
+
+namespace {
+
+// The front of a queue of scripted answers, or `none` when it is empty.
+template <typename T>
+T next(std::deque<T> &queue, T none)
+{
+    if (queue.empty())
+        return none;
+    T front = queue.front();
+    queue.pop_front();
+    return front;
+}
+
+} // namespace
 
 void ScriptedPrompts::information(const QString &caption, const QString &text, QObject *)
 {
@@ -27,31 +38,19 @@ bool ScriptedPrompts::question(const QString &caption, const QString &text, QObj
 {
     captions << caption;
     questions << text;
-    if (answers.empty())
-        return false;
-    const bool answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return next(answers, false);
 }
 
 QStringList ScriptedPrompts::openFileNames(const KySaveFileRequest &request)
 {
     fileRequests.push_back(request);
-    if (openFiles.empty())
-        return QStringList();
-    QStringList chosen = openFiles.front();
-    openFiles.pop_front();
-    return chosen;
+    return next(openFiles, QStringList());
 }
 
 QString ScriptedPrompts::saveFileName(const KySaveFileRequest &request)
 {
     fileRequests.push_back(request);
-    if (files.empty())
-        return QString();
-    const QString file = files.front();
-    files.pop_front();
-    return file;
+    return next(files, QString());
 }
 
 void TimelineTest::SetUp()

@@ -5,8 +5,6 @@
 #include "figurebinding.h"
 #include "kybake.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzfloatproperty.h"
 #include "dzscene.h"
@@ -197,15 +195,11 @@ TEST_F(TrackModel, ParameterSlotsActOnEverySelectedBlockOnly)
     EXPECT_EQ(b[2]->flags, 1);
     m_track->iblend_vChanged(250);
     m_track->rotyOffsetChanged(-90);
-    m_track->posxOffsetChanged(10);
-    m_track->posyOffsetChanged(-20);
     m_track->poszOffsetChanged(30);
     m_track->mirrorChanged(true);
     for (KyBlock *block : {b[0], b[2]}) {
         EXPECT_EQ(block->internalBlend, 250);
         EXPECT_FLOAT_EQ(block->facingOffset, -90.0f);
-        EXPECT_FLOAT_EQ(block->posOffset.x, 10.0f);
-        EXPECT_FLOAT_EQ(block->posOffset.y, -20.0f);
         EXPECT_FLOAT_EQ(block->posOffset.z, 30.0f);
         EXPECT_TRUE(block->mirror);
     }

@@ -3,8 +3,6 @@
 
 #include "kyblockediting.h"
 #include "kytrackgeometry.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzskeleton.h"
 

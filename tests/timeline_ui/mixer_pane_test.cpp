@@ -19,8 +19,6 @@
 #include "kymixercore.h"
 #include "kymixerpane.h"
 #include "kymixerpoints.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "engine.h"
 
@@ -105,7 +103,7 @@ TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
     m_pane->restoreSettings(stored);
     EXPECT_EQ(states(), (std::vector<bool>{false, true, true, false, false, true}));
     EXPECT_EQ(m_pane->timeline()->defaultFlags(), 8);
-    // Empty settings give the defaults (checked in the core's tests); the actions follow.
+    // Empty settings give the defaults.
     m_pane->restoreSettings(DzPaneSettings());
     EXPECT_EQ(states(), (std::vector<bool>{true, true, false, true, true, true}));
     // Toggling an action writes the option.

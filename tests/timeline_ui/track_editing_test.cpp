@@ -11,8 +11,6 @@
 #include "kymasterhandles.h"
 #include "kymasterlayout.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 #include "kytrackedit.h"
 #include "kytrackgeometry.h"
 
