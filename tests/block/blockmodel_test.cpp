@@ -252,22 +252,4 @@ TEST(Resampling, SamplesEvery33MsAndCopiesAllRotationRecords)
     EXPECT_NEAR(toFloat(r->next->next->keys[0].v[0]), 32.984f, 0.001f);
 }
 
-TEST(Resampling, CopyPoseAppendsTheCurrentTableWithoutEvaluating)
-{
-    registerStandardNodes();
-    const int src = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 1, 2, 3}}),
-                                      vectorRecord(kRotationRecord, "neck", {{0, 0, 0, 40}})}));
-    sampleSlot(src, 0);
-    entry("hip").pos[0] = fx(7); // the table, not the record, is copied
-    const int dst = allocateSlot();
-    copyPoseInto(dst, src, 500);
-    const ChannelRecord *r = slotRecords(dst);
-    ASSERT_NE(r, nullptr);
-    ASSERT_EQ(r->keys.size(), 1u);
-    EXPECT_EQ(r->keys[0].time, 500);
-    EXPECT_EQ(r->keys[0].v[0], fx(7));
-    ASSERT_NE(r->next, nullptr);
-    EXPECT_EQ(r->next->keys[0].v[2], 40 * 65520); // 40 degrees about the evaluated axis
-}
-
 } // namespace
