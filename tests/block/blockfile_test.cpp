@@ -73,7 +73,8 @@ TEST_F(BlockFile, WrittenFilesMatchTheGoldenBytes)
     ASSERT_EQ(bytes.size(), 128u);
     EXPECT_EQ(bytes, readBytes(kGoldenDir + "translation_rotation.kba"));
     // Linked headers: the first names the second at 72.
-    EXPECT_EQ(Image().header(nameHash("hip"), 1, 3, 72).bytes, std::vector<uint8_t>(bytes.begin(), bytes.begin() + 24));
+    EXPECT_EQ(Image().header(nameHash("hip"), 1, 3, 72).bytes,
+              std::vector<uint8_t>(bytes.begin(), bytes.begin() + 24));
     EXPECT_EQ(Image().header(nameHash("abdomen"), 3, 2, 0).bytes,
               std::vector<uint8_t>(bytes.begin() + 72, bytes.begin() + 96));
 }

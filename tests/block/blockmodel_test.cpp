@@ -227,7 +227,8 @@ TEST_F(BlockModel, CloneSharesTheSlotUntilCroppedThroughTheSpeed)
 TEST(Resampling, SamplesEvery33MsAndCopiesAllRotationRecords)
 {
     registerStandardNodes();
-    const int src = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 10, 90, 20}, {1000, 110, 95, 220}}),
+    const int src = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip",
+                                                   {{0, 10, 90, 20}, {1000, 110, 95, 220}}),
                                       vectorRecord(kRotationRecord, "chest", {{0, 0, 10, 0}, {1000, 0, 50, 0}}),
                                       angleAxisRecord("head", {{0, 30, 1, 0, 0}, {1000, 60, 1, 0, 0}})}));
     const int dst = allocateSlot();

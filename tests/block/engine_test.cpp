@@ -174,7 +174,8 @@ TEST_F(Engine, MirroringSwapsSidesNegatesHipXAndReachesTheLoopSeam)
 
     // The seam of a mirrored block fades from its mirrored last pose.
     const int swinging = slotWith(chainOf({held(kTranslationRecord, "hip", 0, 100, 0),
-                                           vectorRecord(kRotationRecord, "lHand", {{0, 0, 0, 20}, {1000, 0, 0, 50}})}));
+                                           vectorRecord(kRotationRecord, "lHand",
+                                                        {{0, 0, 0, 20}, {1000, 0, 0, 50}})}));
     start(standing({0, 100, 0}, 10), 0, 0, 300, 100);
     engineAdvance(100);
     start(swinging, 0, 0, 300, 100, kZero, true);

@@ -85,7 +85,8 @@ TEST_F(Evaluation, RotationRecordsOnHandWorkedValues)
         // −170 has the alternative 190, which is nearer to 170: halfway is 180.
         {"angle-axis 170 to −170 passes 180", angleAxisRecord("head", {{0, 170, 0, 1, 0}, {1000, -170, 0, 1, 0}}),
          "head", 500, {0, 0, 0, fx(180), 0, 65520, 0}},
-        {"angle-axis weight limited to the key pair", angleAxisRecord("head", {{100, 10, 1, 0, 0}, {200, 20, 1, 0, 0}}),
+        {"angle-axis weight limited to the key pair",
+         angleAxisRecord("head", {{100, 10, 1, 0, 0}, {200, 20, 1, 0, 0}}),
          "head", 0, {0, 0, 0, fx(10)}, true},
         // An axis of length 2 makes the vector twice the angle: angle 1/32
         // gives a vector of length 1/16 (4096 < 4097), so the key's own angle

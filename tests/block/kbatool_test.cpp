@@ -94,7 +94,10 @@ protected:
         writeBytes(file(name).toStdString(), image.bytes);
         return file(name);
     }
-    QString broken(const QString &name) { return written(name, Image().header(nameHash("hip"), 1, 9, 0).key(0, 0, 0, 0)); }
+    QString broken(const QString &name)
+    {
+        return written(name, Image().header(nameHash("hip"), 1, 9, 0).key(0, 0, 0, 0));
+    }
     // The hip's z in the named block at ms.
     static float hipZ(const QString &path, int ms)
     {
@@ -116,7 +119,8 @@ TEST_F(KbaTool, InfoListsRecordsDurationAndSize)
     EXPECT_EQ(run.status, kKbaOk);
     for (const char *line : {"size: 128 bytes", "duration: 1000 ms", "records: 2"})
         EXPECT_TRUE(run.out.contains(line)) << line;
-    EXPECT_TRUE(run.out.contains(QRegularExpression("0  hip +type 1 \\(translation\\)  3 keys"))) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains(QRegularExpression("0  hip +type 1 \\(translation\\)  3 keys")))
+        << run.out.toStdString();
     EXPECT_TRUE(run.out.contains(QRegularExpression("1  abdomen +type 3 \\(rotation vector\\)  2 keys")));
     // Unknown nodes go by their hash.
     EXPECT_TRUE(kba({"info", written("odd.kba", Image().header(0xCAFE0001u, 1, 1, 0).key(250, 0, 0, 0))})
@@ -286,7 +290,8 @@ TEST_F(KbaTool, ProgramExitsWithTheCommandsStatus)
 {
     QProcess process;
     for (auto [args, status] : {std::pair{QStringList{"sample", walk("p.kba"), "0"}, kKbaOk},
-                                {QStringList{"validate", file("absent.kba")}, kKbaFailed}, {QStringList(), kKbaBadUsage}}) {
+                                {QStringList{"validate", file("absent.kba")}, kKbaFailed},
+                                {QStringList(), kKbaBadUsage}}) {
         process.start(kTool, args);
         ASSERT_TRUE(process.waitForFinished(30000)) << kTool.toStdString();
         EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);

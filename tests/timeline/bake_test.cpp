@@ -96,7 +96,8 @@ TEST_F(Baking, ClearKeysClearsTheWholeFigureFromItsHipDownAfterYes)
     // A figure without a hip starts at its top node.
     QString error;
     DzSkeleton *lamp = DzFigureLoader::loadData(R"({"format": "trelvo-figure", "version": 1,
-        "figure": {"name": "Lamp", "label": "Lamp", "rotationOrder": "XYZ", "origin": [0, 0, 0], "endPoint": [0, 10, 0]},
+        "figure": {"name": "Lamp", "label": "Lamp", "rotationOrder": "XYZ", "origin": [0, 0, 0],
+                   "endPoint": [0, 10, 0]},
         "bones": [{"name": "arm", "label": "Arm", "parent": null, "origin": [0, 10, 0], "endPoint": [0, 20, 0],
                    "rotationOrder": "XYZ"}]})", &error);
     ASSERT_NE(lamp, nullptr) << error.toStdString();

@@ -53,7 +53,8 @@ TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
     // Three walks of 100 along Z. The first starts at the origin whatever
     // its flags (and whatever it held); without flag 1 a block starts at the
     // previous block's start, not its end; the height never follows.
-    for (auto [flags, secondZ, thirdZ] : {std::tuple{0, 0.0f, 0.0f}, {KyBlock::ReorientHorizontalPosition, 100.0f, 200.0f}}) {
+    for (auto [flags, secondZ, thirdZ] :
+         {std::tuple{0, 0.0f, 0.0f}, {KyBlock::ReorientHorizontalPosition, 100.0f, 200.0f}}) {
         SCOPED_TRACE(flags);
         Placed placed;
         KyBlock *a = placed.add(*m_walk, 13);

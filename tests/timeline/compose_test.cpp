@@ -37,8 +37,8 @@ protected:
         QFile::remove(out);
         QString outText;
         QTextStream outStream(&outText), errStream(&m_err);
-        const int code = runCompose(QStringList{writeTemp(QStringLiteral("recipe.json"), recipe), "-o", out} + options,
-                                    outStream, errStream);
+        const QStringList args = QStringList{writeTemp(QStringLiteral("recipe.json"), recipe), "-o", out} + options;
+        const int code = runCompose(args, outStream, errStream);
         if (result)
             *result = readOutput(out);
         return code;
@@ -52,7 +52,8 @@ protected:
     // frames[i].bones[bone].euler[axis]
     static double euler(const QJsonArray &frames, int i, const char *bone, int axis)
     {
-        return frames[i].toObject()["bones"].toObject()[QLatin1String(bone)].toObject()["euler"].toArray()[axis].toDouble();
+        const QJsonObject bones = frames[i].toObject()["bones"].toObject();
+        return bones[QLatin1String(bone)].toObject()["euler"].toArray()[axis].toDouble();
     }
     static double hipPos(const QJsonArray &frames, int i, int axis)
     {
@@ -127,7 +128,8 @@ TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
          "block 2: \"gap\" must lie between"},
         {"{\"blocks\": [{\"file\": \"walk.kba\", \"flags\": 2}]}", "\"flags\" may only combine"},
         {"{\"blocks\": [{\"file\": \"walk.kba\", \"inPoint\": 1.5}]}", "\"inPoint\" must be a whole number"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"inPoint\": 900, \"outPoint\": 800}]}", "\"outPoint\" must lie after"},
+        {"{\"blocks\": [{\"file\": \"walk.kba\", \"inPoint\": 900, \"outPoint\": 800}]}",
+         "\"outPoint\" must lie after"},
         {"{\"blocks\": [{\"file\": \"walk.kba\", \"inPoint\": 2000}]}", "\"outPoint\" (1000) must lie after"},
         {"{\"blocks\": [{\"file\": \"walk.kba\", \"posOffset\": [1, 2]}]}", "\"posOffset\" must be an array of 3"},
         {"{\"blocks\": [{\"file\": \"walk.kba\", \"mirror\": 1}]}", "\"mirror\" must be true or false"},
@@ -160,7 +162,8 @@ TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
         {{recipe, "-o", "o.json", "--fps", "7"}, 2, "--fps must divide 4800"},
         {{recipe, "-o"}, 2, ""},
         {{recipe, "--colour", "-o", "o.json"}, 2, ""},
-        {{tempPath(QStringLiteral("none.json")), "-o", tempPath(QStringLiteral("o.json"))}, 1, "cannot read the recipe"},
+        {{tempPath(QStringLiteral("none.json")), "-o", tempPath(QStringLiteral("o.json"))}, 1,
+         "cannot read the recipe"},
     };
     for (const auto &u : usage) {
         QString outText, errText;

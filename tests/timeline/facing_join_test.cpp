@@ -81,8 +81,8 @@ protected:
     }
     QJsonArray compose(const QStringList &blocks)
     {
-        const QString recipe = writeTemp(QStringLiteral("recipe.json"),
-                                         QStringLiteral("{\"figure\": \"standard\", \"blocks\": [%1]}").arg(blocks.join(',')).toUtf8());
+        const QString text = QStringLiteral("{\"figure\": \"standard\", \"blocks\": [%1]}").arg(blocks.join(','));
+        const QString recipe = writeTemp(QStringLiteral("recipe.json"), text.toUtf8());
         const QString out = tempPath(QStringLiteral("out.json"));
         QString outText, errText;
         QTextStream outStream(&outText), errStream(&errText);
@@ -103,8 +103,8 @@ TEST_F(FacingAndJoin, FacingOffsetsAndChainedHeadingsTurnPathAndFigureTogether)
     ASSERT_LT(std::fabs(straight.difference()), 10.0);
     for (float facing : {45.0f, 90.0f, 180.0f, -135.0f}) {
         SCOPED_TRACE(facing);
-        const Heading turned =
-            headingOf(compose({block("s_walk_01.kba", QStringLiteral(", \"facingOffset\": %1").arg(facing))}), 0, walkMs);
+        const QString offset = QStringLiteral(", \"facingOffset\": %1").arg(facing);
+        const Heading turned = headingOf(compose({block("s_walk_01.kba", offset)}), 0, walkMs);
         EXPECT_NEAR(wrapDegrees(turned.difference() - straight.difference()), 0.0, 5.0);
         // A positive facing turns +Z toward +X.
         EXPECT_NEAR(wrapDegrees(turned.facing - straight.facing - facing), 0.0, 5.0);

@@ -86,7 +86,8 @@ TEST_F(Faults, RecordingStopsAtTheBufferLimits)
     EXPECT_TRUE(buffers.isFull());
     EXPECT_EQ(buffers.frameCount(), KyRecordingBuffers::kMaxFrames);
     // Every list is exactly one entry per frame.
-    EXPECT_TRUE(buffers.rotation(KyRecordingBuffers::kMaxNodes - 1, KyRecordingBuffers::kMaxFrames - 1).isSameRotation(turn));
+    EXPECT_TRUE(buffers.rotation(KyRecordingBuffers::kMaxNodes - 1, KyRecordingBuffers::kMaxFrames - 1)
+                    .isSameRotation(turn));
 }
 
 TEST_F(Faults, RecordedNodesKeepTheirOwnRotationsWhenAFrameSkipsOne)
@@ -190,8 +191,9 @@ TEST_F(Faults, UpdateStepsMeasureElapsedTimeAcrossTheClockWrap)
     KyTimeline timeline;
     int now = 0;
     timeline.setClock([&now] { return now; });
-    for (auto [from, clocks] : {std::pair{1000, std::vector<int>{INT_MAX - 149, INT_MAX - 49, INT_MIN + 50, INT_MIN + 150}},
-                                {0, std::vector<int>{-201, -101, -1, 99, 199}}}) {
+    for (auto [from, clocks] :
+         {std::pair{1000, std::vector<int>{INT_MAX - 149, INT_MAX - 49, INT_MIN + 50, INT_MIN + 150}},
+          {0, std::vector<int>{-201, -101, -1, 99, 199}}}) {
         timeline.goSeek(from, true, false);
         int expected = from;
         for (int clock : clocks) {

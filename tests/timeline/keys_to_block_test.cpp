@@ -202,13 +202,15 @@ TEST_P(RoundTrip, BlockThroughTimelineBakeAndBackKeepsItsMotion)
             worst = std::max(worst, error);
             EXPECT_LT(error, 0.05) << names[i + 1] << " at " << ms << " ms";
         }
-        worstPosition = std::max({worstPosition, std::fabs(bp.x - ep.x), std::fabs(bp.y - ep.y), std::fabs(bp.z - ep.z)});
+        worstPosition =
+            std::max({worstPosition, std::fabs(bp.x - ep.x), std::fabs(bp.y - ep.y), std::fabs(bp.z - ep.z)});
     }
     EXPECT_LT(worstPosition, 0.01f);
     RecordProperty("worstDegrees", std::to_string(worst));
 }
 
 INSTANTIATE_TEST_SUITE_P(Figures, RoundTrip,
-                         ::testing::Values(RoundTripCase{"standard", 0.0f, false}, RoundTripCase{"standard", 30.0f, false},
-                                           RoundTripCase{"standard", 30.0f, true}, RoundTripCase{"large", 0.0f, false},
-                                           RoundTripCase{"large", 30.0f, true}));
+                         ::testing::Values(RoundTripCase{"standard", 0.0f, false},
+                                           RoundTripCase{"standard", 30.0f, false},
+                                           RoundTripCase{"standard", 30.0f, true},
+                                           RoundTripCase{"large", 0.0f, false}, RoundTripCase{"large", 30.0f, true}));

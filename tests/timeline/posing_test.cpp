@@ -26,7 +26,8 @@ void expectRotation(const DzQuat &actual, const DzQuat &expected, double toleran
 {
     EXPECT_LT(angleBetween(actual, expected), toleranceDegrees)
         << "actual (" << actual.m_x << ", " << actual.m_y << ", " << actual.m_z << ", " << actual.m_w
-        << ") expected (" << expected.m_x << ", " << expected.m_y << ", " << expected.m_z << ", " << expected.m_w << ")";
+        << ") expected (" << expected.m_x << ", " << expected.m_y << ", " << expected.m_z << ", "
+        << expected.m_w << ")";
 }
 
 } // namespace
@@ -141,8 +142,9 @@ TEST_F(Posing, HeelOffsetsTurnFeetAndToes)
         expectRotation(boneOf(figure, "rToe")->getLocalRot(0), c.rightToe);
         // Sampling takes the offset back out (up to the limit).
         if (c.heel <= 60.0f) {
-            expectRotation(removeHeelOffset("lToe", c.heel, boneOf(figure, "lToe")->getLocalRot(0)), about(1, 0, 0, 10));
-            expectRotation(removeHeelOffset("lFoot", c.heel, boneOf(figure, "lFoot")->getLocalRot(0)), DzQuat());
+            const DzQuat toe = boneOf(figure, "lToe")->getLocalRot(0), foot = boneOf(figure, "lFoot")->getLocalRot(0);
+            expectRotation(removeHeelOffset("lToe", c.heel, toe), about(1, 0, 0, 10));
+            expectRotation(removeHeelOffset("lFoot", c.heel, foot), DzQuat());
         }
     }
 }
@@ -226,7 +228,8 @@ TEST_F(Posing, FigureWithoutHipPosesItsTopNode)
 {
     QString error;
     DzSkeleton *plain = DzFigureLoader::loadData(R"({"format": "trelvo-figure", "version": 1,
-        "figure": {"name": "Plain", "label": "Plain", "rotationOrder": "YZX", "origin": [0, 50, 0], "endPoint": [0, 60, 0]},
+        "figure": {"name": "Plain", "label": "Plain", "rotationOrder": "YZX", "origin": [0, 50, 0],
+                   "endPoint": [0, 60, 0]},
         "bones": [{"name": "neck", "label": "Neck", "parent": null, "origin": [0, 50, 0], "endPoint": [0, 60, 0],
                    "rotationOrder": "XYZ"}]})", &error);
     ASSERT_NE(plain, nullptr) << error.toStdString();

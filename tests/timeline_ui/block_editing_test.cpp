@@ -86,8 +86,8 @@ TEST_F(BlockEditing, SplitOfTheBlockUnderThePlayheadAsksFirst)
     m_track->setGap(a, 1000);
     m_track->movePlayhead(2000);
     EXPECT_FALSE(split());
-    EXPECT_EQ(m_prompts.questions, QStringList{"The kinBlock is split at the location of the playhead.  That kinblock "
-                                               "is not selected.\n   Continue? "});
+    EXPECT_EQ(m_prompts.questions, QStringList{"The kinBlock is split at the location of the playhead.  That "
+                                               "kinblock is not selected.\n   Continue? "});
     EXPECT_EQ(m_track->count(), 1);
     m_prompts.answers = {true};
     EXPECT_TRUE(split());

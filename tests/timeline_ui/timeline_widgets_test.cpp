@@ -52,7 +52,10 @@ protected:
             track->appendBlock(*m_walk, true);
         return track;
     }
-    KyMasterBlock *tile(int i) { return m_master->currentTrack()->tileFor(m_master->timeline()->currentTrack()->blockAt(i)); }
+    KyMasterBlock *tile(int i)
+    {
+        return m_master->currentTrack()->tileFor(m_master->timeline()->currentTrack()->blockAt(i));
+    }
 
     DzSkeleton *m_figure = nullptr;
     std::unique_ptr<KyMaster> m_master;

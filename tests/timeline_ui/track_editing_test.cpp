@@ -232,7 +232,8 @@ TEST_F(TrackEditing, DropsMoveTilesInOrderAndInsertFiles)
     // A .kba file from the desktop lands at the drop point; other files and
     // unreadable blocks are not placed.
     const QString junk = writeTemp("junk.kba", "not a block");
-    drop(QString(), 1, {QUrl::fromLocalFile(m_walk->path), QUrl::fromLocalFile(tempPath("x.txt")), QUrl::fromLocalFile(junk)});
+    drop(QString(), 1,
+         {QUrl::fromLocalFile(m_walk->path), QUrl::fromLocalFile(tempPath("x.txt")), QUrl::fromLocalFile(junk)});
     ASSERT_EQ(m_track->count(), 5);
     EXPECT_EQ(m_track->blockAt(0)->name, m_walk->name);
     EXPECT_EQ(m_track->blockAt(0)->flags, m_master->timeline()->defaultFlags());
@@ -306,7 +307,8 @@ TEST_F(TrackEditing, ZoomScalesTilesAndHitTests)
 {
     place();
     m_master->zoomBox()->setValue(80);
-    EXPECT_EQ(tile(1)->geometry(), QRect(KyMasterLayout::kOriginX + 80, KyMasterLayout::kTileY, 80, KyMasterBlock::kHeight));
+    EXPECT_EQ(tile(1)->geometry(),
+              QRect(KyMasterLayout::kOriginX + 80, KyMasterLayout::kTileY, 80, KyMasterBlock::kHeight));
     // Ruler click at 80 px is 1 s now.
     QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(KyMasterLayout::kOriginX + 80, 20));
     EXPECT_EQ(now(), snappedMs(1000));
