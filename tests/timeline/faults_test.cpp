@@ -150,17 +150,6 @@ TEST_F(Faults, RecordingWithoutADrivenHipFilesNoRoot)
         EXPECT_EQ(control->getNumKeys(), 0);
 }
 
-TEST_F(Faults, BuiltInPromptsRefuseWithoutBlocking)
-{
-    kySetPromptHandler(nullptr);
-    EXPECT_TRUE(kyUsesBuiltInPrompts());
-    EXPECT_FALSE(kyQuestion(QStringLiteral("Save over existing?")));
-    EXPECT_TRUE(kySaveFileName(KySaveFileRequest()).isNull());
-    kyMessage(QStringLiteral("Nothing selected."));
-    EXPECT_EQ(kySetPromptHandler(&m_prompts), nullptr);
-    EXPECT_EQ(kyPromptHandler(), &m_prompts);
-}
-
 TEST_F(Faults, BindingsForgetNodesThatLeave)
 {
     DzSkeleton *figure = addFigure();
