@@ -61,14 +61,22 @@ void DzNode::propertyChanged(DzProperty *property)
         }
         return;
     }
+    signalTransform();
+}
+
+void DzNode::signalTransform()
+{
     emit transformChanged();
+    // The scene relays it to the views; a call, not a connection per node.
+    if (m_scene)
+        emit m_scene->nodeTransformChanged(this);
 }
 
 void DzNode::flushTransform(DzBase *object)
 {
     auto *node = static_cast<DzNode *>(object);
     node->m_transformPending = false;
-    emit node->transformChanged();
+    node->signalTransform();
 }
 
 void DzNode::setKeys(int first, DzTime time, const DzVec3 &values)
@@ -206,7 +214,7 @@ void DzNode::setOrigin(const DzVec3 &origin)
     if (origin == m_origin)
         return;
     m_origin = origin;
-    emit transformChanged();
+    signalTransform();
 }
 
 void DzNode::setEndPoint(const DzVec3 &endPoint)
@@ -214,7 +222,7 @@ void DzNode::setEndPoint(const DzVec3 &endPoint)
     if (endPoint == m_endPoint)
         return;
     m_endPoint = endPoint;
-    emit transformChanged();
+    signalTransform();
 }
 
 // --- local transform ---------------------------------------------------------

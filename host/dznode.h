@@ -166,6 +166,8 @@ private:
     void setSceneInternal(DzScene *scene) { m_scene = scene; }
     void setSelectedFlag(bool selected);
     static void flushTransform(DzBase *object);
+    // transformChanged(), and the scene's nodeTransformChanged().
+    void signalTransform();
     // Writes three controls starting at first at time, then signals once.
     void setKeys(int first, DzTime time, const DzVec3 &values);
     // The Euler angles (degrees) of rot in the node's rotation order.

@@ -202,9 +202,9 @@ bool DzScene::addNode(DzNode *node)
 
 void DzScene::connectNode(DzNode *node)
 {
-    connect(node, &DzNode::transformChanged, this, [this, node] { emit nodeTransformChanged(node); });
-    // The node's own properties mark the scene modified through the node
-    // (DzNode::propertyChanged), without a connection each.
+    // The node relays its transform changes and marks the scene modified for
+    // its own properties (DzNode::signalTransform, propertyChanged), without
+    // a connection each.
     auto watch = [this](const DzElement *element) {
         for (DzProperty *p : element->getProperties()) {
             // A key change signals currentValueChanged() too.
