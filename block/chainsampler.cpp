@@ -1,0 +1,422 @@
+#include "chainsampler.h"
+
+#include "evaluation.h"
+#include "keyinterpolation.h"
+#include "nodetable.h"
+
+#include <algorithm>
+#include <vector>
+
+#if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
+#define TRELVO_HAVE_AVX2_KERNEL 1
+#include <immintrin.h>
+#endif
+
+namespace {
+
+// Rows hold, per key pair, p x, y, z then d x, y, z, each `lanes` wide.
+constexpr int kRowArrays = 6;
+constexpr int kLaneBlock = 8;
+
+// Once a sampler was found stale, the chain must be evaluated this many
+// times more (doubling up to the cap) before one is built again, so that a
+// chain edited between evaluations is not copied over and over.
+constexpr uint32_t kMostRunsBeforeBuild = 1u << 16;
+
+using Kernel = void (*)(const Fixed *row, int lanes, Fixed u, Fixed *out);
+
+// The rotation of p + u × d for each lane, as angle and axis at out[4 i].
+void scalarKernel(const Fixed *row, int lanes, Fixed u, Fixed *out)
+{
+    for (int i = 0; i < lanes; ++i) {
+        const Fixed p[3] = {row[i], row[lanes + i], row[2 * lanes + i]};
+        const Fixed d[3] = {row[3 * lanes + i], row[4 * lanes + i], row[5 * lanes + i]};
+        Fixed v[3];
+        offsetVector(p, d, u, v);
+        const Rotation r = rotationOfVector(v);
+        out[4 * i] = r.angle;
+        out[4 * i + 1] = r.axis[0];
+        out[4 * i + 2] = r.axis[1];
+        out[4 * i + 3] = r.axis[2];
+    }
+}
+
+#ifdef TRELVO_HAVE_AVX2_KERNEL
+
+#define TRELVO_AVX2 __attribute__((target("avx2")))
+
+// fxMul in each of eight lanes: bits 16 … 47 of the 64-bit signed product.
+// The even lanes' products are shifted down, the odd lanes' up, so that
+// those bits land in the lane they came from.
+TRELVO_AVX2 inline __m256i mulFx(__m256i a, __m256i b)
+{
+    const __m256i even = _mm256_mul_epi32(a, b);
+    const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), _mm256_srli_epi64(b, 32));
+    return _mm256_blend_epi32(_mm256_srli_epi64(even, 16), _mm256_slli_epi64(odd, 16), 0xAA);
+}
+
+// The same with one factor in every lane (its odd lanes need no shift).
+TRELVO_AVX2 inline __m256i mulFxBy(__m256i a, __m256i same)
+{
+    const __m256i even = _mm256_mul_epi32(a, same);
+    const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), same);
+    return _mm256_blend_epi32(_mm256_srli_epi64(even, 16), _mm256_slli_epi64(odd, 16), 0xAA);
+}
+
+// fxMul(v >> 1, v >> 1): the halved square of fxLength3.
+TRELVO_AVX2 inline __m256i halfSquare(__m256i v)
+{
+    const __m256i h = _mm256_srai_epi32(v, 1);
+    return mulFx(h, h);
+}
+
+// For four unsigned 32-bit sums a: the root ⌊√(a × 65536)⌋ as a double, the
+// way fxSqrt takes it (a × 65536 < 2^48 is exact in a double).
+TRELVO_AVX2 inline __m256d rootOf(__m128i sums)
+{
+    const __m128i flipped = _mm_xor_si128(sums, _mm_set1_epi32(INT32_MIN));
+    const __m256d a = _mm256_add_pd(_mm256_cvtepi32_pd(flipped), _mm256_set1_pd(2147483648.0));
+    const __m256d root = _mm256_sqrt_pd(_mm256_mul_pd(a, _mm256_set1_pd(65536.0)));
+    return _mm256_round_pd(root, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+}
+
+TRELVO_AVX2 inline __m256i join(__m128i low, __m128i high)
+{
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
+}
+
+// fxSqrt of eight sums, and fxRecip of twice each root: ⌊2^32 / 2r⌋ =
+// ⌊2^31 / r⌋, which the correctly rounded quotient truncates to exactly
+// (the quotient lies at least 1/r from the next integer, half an ulp is far
+// less). r = 1 gives 2^31, which converts to INT32_MIN as the 32-bit
+// truncation of fxRecip does; r = 0 lanes are the caller's to mask.
+TRELVO_AVX2 inline void rootAndRecip(__m256i sums, __m256i *roots, __m256i *recips)
+{
+    const __m256d low = rootOf(_mm256_castsi256_si128(sums));
+    const __m256d high = rootOf(_mm256_extracti128_si256(sums, 1));
+    *roots = join(_mm256_cvttpd_epi32(low), _mm256_cvttpd_epi32(high));
+    const __m256d twoTo31 = _mm256_set1_pd(2147483648.0);
+    *recips = join(_mm256_cvttpd_epi32(_mm256_div_pd(twoTo31, low)),
+                   _mm256_cvttpd_epi32(_mm256_div_pd(twoTo31, high)));
+}
+
+TRELVO_AVX2 inline __m256i loadLanes(const Fixed *p)
+{
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
+}
+
+TRELVO_AVX2 void vectorKernel(const Fixed *row, int lanes, Fixed u, Fixed *out)
+{
+    const __m256i factor = _mm256_set1_epi32(u);
+    const __m256i one = _mm256_set1_epi32(kFixedOne);
+    for (int i = 0; i < lanes; i += kLaneBlock) {
+        const Fixed *at = row + i;
+        const __m256i vx = _mm256_add_epi32(loadLanes(at), mulFxBy(loadLanes(at + 3 * lanes), factor));
+        const __m256i vy = _mm256_add_epi32(loadLanes(at + lanes), mulFxBy(loadLanes(at + 4 * lanes), factor));
+        const __m256i vz = _mm256_add_epi32(loadLanes(at + 2 * lanes), mulFxBy(loadLanes(at + 5 * lanes), factor));
+        const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(halfSquare(vx), halfSquare(vy)), halfSquare(vz));
+        __m256i root, inv;
+        rootAndRecip(sum, &root, &inv);
+        // A zero vector is angle 0 about +Y.
+        const __m256i zero = _mm256_cmpeq_epi32(root, _mm256_setzero_si256());
+        const __m256i angle = _mm256_add_epi32(root, root);
+        const __m256i ax = _mm256_andnot_si256(zero, mulFx(vx, inv));
+        const __m256i ay = _mm256_blendv_epi8(mulFx(vy, inv), one, zero);
+        const __m256i az = _mm256_andnot_si256(zero, mulFx(vz, inv));
+        // To (angle, x, y, z) per lane.
+        const __m256i t0 = _mm256_unpacklo_epi32(angle, ax);
+        const __m256i t1 = _mm256_unpackhi_epi32(angle, ax);
+        const __m256i t2 = _mm256_unpacklo_epi32(ay, az);
+        const __m256i t3 = _mm256_unpackhi_epi32(ay, az);
+        const __m256i l04 = _mm256_unpacklo_epi64(t0, t2);
+        const __m256i l15 = _mm256_unpackhi_epi64(t0, t2);
+        const __m256i l26 = _mm256_unpacklo_epi64(t1, t3);
+        const __m256i l37 = _mm256_unpackhi_epi64(t1, t3);
+        __m256i *o = reinterpret_cast<__m256i *>(out + 4 * i);
+        _mm256_storeu_si256(o, _mm256_permute2x128_si256(l04, l15, 0x20));
+        _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(l26, l37, 0x20));
+        _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(l04, l15, 0x31));
+        _mm256_storeu_si256(o + 3, _mm256_permute2x128_si256(l26, l37, 0x31));
+    }
+}
+
+TRELVO_AVX2 void vectorRootAndRecipAvx2(const Fixed *sums, Fixed *roots, Fixed *recips, size_t count)
+{
+    for (size_t i = 0; i + kLaneBlock <= count; i += kLaneBlock) {
+        __m256i root, inv;
+        rootAndRecip(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(sums + i)), &root, &inv);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(roots + i), root);
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(recips + i), inv);
+    }
+}
+
+bool cpuHasAvx2()
+{
+    // Runs from a static initialiser, possibly before the library's own.
+    __builtin_cpu_init();
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
+}
+
+#else
+
+bool cpuHasAvx2()
+{
+    return false;
+}
+
+#endif
+
+SamplingMode defaultMode()
+{
+    return cpuHasAvx2() ? SamplingMode::Vector : SamplingMode::Scalar;
+}
+
+SamplingMode g_mode = defaultMode();
+
+uint32_t timesHash(const ChannelRecord &r)
+{
+    uint32_t h = 2166136261u;
+    for (const ChannelKey &k : r.keys)
+        h = (h ^ static_cast<uint32_t>(k.time)) * 16777619u;
+    return h;
+}
+
+bool sameTimes(const ChannelRecord &a, const ChannelRecord &b)
+{
+    if (a.keys.size() != b.keys.size())
+        return false;
+    for (size_t i = 0; i < a.keys.size(); ++i) {
+        if (a.keys[i].time != b.keys[i].time)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+class ChainSampler {
+public:
+    explicit ChainSampler(ChannelRecord *first);
+
+    // Whether the chain is still the one this sampler was built from.
+    bool fits(const ChannelRecord *first) const;
+    void sample(int t, int *result);
+
+    uint32_t epoch = 0;
+
+private:
+    struct Group {
+        ChannelRecord *lead = nullptr; // its keys' times are every member's
+        uint32_t timesHash = 0;
+        int keyCount = 0;
+        std::vector<ChannelRecord *> rotations;
+        int lanes = 0;     // rotations, rounded up to whole lane blocks
+        int firstLane = 0; // where the group's results start in m_out
+        std::vector<Fixed> rows;
+        // Of the current sample: the lead's cursor and sort flag before the
+        // search, and the key step found.
+        int32_t start = 0;
+        bool sorted = true;
+        KeyStep step;
+    };
+    struct Step {
+        ChannelRecord *record;
+        int32_t group; // −1: evaluated on its own
+        int32_t lane;  // −1: a translation
+        // What the record was when the sampler was built.
+        int32_t type;
+        const ChannelKey *keys;
+        size_t keyCount;
+        uint32_t editStamp;
+    };
+
+    void fillRows(Group &g);
+
+    std::vector<Group> m_groups;
+    std::vector<Step> m_steps;
+    std::vector<Fixed> m_out;
+};
+
+ChainSampler::ChainSampler(ChannelRecord *first)
+{
+    for (ChannelRecord *r = first; r; r = r->next) {
+        Step step{r, -1, -1, r->type, r->keys.data(), r->keys.size(), r->editStamp};
+        if ((r->type == kTranslationRecord || r->type == kRotationRecord) && !r->keys.empty()) {
+            const uint32_t hash = timesHash(*r);
+            auto g = std::find_if(m_groups.begin(), m_groups.end(), [&](const Group &g) {
+                return g.timesHash == hash && sameTimes(*g.lead, *r);
+            });
+            if (g == m_groups.end()) {
+                m_groups.emplace_back();
+                g = m_groups.end() - 1;
+                g->lead = r;
+                g->timesHash = hash;
+                g->keyCount = static_cast<int>(r->keys.size());
+            }
+            step.group = static_cast<int32_t>(g - m_groups.begin());
+            if (r->type == kRotationRecord) {
+                step.lane = static_cast<int32_t>(g->rotations.size());
+                g->rotations.push_back(r);
+            }
+        }
+        m_steps.push_back(step);
+    }
+    int lanes = 0;
+    for (Group &g : m_groups) {
+        g.lanes = (static_cast<int>(g.rotations.size()) + kLaneBlock - 1) / kLaneBlock * kLaneBlock;
+        g.firstLane = lanes;
+        lanes += g.lanes;
+        fillRows(g);
+    }
+    for (Step &step : m_steps) {
+        if (step.lane >= 0)
+            step.lane += m_groups[static_cast<size_t>(step.group)].firstLane;
+    }
+    m_out.assign(static_cast<size_t>(lanes) * 4, 0);
+}
+
+void ChainSampler::fillRows(Group &g)
+{
+    const int n = g.keyCount;
+    const int lanes = g.lanes;
+    g.rows.assign(static_cast<size_t>(n) * kRowArrays * static_cast<size_t>(lanes), 0);
+    const ChannelKey *times = g.lead->keys.data();
+    for (int c = 0; c < n; ++c) {
+        Fixed *row = g.rows.data() + static_cast<size_t>(c) * kRowArrays * static_cast<size_t>(lanes);
+        const bool interpolate = keyStepAt(times, n, c, 0).interpolate;
+        for (size_t lane = 0; lane < g.rotations.size(); ++lane) {
+            const ChannelKey *k = g.rotations[lane]->keys.data();
+            Fixed d[3] = {0, 0, 0};
+            if (interpolate)
+                rotationKeyDelta(k[c].v, k[c + 1].v, d);
+            for (int i = 0; i < 3; ++i) {
+                row[i * lanes + static_cast<int>(lane)] = k[c].v[i];
+                row[(3 + i) * lanes + static_cast<int>(lane)] = d[i];
+            }
+        }
+    }
+}
+
+bool ChainSampler::fits(const ChannelRecord *first) const
+{
+    const ChannelRecord *r = first;
+    for (const Step &step : m_steps) {
+        if (r != step.record || r->type != step.type || r->keys.data() != step.keys
+            || r->keys.size() != step.keyCount || r->editStamp != step.editStamp)
+            return false;
+        r = r->next;
+    }
+    return r == nullptr;
+}
+
+void ChainSampler::sample(int t, int *result)
+{
+    const Kernel kernel =
+#ifdef TRELVO_HAVE_AVX2_KERNEL
+        g_mode == SamplingMode::Vector ? vectorKernel :
+#endif
+                                       scalarKernel;
+    for (Group &g : m_groups) {
+        const ChannelRecord &lead = *g.lead;
+        g.start = lead.cursor;
+        g.sorted = lead.keysSorted;
+        int32_t cursor = g.start;
+        const ChannelKey *k = lead.keys.data();
+        g.step = keyStepAt(k, g.keyCount, findKeyPair(k, g.keyCount, cursor, t, g.sorted), t);
+        if (g.lanes > 0) {
+            const size_t row = static_cast<size_t>(g.step.c) * kRowArrays * static_cast<size_t>(g.lanes);
+            kernel(g.rows.data() + row, g.lanes, g.step.u, m_out.data() + 4 * g.firstLane);
+        }
+    }
+    // Writes in chain order, so that records sharing a node end as they
+    // would one after the other.
+    for (const Step &step : m_steps) {
+        ChannelRecord &r = *step.record;
+        if (step.group < 0) {
+            evaluateChainStep(r, t, result);
+            continue;
+        }
+        if (!r.target)
+            continue;
+        const Group &g = m_groups[static_cast<size_t>(step.group)];
+        if (r.cursor != g.start || r.keysSorted != g.sorted) {
+            evaluateChainStep(r, t, result);
+            continue;
+        }
+        r.cursor = g.step.c;
+        if (step.lane < 0) {
+            *result = applyTranslationStep(r, g.step, t);
+            continue;
+        }
+        const Fixed *o = m_out.data() + 4 * step.lane;
+        NodeEntry &e = *r.target;
+        e.rotAngle = o[0];
+        e.rotAxis[0] = o[1];
+        e.rotAxis[1] = o[2];
+        e.rotAxis[2] = o[3];
+        e.nodeFlags |= kNodeRotationSet | kNodeWritten;
+    }
+}
+
+void SamplerSlot::clear()
+{
+    delete sampler;
+    sampler = nullptr;
+}
+
+bool sampleChain(ChannelRecord *first, int timeMs, int *result)
+{
+    if (!first || g_mode == SamplingMode::RecordByRecord)
+        return false;
+    SamplerSlot &slot = first->sampler;
+    ChainSampler *sampler = slot.sampler;
+    const uint32_t epoch = recordEditEpoch();
+    if (sampler && sampler->epoch != epoch) {
+        if (sampler->fits(first)) {
+            sampler->epoch = epoch;
+        } else {
+            slot.clear();
+            sampler = nullptr;
+            slot.unchangedRuns = 0;
+            slot.runsBeforeBuild = std::min(slot.runsBeforeBuild * 2, kMostRunsBeforeBuild);
+        }
+    }
+    if (!sampler) {
+        if (++slot.unchangedRuns < slot.runsBeforeBuild)
+            return false;
+        sampler = new ChainSampler(first);
+        sampler->epoch = epoch;
+        slot.sampler = sampler;
+    }
+    sampler->sample(timeMs, result);
+    return true;
+}
+
+void setSamplingMode(SamplingMode mode)
+{
+    g_mode = mode == SamplingMode::Vector && !cpuHasAvx2() ? SamplingMode::Scalar : mode;
+}
+
+SamplingMode samplingMode()
+{
+    return g_mode;
+}
+
+bool vectorSamplingAvailable()
+{
+    return cpuHasAvx2();
+}
+
+void vectorRootAndRecip(const Fixed *sums, Fixed *roots, Fixed *recips, size_t count)
+{
+#ifdef TRELVO_HAVE_AVX2_KERNEL
+    if (cpuHasAvx2())
+        vectorRootAndRecipAvx2(sums, roots, recips, count);
+#else
+    (void)sums;
+    (void)roots;
+    (void)recips;
+    (void)count;
+#endif
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The chain sampler: what evaluateChain uses for a chain that is evaluated
+// again and again (playback, scrubbing, baking, the engine's fades).
+//
+// Records of types 1 and 3 whose keys lie at identical times form a group:
+// one key search (from the cursor of the group's first record) and one
+// interpolation factor serve every record of the group. A group's rotation
+// keys are copied at build time into rows of structure-of-arrays data, one
+// row per key pair: the earlier key's vector p and the step d to the next
+// key (already brought to the nearest turn), so that the rotation of
+// p + u × d — length through the square root, axis through the reciprocal
+// — is computed for eight bones at a time where the processor has AVX2.
+// Every lane gives the same bits as the record-by-record evaluation: the
+// vector square root and division are correctly rounded IEEE operations on
+// the same exact double inputs that fxSqrt uses, and truncate to the same
+// integers (bench/block/check_sampling_arithmetic tries every input).
+//
+// Nodes are written in chain order and every record's cursor ends as the
+// record-by-record evaluation leaves it: a record whose cursor or sort flag
+// differs from its group's first record is evaluated on its own, as are
+// records of other types. The sampler notices any change made through
+// appendKey, updateKeysSorted or noteRecordsChanged (channelrecord.h) and
+// is then checked against the chain, and rebuilt when it no longer fits.
+//
+// After it is built, sampling allocates nothing.
+
+#include "channelrecord.h"
+
+#include <cstddef>
+
+// Evaluates the chain at timeMs (clip ms) through its sampler, exactly as
+// evaluateChainRecordByRecord would, and stores that function's result.
+// False, having done nothing, while the chain has no sampler yet (it is
+// built once the chain has been evaluated twice) or when sampling is set to
+// RecordByRecord.
+bool sampleChain(ChannelRecord *first, int timeMs, int *result);
+
+// How chains are evaluated: record by record; through samplers with scalar
+// arithmetic; or through samplers with AVX2 arithmetic (the default where
+// the processor has AVX2, otherwise Scalar). For checks and benchmarks;
+// every mode gives the same results.
+enum class SamplingMode { RecordByRecord, Scalar, Vector };
+void setSamplingMode(SamplingMode mode);
+SamplingMode samplingMode();
+bool vectorSamplingAvailable();
+
+// The vector arithmetic's square root and reciprocal, for the exhaustive
+// check: roots[i] = fxSqrt(sums[i]) and, where that root r is not 0,
+// recips[i] = fxRecip(2 r). count must be a multiple of 8; does nothing
+// without AVX2.
+void vectorRootAndRecip(const Fixed *sums, Fixed *roots, Fixed *recips, size_t count);
