@@ -5,6 +5,8 @@
 #include "nodetable.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
 #include <vector>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
@@ -182,6 +184,15 @@ uint32_t timesHash(const ChannelRecord &r)
     return h;
 }
 
+// Angle and axis into the node as one 16-byte store: the four fields lie
+// one after the other.
+inline void storeRotation(NodeEntry &e, const Fixed *pose)
+{
+    static_assert(offsetof(NodeEntry, rotAxis) == offsetof(NodeEntry, rotAngle) + sizeof(Fixed),
+                  "angle and axis are contiguous");
+    std::memcpy(reinterpret_cast<char *>(&e) + offsetof(NodeEntry, rotAngle), pose, 4 * sizeof(Fixed));
+}
+
 bool sameTimes(const ChannelRecord &a, const ChannelRecord &b)
 {
     if (a.keys.size() != b.keys.size())
@@ -222,9 +233,12 @@ private:
     };
     struct Step {
         ChannelRecord *record;
-        int32_t group; // −1: evaluated on its own
-        int32_t lane;  // −1: a translation
-        // What the record was when the sampler was built.
+        const Group *group; // null: evaluated on its own
+        const Fixed *pose;  // the lane's angle and axis; null for a translation
+    };
+    // What a record was when the sampler was built.
+    struct Seen {
+        const ChannelRecord *record;
         int32_t type;
         const ChannelKey *keys;
         size_t keyCount;
@@ -235,13 +249,23 @@ private:
 
     std::vector<Group> m_groups;
     std::vector<Step> m_steps;
+    std::vector<Seen> m_seen;
     std::vector<Fixed> m_out;
 };
 
 ChainSampler::ChainSampler(ChannelRecord *first)
 {
+    // Each record's group and lane in it (−1: none), until the groups stop
+    // moving in memory.
+    struct Placement {
+        int group = -1;
+        int lane = -1;
+    };
+    std::vector<Placement> placements;
     for (ChannelRecord *r = first; r; r = r->next) {
-        Step step{r, -1, -1, r->type, r->keys.data(), r->keys.size(), r->editStamp};
+        m_seen.push_back(Seen{r, r->type, r->keys.data(), r->keys.size(), r->editStamp});
+        m_steps.push_back(Step{r, nullptr, nullptr});
+        Placement step;
         if ((r->type == kTranslationRecord || r->type == kRotationRecord) && !r->keys.empty()) {
             const uint32_t hash = timesHash(*r);
             auto g = std::find_if(m_groups.begin(), m_groups.end(), [&](const Group &g) {
@@ -260,7 +284,7 @@ ChainSampler::ChainSampler(ChannelRecord *first)
                 g->rotations.push_back(r);
             }
         }
-        m_steps.push_back(step);
+        placements.push_back(step);
     }
     int lanes = 0;
     for (Group &g : m_groups) {
@@ -269,11 +293,16 @@ ChainSampler::ChainSampler(ChannelRecord *first)
         lanes += g.lanes;
         fillRows(g);
     }
-    for (Step &step : m_steps) {
-        if (step.lane >= 0)
-            step.lane += m_groups[static_cast<size_t>(step.group)].firstLane;
-    }
     m_out.assign(static_cast<size_t>(lanes) * 4, 0);
+    for (size_t i = 0; i < m_steps.size(); ++i) {
+        const Placement &place = placements[i];
+        if (place.group < 0)
+            continue;
+        const Group &g = m_groups[static_cast<size_t>(place.group)];
+        m_steps[i].group = &g;
+        if (place.lane >= 0)
+            m_steps[i].pose = m_out.data() + 4 * (g.firstLane + place.lane);
+    }
 }
 
 void ChainSampler::fillRows(Group &g)
@@ -301,9 +330,9 @@ void ChainSampler::fillRows(Group &g)
 bool ChainSampler::fits(const ChannelRecord *first) const
 {
     const ChannelRecord *r = first;
-    for (const Step &step : m_steps) {
-        if (r != step.record || r->type != step.type || r->keys.data() != step.keys
-            || r->keys.size() != step.keyCount || r->editStamp != step.editStamp)
+    for (const Seen &seen : m_seen) {
+        if (r != seen.record || r->type != seen.type || r->keys.data() != seen.keys
+            || r->keys.size() != seen.keyCount || r->editStamp != seen.editStamp)
             return false;
         r = r->next;
     }
@@ -330,31 +359,22 @@ void ChainSampler::sample(int t, int *result)
         }
     }
     // Writes in chain order, so that records sharing a node end as they
-    // would one after the other.
+    // would one after the other. Unbound records, and records whose cursor
+    // or sort flag parted from their group's, go the record-by-record way.
     for (const Step &step : m_steps) {
         ChannelRecord &r = *step.record;
-        if (step.group < 0) {
+        const Group *g = step.group;
+        if (!g || !r.target || r.cursor != g->start || r.keysSorted != g->sorted) {
             evaluateChainStep(r, t, result);
             continue;
         }
-        if (!r.target)
-            continue;
-        const Group &g = m_groups[static_cast<size_t>(step.group)];
-        if (r.cursor != g.start || r.keysSorted != g.sorted) {
-            evaluateChainStep(r, t, result);
+        r.cursor = g->step.c;
+        if (!step.pose) {
+            *result = applyTranslationStep(r, g->step, t);
             continue;
         }
-        r.cursor = g.step.c;
-        if (step.lane < 0) {
-            *result = applyTranslationStep(r, g.step, t);
-            continue;
-        }
-        const Fixed *o = m_out.data() + 4 * step.lane;
         NodeEntry &e = *r.target;
-        e.rotAngle = o[0];
-        e.rotAxis[0] = o[1];
-        e.rotAxis[1] = o[2];
-        e.rotAxis[2] = o[3];
+        storeRotation(e, step.pose);
         e.nodeFlags |= kNodeRotationSet | kNodeWritten;
     }
 }

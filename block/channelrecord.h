@@ -76,6 +76,10 @@ struct ChannelRecord {
     // Key index (types 1, 2, 3) or byte offset from the record start (type 5)
     // where evaluation resumes; 0 after loading.
     int32_t cursor = 0;
+    // Whether key times never decrease; lets the key search jump instead of
+    // stepping (the result is the same). Kept beside the cursor: samplers
+    // read both for every record.
+    bool keysSorted = true;
     NodeEntry *target = nullptr;
     ChannelRecord *next = nullptr;
 
@@ -88,9 +92,6 @@ struct ChannelRecord {
     StreamState decoder;
     // Key count of a record of another type, kept so that it is written back.
     int32_t otherKeyCount = 0;
-    // Whether key times never decrease; lets the key search jump instead of
-    // stepping (the result is the same).
-    bool keysSorted = true;
     // The edit epoch (below) of the last change made through appendKey or
     // updateKeysSorted, so that a chain's sampler sees that its copy of the
     // keys is stale.
