@@ -10,25 +10,42 @@
 #include <vector>
 
 #if (defined(__x86_64__) || defined(__i386__)) && (defined(__GNUC__) || defined(__clang__))
-#define TRELVO_HAVE_AVX2_KERNEL 1
+#define TRELVO_HAVE_VECTOR_KERNELS 1
+// GCC 12's AVX-512 intrinsics start from deliberately undefined vectors,
+// which its own uninitialised-use check flags inside the header.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #include <immintrin.h>
+#pragma GCC diagnostic pop
 #endif
 
 namespace {
 
 // Rows hold, per key pair, p x, y, z then d x, y, z, each `lanes` wide.
 constexpr int kRowArrays = 6;
-constexpr int kLaneBlock = 8;
+// Lanes (one per rotation record of a group) are padded to whole blocks of
+// the widest kernel the processor runs. Within a block of W lanes, kernels
+// leave lane L's angle and axis at quad (L % 4) × W/4 + L / 4 of the output:
+// the order in which a 4 × W transpose in registers comes out, so that the
+// vector kernels store without further shuffles.
+int g_blockWidth = 8;
+
+inline int quadOfLane(int lane, int width)
+{
+    const int inBlock = lane % width;
+    return lane - inBlock + (inBlock % 4) * (width / 4) + inBlock / 4;
+}
 
 // Once a sampler was found stale, the chain must be evaluated this many
 // times more (doubling up to the cap) before one is built again, so that a
 // chain edited between evaluations is not copied over and over.
 constexpr uint32_t kMostRunsBeforeBuild = 1u << 16;
 
-using Kernel = void (*)(const Fixed *row, int lanes, Fixed u, Fixed *out);
+// The rotation of p + u × d for each lane, as angle and axis in the quad
+// order above. lanes is a multiple of width.
+using Kernel = void (*)(const Fixed *row, int lanes, int width, Fixed u, Fixed *out);
 
-// The rotation of p + u × d for each lane, as angle and axis at out[4 i].
-void scalarKernel(const Fixed *row, int lanes, Fixed u, Fixed *out)
+void scalarKernel(const Fixed *row, int lanes, int width, Fixed u, Fixed *out)
 {
     for (int i = 0; i < lanes; ++i) {
         const Fixed p[3] = {row[i], row[lanes + i], row[2 * lanes + i]};
@@ -36,44 +53,55 @@ void scalarKernel(const Fixed *row, int lanes, Fixed u, Fixed *out)
         Fixed v[3];
         offsetVector(p, d, u, v);
         const Rotation r = rotationOfVector(v);
-        out[4 * i] = r.angle;
-        out[4 * i + 1] = r.axis[0];
-        out[4 * i + 2] = r.axis[1];
-        out[4 * i + 3] = r.axis[2];
+        Fixed *o = out + 4 * quadOfLane(i, width);
+        o[0] = r.angle;
+        o[1] = r.axis[0];
+        o[2] = r.axis[1];
+        o[3] = r.axis[2];
     }
 }
 
-#ifdef TRELVO_HAVE_AVX2_KERNEL
+#ifdef TRELVO_HAVE_VECTOR_KERNELS
 
 #define TRELVO_AVX2 __attribute__((target("avx2")))
+#define TRELVO_AVX512 __attribute__((target("avx512f")))
 
-// fxMul in each of eight lanes: bits 16 … 47 of the 64-bit signed product.
-// The even lanes' products are shifted down, the odd lanes' up, so that
-// those bits land in the lane they came from.
-TRELVO_AVX2 inline __m256i mulFx(__m256i a, __m256i b)
+// fxMul in each lane is bits 16 … 47 of the 64-bit signed product. The
+// multiplier takes the even lanes; the odd lanes are shifted down for it,
+// and their products shifted up, so that those bits land in the lane they
+// came from. `odd` is the second factor with its odd lanes already moved
+// down (for a factor used three times, or one that is the same in every
+// lane, where nothing needs moving).
+TRELVO_AVX2 inline __m256i mulFx(__m256i a, __m256i b, __m256i odd)
 {
     const __m256i even = _mm256_mul_epi32(a, b);
-    const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), _mm256_srli_epi64(b, 32));
-    return _mm256_blend_epi32(_mm256_srli_epi64(even, 16), _mm256_slli_epi64(odd, 16), 0xAA);
+    const __m256i high = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), odd);
+    return _mm256_blend_epi32(_mm256_srli_epi64(even, 16), _mm256_slli_epi64(high, 16), 0xAA);
 }
 
-// The same with one factor in every lane (its odd lanes need no shift).
-TRELVO_AVX2 inline __m256i mulFxBy(__m256i a, __m256i same)
+TRELVO_AVX512 inline __m512i mulFx(__m512i a, __m512i b, __m512i odd)
 {
-    const __m256i even = _mm256_mul_epi32(a, same);
-    const __m256i odd = _mm256_mul_epi32(_mm256_srli_epi64(a, 32), same);
-    return _mm256_blend_epi32(_mm256_srli_epi64(even, 16), _mm256_slli_epi64(odd, 16), 0xAA);
+    const __m512i even = _mm512_mul_epi32(a, b);
+    const __m512i high = _mm512_mul_epi32(_mm512_srli_epi64(a, 32), odd);
+    return _mm512_mask_blend_epi32(0xAAAA, _mm512_srli_epi64(even, 16), _mm512_slli_epi64(high, 16));
 }
 
 // fxMul(v >> 1, v >> 1): the halved square of fxLength3.
 TRELVO_AVX2 inline __m256i halfSquare(__m256i v)
 {
     const __m256i h = _mm256_srai_epi32(v, 1);
-    return mulFx(h, h);
+    return mulFx(h, h, _mm256_srli_epi64(h, 32));
 }
 
-// For four unsigned 32-bit sums a: the root ⌊√(a × 65536)⌋ as a double, the
-// way fxSqrt takes it (a × 65536 < 2^48 is exact in a double).
+TRELVO_AVX512 inline __m512i halfSquare(__m512i v)
+{
+    const __m512i h = _mm512_srai_epi32(v, 1);
+    return mulFx(h, h, _mm512_srli_epi64(h, 32));
+}
+
+// The root ⌊√(a × 65536)⌋ of unsigned 32-bit sums a, as doubles: the way
+// fxSqrt takes it (a × 65536 < 2^48 is exact in a double, the square root
+// is correctly rounded and truncates to the integer root).
 TRELVO_AVX2 inline __m256d rootOf(__m128i sums)
 {
     const __m128i flipped = _mm_xor_si128(sums, _mm_set1_epi32(INT32_MIN));
@@ -82,16 +110,27 @@ TRELVO_AVX2 inline __m256d rootOf(__m128i sums)
     return _mm256_round_pd(root, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
 }
 
+TRELVO_AVX512 inline __m512d rootOf(__m256i sums)
+{
+    const __m512d root = _mm512_sqrt_pd(_mm512_mul_pd(_mm512_cvtepu32_pd(sums), _mm512_set1_pd(65536.0)));
+    return _mm512_roundscale_pd(root, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+}
+
 TRELVO_AVX2 inline __m256i join(__m128i low, __m128i high)
 {
     return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
 
-// fxSqrt of eight sums, and fxRecip of twice each root: ⌊2^32 / 2r⌋ =
-// ⌊2^31 / r⌋, which the correctly rounded quotient truncates to exactly
-// (the quotient lies at least 1/r from the next integer, half an ulp is far
-// less). r = 1 gives 2^31, which converts to INT32_MIN as the 32-bit
-// truncation of fxRecip does; r = 0 lanes are the caller's to mask.
+TRELVO_AVX512 inline __m512i join(__m256i low, __m256i high)
+{
+    return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+// fxSqrt of each sum, and fxRecip of twice each root r: ⌊2^32 / 2r⌋ =
+// ⌊2^31 / r⌋, which the correctly rounded quotient truncates to exactly (the
+// quotient lies at least 1/r from the next integer, half an ulp far less).
+// r = 1 gives 2^31, which converts to INT32_MIN as the 32-bit truncation in
+// fxRecip does; lanes with r = 0 are the caller's to mask.
 TRELVO_AVX2 inline void rootAndRecip(__m256i sums, __m256i *roots, __m256i *recips)
 {
     const __m256d low = rootOf(_mm256_castsi256_si128(sums));
@@ -102,79 +141,150 @@ TRELVO_AVX2 inline void rootAndRecip(__m256i sums, __m256i *roots, __m256i *reci
                    _mm256_cvttpd_epi32(_mm256_div_pd(twoTo31, high)));
 }
 
+TRELVO_AVX512 inline void rootAndRecip(__m512i sums, __m512i *roots, __m512i *recips)
+{
+    const __m512d low = rootOf(_mm512_castsi512_si256(sums));
+    const __m512d high = rootOf(_mm512_extracti64x4_epi64(sums, 1));
+    *roots = join(_mm512_cvttpd_epi32(low), _mm512_cvttpd_epi32(high));
+    const __m512d twoTo31 = _mm512_set1_pd(2147483648.0);
+    *recips = join(_mm512_cvttpd_epi32(_mm512_div_pd(twoTo31, low)),
+                   _mm512_cvttpd_epi32(_mm512_div_pd(twoTo31, high)));
+}
+
 TRELVO_AVX2 inline __m256i loadLanes(const Fixed *p)
 {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i *>(p));
 }
 
-TRELVO_AVX2 void vectorKernel(const Fixed *row, int lanes, Fixed u, Fixed *out)
+TRELVO_AVX512 inline __m512i loadLanes512(const Fixed *p)
+{
+    return _mm512_loadu_si512(p);
+}
+
+// Eight lanes at a time. In a block of 16 the first eight lanes' quads go
+// to quads 0, 1, 4, 5, 8, 9, 12, 13 and the last eight's to 2, 3, 6, 7, …
+TRELVO_AVX2 void avx2Kernel(const Fixed *row, int lanes, int width, Fixed u, Fixed *out)
 {
     const __m256i factor = _mm256_set1_epi32(u);
     const __m256i one = _mm256_set1_epi32(kFixedOne);
-    for (int i = 0; i < lanes; i += kLaneBlock) {
+    const int stride = width / 4;
+    for (int i = 0; i < lanes; i += 8) {
         const Fixed *at = row + i;
-        const __m256i vx = _mm256_add_epi32(loadLanes(at), mulFxBy(loadLanes(at + 3 * lanes), factor));
-        const __m256i vy = _mm256_add_epi32(loadLanes(at + lanes), mulFxBy(loadLanes(at + 4 * lanes), factor));
-        const __m256i vz = _mm256_add_epi32(loadLanes(at + 2 * lanes), mulFxBy(loadLanes(at + 5 * lanes), factor));
+        const __m256i vx = _mm256_add_epi32(loadLanes(at), mulFx(loadLanes(at + 3 * lanes), factor, factor));
+        const __m256i vy = _mm256_add_epi32(loadLanes(at + lanes), mulFx(loadLanes(at + 4 * lanes), factor, factor));
+        const __m256i vz = _mm256_add_epi32(loadLanes(at + 2 * lanes), mulFx(loadLanes(at + 5 * lanes), factor, factor));
         const __m256i sum = _mm256_add_epi32(_mm256_add_epi32(halfSquare(vx), halfSquare(vy)), halfSquare(vz));
         __m256i root, inv;
         rootAndRecip(sum, &root, &inv);
+        const __m256i invOdd = _mm256_srli_epi64(inv, 32);
         // A zero vector is angle 0 about +Y.
         const __m256i zero = _mm256_cmpeq_epi32(root, _mm256_setzero_si256());
         const __m256i angle = _mm256_add_epi32(root, root);
-        const __m256i ax = _mm256_andnot_si256(zero, mulFx(vx, inv));
-        const __m256i ay = _mm256_blendv_epi8(mulFx(vy, inv), one, zero);
-        const __m256i az = _mm256_andnot_si256(zero, mulFx(vz, inv));
-        // To (angle, x, y, z) per lane.
+        const __m256i ax = _mm256_andnot_si256(zero, mulFx(vx, inv, invOdd));
+        const __m256i ay = _mm256_blendv_epi8(mulFx(vy, inv, invOdd), one, zero);
+        const __m256i az = _mm256_andnot_si256(zero, mulFx(vz, inv, invOdd));
         const __m256i t0 = _mm256_unpacklo_epi32(angle, ax);
         const __m256i t1 = _mm256_unpackhi_epi32(angle, ax);
         const __m256i t2 = _mm256_unpacklo_epi32(ay, az);
         const __m256i t3 = _mm256_unpackhi_epi32(ay, az);
-        const __m256i l04 = _mm256_unpacklo_epi64(t0, t2);
-        const __m256i l15 = _mm256_unpackhi_epi64(t0, t2);
-        const __m256i l26 = _mm256_unpacklo_epi64(t1, t3);
-        const __m256i l37 = _mm256_unpackhi_epi64(t1, t3);
-        __m256i *o = reinterpret_cast<__m256i *>(out + 4 * i);
-        _mm256_storeu_si256(o, _mm256_permute2x128_si256(l04, l15, 0x20));
-        _mm256_storeu_si256(o + 1, _mm256_permute2x128_si256(l26, l37, 0x20));
-        _mm256_storeu_si256(o + 2, _mm256_permute2x128_si256(l04, l15, 0x31));
-        _mm256_storeu_si256(o + 3, _mm256_permute2x128_si256(l26, l37, 0x31));
+        __m256i *o = reinterpret_cast<__m256i *>(out + 4 * (i - i % width + (i % width) / 4));
+        _mm256_storeu_si256(o, _mm256_unpacklo_epi64(t0, t2)); // lanes 0 and 4 of the eight
+        _mm256_storeu_si256(o + stride / 2, _mm256_unpackhi_epi64(t0, t2));
+        _mm256_storeu_si256(o + stride, _mm256_unpacklo_epi64(t1, t3));
+        _mm256_storeu_si256(o + 3 * stride / 2, _mm256_unpackhi_epi64(t1, t3));
     }
 }
 
-TRELVO_AVX2 void vectorRootAndRecipAvx2(const Fixed *sums, Fixed *roots, Fixed *recips, size_t count)
+// Sixteen lanes at a time; width is 16.
+TRELVO_AVX512 void avx512Kernel(const Fixed *row, int lanes, int, Fixed u, Fixed *out)
 {
-    for (size_t i = 0; i + kLaneBlock <= count; i += kLaneBlock) {
+    const __m512i factor = _mm512_set1_epi32(u);
+    const __m512i one = _mm512_set1_epi32(kFixedOne);
+    for (int i = 0; i < lanes; i += 16) {
+        const Fixed *at = row + i;
+        const __m512i vx = _mm512_add_epi32(loadLanes512(at), mulFx(loadLanes512(at + 3 * lanes), factor, factor));
+        const __m512i vy = _mm512_add_epi32(loadLanes512(at + lanes), mulFx(loadLanes512(at + 4 * lanes), factor, factor));
+        const __m512i vz = _mm512_add_epi32(loadLanes512(at + 2 * lanes), mulFx(loadLanes512(at + 5 * lanes), factor, factor));
+        const __m512i sum = _mm512_add_epi32(_mm512_add_epi32(halfSquare(vx), halfSquare(vy)), halfSquare(vz));
+        __m512i root, inv;
+        rootAndRecip(sum, &root, &inv);
+        const __m512i invOdd = _mm512_srli_epi64(inv, 32);
+        const __mmask16 nonzero = _mm512_test_epi32_mask(root, root);
+        const __m512i angle = _mm512_add_epi32(root, root);
+        const __m512i ax = _mm512_maskz_mov_epi32(nonzero, mulFx(vx, inv, invOdd));
+        const __m512i ay = _mm512_mask_blend_epi32(nonzero, one, mulFx(vy, inv, invOdd));
+        const __m512i az = _mm512_maskz_mov_epi32(nonzero, mulFx(vz, inv, invOdd));
+        const __m512i t0 = _mm512_unpacklo_epi32(angle, ax);
+        const __m512i t1 = _mm512_unpackhi_epi32(angle, ax);
+        const __m512i t2 = _mm512_unpacklo_epi32(ay, az);
+        const __m512i t3 = _mm512_unpackhi_epi32(ay, az);
+        Fixed *o = out + 4 * i;
+        _mm512_storeu_si512(o, _mm512_unpacklo_epi64(t0, t2)); // lanes 0, 4, 8, 12
+        _mm512_storeu_si512(o + 16, _mm512_unpackhi_epi64(t0, t2));
+        _mm512_storeu_si512(o + 32, _mm512_unpacklo_epi64(t1, t3));
+        _mm512_storeu_si512(o + 48, _mm512_unpackhi_epi64(t1, t3));
+    }
+}
+
+TRELVO_AVX2 void avx2RootAndRecip(const Fixed *sums, Fixed *roots, Fixed *recips, size_t count)
+{
+    for (size_t i = 0; i + 8 <= count; i += 8) {
         __m256i root, inv;
-        rootAndRecip(_mm256_loadu_si256(reinterpret_cast<const __m256i *>(sums + i)), &root, &inv);
+        rootAndRecip(loadLanes(sums + i), &root, &inv);
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(roots + i), root);
         _mm256_storeu_si256(reinterpret_cast<__m256i *>(recips + i), inv);
     }
 }
 
-bool cpuHasAvx2()
+TRELVO_AVX512 void avx512RootAndRecip(const Fixed *sums, Fixed *roots, Fixed *recips, size_t count)
 {
-    // Runs from a static initialiser, possibly before the library's own.
+    for (size_t i = 0; i + 16 <= count; i += 16) {
+        __m512i root, inv;
+        rootAndRecip(loadLanes512(sums + i), &root, &inv);
+        _mm512_storeu_si512(roots + i, root);
+        _mm512_storeu_si512(recips + i, inv);
+    }
+}
+
+bool cpuHas(SamplingMode mode)
+{
+    // May run from a static initialiser, before the library's own.
     __builtin_cpu_init();
-    static const bool has = __builtin_cpu_supports("avx2");
-    return has;
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    static const bool avx512 = __builtin_cpu_supports("avx512f");
+    return mode == SamplingMode::Avx512 ? avx512 : mode == SamplingMode::Avx2 ? avx2 : true;
 }
 
 #else
 
-bool cpuHasAvx2()
+bool cpuHas(SamplingMode mode)
 {
-    return false;
+    return mode == SamplingMode::RecordByRecord || mode == SamplingMode::Scalar;
 }
 
 #endif
 
-SamplingMode defaultMode()
+SamplingMode bestMode()
 {
-    return cpuHasAvx2() ? SamplingMode::Vector : SamplingMode::Scalar;
+    g_blockWidth = cpuHas(SamplingMode::Avx512) ? 16 : 8;
+    return cpuHas(SamplingMode::Avx512) ? SamplingMode::Avx512
+           : cpuHas(SamplingMode::Avx2) ? SamplingMode::Avx2
+                                        : SamplingMode::Scalar;
 }
 
-SamplingMode g_mode = defaultMode();
+SamplingMode g_mode = bestMode();
+
+Kernel kernelFor(SamplingMode mode)
+{
+#ifdef TRELVO_HAVE_VECTOR_KERNELS
+    if (mode == SamplingMode::Avx512)
+        return avx512Kernel;
+    if (mode == SamplingMode::Avx2)
+        return avx2Kernel;
+#endif
+    (void)mode;
+    return scalarKernel;
+}
 
 uint32_t timesHash(const ChannelRecord &r)
 {
@@ -288,7 +398,7 @@ ChainSampler::ChainSampler(ChannelRecord *first)
     }
     int lanes = 0;
     for (Group &g : m_groups) {
-        g.lanes = (static_cast<int>(g.rotations.size()) + kLaneBlock - 1) / kLaneBlock * kLaneBlock;
+        g.lanes = (static_cast<int>(g.rotations.size()) + g_blockWidth - 1) / g_blockWidth * g_blockWidth;
         g.firstLane = lanes;
         lanes += g.lanes;
         fillRows(g);
@@ -301,7 +411,7 @@ ChainSampler::ChainSampler(ChannelRecord *first)
         const Group &g = m_groups[static_cast<size_t>(place.group)];
         m_steps[i].group = &g;
         if (place.lane >= 0)
-            m_steps[i].pose = m_out.data() + 4 * (g.firstLane + place.lane);
+            m_steps[i].pose = m_out.data() + 4 * quadOfLane(g.firstLane + place.lane, g_blockWidth);
     }
 }
 
@@ -341,11 +451,7 @@ bool ChainSampler::fits(const ChannelRecord *first) const
 
 void ChainSampler::sample(int t, int *result)
 {
-    const Kernel kernel =
-#ifdef TRELVO_HAVE_AVX2_KERNEL
-        g_mode == SamplingMode::Vector ? vectorKernel :
-#endif
-                                       scalarKernel;
+    const Kernel kernel = kernelFor(g_mode);
     for (Group &g : m_groups) {
         const ChannelRecord &lead = *g.lead;
         g.start = lead.cursor;
@@ -355,7 +461,7 @@ void ChainSampler::sample(int t, int *result)
         g.step = keyStepAt(k, g.keyCount, findKeyPair(k, g.keyCount, cursor, t, g.sorted), t);
         if (g.lanes > 0) {
             const size_t row = static_cast<size_t>(g.step.c) * kRowArrays * static_cast<size_t>(g.lanes);
-            kernel(g.rows.data() + row, g.lanes, g.step.u, m_out.data() + 4 * g.firstLane);
+            kernel(g.rows.data() + row, g.lanes, g_blockWidth, g.step.u, m_out.data() + 4 * g.firstLane);
         }
     }
     // Writes in chain order, so that records sharing a node end as they
@@ -415,7 +521,7 @@ bool sampleChain(ChannelRecord *first, int timeMs, int *result)
 
 void setSamplingMode(SamplingMode mode)
 {
-    g_mode = mode == SamplingMode::Vector && !cpuHasAvx2() ? SamplingMode::Scalar : mode;
+    g_mode = cpuHas(mode) ? mode : bestMode();
 }
 
 SamplingMode samplingMode()
@@ -423,20 +529,32 @@ SamplingMode samplingMode()
     return g_mode;
 }
 
-bool vectorSamplingAvailable()
+SamplingMode bestSamplingMode()
 {
-    return cpuHasAvx2();
+    return bestMode();
 }
 
-void vectorRootAndRecip(const Fixed *sums, Fixed *roots, Fixed *recips, size_t count)
+bool samplingModeAvailable(SamplingMode mode)
 {
-#ifdef TRELVO_HAVE_AVX2_KERNEL
-    if (cpuHasAvx2())
-        vectorRootAndRecipAvx2(sums, roots, recips, count);
-#else
+    return cpuHas(mode);
+}
+
+bool vectorRootAndRecip(SamplingMode mode, const Fixed *sums, Fixed *roots, Fixed *recips, size_t count)
+{
+#ifdef TRELVO_HAVE_VECTOR_KERNELS
+    if (mode == SamplingMode::Avx512 && cpuHas(mode)) {
+        avx512RootAndRecip(sums, roots, recips, count);
+        return true;
+    }
+    if (mode == SamplingMode::Avx2 && cpuHas(mode)) {
+        avx2RootAndRecip(sums, roots, recips, count);
+        return true;
+    }
+#endif
+    (void)mode;
     (void)sums;
     (void)roots;
     (void)recips;
     (void)count;
-#endif
+    return false;
 }

@@ -36,16 +36,17 @@
 bool sampleChain(ChannelRecord *first, int timeMs, int *result);
 
 // How chains are evaluated: record by record; through samplers with scalar
-// arithmetic; or through samplers with AVX2 arithmetic (the default where
-// the processor has AVX2, otherwise Scalar). For checks and benchmarks;
-// every mode gives the same results.
-enum class SamplingMode { RecordByRecord, Scalar, Vector };
+// arithmetic; or through samplers with AVX2 or AVX-512 arithmetic. The
+// default is the best the processor runs. For checks and benchmarks: every
+// mode gives the same results. A mode the processor lacks is not taken.
+enum class SamplingMode { RecordByRecord, Scalar, Avx2, Avx512 };
 void setSamplingMode(SamplingMode mode);
 SamplingMode samplingMode();
-bool vectorSamplingAvailable();
+SamplingMode bestSamplingMode();
+bool samplingModeAvailable(SamplingMode mode);
 
-// The vector arithmetic's square root and reciprocal, for the exhaustive
-// check: roots[i] = fxSqrt(sums[i]) and, where that root r is not 0,
-// recips[i] = fxRecip(2 r). count must be a multiple of 8; does nothing
-// without AVX2.
-void vectorRootAndRecip(const Fixed *sums, Fixed *roots, Fixed *recips, size_t count);
+// The vector arithmetic's square root and reciprocal of mode (Avx2 or
+// Avx512), for the exhaustive check: roots[i] = fxSqrt(sums[i]) and, where
+// that root r is not 0, recips[i] = fxRecip(2 r). count must be a multiple
+// of 16. False, doing nothing, when the processor lacks the mode.
+bool vectorRootAndRecip(SamplingMode mode, const Fixed *sums, Fixed *roots, Fixed *recips, size_t count);

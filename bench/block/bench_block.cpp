@@ -152,20 +152,15 @@ void sampleRandom(benchmark::State &state, SamplingMode mode)
     });
 }
 
-SamplingMode bestMode()
-{
-    return vectorSamplingAvailable() ? SamplingMode::Vector : SamplingMode::Scalar;
-}
-
 void BM_SampleIncreasingTimes(benchmark::State &state)
 {
-    sampleIncreasing(state, bestMode());
+    sampleIncreasing(state, bestSamplingMode());
 }
 BENCHMARK(BM_SampleIncreasingTimes)->Arg(7)->Arg(16)->Arg(33);
 
 void BM_SampleRandomTimes(benchmark::State &state)
 {
-    sampleRandom(state, bestMode());
+    sampleRandom(state, bestSamplingMode());
 }
 BENCHMARK(BM_SampleRandomTimes);
 
@@ -180,6 +175,14 @@ void BM_SampleRandomTimesScalar(benchmark::State &state)
     sampleRandom(state, SamplingMode::Scalar);
 }
 BENCHMARK(BM_SampleRandomTimesScalar);
+
+void BM_SampleIncreasingTimesAvx2(benchmark::State &state)
+{
+    if (!samplingModeAvailable(SamplingMode::Avx2))
+        state.SkipWithError("no AVX2 here");
+    sampleIncreasing(state, SamplingMode::Avx2);
+}
+BENCHMARK(BM_SampleIncreasingTimesAvx2)->Arg(7)->Arg(16)->Arg(33);
 
 void BM_SampleIncreasingTimesRecordByRecord(benchmark::State &state)
 {

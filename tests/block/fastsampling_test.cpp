@@ -1,5 +1,5 @@
-// Chains sampled through their samplers (scalar and, where the processor
-// has it, vector arithmetic) against the same chains evaluated record by
+// Chains sampled through their samplers (scalar arithmetic and each vector
+// arithmetic the processor runs) against the same chains evaluated record by
 // record: identical node entries, results and cursors after every sample.
 #include "blocktestsupport.h"
 
@@ -106,16 +106,17 @@ std::vector<int> sampleTimes(int length, unsigned seed)
 
 std::vector<SamplingMode> samplerModes()
 {
-    std::vector<SamplingMode> modes{SamplingMode::Scalar};
-    if (vectorSamplingAvailable())
-        modes.push_back(SamplingMode::Vector);
+    std::vector<SamplingMode> modes;
+    for (SamplingMode mode : {SamplingMode::Scalar, SamplingMode::Avx2, SamplingMode::Avx512})
+        if (samplingModeAvailable(mode))
+            modes.push_back(mode);
     return modes;
 }
 
 class FastSampling : public ::testing::Test {
 protected:
     void SetUp() override { resetCore(); }
-    void TearDown() override { setSamplingMode(vectorSamplingAvailable() ? SamplingMode::Vector : SamplingMode::Scalar); }
+    void TearDown() override { setSamplingMode(bestSamplingMode()); }
 };
 
 } // namespace
