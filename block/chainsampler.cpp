@@ -13,10 +13,14 @@
 #define TRELVO_HAVE_VECTOR_KERNELS 1
 // GCC 12's AVX-512 intrinsics start from deliberately undefined vectors,
 // which its own uninitialised-use check flags inside the header.
+#if !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
+#if !defined(__clang__)
 #pragma GCC diagnostic pop
+#endif
 #endif
 
 namespace {
@@ -28,7 +32,7 @@ constexpr int kRowArrays = 6;
 // leave lane L's angle and axis at quad (L % 4) × W/4 + L / 4 of the output:
 // the order in which a 4 × W transpose in registers comes out, so that the
 // vector kernels store without further shuffles.
-int g_blockWidth = 8;
+int blockWidth();
 
 inline int quadOfLane(int lane, int width)
 {
@@ -264,9 +268,14 @@ bool cpuHas(SamplingMode mode)
 
 #endif
 
+int blockWidth()
+{
+    static const int width = cpuHas(SamplingMode::Avx512) ? 16 : 8;
+    return width;
+}
+
 SamplingMode bestMode()
 {
-    g_blockWidth = cpuHas(SamplingMode::Avx512) ? 16 : 8;
     return cpuHas(SamplingMode::Avx512) ? SamplingMode::Avx512
            : cpuHas(SamplingMode::Avx2) ? SamplingMode::Avx2
                                         : SamplingMode::Scalar;
@@ -295,12 +304,17 @@ uint32_t timesHash(const ChannelRecord &r)
 }
 
 // Angle and axis into the node as one 16-byte store: the four fields lie
-// one after the other.
+// one after the other. (NodeEntry is not standard-layout only because of
+// its name pointer, which lies after them.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+constexpr size_t kRotationOffset = offsetof(NodeEntry, rotAngle);
+static_assert(offsetof(NodeEntry, rotAxis) == kRotationOffset + sizeof(Fixed), "angle and axis are contiguous");
+#pragma GCC diagnostic pop
+
 inline void storeRotation(NodeEntry &e, const Fixed *pose)
 {
-    static_assert(offsetof(NodeEntry, rotAxis) == offsetof(NodeEntry, rotAngle) + sizeof(Fixed),
-                  "angle and axis are contiguous");
-    std::memcpy(reinterpret_cast<char *>(&e) + offsetof(NodeEntry, rotAngle), pose, 4 * sizeof(Fixed));
+    std::memcpy(reinterpret_cast<char *>(&e) + kRotationOffset, pose, 4 * sizeof(Fixed));
 }
 
 bool sameTimes(const ChannelRecord &a, const ChannelRecord &b)
@@ -398,7 +412,7 @@ ChainSampler::ChainSampler(ChannelRecord *first)
     }
     int lanes = 0;
     for (Group &g : m_groups) {
-        g.lanes = (static_cast<int>(g.rotations.size()) + g_blockWidth - 1) / g_blockWidth * g_blockWidth;
+        g.lanes = (static_cast<int>(g.rotations.size()) + blockWidth() - 1) / blockWidth() * blockWidth();
         g.firstLane = lanes;
         lanes += g.lanes;
         fillRows(g);
@@ -411,7 +425,7 @@ ChainSampler::ChainSampler(ChannelRecord *first)
         const Group &g = m_groups[static_cast<size_t>(place.group)];
         m_steps[i].group = &g;
         if (place.lane >= 0)
-            m_steps[i].pose = m_out.data() + 4 * quadOfLane(g.firstLane + place.lane, g_blockWidth);
+            m_steps[i].pose = m_out.data() + 4 * quadOfLane(g.firstLane + place.lane, blockWidth());
     }
 }
 
@@ -461,7 +475,7 @@ void ChainSampler::sample(int t, int *result)
         g.step = keyStepAt(k, g.keyCount, findKeyPair(k, g.keyCount, cursor, t, g.sorted), t);
         if (g.lanes > 0) {
             const size_t row = static_cast<size_t>(g.step.c) * kRowArrays * static_cast<size_t>(g.lanes);
-            kernel(g.rows.data() + row, g.lanes, g_blockWidth, g.step.u, m_out.data() + 4 * g.firstLane);
+            kernel(g.rows.data() + row, g.lanes, blockWidth(), g.step.u, m_out.data() + 4 * g.firstLane);
         }
     }
     // Writes in chain order, so that records sharing a node end as they
