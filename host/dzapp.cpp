@@ -4,7 +4,6 @@
 #include "dzcontentmgr.h"
 #include "dzhelpmgr.h"
 #include "dzlog.h"
-#include "dzmainwindow.h"
 #include "dzplugin.h"
 #include "dzrendermgr.h"
 #include "dzscene.h"
@@ -33,19 +32,6 @@ DzApp::~DzApp()
     delete m_ownedScene;
     // Plug-in libraries stay loaded: objects of theirs may outlive us.
     qDeleteAll(m_libraries);
-}
-
-DzMainWindow *DzApp::getInterface() const
-{
-    return m_interface.data();
-}
-
-void DzApp::setInterface(DzMainWindow *window)
-{
-    if (m_interface == window)
-        return;
-    m_interface = window;
-    emit interfaceChanged(window);
 }
 
 DzScene *DzApp::getScene() const

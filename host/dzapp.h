@@ -1,6 +1,7 @@
 #pragma once
 
 #include "dzguid.h"
+#include "dzviewportmgr.h"
 
 #include <QList>
 #include <QObject>
@@ -36,9 +37,13 @@ public:
     ~DzApp() override;
 
     // The main window, or null when the host runs without one (headless).
+    // Both are defined with DzMainWindow in dzcore_widgets, so that this
+    // library needs no widgets; a headless host never calls them.
     DzMainWindow *getInterface() const;
     // Called by DzMainWindow; null withdraws the window.
     void setInterface(DzMainWindow *window);
+    // The window's viewport manager, or null without a window.
+    DzViewportMgr *getViewportMgr() const { return m_viewportMgr.data(); }
 
     DzScene *getScene() const;
     DzUndoStack *getUndoStack() const;
@@ -85,7 +90,8 @@ signals:
     void interfaceChanged(DzMainWindow *window);
 
 private:
-    QPointer<DzMainWindow> m_interface;
+    QPointer<QObject> m_interface; // a DzMainWindow
+    QPointer<DzViewportMgr> m_viewportMgr;
     DzScene *m_ownedScene = nullptr;
     DzHelpMgr *m_helpMgr;
     DzContentMgr *m_contentMgr;

@@ -1,7 +1,6 @@
 #include "dzhelpmgr.h"
 
 #include <QAction>
-#include <QWidget>
 
 DzHelpMgr::DzHelpMgr(QObject *parent)
     : QObject(parent)
@@ -20,9 +19,10 @@ void DzHelpMgr::track(QObject *object)
 
 void DzHelpMgr::apply(QObject *object, const QString &text)
 {
-    if (auto *w = qobject_cast<QWidget *>(object)) {
-        w->setToolTip(text);
-        w->setWhatsThis(text);
+    // Widgets through their properties: the model library links no widgets.
+    if (object->isWidgetType()) {
+        object->setProperty("toolTip", text);
+        object->setProperty("whatsThis", text);
     } else if (auto *a = qobject_cast<QAction *>(object)) {
         a->setToolTip(text);
         a->setWhatsThis(text);
@@ -40,7 +40,7 @@ void DzHelpMgr::setOnlineHelp(QObject *object, const QString &text)
     apply(object, text);
 }
 
-void DzHelpMgr::setOnlineHelp(QWidget *widget)
+void DzHelpMgr::setOnlineHelp(QObject *widget)
 {
     if (!widget)
         return;

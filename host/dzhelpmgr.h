@@ -20,7 +20,7 @@ public:
 
     // Null objects are ignored.
     void setOnlineHelp(QObject *object, const QString &text);
-    void setOnlineHelp(QWidget *widget);
+    void setOnlineHelp(QObject *widget);
 
     // The help table: key is an object name or a class name.
     void setHelpText(const QString &key, const QString &text);

@@ -31,6 +31,22 @@ DzMainWindow::~DzMainWindow()
     m_viewportMgr = nullptr;
 }
 
+// DzApp keeps its window as a plain QObject so that the model library does
+// not depend on widgets; the window's type is known here.
+DzMainWindow *DzApp::getInterface() const
+{
+    return static_cast<DzMainWindow *>(m_interface.data());
+}
+
+void DzApp::setInterface(DzMainWindow *window)
+{
+    if (m_interface == window)
+        return;
+    m_interface = window;
+    m_viewportMgr = window ? window->getViewportMgr() : nullptr;
+    emit interfaceChanged(window);
+}
+
 void DzMainWindow::closeEvent(QCloseEvent *event)
 {
     m_paneMgr->saveAllPaneSettings();

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "dznode.h"
 #include "dznodeselectioninterface.h"
 
 #include <QList>
 #include <QPointer>
 #include <QWidget>
 
-class DzNode;
 class QComboBox;
 
 // The figure picker: a drop-down list of node labels.

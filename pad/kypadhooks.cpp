@@ -3,10 +3,6 @@
 
 #include "engine.h"
 
-#include "dzapp.h"
-#include "dzmainwindow.h"
-#include "dzpane.h"
-#include "dzpanemgr.h"
 
 namespace {
 
@@ -20,6 +16,12 @@ std::function<int()> &padClock()
 {
     static std::function<int()> c;
     return c;
+}
+
+std::function<KyPadPaneInterface *()> &paneLookup()
+{
+    static std::function<KyPadPaneInterface *()> lookup;
+    return lookup;
 }
 
 } // namespace
@@ -46,8 +48,10 @@ void kyPadSetClock(std::function<int()> c)
 
 KyPadPaneInterface *kyPadPaneInterface()
 {
-    if (!dzApp || !dzApp->getInterface() || !dzApp->getInterface()->getPaneMgr())
-        return nullptr;
-    DzPane *pane = dzApp->getInterface()->getPaneMgr()->findPane(QStringLiteral("KyPadPane"));
-    return dynamic_cast<KyPadPaneInterface *>(pane);
+    return paneLookup() ? paneLookup()() : nullptr;
+}
+
+void kyPadSetPaneLookup(std::function<KyPadPaneInterface *()> lookup)
+{
+    paneLookup() = std::move(lookup);
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 class KyMixerCore;
+class KyPadPaneInterface;
 
 // The main pane's core, or null.
 KyMixerCore *kyPadMixerCore();
@@ -16,3 +17,8 @@ void kyPadSetMixerCoreProvider(std::function<KyMixerCore *()> provider);
 int kyPadNow();
 // Null restores the default.
 void kyPadSetClock(std::function<int()> clock);
+
+// How kyPadPaneInterface() finds the pad pane. The pane manager belongs to
+// the widgets, so the pad pane installs a lookup through it when it is
+// made; until then, and after a null lookup, there is no pane.
+void kyPadSetPaneLookup(std::function<KyPadPaneInterface *()> lookup);

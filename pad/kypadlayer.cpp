@@ -22,7 +22,6 @@
 #include "dzfloatproperty.h"
 #include "dzinfile.h"
 #include "dzlog.h"
-#include "dzmainwindow.h"
 #include "dzoutfile.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
@@ -41,7 +40,7 @@ constexpr int kFillUndoDelayMs = 500;
 
 DzViewportMgr *viewportMgr()
 {
-    return dzApp && dzApp->getInterface() ? dzApp->getInterface()->getViewportMgr() : nullptr;
+    return dzApp ? dzApp->getViewportMgr() : nullptr;
 }
 
 } // namespace

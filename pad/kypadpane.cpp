@@ -16,6 +16,7 @@
 #include "dzhelpmgr.h"
 #include "dzmainwindow.h"
 #include "dznodemenu.h"
+#include "dzpanemgr.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 #include "dzbone.h"
@@ -81,6 +82,14 @@ KyPadPane::KyPadPane()
     kyPadSetMixerCoreProvider([] {
         KyMixerPane *mixer = KyMixerPane::instance();
         return mixer ? mixer->core() : nullptr;
+    });
+    // The pad's data and layers reach the pane through the host's pane
+    // manager, whichever instance it holds.
+    kyPadSetPaneLookup([]() -> KyPadPaneInterface * {
+        if (!dzApp || !dzApp->getInterface() || !dzApp->getInterface()->getPaneMgr())
+            return nullptr;
+        return dynamic_cast<KyPadPaneInterface *>(
+            dzApp->getInterface()->getPaneMgr()->findPane(QStringLiteral("KyPadPane")));
     });
 
     m_mainBox = new QWidget(this);

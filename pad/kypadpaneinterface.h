@@ -35,5 +35,5 @@ public:
 };
 
 // The pane registered with the host's pane manager as "KyPadPane", when it
-// implements the interface; otherwise null.
+// implements the interface; otherwise null (see kyPadSetPaneLookup).
 KyPadPaneInterface *kyPadPaneInterface();

@@ -11,8 +11,6 @@
 #include "kypadpose.h"
 #include "padfactories.h"
 
-#include "dzmainwindow.h"
-#include "dzpanemgr.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 #include "dzundostack.h"
@@ -68,9 +66,8 @@ void PadTest::SetUp()
     TimelineTest::SetUp();
     ASSERT_TRUE(registerPadDataClasses(m_app.get()));
     dzUndoStack->clear();
-    m_window = new DzMainWindow;
     m_pane = new FakePadPane;
-    ASSERT_TRUE(m_window->getPaneMgr()->addPane(m_pane));
+    kyPadSetPaneLookup([this] { return m_pane; });
     kyPadSetClock([this] { return m_now; });
     kyPadSetMixerCoreProvider([this] { return m_core.get(); });
 }
@@ -79,9 +76,10 @@ void PadTest::TearDown()
 {
     kyPadSetMixerCoreProvider(nullptr);
     kyPadSetClock(nullptr);
+    kyPadSetPaneLookup(nullptr);
     m_core.reset();
     m_timeline.reset();
-    delete m_window;
+    delete m_pane;
     dzUndoStack->clear();
     TimelineTest::TearDown();
 }

@@ -1,8 +1,7 @@
 #pragma once
-// Set-up of the pad tests: the timeline tests' host and figures, a host
-// window whose pane manager holds a stand-in pad pane (mode, options and a
-// list of layers per figure), the main pane's core on a fake clock, and the
-// stock blocks.
+// Set-up of the pad tests: the timeline tests' host and figures, a stand-in
+// pad pane (mode, options and a list of layers per figure), the main pane's
+// core on a fake clock, and the stock blocks.
 
 #include "../timeline/timelinetestsupport.h"
 
@@ -15,8 +14,6 @@
 
 #include "kymixercore.h"
 #include "kytimeline.h"
-
-class DzMainWindow;
 
 class FakePadPane : public DzPane, public KyPadPaneInterface
 {
@@ -56,7 +53,6 @@ protected:
     void makeCore(DzNode *figure);
     static KyBlock *stockBlock(const QString &name);
 
-    DzMainWindow *m_window = nullptr;
     FakePadPane *m_pane = nullptr;
     std::unique_ptr<KyTimeline> m_timeline;
     std::unique_ptr<KyMixerCore> m_core;
