@@ -40,9 +40,8 @@ inline int quadOfLane(int lane, int width)
     return lane - inBlock + (inBlock % 4) * (width / 4) + inBlock / 4;
 }
 
-// Once a sampler was found stale, the chain must be evaluated this many
-// times more (doubling up to the cap) before one is built again, so that a
-// chain edited between evaluations is not copied over and over.
+// Once a sampler was found stale, the chain must be sampled this many times
+// more (doubling up to the cap) before one is built again.
 constexpr uint32_t kMostRunsBeforeBuild = 1u << 16;
 
 // The rotation of p + u × d for each lane, as angle and axis in the quad
@@ -401,6 +400,9 @@ ChainSampler::ChainSampler(ChannelRecord *first)
                 g->lead = r;
                 g->timesHash = hash;
                 g->keyCount = static_cast<int>(r->keys.size());
+            } else if (!g->lead->target && r->target) {
+                // An unbound record's cursor never moves: lead with one that does.
+                g->lead = r;
             }
             step.group = static_cast<int32_t>(g - m_groups.begin());
             if (r->type == kRotationRecord) {

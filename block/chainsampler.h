@@ -1,15 +1,17 @@
 #pragma once
-// The chain sampler: what evaluateChain uses for a chain that is evaluated
-// again and again (playback, scrubbing, baking, the engine's fades).
+// The chain sampler: what evaluateChain uses for a chain that is sampled
+// (playback, scrubbing, baking, the engine's fades).
 //
 // Records of types 1 and 3 whose keys lie at identical times form a group:
-// one key search (from the cursor of the group's first record) and one
-// interpolation factor serve every record of the group. A group's rotation
-// keys are copied at build time into rows of structure-of-arrays data, one
-// row per key pair: the earlier key's vector p and the step d to the next
-// key (already brought to the nearest turn), so that the rotation of
-// p + u × d — length through the square root, axis through the reciprocal
-// — is computed for eight bones at a time where the processor has AVX2.
+// one key search (from the cursor of the group's first bound record) and
+// one interpolation factor serve every record of the group. A group's
+// rotation keys are copied at build time into rows of structure-of-arrays
+// data, one row per key pair: the earlier key's vector p and the step d to
+// the next key (already brought to the nearest turn), so that the rotation
+// of p + u × d — length through the square root, axis through the
+// reciprocal — is computed for eight (AVX2) or sixteen (AVX-512) bones at a
+// time where the processor has them, with scalar arithmetic elsewhere. The
+// copy takes about one and a half times the memory of the keys it copies.
 // Every lane gives the same bits as the record-by-record evaluation: the
 // vector square root and division are correctly rounded IEEE operations on
 // the same exact double inputs that fxSqrt uses, and truncate to the same
@@ -17,7 +19,7 @@
 //
 // Nodes are written in chain order and every record's cursor ends as the
 // record-by-record evaluation leaves it: a record whose cursor or sort flag
-// differs from its group's first record is evaluated on its own, as are
+// differs from its group's lead is evaluated on its own, as are
 // records of other types. The sampler notices any change made through
 // appendKey, updateKeysSorted or noteRecordsChanged (channelrecord.h) and
 // is then checked against the chain, and rebuilt when it no longer fits.
@@ -30,9 +32,9 @@
 
 // Evaluates the chain at timeMs (clip ms) through its sampler, exactly as
 // evaluateChainRecordByRecord would, and stores that function's result.
-// False, having done nothing, while the chain has no sampler yet (it is
-// built once the chain has been evaluated twice) or when sampling is set to
-// RecordByRecord.
+// The sampler is built at the chain's first sample (the only sample that
+// allocates). False, having done nothing, when sampling is set to
+// RecordByRecord, and for a while after a sampler went stale.
 bool sampleChain(ChannelRecord *first, int timeMs, int *result);
 
 // How chains are evaluated: record by record; through samplers with scalar

@@ -48,14 +48,15 @@ struct StreamState {
 class ChainSampler;
 
 // The sampler a chain's first record keeps for the whole chain
-// (chainsampler.h), made once the chain has been evaluated a few times
-// unchanged. A copied record starts without one.
+// (chainsampler.h), made when the chain is first sampled. A copied record
+// starts without one.
 struct SamplerSlot {
     ChainSampler *sampler = nullptr;
-    // Evaluations since the chain was last found changed, and how many make
-    // the sampler worth building.
+    // Samples since the chain's sampler was last found stale, and how many
+    // make a new one worth building (more each time one went stale, so that
+    // a chain edited between samples is not copied over and over).
     uint32_t unchangedRuns = 0;
-    uint32_t runsBeforeBuild = 2;
+    uint32_t runsBeforeBuild = 1;
 
     SamplerSlot() = default;
     SamplerSlot(const SamplerSlot &) {}

@@ -17,9 +17,9 @@ struct OffsetTransform {
 // skipped, as are records without keys. Returns the value of the last
 // translation record evaluated (its last key time − timeMs, in ms), 0 when
 // there is none.
-// Chains that are sampled again and again are evaluated through a sampler
-// built for them (chainsampler.h) with bit-identical results, node writes
-// in the same order and the same cursors.
+// Chains are evaluated through a sampler built for them (chainsampler.h),
+// with bit-identical results, node writes in the same order and the same
+// cursors.
 int evaluateChain(ChannelRecord *first, int timeMs);
 
 // The same, one record after the other: the reference that the sampler is

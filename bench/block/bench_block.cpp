@@ -5,7 +5,7 @@
 //
 // Time per iteration is time per evaluated pose; "per_bone" divides it by
 // the 53 bones. The sampling benchmarks count the allocations made while
-// sampling (after the first samples, which build the chain's sampler) and
+// sampling (after the first sample, which builds the chain's sampler) and
 // fail when there are any; their "RecordByRecord" twins give the same
 // samples evaluated one record after the other, as before samplers.
 #include "blockfile.h"
@@ -105,14 +105,14 @@ void perBone(benchmark::State &state)
 }
 
 // Samples the fixture block at each time the generator gives, in the mode
-// asked for; after two warming samples no sample may allocate.
+// asked for; after the first sample (which builds the chain's sampler) no
+// sample may allocate.
 template <class NextTime>
 void sampleLoop(benchmark::State &state, SamplingMode mode, NextTime next)
 {
     const int slot = fixture().block;
     const SamplingMode before = samplingMode();
     setSamplingMode(mode);
-    sampleSlot(slot, 0);
     sampleSlot(slot, 0);
     const size_t allocationsBefore = g_allocations;
     for (auto _ : state)
