@@ -40,6 +40,9 @@ inline int quadOfLane(int lane, int width)
     return lane - inBlock + (inBlock % 4) * (width / 4) + inBlock / 4;
 }
 
+// Rows of at most this many bytes are made however few lanes they fill.
+constexpr size_t kTinyRows = 1024;
+
 // Once a sampler was found stale, the chain must be sampled this many times
 // more (doubling up to the cap) before one is built again.
 constexpr uint32_t kMostRunsBeforeBuild = 1u << 16;
@@ -413,8 +416,23 @@ ChainSampler::ChainSampler(ChannelRecord *first)
         placements.push_back(step);
     }
     int lanes = 0;
-    for (Group &g : m_groups) {
-        g.lanes = (static_cast<int>(g.rotations.size()) + blockWidth() - 1) / blockWidth() * blockWidth();
+    for (size_t index = 0; index < m_groups.size(); ++index) {
+        Group &g = m_groups[index];
+        const int members = static_cast<int>(g.rotations.size());
+        g.lanes = (members + blockWidth() - 1) / blockWidth() * blockWidth();
+        // Rows cost 24 bytes a lane per key against a member's 16: a group
+        // that would be mostly padding (unless tiny) is left to the
+        // record-by-record way, so that the rows never take more than three
+        // times the keys they copy.
+        const size_t rowBytes = static_cast<size_t>(g.keyCount) * kRowArrays * static_cast<size_t>(g.lanes) * sizeof(Fixed);
+        if (g.lanes > 2 * members && rowBytes > kTinyRows) {
+            for (Placement &place : placements) {
+                if (place.group == static_cast<int>(index) && place.lane >= 0)
+                    place = Placement();
+            }
+            g.rotations.clear();
+            g.lanes = 0;
+        }
         g.firstLane = lanes;
         lanes += g.lanes;
         fillRows(g);

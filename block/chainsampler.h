@@ -11,7 +11,9 @@
 // of p + u × d — length through the square root, axis through the
 // reciprocal — is computed for eight (AVX2) or sixteen (AVX-512) bones at a
 // time where the processor has them, with scalar arithmetic elsewhere. The
-// copy takes about one and a half times the memory of the keys it copies.
+// copy takes at most three times the memory of the keys it copies: the
+// rotations of groups too small to fill half their vector lanes are
+// evaluated record by record.
 // Every lane gives the same bits as the record-by-record evaluation: the
 // vector square root and division are correctly rounded IEEE operations on
 // the same exact double inputs that fxSqrt uses, and truncate to the same
