@@ -36,8 +36,9 @@ int blockWidth();
 
 inline int quadOfLane(int lane, int width)
 {
-    const int inBlock = lane % width;
-    return lane - inBlock + (inBlock % 4) * (width / 4) + inBlock / 4;
+    // width is 8 or 16.
+    const int inBlock = lane & (width - 1);
+    return lane - inBlock + (inBlock & 3) * (width >> 2) + (inBlock >> 2);
 }
 
 // Rows of at most this many bytes are made however few lanes they fill.
