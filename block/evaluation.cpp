@@ -85,18 +85,11 @@ int evaluateAngleAxis(ChannelRecord &r, int t)
         return 0;
     const AngleAxisKey *k = r.angleKeys.data();
     const int c = findKeyPair(k, n, r.cursor, t, r.keysSorted);
+    const KeyStep s = keyStepAt(k, n, c, t);
     const AngleAxisKey &k0 = k[c];
-    const AngleAxisKey *k1 = &k0;
-    Fixed u = 0;
-    if (c < n - 1 && k[c + 1].time != k0.time) {
-        k1 = &k[c + 1];
-        u = fxDiv(fxSub(t, k0.time), fxSub(k1->time, k0.time));
-        if (u < 0)
-            u = 0;
-        else if (u > kFixedOne)
-            u = kFixedOne;
-    }
-    blendAngleAxis(*r.target, k0.angle, k0.axis, k1->angle, k1->axis, u);
+    const AngleAxisKey &k1 = s.interpolate ? k[c + 1] : k0;
+    const Fixed u = s.u < 0 ? 0 : s.u > kFixedOne ? kFixedOne : s.u;
+    blendAngleAxis(*r.target, k0.angle, k0.axis, k1.angle, k1.axis, u);
     return c < n - 1 ? 1 : 0;
 }
 
