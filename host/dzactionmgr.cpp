@@ -36,8 +36,8 @@ bool DzActionMgr::addAction(DzAction *action)
     action->setObjectName(name);
     action->setParent(this);
     m_actions.append(action);
-    connect(action, &QObject::destroyed, this,
-        [this](QObject *gone) { m_actions.removeOne(static_cast<DzAction *>(gone)); });
+    // The pointer kept from now, not a downcast of the dying object.
+    connect(action, &QObject::destroyed, this, [this, action] { m_actions.removeOne(action); });
     action->init();
     emit actionAdded(action);
     return true;

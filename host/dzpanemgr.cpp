@@ -88,13 +88,16 @@ void DzPaneMgr::forget(QObject *pane)
 {
     for (int i = 0; i < m_panes.size(); ++i) {
         if (m_panes[i].pane == pane) {
+            // The pane is past its own destructor: hand on the pointer we
+            // kept, never a downcast of the dying object.
+            DzPane *gone = m_panes[i].pane;
             QWidget *holder = m_panes[i].holder;
             m_panes.removeAt(i);
             if (holder != pane) {
                 holder->removeEventFilter(this);
                 holder->deleteLater();
             }
-            emit paneRemoved(static_cast<DzPane *>(pane));
+            emit paneRemoved(gone);
             return;
         }
     }

@@ -152,6 +152,8 @@ void DzScene::loopPlayback(bool onOff)
 
 void DzScene::advanceFrame()
 {
+    if (!isPlaying())
+        return;
     const DzTime start = m_playRange.getStart();
     const DzTime end = m_playRange.getEnd();
     if (m_time < start || m_time > end) {

@@ -72,6 +72,10 @@ public:
     bool isPlaying() const;
     void loopPlayback(bool onOff);
     bool isLoopingPlayback() const { return m_looping; }
+    // One playback tick: the timer calls it once per frame of real time.
+    // Tests step playback with it instead of waiting for the clock. No-op
+    // while not playing.
+    void advanceFrame();
 
     // --- nodes ----------------------------------------------------------------
     // Refuses null and a node already in a scene.
@@ -166,7 +170,6 @@ private:
     // A node of this scene is being deleted without removeNode: forget it.
     void nodeDestroyed(DzNode *node);
     void removeNodeInternal(DzNode *node, bool emitListChanged);
-    void advanceFrame();
     void restartTimerInterval();
     void setPrimaryAfterChange(DzNode *oldPrimary);
     void collectRemoval(DzNode *node, QList<DzNode *> &out) const;

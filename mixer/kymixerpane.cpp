@@ -200,7 +200,7 @@ void KyMixerPane::mixerMove(const QPoint &pos, int elapsedMs)
     if (m_hasPreviousMove) {
         const int distance = (pos - m_previousMove).manhattanLength();
         m_core->setDragVelocity(
-            KyMixerPoints::nextVelocity(m_core->dragVelocity(), distance, elapsedMs - m_previousMoveTime));
+            KyMixerPoints::nextVelocity(m_core->dragVelocity(), distance, msBetween(m_previousMoveTime, elapsedMs)));
     }
     m_hasPreviousMove = true;
     m_previousMove = pos;

@@ -71,7 +71,7 @@ void KyMixerCore::connectHost()
                 Qt::UniqueConnection);
         connect(dzScene, &DzScene::sceneClearStarting, this, &KyMixerCore::sceneClearStarting,
                 Qt::UniqueConnection);
-        connect(dzScene, &DzScene::sceneLoaded, this, &KyMixerCore::unblockRefresh,
+        connect(dzScene, &DzScene::sceneLoaded, this, &KyMixerCore::sceneLoaded,
                 Qt::UniqueConnection);
         connect(dzScene, &DzScene::sceneCleared, this, &KyMixerCore::unblockRefresh,
                 Qt::UniqueConnection);
@@ -343,6 +343,17 @@ void KyMixerCore::unblockRefresh()
     m_refreshBlocked = false;
     emit sceneDataNeeded();
     refresh();
+}
+
+void KyMixerCore::sceneLoaded()
+{
+    unblockRefresh();
+    if (!dzScene || progressUp())
+        return;
+    // The loaded time may equal the timeline's, so a seek alone would not
+    // evaluate: ask for a fresh evaluation there.
+    m_timeline->goSeek(snappedMs(ticksToMs(dzScene->getTime())), true, false);
+    m_timeline->reevaluate();
 }
 
 void KyMixerCore::sceneClearStarting()

@@ -102,6 +102,9 @@ public slots:
     // Refresh unblocked: the pane adds a fresh scene data item
     // (sceneDataNeeded), then refresh().
     void unblockRefresh();
+    // After a load: unblockRefresh(), then the figures are posed at the
+    // scene's time, so they do not stand in their rest pose until it moves.
+    void sceneLoaded();
     void sceneClearStarting();
 
 signals:

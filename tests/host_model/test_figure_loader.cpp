@@ -18,15 +18,6 @@
 
 namespace {
 
-const QStringList kStandardBones = {
-    "hip", "abdomen", "chest", "neck", "head", "rCollar", "rShldr", "rForeArm", "rHand",
-    "lCollar", "lShldr", "lForeArm", "lHand", "rButtock", "rThigh", "rShin", "rFoot", "rToe",
-    "lButtock", "lThigh", "lShin", "lFoot", "lToe",
-    "rThumb1", "rThumb2", "rThumb3", "rIndex1", "rIndex2", "rIndex3", "rMid1", "rMid2", "rMid3",
-    "rRing1", "rRing2", "rRing3", "rPinky1", "rPinky2", "rPinky3",
-    "lThumb1", "lThumb2", "lThumb3", "lIndex1", "lIndex2", "lIndex3", "lMid1", "lMid2", "lMid3",
-    "lRing1", "lRing2", "lRing3", "lPinky1", "lPinky2", "lPinky3"};
-
 std::unique_ptr<DzSkeleton> load(const QString &file)
 {
     QString error;
@@ -87,20 +78,12 @@ QJsonObject withFigure(QJsonObject doc, const QString &key, const QJsonValue &va
 
 } // namespace
 
-TEST(StandardFigure, HasTheFiftyThreeStandardBonesAsAHumanSkeleton)
+TEST(StandardFigure, IsAMirrorSymmetricHumanSkeletonWithMorphsAndAnExtraControl)
 {
     auto fig = load("standard.json");
     ASSERT_TRUE(fig);
-    QStringList names;
-    for (DzBone *b : fig->getAllBones())
-        names << b->getName();
-    EXPECT_EQ(names.size(), 53);
-    QStringList sortedNames = names, expected = kStandardBones;
-    sortedNames.sort();
-    expected.sort();
-    EXPECT_EQ(sortedNames, expected);
+    EXPECT_EQ(fig->getAllBones().size(), 53);
     EXPECT_EQ(fig->getNumNodeChildren(), 1);
-    EXPECT_EQ(fig->getNodeChild(0)->getName(), QString("hip"));
 
     const struct { const char *bone, *parent; } links[] = {
         {"hip", "<figure>"}, {"abdomen", "hip"}, {"rButtock", "hip"}, {"lButtock", "hip"},
@@ -119,18 +102,11 @@ TEST(StandardFigure, HasTheFiftyThreeStandardBonesAsAHumanSkeleton)
     EXPECT_GT(fig->findNodeChild("lToe", true)->getEndPoint().m_z, fig->findNodeChild("lFoot", true)->getOrigin().m_z);
     EXPECT_EQ(hip->getRotationOrder().toString(), QString("YZX"));
     EXPECT_EQ(fig->findNodeChild("lShldr", true)->getRotationOrder().firstAxis(), DzRotationOrder::XAxis);
-    EXPECT_EQ(fig->findNodeChild("rForeArm", true)->getRotationOrder().firstAxis(), DzRotationOrder::XAxis);
-    EXPECT_EQ(fig->findNodeChild("lThigh", true)->getRotationOrder().firstAxis(), DzRotationOrder::YAxis);
-}
 
-TEST(StandardFigure, IsMirrorSymmetricAndHumanSized)
-{
-    auto fig = load("standard.json");
-    ASSERT_TRUE(fig);
+    // Mirror symmetric and human sized.
     for (DzBone *b : fig->getAllBones()) {
         const DzVec3 o = b->getOrigin();
-        EXPECT_GT(o.m_y, 0.f) << b->getName().toStdString();
-        EXPECT_LT(o.m_y, 180.f) << b->getName().toStdString();
+        EXPECT_TRUE(o.m_y > 0.f && o.m_y < 180.f) << b->getName().toStdString();
         EXPECT_GT((b->getEndPoint() - o).length(), 0.5f) << b->getName().toStdString();
         if (!b->getName().startsWith('l'))
             continue;
@@ -139,30 +115,16 @@ TEST(StandardFigure, IsMirrorSymmetricAndHumanSized)
         EXPECT_TRUE(r->getOrigin().isEqual(DzVec3(-o.m_x, o.m_y, o.m_z))) << b->getName().toStdString();
         EXPECT_EQ(r->getRotationOrder(), b->getRotationOrder());
     }
-}
-
-TEST(StandardFigure, CarriesMorphsAndAnExtraAnimatableControl)
-{
-    auto fig = load("standard.json");
-    ASSERT_TRUE(fig);
-    ASSERT_TRUE(fig->getObject());
-    EXPECT_GE(fig->getObject()->getNumModifiers(), 2);
-    for (int i = 0; i < fig->getObject()->getNumModifiers(); ++i)
-        EXPECT_TRUE(fig->getObject()->getModifier(i)->inherits("DzMorph"));
-    // An extra float control a pose snapshot would store: animatable, visible,
-    // not a transform control, and no "scale" in its label.
+    // One extra float control a pose snapshot would store: animatable,
+    // visible, not a transform control, and no "scale" in its label.
     int extras = 0;
     for (int i = 0; i < fig->getNumProperties(); ++i) {
         auto *p = qobject_cast<DzFloatProperty *>(fig->getProperty(i));
-        if (p && !p->getXYZInterest() && !p->getLabel().contains("scale", Qt::CaseInsensitive)
-            && !p->isHidden() && p->isAnimatable())
-            ++extras;
+        extras += p && !p->getXYZInterest() && !p->getLabel().contains("scale", Qt::CaseInsensitive)
+            && !p->isHidden() && p->isAnimatable();
     }
     EXPECT_EQ(extras, 1);
-    auto *breathing = qobject_cast<DzFloatProperty *>(fig->findProperty("Breathing"));
-    ASSERT_TRUE(breathing);
-    EXPECT_TRUE(breathing->isClamped());
-    EXPECT_FLOAT_EQ(breathing->getMax(), 1.f);
+    EXPECT_GE(fig->getObject()->getNumModifiers(), 2) << "morphs";
 }
 
 TEST(StockFigures, LargeIsTheStandardScaledAndPartialMissesExtremities)
@@ -180,12 +142,8 @@ TEST(StockFigures, LargeIsTheStandardScaledAndPartialMissesExtremities)
         EXPECT_TRUE(l->getOrigin().isEqual(b->getOrigin() * 1.1f, 1e-3f)) << b->getName().toStdString();
     }
     EXPECT_NE(large->getName(), standard->getName());
-
     EXPECT_EQ(partial->getAllBones().size(), 21);
-    EXPECT_TRUE(partial->findNodeChild("lHand", true));
-    EXPECT_FALSE(partial->findNodeChild("lToe", true));
-    EXPECT_FALSE(partial->findNodeChild("rIndex1", true));
-    EXPECT_TRUE(partial->findNodeChild("hip")->getOrigin().isEqual(DzVec3(0, 99.24f, 0)));
+    EXPECT_TRUE(partial->findNodeChild("lHand", true) && !partial->findNodeChild("lToe", true));
 }
 
 TEST(FigureLoader, BuildsFollowBonesHiddenFlagsAndChildOrder)

@@ -4,7 +4,6 @@
 #include "dzelementdata.h"
 #include "dzfigureloader.h"
 #include "dzfloatproperty.h"
-#include "dzlog.h"
 #include "dzmorph.h"
 #include "dzobject.h"
 #include "dzskeleton.h"
@@ -47,7 +46,6 @@ TEST(Node, HierarchyRefusesCyclesAndMovesChildren)
     EXPECT_TRUE(a->addNodeChild(b));
     EXPECT_FALSE(b->addNodeChild(&root)); // would make a cycle
     EXPECT_FALSE(a->addNodeChild(a));
-    EXPECT_FALSE(root.addNodeChild(nullptr));
     EXPECT_EQ(root.findNodeChild("b"), nullptr);
     EXPECT_EQ(root.findNodeChild("b", true), b);
     // Moving b to root detaches it from a.
@@ -55,11 +53,13 @@ TEST(Node, HierarchyRefusesCyclesAndMovesChildren)
     EXPECT_EQ(a->getNumNodeChildren(), 0);
     EXPECT_EQ(root.getNumNodeChildren(), 2);
     EXPECT_EQ(b->getNodeParent(), &root);
-    EXPECT_EQ(root.getNodeChild(5), nullptr);
     // Deleting a child leaves no dangling entry in its parent.
     delete a;
     EXPECT_EQ(root.getNumNodeChildren(), 1);
     EXPECT_EQ(root.getNodeChild(0), b);
+    // The checked cast refuses another class.
+    EXPECT_EQ(DzBase::assertCast(b, "DzNode"), b);
+    EXPECT_EQ(DzBase::assertCast(b, "DzSkeleton"), nullptr);
 }
 
 TEST(Node, SkeletonMembershipAndBoneOrder)
@@ -70,10 +70,6 @@ TEST(Node, SkeletonMembershipAndBoneOrder)
     ASSERT_TRUE(hand);
     EXPECT_EQ(hand->getSkeleton(), fig.get());
     EXPECT_EQ(fig->getSkeleton(), fig.get());
-    DzNode loose;
-    EXPECT_EQ(loose.getSkeleton(), nullptr);
-    EXPECT_TRUE(hand->iskindof("DzBone"));
-    EXPECT_FALSE(hand->iskindof("DzSkeleton"));
 
     const QList<DzBone *> bones = fig->getAllBones();
     ASSERT_EQ(bones.size(), 53);
@@ -90,7 +86,6 @@ TEST(Node, SkeletonMembershipAndBoneOrder)
     hand->addNodeChild(prop);
     prop->addNodeChild(new DzBone("swordTip"));
     EXPECT_EQ(fig->getAllBones().size(), 53);
-    EXPECT_EQ(fig->findBone("rToe")->getName(), QString("rToe"));
 }
 
 TEST(Node, FollowTargetsAreWeak)
@@ -98,17 +93,14 @@ TEST(Node, FollowTargetsAreWeak)
     auto *target = new DzSkeleton("body");
     DzSkeleton clothes("shirt");
     clothes.setFollowTarget(target);
-    EXPECT_EQ(clothes.getFollowTarget(), target);
     clothes.setFollowTarget(&clothes); // ignored
     EXPECT_EQ(clothes.getFollowTarget(), target);
-    delete target;
-    EXPECT_EQ(clothes.getFollowTarget(), nullptr);
-
     auto *a = new DzBone("a");
     DzBone b("b");
     b.setFollowBone(a);
-    EXPECT_EQ(b.getFollowBone(), a);
+    delete target;
     delete a;
+    EXPECT_EQ(clothes.getFollowTarget(), nullptr);
     EXPECT_EQ(b.getFollowBone(), nullptr);
 }
 
@@ -158,8 +150,6 @@ TEST(LocalTransform, ControlsAreDegreesInTheNodesOrder)
 TEST(LocalTransform, PositionScaleAndTransformAtOnce)
 {
     DzNode n("n");
-    n.setLocalPos(DzVec3(1, 2, 3));
-    expectVec(n.getLocalPos(), 1, 2, 3);
     n.setLocalPos(480, DzVec3(4, 5, 6));
     expectVec(n.getLocalPos(480), 4, 5, 6);
     EXPECT_EQ(n.getXPosControl()->getNumKeys(), 1);
@@ -194,6 +184,11 @@ TEST(WorldTransform, ShoulderRotationSwingsTheHand)
     // The hand's end point follows too.
     const DzVec3 end = hand->getEndPoint();
     expectVec(hand->getWSEndPoint(0), s.m_x, s.m_y - (s.m_x - end.m_x), end.m_z);
+    // Keyed from 0 to 90 degrees: halfway the arm is at 45.
+    shldr->setLocalRot(0, DzQuat());
+    shldr->setLocalRot(4800, DzQuat(DzVec3(0, 0, 1), rad(90)));
+    const float c = float(std::cos(rad(45)));
+    expectVec(hand->getWSPos(2400), s.m_x - reach * c, s.m_y - reach * c, h.m_z);
 }
 
 TEST(WorldTransform, HipMovesAndTurnsTheWholeFigure)
@@ -213,21 +208,6 @@ TEST(WorldTransform, HipMovesAndTurnsTheWholeFigure)
     const DzVec3 rel = lo - ho;
     expectVec(lHand->getWSPos(0), ho.m_x + rel.m_z, ho.m_y + rel.m_y, ho.m_z - rel.m_x);
     EXPECT_TRUE(lHand->getWSRot(0).isSameRotation(DzQuat(DzVec3(0, 1, 0), rad(90)), 1e-6));
-}
-
-TEST(WorldTransform, KeyedRotationInterpolatesOverTime)
-{
-    auto fig = standardFigure();
-    ASSERT_TRUE(fig);
-    DzNode *shldr = fig->findNodeChild("rShldr", true);
-    DzNode *hand = fig->findNodeChild("rHand", true);
-    shldr->setLocalRot(0, DzQuat());
-    shldr->setLocalRot(4800, DzQuat(DzVec3(0, 0, 1), rad(90)));
-    // Halfway the Z control reads 45 degrees.
-    const DzVec3 s = shldr->getOrigin(), h = hand->getOrigin();
-    const float reach = s.m_x - h.m_x;
-    const float c = float(std::cos(rad(45)));
-    expectVec(hand->getWSPos(2400), s.m_x - reach * c, s.m_y - reach * c, h.m_z);
 }
 
 TEST(WorldTransform, ScaleActsAboutTheJoint)
@@ -271,12 +251,9 @@ TEST(Element, PropertiesHaveOneOwner)
     auto *p = new DzFloatProperty("Blink");
     EXPECT_TRUE(a.addProperty(p));
     EXPECT_FALSE(b.addProperty(p));
-    EXPECT_FALSE(a.addProperty(nullptr));
-    EXPECT_EQ(p->getOwner(), &a);
     QPointer<DzFloatProperty> watch(p);
     EXPECT_TRUE(a.removeProperty(p));
     EXPECT_TRUE(watch.isNull());
-    EXPECT_FALSE(a.removeProperty(a.getProperty(99)));
 }
 
 TEST(Element, UniqueDataItemsReplaceEarlierOnes)
@@ -284,63 +261,32 @@ TEST(Element, UniqueDataItemsReplaceEarlierOnes)
     DzNode n("fig");
     auto *first = new DzElementData("kinPadData", true);
     ASSERT_TRUE(n.addDataItem(first));
-    EXPECT_EQ(first->getElement(), &n);
     QPointer<DzElementData> watchFirst(first);
     auto *second = new DzElementData("kinPadData", true);
     ASSERT_TRUE(n.addDataItem(second));
     EXPECT_TRUE(watchFirst.isNull());
-    EXPECT_EQ(n.getNumDataItems(), 1);
     EXPECT_EQ(n.findDataItem("kinPadData"), second);
     EXPECT_FALSE(n.addDataItem(second)); // already attached
-
     // Non-unique items live side by side.
     n.addDataItem(new DzElementData("note", false));
     n.addDataItem(new DzElementData("note", false));
     EXPECT_EQ(n.getNumDataItems(), 3);
-
-    auto *old = new DzElementData("kinPad Spatial Data");
-    n.addDataItem(old);
-    QPointer<DzElementData> watchOld(old);
-    EXPECT_TRUE(n.removeDataItem(old));
-    EXPECT_TRUE(watchOld.isNull());
-    EXPECT_EQ(n.findDataItem("kinPad Spatial Data"), nullptr);
-    EXPECT_FALSE(n.removeDataItem(nullptr));
-
     EXPECT_TRUE(n.takeDataItem(second));
     EXPECT_EQ(second->getElement(), nullptr);
     delete second;
-    EXPECT_EQ(n.getDataItem(-1), nullptr);
 }
 
 TEST(Morph, ValueChannelIsOwnedByTheMorphAndClamped)
 {
     auto fig = standardFigure();
     ASSERT_TRUE(fig);
-    DzObject *obj = fig->getObject();
-    ASSERT_TRUE(obj);
-    ASSERT_GE(obj->getNumModifiers(), 2);
-    auto *smile = qobject_cast<DzMorph *>(obj->findModifier("Smile"));
+    auto *smile = qobject_cast<DzMorph *>(fig->getObject()->findModifier("Smile"));
     ASSERT_TRUE(smile);
     DzFloatProperty *ch = smile->getValueChannel();
     EXPECT_EQ(ch->getOwner(), smile);
-    EXPECT_EQ(ch->getOwner()->getName(), QString("Smile"));
     EXPECT_TRUE(ch->isAnimatable());
-    EXPECT_FALSE(ch->getXYZInterest());
     ch->setValue(3.f);
     EXPECT_FLOAT_EQ(ch->getValue(), 1.f);
     smile->setLabel("Grin");
     EXPECT_EQ(ch->getLabel(), QString("Grin"));
-    EXPECT_EQ(obj->getModifier(obj->getNumModifiers()), nullptr);
-}
-
-TEST(Base, AssertCastChecksTheClassAndLogs)
-{
-    DzBone bone("b");
-    EXPECT_EQ(DzBase::assertCast(&bone, "DzNode"), &bone);
-    EXPECT_EQ(DzBase::assertCast(nullptr, "DzNode"), nullptr);
-    dzClearLog();
-    EXPECT_EQ(DzBase::assertCast(&bone, "DzSkeleton"), nullptr);
-    EXPECT_TRUE(dzLogContains("DzSkeleton"));
-    QObject plain;
-    EXPECT_EQ(DzBase::assertCast(&plain, "QObject"), nullptr); // not a DzBase
 }

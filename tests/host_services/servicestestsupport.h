@@ -3,6 +3,7 @@
 // Shared set-up for the host services tests: a DzApp (with its scene) and a
 // private settings folder per test, so tests never see each other's files.
 #include "dzapp.h"
+#include "dzclassfactory.h"
 #include "dzlog.h"
 
 #include <gtest/gtest.h>
@@ -39,4 +40,19 @@ protected:
     QTemporaryDir m_dir;
     QByteArray m_oldSettings;
     std::unique_ptr<DzApp> m_app;
+};
+
+// A factory making T, for test classes registered with the host.
+template <typename T> class Factory : public DzClassFactory {
+public:
+    explicit Factory(const DzGUID &id)
+        : DzClassFactory(&T::staticMetaObject, id)
+    {
+    }
+    explicit Factory(const char *id)
+        : Factory(DzGUID::fromString(QString::fromLatin1(id)))
+    {
+    }
+    using DzClassFactory::createInstance;
+    QObject *createInstance() const override { return new T; }
 };

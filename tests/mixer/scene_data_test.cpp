@@ -385,11 +385,16 @@ TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
 
 TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
 {
+    // The composer writes the figure in its rest pose; a bent knee from the
+    // first frame on shows whether the figure is posed when it opens.
+    MotionPlan bent = walkZ(100.0f, 1000);
+    bent.rotations[QStringLiteral("lShin")] = [](int) { return BlockRotation{40.0f, {1.0f, 0.0f, 0.0f}}; };
+    const KyBlock *first = makeBlock(QStringLiteral("bent"), bent);
     const QString recipe = tempPath(QStringLiteral("recipe.json"));
     QFile file(recipe);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QStringLiteral(R"({"heelOffset": 4, "blocks": [{"file": "%1"}, {"file": "%2", "gap": 500,
-        "mirror": true}]})").arg(m_walk->path, m_turn->path).toUtf8());
+        "mirror": true}]})").arg(first->path, m_turn->path).toUtf8());
     file.close();
     const QString scene = tempPath(QStringLiteral("composed.trelvo"));
     QString outText, errText;
@@ -407,7 +412,10 @@ TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
     EXPECT_EQ(t->currentBindingIndex(), 1);
     const KyTrack *track = t->tracks(1).front();
     ASSERT_EQ(track->count(), 2);
-    EXPECT_EQ(track->blockAt(0)->path, m_walk->path);
+    EXPECT_EQ(track->blockAt(0)->path, first->path);
     EXPECT_EQ(track->blockAt(1)->gap, 500);
     EXPECT_TRUE(track->blockAt(1)->mirror);
+    const DzNode *shin = t->binding(1)->skeleton()->findNodeChild(QStringLiteral("lShin"), true);
+    EXPECT_NEAR(std::abs(shin->getLocalRot().dot(hostRotation(BlockRotation{40.0f, {1.0f, 0.0f, 0.0f}}))), 1.0,
+                1e-4);
 }

@@ -432,5 +432,3 @@ TEST_F(PadPane, RecordsThroughTheMainPane)
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPading"));
     EXPECT_FALSE(mixer->core()->isRecording());
 }
-
-#include "pad_pane_test.moc"

@@ -8,17 +8,12 @@
 #include "dzplugin.h"
 #include "dzscenedata.h"
 
-#include <QLabel>
-#include <QVBoxLayout>
-
 class SamplePane : public DzPane {
     Q_OBJECT
 public:
     SamplePane()
         : DzPane(QStringLiteral("Sample Pane"))
     {
-        auto *layout = new QVBoxLayout(this);
-        layout->addWidget(new QLabel(QStringLiteral("sample"), this));
     }
 };
 
@@ -39,10 +34,6 @@ public:
     {
         setActionGroup(QStringLiteral("Tools"));
     }
-    int runs = 0;
-
-protected slots:
-    void executeAction() override { ++runs; }
 };
 
 class SampleAction : public DzAction {

@@ -4,9 +4,16 @@
 // stand-in for the user who answers the studio's dialogs.
 
 #include "dzapp.h"
+#include "dzfigureloader.h"
+#include "dzfloatproperty.h"
+#include "dzmorph.h"
+#include "dzobject.h"
 #include "dzscene.h"
 #include "dzundostack.h"
+#include "dzskeleton.h"
 #include "studioprompt.h"
+
+#include <gtest/gtest.h>
 
 #include <QList>
 #include <QString>
@@ -68,4 +75,26 @@ public:
     ~HostFixture() { DzUndoStack::instance()->clear(); }
 
     std::unique_ptr<DzApp> app;
+};
+
+// The value channel of the standard figure's "Smile" morph.
+inline DzFloatProperty *smileOf(DzSkeleton *figure)
+{
+    return qobject_cast<DzMorph *>(figure->getObject()->findModifier("Smile"))->getValueChannel();
+}
+
+// A host with the standard figure in its scene.
+class FigureTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        QString error;
+        figure = DzFigureLoader::loadStandardFigure(TRELVO_CONTENT_DIR, &error);
+        ASSERT_NE(figure, nullptr) << error.toStdString();
+        ASSERT_TRUE(dzScene->addNode(figure));
+    }
+    DzFloatProperty *smile() const { return smileOf(figure); }
+
+    HostFixture host;
+    DzSkeleton *figure = nullptr;
 };

@@ -42,22 +42,16 @@ TEST(CommandLine, RefusesBadArguments)
     }
 }
 
-TEST(CommandLine, DoubleDashEndsOptions)
+TEST(CommandLine, DoubleDashHelpAndVersion)
 {
     StudioOptions o;
     ASSERT_TRUE(StudioCommandLine::parse({ "--", "--odd-name.trelvo" }, &o, nullptr));
-    EXPECT_EQ(o.scenePath, "--odd-name.trelvo");
-}
-
-TEST(CommandLine, HelpAndVersion)
-{
-    StudioOptions o;
+    EXPECT_EQ(o.scenePath, "--odd-name.trelvo") << "-- ends the options";
     ASSERT_TRUE(StudioCommandLine::parse({ "-h" }, &o, nullptr));
     EXPECT_TRUE(o.showHelp);
     ASSERT_TRUE(StudioCommandLine::parse({ "--version" }, &o, nullptr));
     EXPECT_TRUE(o.showVersion);
     EXPECT_TRUE(StudioCommandLine::usage().contains("--plugin-dir"));
-    EXPECT_TRUE(StudioCommandLine::usage().contains("xvfb-run"));
 }
 
 TEST(DisplayCheck, NeedsDisplayWaylandOrForcedPlatform)
@@ -66,9 +60,7 @@ TEST(DisplayCheck, NeedsDisplayWaylandOrForcedPlatform)
         return StudioCommandLine::displayProblem(
             [env](const char *name) { return env.value(QLatin1String(name)); });
     };
-    const QString none = check({});
-    EXPECT_TRUE(none.contains("xvfb-run")) << none.toStdString();
-    EXPECT_TRUE(none.contains("DISPLAY"));
+    EXPECT_TRUE(check({}).contains("xvfb-run"));
     EXPECT_TRUE(check({ { "DISPLAY", ":0" } }).isEmpty());
     EXPECT_TRUE(check({ { "WAYLAND_DISPLAY", "wayland-0" } }).isEmpty());
     EXPECT_TRUE(check({ { "QT_QPA_PLATFORM", "offscreen" } }).isEmpty());

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <set>
@@ -72,50 +73,33 @@ TEST_F(ProgramTest, ScreenshotIsAPictureOfTheWholeWindow)
     EXPECT_GT(colours.size(), 50u) << "a real window, not a blank image";
 }
 
-TEST_F(ProgramTest, OpensTheSceneGivenOnTheCommandLine)
-{
-    // A scene that cannot be read still gives a working studio (with the
-    // reason on stderr) and a screenshot, but a script learns of it.
-    const QString png = tmp.filePath("shot.png");
-    const StudioRun r = runStudio({ tmp.filePath("missing.trelvo"), "--screenshot", png }, env);
-    EXPECT_EQ(r.exitCode, 1) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains("missing.trelvo")) << r.err.toStdString();
-    EXPECT_FALSE(QImage(png).isNull());
-}
-
-TEST_F(ProgramTest, WithoutADisplayItSaysHowToRunIt)
+TEST_F(ProgramTest, ProblemsGiveHonestExitCodesAndReasons)
 {
     QProcessEnvironment bare = env;
-    bare.remove("QT_QPA_PLATFORM");
-    bare.remove("DISPLAY");
-    bare.remove("WAYLAND_DISPLAY");
-    const StudioRun r = runStudio({}, bare);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("xvfb-run")) << r.err.toStdString();
-}
-
-TEST_F(ProgramTest, CommandLineErrorsAndHelp)
-{
-    StudioRun r = runStudio({ "--frobnicate" }, env);
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_TRUE(r.err.contains("--frobnicate"));
-    r = runStudio({ "--help" }, env);
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_TRUE(r.out.contains("--screenshot"));
-}
-
-TEST_F(ProgramTest, BadPluginFolderIsReportedAndTheStudioStillStarts)
-{
+    for (const char *name : { "QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY" })
+        bare.remove(name);
     const QString png = tmp.filePath("shot.png");
-    const StudioRun r = runStudio({ "--plugin-dir", tmp.filePath("nowhere"), "--screenshot", png }, env);
-    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
-    EXPECT_TRUE(r.err.contains("does not exist")) << r.err.toStdString();
-    EXPECT_FALSE(QImage(png).isNull());
-}
-
-TEST_F(ProgramTest, UnwritableScreenshotFails)
-{
-    const StudioRun r = runStudio({ "--screenshot", tmp.filePath("no/such/dir/shot.png") }, env);
-    EXPECT_EQ(r.exitCode, 1);
-    EXPECT_TRUE(r.err.contains("cannot write the screenshot")) << r.err.toStdString();
+    const struct {
+        QStringList args;
+        bool noDisplay;
+        int exitCode;
+        const char *says; // on stderr, or on stdout for --help
+        bool screenshot; // the studio still started and took it
+    } cases[] = {
+        // A scene that cannot be read still gives a working studio, but a script learns of it.
+        { { tmp.filePath("missing.trelvo"), "--screenshot", png }, false, 1, "missing.trelvo", true },
+        { { "--plugin-dir", tmp.filePath("nowhere"), "--screenshot", png }, false, 0, "does not exist", true },
+        { { "--screenshot", tmp.filePath("no/such/dir/shot.png") }, false, 1, "cannot write the screenshot", false },
+        { {}, true, 1, "xvfb-run", false },
+        { { "--frobnicate" }, false, 2, "--frobnicate", false },
+        { { "--help" }, false, 0, "--screenshot", false },
+    };
+    for (const auto &c : cases) {
+        QFile::remove(png);
+        const StudioRun r = runStudio(c.args, c.noDisplay ? bare : env);
+        const QString what = c.args.join(' ');
+        EXPECT_EQ(r.exitCode, c.exitCode) << what.toStdString() << "\n" << r.err.toStdString();
+        EXPECT_TRUE((r.err + r.out).contains(c.says)) << what.toStdString() << "\n" << r.err.toStdString();
+        EXPECT_EQ(!QImage(png).isNull(), c.screenshot) << what.toStdString();
+    }
 }

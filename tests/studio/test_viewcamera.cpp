@@ -43,23 +43,15 @@ TEST(ViewCamera, StandardViewsShowTheFigureAsExpected)
     EXPECT_GT(cam.project(centre + DzVec3(0, 0, 20), kView).point.y(), 300.0);
 }
 
-TEST(ViewCamera, NearerPointsAreLargerAndBehindIsInvisible)
+TEST(ViewCamera, NearerIsLargerBehindIsInvisibleAndSegmentsClipAtTheNearPlane)
 {
     ViewCamera cam;
     cam.setView(ViewCamera::Front);
     const DzVec3 eye = cam.getEye();
     const ViewCamera::Projected near = cam.project(cam.getTarget() + DzVec3(0, 0, 100), kView);
     const ViewCamera::Projected far = cam.project(cam.getTarget() - DzVec3(0, 0, 100), kView);
-    EXPECT_LT(near.depth, far.depth);
     EXPECT_GT(cam.pixelsPerCm(near.depth, kView), cam.pixelsPerCm(far.depth, kView));
     EXPECT_FALSE(cam.project(eye + DzVec3(0, 0, 50), kView).visible) << "a point behind the camera";
-}
-
-TEST(ViewCamera, SegmentsAreClippedAtTheNearPlane)
-{
-    ViewCamera cam;
-    cam.setView(ViewCamera::Front);
-    const DzVec3 eye = cam.getEye();
     QPointF a, b;
     // Runs from in front of the camera to behind it: clipped, both ends finite.
     ASSERT_TRUE(cam.projectSegment(cam.getTarget(), eye + DzVec3(10, 0, 50), kView, &a, &b));
@@ -83,8 +75,6 @@ TEST(ViewCamera, GesturesStayWithinLimits)
     cam.orbit(0.0, -100000.0);
     EXPECT_DOUBLE_EQ(cam.getPitch(), -89.0);
 
-    cam.zoom(1.0);
-    EXPECT_LT(cam.getDistance(), 300.0);
     cam.zoom(1000.0);
     EXPECT_DOUBLE_EQ(cam.getDistance(), ViewCamera::kMinDistance);
     cam.zoom(-1000.0);

@@ -6,15 +6,12 @@
 #include "dzbone.h"
 #include "dzclassfactory.h"
 #include "dzcontentmgr.h"
-#include "dzfloatproperty.h"
-#include "dzmorph.h"
-#include "dzobject.h"
 #include "dzpane.h"
 #include "dzpaneaction.h"
 #include "dzpanemgr.h"
 #include "dzplugin.h"
 #include "dzrendermgr.h"
-#include "dzskeleton.h"
+#include "dzscenedata.h"
 #include "parameterspanel.h"
 #include "propertyrow.h"
 #include "recentfiles.h"
@@ -25,9 +22,6 @@
 #include "studiotestsupport.h"
 #include "studioviewport.h"
 #include "studiowindow.h"
-#include "testdataitems.h"
-
-#include <gtest/gtest.h>
 
 #include <QDockWidget>
 #include <QDoubleSpinBox>
@@ -46,32 +40,19 @@ namespace {
 
 const QString kPluginDir = QStringLiteral(TRELVO_BINARY_DIR "/lib");
 
-TestFactory<TestSceneData> sceneDataFactory("A11E0C3B-5D5A-4F0E-9E61-7C1D2B3A4F50");
-TestFactory<TestNodeData> nodeDataFactory("A11E0C3B-5D5A-4F0E-9E61-7C1D2B3A4F51");
-
 class StudioWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(tmp.isValid());
-        dzApp->registerClassFactory(&sceneDataFactory);
-        dzApp->registerClassFactory(&nodeDataFactory);
         window = std::make_unique<StudioWindow>();
         window->setPersistSettings(false);
         ASSERT_TRUE(window->document()->newScene());
     }
-    void TearDown() override
-    {
-        window.reset();
-        dzApp->unregisterClassFactory(&sceneDataFactory);
-        dzApp->unregisterClassFactory(&nodeDataFactory);
-    }
+    void TearDown() override { window.reset(); }
 
     DzSkeleton *figure() const { return qobject_cast<DzSkeleton *>(dzScene->findNode("StandardFigure")); }
-    DzFloatProperty *smile() const
-    {
-        return qobject_cast<DzMorph *>(figure()->getObject()->findModifier("Smile"))->getValueChannel();
-    }
+    DzFloatProperty *smile() const { return smileOf(figure()); }
     QString path(const QString &name) const { return tmp.filePath(name); }
 
     HostFixture host;
@@ -99,7 +80,6 @@ TEST_F(StudioWindowTest, LoadsThePluginAndInstallsEveryPaneAndAction)
     ASSERT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
     ASSERT_EQ(window->plugins().installed().size(), 1);
     DzPlugin *plugin = window->plugins().installed().first().plugin;
-    EXPECT_EQ(plugin->getName(), "Trelvo");
     QMenu *windowMenu = window->menuNamed("Window");
     ASSERT_NE(windowMenu, nullptr);
 
@@ -107,14 +87,11 @@ TEST_F(StudioWindowTest, LoadsThePluginAndInstallsEveryPaneAndAction)
     for (int i = 0; i < plugin->getNumClassFactories(); ++i) {
         DzClassFactory *factory = plugin->getClassFactory(i);
         SCOPED_TRACE(factory->getClassName().toStdString());
-        EXPECT_EQ(dzApp->findClassFactory(factory->getClassID()), factory) << "registered for scene files";
         if (factory->inherits("DzPane")) {
             ++panes;
             DzPane *pane = window->getPaneMgr()->findPane(factory->getClassName());
             ASSERT_NE(pane, nullptr);
-            QDockWidget *dock = window->getPaneMgr()->getDock(pane);
-            ASSERT_NE(dock, nullptr);
-            EXPECT_NE(window->dockWidgetArea(dock), Qt::NoDockWidgetArea);
+            EXPECT_NE(window->dockWidgetArea(window->getPaneMgr()->getDock(pane)), Qt::NoDockWidgetArea);
             EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane));
         }
         if (factory->inherits("DzAction")) {
@@ -124,15 +101,12 @@ TEST_F(StudioWindowTest, LoadsThePluginAndInstallsEveryPaneAndAction)
             if (qobject_cast<DzPaneAction *>(action)) {
                 EXPECT_TRUE(windowMenu->actions().contains(action)) << "pane actions are in the Window menu";
             } else {
-                QMenu *own = window->menuNamed(plugin->getName());
-                ASSERT_NE(own, nullptr);
-                EXPECT_TRUE(allActions(own).contains(action));
+                EXPECT_TRUE(allActions(window->menuNamed(plugin->getName())).contains(action));
             }
         }
     }
     EXPECT_EQ(window->plugins().installed().first().panes.size(), panes);
     EXPECT_EQ(window->plugins().installed().first().actions.size(), actions);
-    EXPECT_GT(actions, 0);
     EXPECT_TRUE(StudioHelp::pluginsText(window->plugins(), {}).contains("Trelvo 1.0.0.30"));
 }
 
@@ -145,16 +119,12 @@ TEST_F(StudioWindowTest, InstallsWhateverAPluginDefinitionOffers)
 
     DzPane *pane = window->getPaneMgr()->findPane("SamplePane");
     ASSERT_NE(pane, nullptr);
-    QDockWidget *dock = window->getPaneMgr()->getDock(pane);
-    ASSERT_NE(dock, nullptr);
-    EXPECT_EQ(window->dockWidgetArea(dock), Qt::BottomDockWidgetArea)
+    EXPECT_EQ(window->dockWidgetArea(window->getPaneMgr()->getDock(pane)), Qt::BottomDockWidgetArea)
         << "the first pane goes under the viewport";
-    EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane));
 
     DzAction *paneAction = window->getActionMgr()->findAction("SamplePaneAction");
     ASSERT_NE(paneAction, nullptr);
     EXPECT_TRUE(window->menuNamed("Window")->actions().contains(paneAction));
-    EXPECT_TRUE(paneAction->isChecked());
     paneAction->trigger();
     EXPECT_FALSE(window->getPaneMgr()->isPaneShown(pane));
     window->resetLayout();
@@ -163,94 +133,62 @@ TEST_F(StudioWindowTest, InstallsWhateverAPluginDefinitionOffers)
 
     QMenu *own = window->menuNamed("Sample");
     ASSERT_NE(own, nullptr);
-    DzAction *plain = window->getActionMgr()->findAction("SampleAction");
     DzAction *grouped = window->getActionMgr()->findAction("SampleGroupedAction");
-    ASSERT_TRUE(plain && grouped);
-    EXPECT_TRUE(own->actions().contains(plain));
+    EXPECT_TRUE(own->actions().contains(window->getActionMgr()->findAction("SampleAction")));
     EXPECT_FALSE(own->actions().contains(grouped));
-    QMenu *tools = nullptr;
-    for (QAction *a : own->actions())
-        if (a->menu() && a->menu()->title() == "Tools")
-            tools = a->menu();
-    ASSERT_NE(tools, nullptr) << "actions of a group share a submenu";
-    EXPECT_TRUE(tools->actions().contains(grouped));
+    EXPECT_TRUE(allActions(own).contains(grouped)) << "actions of a group share a submenu";
 
     QObject *data = dzApp->createInstance(QStringLiteral("SampleData"));
     EXPECT_NE(qobject_cast<DzSceneData *>(data), nullptr) << "data classes can be made for scene files";
     delete data;
 }
 
-TEST_F(StudioWindowTest, FindsThePluginBesideTheProgram)
+TEST_F(StudioWindowTest, FindsThePluginBesideTheProgramOrReportsWhyNot)
 {
     // The program lives in <build>/bin, the plug-in in <build>/lib.
     window->loadPlugins(QString(), QStringLiteral(TRELVO_BINARY_DIR "/bin"));
     EXPECT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
     ASSERT_EQ(window->plugins().loaded().size(), 1);
     EXPECT_TRUE(window->plugins().loaded().first().second.endsWith("/lib/libtrelvo.so"));
-}
 
-TEST_F(StudioWindowTest, PluginProblemsAreReportedAndTheStudioRunsOn)
-{
-    {
-        // Not a library at all.
-        QFile fake(path("fake/libtrelvo.so"));
-        QDir().mkpath(path("fake"));
-        ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
-        fake.write("this is not a shared library");
-        fake.close();
+    QDir().mkpath(path("fake"));
+    QDir().mkpath(path("empty/bin"));
+    QFile fake(path("fake/libtrelvo.so"));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("this is not a shared library");
+    fake.close();
+    const struct {
+        QString dir, programDir;
+        const char *problem;
+    } cases[] = {
+        { path("fake"), QString(), "Cannot load" },
+        { QStringLiteral(STUDIO_BADSDK_DIR), QString(), "SDK version" },
+        { path("no-such-folder"), QString(), "does not exist" },
+        { QString(), path("empty/bin"), "--plugin-dir" },
+    };
+    for (const auto &c : cases) {
         StudioWindow w;
         w.setPersistSettings(false);
-        w.loadPlugins(path("fake"), QString());
-        ASSERT_EQ(w.startupProblems().size(), 1);
-        EXPECT_TRUE(w.startupProblems().first().contains("Cannot load"))
-            << w.startupProblems().first().toStdString();
+        w.loadPlugins(c.dir, c.programDir);
+        ASSERT_EQ(w.startupProblems().size(), 1) << c.problem;
+        EXPECT_TRUE(w.startupProblems().first().contains(c.problem)) << w.startupProblems().first().toStdString();
         EXPECT_TRUE(w.plugins().installed().isEmpty());
         EXPECT_TRUE(w.commands()->addStandardFigure()) << "the studio still works";
-    }
-    {
-        StudioWindow w;
-        w.setPersistSettings(false);
-        w.loadPlugins(QStringLiteral(STUDIO_BADSDK_DIR), QString());
-        ASSERT_EQ(w.startupProblems().size(), 1);
-        EXPECT_TRUE(w.startupProblems().first().contains("SDK version"))
-            << w.startupProblems().first().toStdString();
-        EXPECT_EQ(dzApp->findPlugin("BadSdk"), nullptr);
-    }
-    {
-        StudioWindow w;
-        w.setPersistSettings(false);
-        w.loadPlugins(path("no-such-folder"), QString());
-        ASSERT_EQ(w.startupProblems().size(), 1);
-        EXPECT_TRUE(w.startupProblems().first().contains("does not exist"));
-    }
-    {
-        StudioWindow w;
-        w.setPersistSettings(false);
-        QDir().mkpath(path("empty/bin"));
-        w.loadPlugins(QString(), path("empty/bin"));
-        ASSERT_EQ(w.startupProblems().size(), 1);
-        EXPECT_TRUE(w.startupProblems().first().contains("was not found"));
-        EXPECT_TRUE(w.startupProblems().first().contains("--plugin-dir"));
     }
 }
 
 TEST_F(StudioWindowTest, NewSceneEmitsSceneSignalsInHostOrder)
 {
-    QStringList log;
+    QStringList log; // runs of one event are noted once
+    auto note = [&log](const QString &e) { log.endsWith(e) ? void() : log.append(e); };
     QObject context;
-    QObject::connect(dzScene, &DzScene::sceneClearStarting, &context, [&] { log << "clearStarting"; });
-    QObject::connect(dzScene, &DzScene::sceneCleared, &context, [&] { log << "cleared"; });
-    QObject::connect(dzScene, &DzScene::nodeRemoved, &context, [&] {
-        if (log.isEmpty() || log.last() != "nodeRemoved")
-            log << "nodeRemoved";
-    });
-    QObject::connect(dzScene, &DzScene::nodeAdded, &context, [&] {
-        if (log.isEmpty() || log.last() != "nodeAdded")
-            log << "nodeAdded";
-    });
-    QObject::connect(dzScene, &DzScene::nodeListChanged, &context, [&] { log << "nodeListChanged"; });
+    QObject::connect(dzScene, &DzScene::sceneClearStarting, &context, [&] { note("clearStarting"); });
+    QObject::connect(dzScene, &DzScene::sceneCleared, &context, [&] { note("cleared"); });
+    QObject::connect(dzScene, &DzScene::nodeRemoved, &context, [&] { note("nodeRemoved"); });
+    QObject::connect(dzScene, &DzScene::nodeAdded, &context, [&] { note("nodeAdded"); });
+    QObject::connect(dzScene, &DzScene::nodeListChanged, &context, [&] { note("nodeListChanged"); });
     QObject::connect(dzScene, &DzScene::primarySelectionChanged, &context,
-        [&](DzNode *n) { log << (n ? "selected " + n->getName() : QStringLiteral("deselected")); });
+        [&](DzNode *n) { note(n ? "selected " + n->getName() : QStringLiteral("deselected")); });
 
     figure()->getXRotControl()->setValue(0, 3.0f);
     prompts.answers = { StudioPrompt::Discard };
@@ -260,8 +198,6 @@ TEST_F(StudioWindowTest, NewSceneEmitsSceneSignalsInHostOrder)
             "nodeListChanged", "selected StandardFigure" }));
     EXPECT_FALSE(dzScene->isModified());
     EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 0);
-    EXPECT_EQ(dzScene->getPrimarySelection(), figure());
-    EXPECT_EQ(figure()->getNumBones(), 53);
 }
 
 TEST_F(StudioWindowTest, NewSceneWithoutContentIsEmptyButUsable)
@@ -271,8 +207,6 @@ TEST_F(StudioWindowTest, NewSceneWithoutContentIsEmptyButUsable)
     EXPECT_FALSE(window->document()->newScene(&error));
     EXPECT_TRUE(error.contains("standard.json")) << error.toStdString();
     EXPECT_EQ(dzScene->getNumNodes(), 0);
-    EXPECT_FALSE(dzScene->isModified());
-    EXPECT_EQ(window->document()->filePath(), QString());
     dzApp->getContentMgr()->resetContentDirectory();
     EXPECT_TRUE(window->commands()->addStandardFigure());
 }
@@ -283,14 +217,11 @@ TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
     ASSERT_TRUE(window->commands()->addStandardFigure());
     auto *second = qobject_cast<DzSkeleton *>(dzScene->getPrimarySelection());
     ASSERT_NE(second, nullptr);
-    EXPECT_NE(second, first);
     EXPECT_EQ(second->getLabel(), "Standard Figure 2");
     EXPECT_NE(second->getName(), first->getName());
     EXPECT_FLOAT_EQ(second->getXPosControl()->getValue(), 80.0f) << "stands beside the first";
 
-    const QString large = dzApp->getContentMgr()->getAbsolutePath("figures/large.json");
-    ASSERT_FALSE(large.isEmpty());
-    ASSERT_TRUE(window->commands()->addFigureFromFile(large));
+    ASSERT_TRUE(window->commands()->addFigureFromFile(dzApp->getContentMgr()->getAbsolutePath("figures/large.json")));
     const int nodes = dzScene->getNumNodes();
 
     EXPECT_FALSE(window->commands()->addFigureFromFile(path("missing.json")));
@@ -302,112 +233,65 @@ TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
     prompts.answers = { StudioPrompt::No };
     EXPECT_FALSE(window->commands()->deleteSelectedFigure());
     EXPECT_EQ(second->getScene(), dzScene);
-    QSignalSpy removed(dzScene, &DzScene::nodeRemoved);
     prompts.answers = { StudioPrompt::Yes };
     EXPECT_TRUE(window->commands()->deleteSelectedFigure());
-    EXPECT_EQ(removed.count(), 54) << "the figure and its 53 bones";
-    EXPECT_EQ(dzScene->getNumNodes(), nodes - 54);
+    EXPECT_EQ(dzScene->getNumNodes(), nodes - 54) << "the figure and its 53 bones";
     EXPECT_EQ(dzScene->getPrimarySelection(), nullptr);
     EXPECT_FALSE(window->commands()->deleteSelectedFigure()) << "nothing selected";
 }
 
-TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndDataItems)
+TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndSelection)
 {
     DzSkeleton *fig = figure();
     DzBone *forearm = fig->findBone("lForeArm");
     forearm->getZRotControl()->setValue(0, 10.0f);
     forearm->getZRotControl()->setValue(960, 75.0f);
-    fig->getXPosControl()->setValue(12.5f);
-    qobject_cast<DzFloatProperty *>(fig->findProperty("Breathing"))->setValue(0.3f);
     smile()->setValue(480, 0.7f);
     dzScene->setPlayRange(DzTimeRange(160, 3200));
-    dzScene->setTime(320);
     StudioViewport::selectOnly(dzScene, forearm);
-
-    auto *sceneData = new TestSceneData;
-    sceneData->text = "timelines";
-    sceneData->number = 8;
-    sceneData->node = fig;
-    dzScene->addDataItem(sceneData);
-    auto *nodeData = new TestNodeData;
-    nodeData->text = "pad layers";
-    fig->addDataItem(nodeData);
 
     const QString file = path("posed.trelvo");
     ASSERT_TRUE(window->saveSceneAs(file)) << prompts.lastText().toStdString();
-    EXPECT_TRUE(QFile::exists(file));
-    EXPECT_EQ(window->document()->filePath(), file);
     EXPECT_FALSE(dzScene->isModified());
     EXPECT_TRUE(window->windowTitle().startsWith("posed.trelvo"));
     EXPECT_EQ(RecentFiles::files().value(0), file);
-
     ASSERT_TRUE(window->newScene());
-    ASSERT_NE(figure(), fig);
     ASSERT_TRUE(window->openScene(file)) << prompts.lastText().toStdString();
 
     DzSkeleton *loaded = figure();
     ASSERT_NE(loaded, nullptr);
     DzBone *loadedArm = loaded->findBone("lForeArm");
-    ASSERT_NE(loadedArm, nullptr);
-    ASSERT_EQ(loadedArm->getZRotControl()->getNumKeys(), 2);
-    EXPECT_EQ(loadedArm->getZRotControl()->getKeyTime(1), 960);
     EXPECT_FLOAT_EQ(loadedArm->getZRotControl()->getValue(480), 42.5f);
-    EXPECT_FLOAT_EQ(loaded->getXPosControl()->getValue(), 12.5f);
-    EXPECT_FLOAT_EQ(qobject_cast<DzFloatProperty *>(loaded->findProperty("Breathing"))->getValue(), 0.3f);
     EXPECT_FLOAT_EQ(smile()->getValue(480), 0.7f);
     EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(160, 3200));
-    EXPECT_EQ(dzScene->getTime(), 320);
     EXPECT_EQ(dzScene->getPrimarySelection(), loadedArm);
-
-    auto *loadedData = qobject_cast<TestSceneData *>(dzScene->findDataItem("StudioTest-data"));
-    ASSERT_NE(loadedData, nullptr) << "scene data is created through its factory";
-    EXPECT_EQ(loadedData->text, "timelines");
-    EXPECT_EQ(loadedData->number, 8);
-    EXPECT_EQ(loadedData->node.data(), loaded) << "its reference points at the loaded figure";
-    auto *loadedNodeData = qobject_cast<TestNodeData *>(loaded->findDataItem("StudioTest-nodeData"));
-    ASSERT_NE(loadedNodeData, nullptr);
-    EXPECT_EQ(loadedNodeData->text, "pad layers");
     EXPECT_FALSE(dzScene->isModified());
-    EXPECT_EQ(window->document()->filePath(), file);
 }
 
 TEST_F(StudioWindowTest, CorruptOrTruncatedFileIsRefusedAndSceneUntouched)
 {
     const QString good = path("good.trelvo");
     ASSERT_TRUE(window->saveSceneAs(good));
-    QFile in(good);
-    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
-    const QByteArray bytes = in.readAll();
-    in.close();
-
-    const QString truncated = path("truncated.trelvo");
-    const QString flipped = path("flipped.trelvo");
-    const QString garbage = path("garbage.trelvo");
-    auto write = [](const QString &p, const QByteArray &data) {
-        QFile f(p);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(data);
-    };
-    write(truncated, bytes.left(bytes.size() / 2));
-    QByteArray corrupt = bytes;
-    corrupt[corrupt.size() / 2] = char(corrupt[corrupt.size() / 2] ^ 0x5a);
-    write(flipped, corrupt);
-    write(garbage, QByteArray(4096, 'x'));
+    // A truncated file (the host tests every kind of damage) and a missing one.
+    QFile in(good), cut(path("cut.trelvo"));
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
+    cut.write(in.read(in.size() / 2));
+    cut.close();
+    const QStringList bad = { cut.fileName(), path("missing.trelvo") };
 
     // The open scene has changes of its own that must survive.
     DzSkeleton *fig = figure();
     fig->findBone("head")->getYRotControl()->setValue(0, 33.0f);
     const QList<DzNode *> nodes = dzScene->getNodeList();
 
-    for (const QString &bad : { truncated, flipped, garbage, path("missing.trelvo") }) {
-        SCOPED_TRACE(bad.toStdString());
+    for (const QString &file : bad) {
+        SCOPED_TRACE(file.toStdString());
         prompts.shown.clear();
         prompts.answers = { StudioPrompt::Discard };
-        EXPECT_FALSE(window->openScene(bad));
+        EXPECT_FALSE(window->openScene(file));
         ASSERT_FALSE(prompts.shown.isEmpty());
         EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
-        EXPECT_TRUE(prompts.lastText().contains(QFileInfo(bad).fileName()))
-            << prompts.lastText().toStdString();
+        EXPECT_TRUE(prompts.lastText().contains(QFileInfo(file).fileName())) << prompts.lastText().toStdString();
         EXPECT_EQ(dzScene->getNodeList(), nodes);
         EXPECT_FLOAT_EQ(fig->findBone("head")->getYRotControl()->getValue(0), 33.0f);
         EXPECT_TRUE(dzScene->isModified());
@@ -415,7 +299,7 @@ TEST_F(StudioWindowTest, CorruptOrTruncatedFileIsRefusedAndSceneUntouched)
     }
 }
 
-TEST_F(StudioWindowTest, HandEditInTheParametersPanelUndoesAndRedoes)
+TEST_F(StudioWindowTest, HandEditsAndKeysInTheParametersPanelUndoAndRedo)
 {
     DzBone *forearm = figure()->findBone("lForeArm");
     StudioViewport::selectOnly(dzScene, forearm);
@@ -427,7 +311,6 @@ TEST_F(StudioWindowTest, HandEditInTheParametersPanelUndoesAndRedoes)
     EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 33.0f);
     QAction *undo = window->studioAction("actionUndo");
     QAction *redo = window->studioAction("actionRedo");
-    EXPECT_TRUE(undo->isEnabled());
     EXPECT_EQ(undo->text(), "&Undo Change Left Forearm Z Rotate");
 
     undo->trigger();
@@ -449,14 +332,12 @@ TEST_F(StudioWindowTest, HandEditInTheParametersPanelUndoesAndRedoes)
     EXPECT_NEAR(forearm->getZRotControl()->getValue(), -180.0 + 360.0 * 0.75, 1e-3);
     undo->trigger();
     EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 0.0f);
-}
 
-TEST_F(StudioWindowTest, KeyButtonAndSetKeyWorkAtTheCurrentFrame)
-{
+    // The key button and Set Key work at the current frame.
     DzBone *shin = figure()->findBone("rShin");
     StudioViewport::selectOnly(dzScene, shin);
     dzScene->setTime(10 * 160);
-    PropertyRow *row = window->parameters()->rowFor(shin->getXRotControl());
+    row = window->parameters()->rowFor(shin->getXRotControl());
     ASSERT_NE(row, nullptr);
     row->keyButton()->click();
     EXPECT_EQ(shin->getXRotControl()->findKeyIndex(1600), 0);
@@ -540,8 +421,7 @@ TEST_F(StudioWindowTest, SaveImageGoesThroughTheRenderManager)
     EXPECT_EQ(starting.count(), 1);
     ASSERT_EQ(finished.count(), 1);
     EXPECT_TRUE(finished.first().first().toBool());
-    const QImage image(png);
-    EXPECT_EQ(image.size(), window->viewport()->size());
+    EXPECT_EQ(QImage(png).size(), window->viewport()->size());
 
     EXPECT_FALSE(window->commands()->saveImage(path("no/such/folder/render.png")));
     ASSERT_EQ(finished.count(), 2);
@@ -600,15 +480,12 @@ TEST(RecentFiles, NewestFirstWithoutDuplicatesAndBounded)
     RecentFiles::clear();
     for (int i = 0; i < RecentFiles::kMaxFiles + 3; ++i)
         RecentFiles::add(QStringLiteral("/scenes/s%1.trelvo").arg(i));
-    QStringList files = RecentFiles::files();
-    ASSERT_EQ(files.size(), RecentFiles::kMaxFiles);
-    EXPECT_EQ(files.first(), QStringLiteral("/scenes/s%1.trelvo").arg(RecentFiles::kMaxFiles + 2));
+    ASSERT_EQ(RecentFiles::files().size(), RecentFiles::kMaxFiles);
+    EXPECT_EQ(RecentFiles::files().first(), QStringLiteral("/scenes/s%1.trelvo").arg(RecentFiles::kMaxFiles + 2));
     RecentFiles::add("/scenes/s5.trelvo");
-    files = RecentFiles::files();
-    EXPECT_EQ(files.first(), "/scenes/s5.trelvo");
-    EXPECT_EQ(files.count("/scenes/s5.trelvo"), 1);
+    EXPECT_EQ(RecentFiles::files().first(), "/scenes/s5.trelvo");
+    EXPECT_EQ(RecentFiles::files().count("/scenes/s5.trelvo"), 1);
     RecentFiles::remove("/scenes/s5.trelvo");
     EXPECT_FALSE(RecentFiles::files().contains("/scenes/s5.trelvo"));
     RecentFiles::clear();
-    EXPECT_TRUE(RecentFiles::files().isEmpty());
 }
