@@ -64,25 +64,6 @@ std::string readError(const std::string &text, int *line = nullptr)
 
 } // namespace
 
-TEST(BvhReader, ReadsEveryShippedMocapFile)
-{
-    for (const motiontest::MocapFile &file : motiontest::mocapFiles()) {
-        SCOPED_TRACE(file.path);
-        BvhReader reader;
-        BvhData data;
-        ASSERT_TRUE(reader.readFile(motiontest::mocapDir() / file.path, data)) << reader.errorString();
-        EXPECT_EQ(data.frameCount, file.frames);
-        EXPECT_EQ(data.joints.size(), file.cmuNames ? 31u : 43u);
-        EXPECT_EQ(data.channelCount, file.cmuNames ? 96 : 132);
-        EXPECT_EQ(data.values.size(), static_cast<std::size_t>(data.frameCount) * data.channelCount);
-        EXPECT_NEAR(1.0 / data.frameTime, 120.0, 0.01);
-        EXPECT_EQ(data.joints[0].name, file.cmuNames ? "Hips" : "hip");
-        EXPECT_EQ(data.joints[0].channels.size(), 6u);
-        std::string why;
-        EXPECT_TRUE(data.validate(&why)) << why;
-    }
-}
-
 TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
 {
     const std::string text =
