@@ -104,10 +104,7 @@ TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
 
     // Position channels replace the OFFSET's components; rotations compose
     // in the listed order (Y outermost here).
-    const DzVec3 t = data.localTranslation(0, 0);
-    EXPECT_DOUBLE_EQ(t.m_x, 2.0);
-    EXPECT_DOUBLE_EQ(t.m_y, 0.0);
-    EXPECT_DOUBLE_EQ(t.m_z, 4.0);
+    EXPECT_EQ(data.localTranslation(0, 0), DzVec3(2, 0, 4));
     const DzQuat expected = axisRotation(1, 1 * kDegToRad) * axisRotation(0, 3 * kDegToRad);
     EXPECT_LT(motiontest::radiansBetween(data.localRotation(0, 0), expected), 1e-9);
 
