@@ -205,12 +205,12 @@ TEST_F(PadModel, CursorTrackKeysAndTheirUndo)
     }
     EXPECT_EQ(track.keyRange(), DzTimeRange(0, 4800));
     // Between keys linear; before the first held; after the last unchanged.
-    for (const auto &[time, x] : {std::pair{2400, 5.0f}, {6000, 5.0f}, {-100, 0.0f}, {4800, 10.0f}}) {
+    for (const auto &[time, x] : {std::pair{1200, 2.5f}, {6000, 2.5f}, {-100, 0.0f}, {4800, 10.0f}}) {
         track.evaluate(time);
         EXPECT_FLOAT_EQ(track.x, x) << time;
     }
-    track.evaluate(2400);
-    EXPECT_FLOAT_EQ(track.y, 6.0f);
+    track.evaluate(1200);
+    EXPECT_FLOAT_EQ(track.y, 5.0f);
 
     // A key at an existing time replaces it, as one undoable step.
     {
