@@ -45,12 +45,18 @@ bool sameData(const BvhData &a, const BvhData &b)
 
 } // namespace
 
-TEST(BvhWriter, ShippedFilesRoundTripExactly)
+TEST(BvhWriter, ShippedFilesReadAndRoundTripExactly)
 {
     for (const motiontest::MocapFile &file : motiontest::mocapFiles()) {
         SCOPED_TRACE(file.path);
         const BvhData original = motiontest::readMocap(file.path);
-        std::string text;
+        EXPECT_EQ(original.frameCount, file.frames);
+        EXPECT_EQ(original.joints.size(), file.cmuNames ? 31u : 43u);
+        EXPECT_EQ(original.channelCount, file.cmuNames ? 96 : 132);
+        EXPECT_NEAR(1.0 / original.frameTime, 120.0, 0.01);
+        EXPECT_EQ(original.joints[0].name, file.cmuNames ? "Hips" : "hip");
+        std::string text, why;
+        EXPECT_TRUE(original.validate(&why)) << why;
         BvhWriter writer;
         ASSERT_TRUE(writer.toText(original, text)) << writer.errorString();
         BvhReader reader;

@@ -199,6 +199,10 @@ TEST(ImportRoad, EveryConventionPointsTheFiguresBonesWhereTheFilesPoint)
                 const DzVec3 got = figure.at[end] - figure.at[start];
                 EXPECT_LT(motiontest::degreesBetween(want, got), 0.5) << bone << " frame " << f;
             }
+            // The hip travels the way the file's root does.
+            EXPECT_LT(f == 0 ? 0.0 : motiontest::degreesBetween(source.at[0] - worldPose(file, 0).at[0],
+                                                                figure.at[0] - worldPose(baked, 0).at[0]),
+                      0.5) << "hip, frame " << f;
         }
     }
 }
@@ -342,4 +346,12 @@ TEST(ImportRoad, FrameRateRestPoseAndExtraMotionLines)
     ASSERT_EQ(runKba({"import-bvh", dir.filePath("extra.bvh"), dir.filePath("extra.kba")}, &messages), kKbaOk);
     EXPECT_TRUE(messages.contains("1 motion line after the 8 frames declared")) << messages.toStdString();
     EXPECT_EQ(KyBlock::get(dir.filePath("extra.kba"))->clipLength, normal->clipLength);
+
+    // compose --bvh without a target, or into a missing folder, fails and leaves nothing.
+    writeText(dir.filePath("recipe.json"), R"({"blocks": [{"file": "30.kba"}]})");
+    EXPECT_EQ(compose({dir.filePath("recipe.json"), "--bvh"}), 2);
+    const QString nowhere = dir.filePath("missing/out.bvh");
+    EXPECT_EQ(compose({dir.filePath("recipe.json"), "--bvh", nowhere}, &messages), 1);
+    EXPECT_TRUE(messages.contains("out.bvh")) << messages.toStdString();
+    EXPECT_FALSE(QFile::exists(nowhere));
 }

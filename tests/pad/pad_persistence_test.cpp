@@ -311,28 +311,3 @@ TEST_F(PadHostileSections, PosesLayersAndItemsRefuseBadReferences)
     EXPECT_EQ(m_pane->layersOf(m_a)[0], layer);
     m_in.reset(); // the file deletes what nobody took, and nothing twice
 }
-
-TEST_F(PadHostileSections, DamagedFilesAreRefusedWhole)
-{
-    QList<KyPadLayer *> a = m_pane->addGroup(m_a, {QStringLiteral("Walks")});
-    a[0]->addPose(m_walk, 1, 2);
-    const QString file = tempPath(QStringLiteral("scene.tsc"));
-    ASSERT_TRUE(saveSceneFile(file));
-    QFile f(file);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray good = f.readAll();
-    for (qsizetype cut : {qsizetype(16), qsizetype(100), good.size() / 2, good.size() - 1}) {
-        DzInFile in;
-        EXPECT_FALSE(in.setData(good.left(cut))) << cut;
-    }
-    QByteArray flipped = good;
-    flipped[flipped.size() / 2] = static_cast<char>(flipped[flipped.size() / 2] ^ 0x5a);
-    const QString bad = tempPath(QStringLiteral("bad.tsc"));
-    QFile out(bad);
-    ASSERT_TRUE(out.open(QIODevice::WriteOnly) && out.write(flipped) == flipped.size());
-    out.close();
-    QString error;
-    EXPECT_FALSE(loadSceneFile(bad, &error));
-    EXPECT_FALSE(error.isEmpty());
-    EXPECT_EQ(m_pane->layersOf(m_a), a); // the open scene is untouched
-}

@@ -7,9 +7,7 @@
 #include <fixedpoint.h>
 #include <nodetable.h>
 
-
 #include <QFile>
-
 
 #include <algorithm>
 #include <cmath>
@@ -60,14 +58,6 @@ SampledPose samplePose(int slot, int timeMs)
             pose.positions[name] = DzVec3(toFloat(e.pos[0]), toFloat(e.pos[1]), toFloat(e.pos[2]));
     }
     return pose;
-}
-
-double degreesBetween(const DzQuat &a, const DzQuat &b)
-{
-    const double na = std::sqrt(a.m_x * a.m_x + a.m_y * a.m_y + a.m_z * a.m_z + a.m_w * a.m_w);
-    const double nb = std::sqrt(b.m_x * b.m_x + b.m_y * b.m_y + b.m_z * b.m_z + b.m_w * b.m_w);
-    const double dot = std::abs(a.m_x * b.m_x + a.m_y * b.m_y + a.m_z * b.m_z + a.m_w * b.m_w) / (na * nb);
-    return 2.0 * std::acos(std::min(1.0, dot)) * 180.0 / M_PI;
 }
 
 QString contentDir()

@@ -6,10 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+#include "../motion/motiontestdata.h"
+
 #include <dzquat.h>
 #include <dzvec3.h>
 
 #include <map>
+
+using motiontest::degreesBetween;
 
 struct SampledPose {
     std::map<QString, DzQuat> rotations;  // host convention (axis sign restored)
@@ -23,7 +27,6 @@ int compose(const QStringList &args, QString *messages = nullptr);
 // The pose of a loaded block at timeMs (sampleSlot), keyed by node name.
 SampledPose samplePose(int slot, int timeMs);
 
-double degreesBetween(const DzQuat &a, const DzQuat &b);
 
 QString contentDir();
 QString mocap(const char *name);  // a shipped BVH take
