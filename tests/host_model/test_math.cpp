@@ -43,19 +43,14 @@ DzVec3 axisOf(int axis)
 
 } // namespace
 
-TEST(Vec3, ArithmeticAndProducts)
+TEST(Vec3, ProductsAndNormalising)
 {
     const DzVec3 a(1, 2, 3), b(-4, 5, 0.5f);
-    expectVec(a + b, -3, 7, 3.5f);
-    expectVec(a - b, 5, -3, 2.5f);
-    expectVec(2.f * a, 2, 4, 6);
     EXPECT_FLOAT_EQ(a.dot(b), -4 + 10 + 1.5f);
     expectVec(DzVec3(1, 0, 0).cross(DzVec3(0, 1, 0)), 0, 0, 1);
-    EXPECT_FLOAT_EQ(DzVec3(3, 4, 0).length(), 5.f);
-    DzVec3 n(0, 0, 7);
-    EXPECT_FLOAT_EQ(n.normalize(), 7.f);
-    expectVec(n, 0, 0, 1);
-    DzVec3 zero;
+    DzVec3 n(0, 3, 4), zero;
+    EXPECT_FLOAT_EQ(n.normalize(), 5.f);
+    expectVec(n, 0, 0.6f, 0.8f);
     zero.normalize(); // must not divide by zero
     expectVec(zero, 0, 0, 0);
 }

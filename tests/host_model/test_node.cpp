@@ -37,7 +37,7 @@ std::unique_ptr<DzSkeleton> standardFigure()
 
 } // namespace
 
-TEST(Node, HierarchyRefusesCyclesAndMovesChildren)
+TEST(Node, HierarchyRefusesCyclesMovesChildrenAndFollowsWeakly)
 {
     DzNode root("root");
     auto *a = new DzNode("a");
@@ -60,6 +60,20 @@ TEST(Node, HierarchyRefusesCyclesAndMovesChildren)
     // The checked cast refuses another class.
     EXPECT_EQ(DzBase::assertCast(b, "DzNode"), b);
     EXPECT_EQ(DzBase::assertCast(b, "DzSkeleton"), nullptr);
+
+    // Follow targets are weak; a figure never follows itself.
+    auto *target = new DzSkeleton("body");
+    DzSkeleton clothes("shirt");
+    clothes.setFollowTarget(target);
+    clothes.setFollowTarget(&clothes); // ignored
+    EXPECT_EQ(clothes.getFollowTarget(), target);
+    auto *bone = new DzBone("a");
+    DzBone follower("b");
+    follower.setFollowBone(bone);
+    delete target;
+    delete bone;
+    EXPECT_EQ(clothes.getFollowTarget(), nullptr);
+    EXPECT_EQ(follower.getFollowBone(), nullptr);
 }
 
 TEST(Node, SkeletonMembershipAndBoneOrder)
@@ -86,22 +100,6 @@ TEST(Node, SkeletonMembershipAndBoneOrder)
     hand->addNodeChild(prop);
     prop->addNodeChild(new DzBone("swordTip"));
     EXPECT_EQ(fig->getAllBones().size(), 53);
-}
-
-TEST(Node, FollowTargetsAreWeak)
-{
-    auto *target = new DzSkeleton("body");
-    DzSkeleton clothes("shirt");
-    clothes.setFollowTarget(target);
-    clothes.setFollowTarget(&clothes); // ignored
-    EXPECT_EQ(clothes.getFollowTarget(), target);
-    auto *a = new DzBone("a");
-    DzBone b("b");
-    b.setFollowBone(a);
-    delete target;
-    delete a;
-    EXPECT_EQ(clothes.getFollowTarget(), nullptr);
-    EXPECT_EQ(b.getFollowBone(), nullptr);
 }
 
 TEST(LocalTransform, RotationRoundTripsStaticAndKeyed)
@@ -245,18 +243,7 @@ TEST(Node, ClearAnimDataRemovesKeysInRangeFromAllOwnProperties)
     EXPECT_EQ(extra->getNumKeys(), 2);
 }
 
-TEST(Element, PropertiesHaveOneOwner)
-{
-    DzNode a("a"), b("b");
-    auto *p = new DzFloatProperty("Blink");
-    EXPECT_TRUE(a.addProperty(p));
-    EXPECT_FALSE(b.addProperty(p));
-    QPointer<DzFloatProperty> watch(p);
-    EXPECT_TRUE(a.removeProperty(p));
-    EXPECT_TRUE(watch.isNull());
-}
-
-TEST(Element, UniqueDataItemsReplaceEarlierOnes)
+TEST(Element, UniqueDataItemsReplaceEarlierOnesAndPropertiesHaveOneOwner)
 {
     DzNode n("fig");
     auto *first = new DzElementData("kinPadData", true);
@@ -274,6 +261,15 @@ TEST(Element, UniqueDataItemsReplaceEarlierOnes)
     EXPECT_TRUE(n.takeDataItem(second));
     EXPECT_EQ(second->getElement(), nullptr);
     delete second;
+
+    // Properties have one owner.
+    DzNode other("other");
+    auto *p = new DzFloatProperty("Blink");
+    EXPECT_TRUE(n.addProperty(p));
+    EXPECT_FALSE(other.addProperty(p));
+    QPointer<DzFloatProperty> watch(p);
+    EXPECT_TRUE(n.removeProperty(p));
+    EXPECT_TRUE(watch.isNull());
 }
 
 TEST(Morph, ValueChannelIsOwnedByTheMorphAndClamped)

@@ -103,16 +103,11 @@ TEST(Scene, RemoveNodeSignalsThenDeletesLater)
     EXPECT_EQ(other->getNumNodeChildren(), 0);
     EXPECT_EQ(scene.getNumNodes(), 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
-TEST(Scene, DeletingANodeDirectlyIsForgotten)
-{
-    DzScene scene;
-    DzSkeleton *fig = smallFigure("fig");
-    scene.addNode(fig);
-    scene.selectNode(fig->findNodeChild("leg", true));
+    // A node deleted directly is forgotten, selection included.
+    scene.selectNode(other);
     QSignalSpy primary(&scene, &DzScene::primarySelectionChanged);
-    delete fig;
+    delete other;
     EXPECT_EQ(scene.getNumNodes(), 0);
     EXPECT_EQ(scene.getPrimarySelection(), nullptr);
     EXPECT_EQ(primary.count(), 1);
@@ -332,20 +327,17 @@ TEST(AudioClip, ModelsLengthPositionAndPlayingState)
     now += 10000;
     EXPECT_EQ(clip.getPosition(), 4800);
     EXPECT_FALSE(clip.isPlaying()) << "stops by itself at the end";
-}
 
-TEST(AudioClip, ScenePlaybackStartsAndStopsTheClip)
-{
+    // Scene playback starts and stops the scene's clip; the scene owns it.
     DzScene scene;
-    auto *clip = new DzAudioClip;
-    clip->setPcmData(QByteArray(8000 * 2, '\0'), 8000, 1, 2);
-    scene.setAudio(clip);
+    auto *owned = new DzAudioClip;
+    owned->setPcmData(QByteArray(8000 * 2, '\0'), 8000, 1, 2);
+    scene.setAudio(owned);
     scene.play();
-    EXPECT_TRUE(clip->isPlaying());
+    EXPECT_TRUE(owned->isPlaying());
     scene.pause();
-    EXPECT_FALSE(clip->isPlaying());
-    QPointer<DzAudioClip> watch(clip);
+    EXPECT_FALSE(owned->isPlaying());
+    QPointer<DzAudioClip> watch(owned);
     scene.setAudio(nullptr);
     EXPECT_TRUE(watch.isNull());
 }
-

@@ -23,8 +23,6 @@
 #include "studioviewport.h"
 #include "studiowindow.h"
 
-#include <QDockWidget>
-#include <QDoubleSpinBox>
 #include <QFile>
 #include <QImage>
 #include <QMenu>
@@ -32,7 +30,6 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QToolButton>
 
 #include <memory>
 
@@ -74,42 +71,6 @@ QList<QAction *> allActions(QMenu *menu)
 
 } // namespace
 
-TEST_F(StudioWindowTest, LoadsThePluginAndInstallsEveryPaneAndAction)
-{
-    window->loadPlugins(kPluginDir, QString());
-    ASSERT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
-    ASSERT_EQ(window->plugins().installed().size(), 1);
-    DzPlugin *plugin = window->plugins().installed().first().plugin;
-    QMenu *windowMenu = window->menuNamed("Window");
-    ASSERT_NE(windowMenu, nullptr);
-
-    int panes = 0, actions = 0;
-    for (int i = 0; i < plugin->getNumClassFactories(); ++i) {
-        DzClassFactory *factory = plugin->getClassFactory(i);
-        SCOPED_TRACE(factory->getClassName().toStdString());
-        if (factory->inherits("DzPane")) {
-            ++panes;
-            DzPane *pane = window->getPaneMgr()->findPane(factory->getClassName());
-            ASSERT_NE(pane, nullptr);
-            EXPECT_NE(window->dockWidgetArea(window->getPaneMgr()->getDock(pane)), Qt::NoDockWidgetArea);
-            EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane));
-        }
-        if (factory->inherits("DzAction")) {
-            ++actions;
-            DzAction *action = window->getActionMgr()->findAction(factory->getClassName());
-            ASSERT_NE(action, nullptr);
-            if (qobject_cast<DzPaneAction *>(action)) {
-                EXPECT_TRUE(windowMenu->actions().contains(action)) << "pane actions are in the Window menu";
-            } else {
-                EXPECT_TRUE(allActions(window->menuNamed(plugin->getName())).contains(action));
-            }
-        }
-    }
-    EXPECT_EQ(window->plugins().installed().first().panes.size(), panes);
-    EXPECT_EQ(window->plugins().installed().first().actions.size(), actions);
-    EXPECT_TRUE(StudioHelp::pluginsText(window->plugins(), {}).contains("Trelvo 1.0.0.30"));
-}
-
 TEST_F(StudioWindowTest, InstallsWhateverAPluginDefinitionOffers)
 {
     window->loadPlugins(QStringLiteral(STUDIO_SAMPLE_DIR), QString());
@@ -150,6 +111,22 @@ TEST_F(StudioWindowTest, FindsThePluginBesideTheProgramOrReportsWhyNot)
     EXPECT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
     ASSERT_EQ(window->plugins().loaded().size(), 1);
     EXPECT_TRUE(window->plugins().loaded().first().second.endsWith("/lib/libtrelvo.so"));
+    // Every pane and action the plug-in defines is installed.
+    ASSERT_EQ(window->plugins().installed().size(), 1);
+    const auto &installed = window->plugins().installed().first();
+    int panes = 0, actions = 0;
+    for (int i = 0; i < installed.plugin->getNumClassFactories(); ++i) {
+        const QString name = installed.plugin->getClassFactory(i)->getClassName();
+        if (DzPane *pane = window->getPaneMgr()->findPane(name)) {
+            ++panes;
+            EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane)) << name.toStdString();
+        }
+        actions += window->getActionMgr()->findAction(name) != nullptr;
+    }
+    EXPECT_EQ(installed.panes.size(), panes);
+    EXPECT_EQ(installed.actions.size(), actions);
+    EXPECT_GT(panes * actions, 0);
+    EXPECT_TRUE(StudioHelp::pluginsText(window->plugins(), {}).contains("Trelvo 1.0.0.30"));
 
     QDir().mkpath(path("fake"));
     QDir().mkpath(path("empty/bin"));
@@ -200,17 +177,6 @@ TEST_F(StudioWindowTest, NewSceneEmitsSceneSignalsInHostOrder)
     EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 0);
 }
 
-TEST_F(StudioWindowTest, NewSceneWithoutContentIsEmptyButUsable)
-{
-    ASSERT_TRUE(dzApp->getContentMgr()->setContentDirectory(tmp.path()));
-    QString error;
-    EXPECT_FALSE(window->document()->newScene(&error));
-    EXPECT_TRUE(error.contains("standard.json")) << error.toStdString();
-    EXPECT_EQ(dzScene->getNumNodes(), 0);
-    dzApp->getContentMgr()->resetContentDirectory();
-    EXPECT_TRUE(window->commands()->addStandardFigure());
-}
-
 TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
 {
     DzSkeleton *first = figure();
@@ -238,6 +204,15 @@ TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
     EXPECT_EQ(dzScene->getNumNodes(), nodes - 54) << "the figure and its 53 bones";
     EXPECT_EQ(dzScene->getPrimarySelection(), nullptr);
     EXPECT_FALSE(window->commands()->deleteSelectedFigure()) << "nothing selected";
+
+    // Without content a new scene is empty but usable.
+    ASSERT_TRUE(dzApp->getContentMgr()->setContentDirectory(tmp.path()));
+    QString error;
+    EXPECT_FALSE(window->document()->newScene(&error));
+    EXPECT_TRUE(error.contains("standard.json")) << error.toStdString();
+    EXPECT_EQ(dzScene->getNumNodes(), 0);
+    dzApp->getContentMgr()->resetContentDirectory();
+    EXPECT_TRUE(window->commands()->addStandardFigure());
 }
 
 TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndSelection)
@@ -272,28 +247,21 @@ TEST_F(StudioWindowTest, CorruptOrTruncatedFileIsRefusedAndSceneUntouched)
 {
     const QString good = path("good.trelvo");
     ASSERT_TRUE(window->saveSceneAs(good));
-    // A truncated file (the host tests every kind of damage) and a missing one.
-    QFile in(good), cut(path("cut.trelvo"));
+    QFile in(good), cut(path("cut.trelvo")); // the host tests every kind of damage
     ASSERT_TRUE(in.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
     cut.write(in.read(in.size() / 2));
     cut.close();
-    const QStringList bad = { cut.fileName(), path("missing.trelvo") };
-
     // The open scene has changes of its own that must survive.
-    DzSkeleton *fig = figure();
-    fig->findBone("head")->getYRotControl()->setValue(0, 33.0f);
+    DzFloatProperty *turn = figure()->findBone("head")->getYRotControl();
+    turn->setValue(0, 33.0f);
     const QList<DzNode *> nodes = dzScene->getNodeList();
-
-    for (const QString &file : bad) {
-        SCOPED_TRACE(file.toStdString());
-        prompts.shown.clear();
+    for (const QString &file : { cut.fileName(), path("missing.trelvo") }) {
         prompts.answers = { StudioPrompt::Discard };
         EXPECT_FALSE(window->openScene(file));
-        ASSERT_FALSE(prompts.shown.isEmpty());
         EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
         EXPECT_TRUE(prompts.lastText().contains(QFileInfo(file).fileName())) << prompts.lastText().toStdString();
         EXPECT_EQ(dzScene->getNodeList(), nodes);
-        EXPECT_FLOAT_EQ(fig->findBone("head")->getYRotControl()->getValue(0), 33.0f);
+        EXPECT_FLOAT_EQ(turn->getValue(0), 33.0f);
         EXPECT_TRUE(dzScene->isModified());
         EXPECT_EQ(window->document()->filePath(), good);
     }
@@ -391,14 +359,11 @@ TEST_F(StudioWindowTest, SceneOutlineFollowsAndDrivesTheSelection)
     DzBone *knee = figure()->findBone("lShin");
     QTreeWidgetItem *item = outline->itemFor(knee);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(outline->nodeFor(item), knee);
     EXPECT_EQ(outline->itemFor(figure())->parent(), nullptr) << "figures are top-level";
-
     StudioViewport::selectOnly(dzScene, knee);
     EXPECT_EQ(outline->currentItem(), item);
     emit outline->itemClicked(outline->itemFor(figure()), 0);
     EXPECT_EQ(dzScene->getPrimarySelection(), figure());
-
     // Deleting the figure leaves no item that still names its nodes.
     prompts.answers = { StudioPrompt::Yes };
     ASSERT_TRUE(window->commands()->deleteSelectedFigure());
@@ -412,45 +377,31 @@ TEST_F(StudioWindowTest, SaveImageGoesThroughTheRenderManager)
     window->resize(1000, 700);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    DzRenderMgr *mgr = dzApp->getRenderMgr();
-    QSignalSpy starting(mgr, &DzRenderMgr::renderStarting);
-    QSignalSpy finished(mgr, &DzRenderMgr::renderFinished);
-
-    const QString png = path("render.png");
-    ASSERT_TRUE(window->commands()->saveImage(png)) << prompts.lastText().toStdString();
-    EXPECT_EQ(starting.count(), 1);
-    ASSERT_EQ(finished.count(), 1);
-    EXPECT_TRUE(finished.first().first().toBool());
-    EXPECT_EQ(QImage(png).size(), window->viewport()->size());
-
+    QSignalSpy finished(dzApp->getRenderMgr(), &DzRenderMgr::renderFinished);
+    ASSERT_TRUE(window->commands()->saveImage(path("render.png"))) << prompts.lastText().toStdString();
+    EXPECT_EQ(QImage(path("render.png")).size(), window->viewport()->size());
     EXPECT_FALSE(window->commands()->saveImage(path("no/such/folder/render.png")));
     ASSERT_EQ(finished.count(), 2);
+    EXPECT_TRUE(finished.first().first().toBool());
     EXPECT_FALSE(finished.last().first().toBool());
     EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
 }
 
 TEST_F(StudioWindowTest, MotionExportAndImportThroughTheFileMenu)
 {
-    DzSkeleton *fig = figure();
-    DzBone *shoulder = fig->findBone("lShldr");
-    shoulder->getZRotControl()->setValue(0, 0.0f);
-    shoulder->getZRotControl()->setValue(4800, -60.0f);
+    DzFloatProperty *bend = figure()->findBone("lShldr")->getZRotControl();
+    bend->setValue(0, 0.0f);
+    bend->setValue(4800, -60.0f);
     const QString bvh = path("wave.bvh");
     ASSERT_TRUE(window->commands()->exportMotion(bvh)) << prompts.lastText().toStdString();
-    QFile f(bvh);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readLine().startsWith("HIERARCHY"));
-
     prompts.answers = { StudioPrompt::Discard };
     ASSERT_TRUE(window->newScene());
-    DzUndoStack::instance()->clear();
     ASSERT_TRUE(window->commands()->importMotion(bvh)) << prompts.lastText().toStdString();
     EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 1);
     EXPECT_EQ(DzUndoStack::instance()->getUndoCaption(), "Import Motion");
-    DzBone *loaded = figure()->findBone("lShldr");
-    EXPECT_TRUE(loaded->getZRotControl()->isKeyed() || loaded->getXRotControl()->isKeyed()
-        || loaded->getYRotControl()->isKeyed());
-
+    // Halfway between the keys the arm is back at -30 degrees.
+    EXPECT_TRUE(figure()->findBone("lShldr")->getLocalRot(2400).isSameRotation(
+        DzQuat(DzVec3(0, 0, 1), -30.0 * 3.14159265358979 / 180.0), 1e-3));
     EXPECT_FALSE(window->commands()->importMotion(path("missing.bvh")));
     EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
     EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 1) << "a refused import leaves no step";
