@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QSignalSpy>
 
+#include <utility>
+
 namespace {
 
 // Records the scene's signals in the order they arrive.
@@ -34,12 +36,7 @@ public:
         QObject::connect(&scene, &DzScene::sceneLoadStarting, &m_ctx, [this] { add("loadStarting"); });
         QObject::connect(&scene, &DzScene::sceneLoaded, &m_ctx, [this] { add("loaded"); });
     }
-    QStringList take()
-    {
-        QStringList out = m_events;
-        m_events.clear();
-        return out;
-    }
+    QStringList take() { return std::exchange(m_events, {}); }
 
 private:
     void add(const QString &e) { m_events.append(e); }

@@ -117,10 +117,7 @@ TEST_F(ServicesTest, AtomicWriterRemovesStaleTemporariesOfItsTarget)
 {
     const QString target = scratchPath("scene.trelvo");
     auto make = [&](const char *name, bool old) {
-        const QByteArray path = raw(scratchPath(QString::fromLatin1(name)));
-        QFile f(QString::fromLatin1(path));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.close();
+        const QByteArray path = raw(writeScratch(QString::fromLatin1(name), {}));
         if (old) {
             const utimbuf times { std::time(nullptr) - 3600, std::time(nullptr) - 3600 };
             ::utime(path.constData(), &times);

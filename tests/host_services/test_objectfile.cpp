@@ -408,12 +408,7 @@ TEST_F(ObjectFile, RefusesTruncatedFilesAtEveryCutAndBadHeaders)
 
 TEST_F(ObjectFile, MisusedWriterFailsTheWholeFileAndLeavesTheTargetAlone)
 {
-    const QString target = scratchPath(QStringLiteral("target.dzo"));
-    {
-        QFile f(target);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("previous contents");
-    }
+    const QString target = writeScratch("target.dzo", "previous contents");
     struct Case {
         const char *what;
         std::function<void(DzOutFile *)> writer;
@@ -439,9 +434,7 @@ TEST_F(ObjectFile, MisusedWriterFailsTheWholeFileAndLeavesTheTargetAlone)
         EXPECT_FALSE(out.save(target)) << c.what;
         EXPECT_TRUE(out.getErrorString().contains(QLatin1String(c.message)))
             << c.what << ": " << out.getErrorString().toStdString();
-        QFile f(target);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), QByteArray("previous contents")) << c.what;
+        EXPECT_EQ(readFile(target), QByteArray("previous contents")) << c.what;
     }
     DzOutFile out; // a good save replaces the file
     const auto tree = makeTree();

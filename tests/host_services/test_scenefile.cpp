@@ -353,14 +353,11 @@ TEST_F(SceneFile, RoundTripsFiguresPoseKeysAndDataItems)
     EXPECT_EQ(pad->m_morphValue, smile->getValueChannel());
 }
 
-TEST_F(SceneFile, RefusesTruncatedCorruptBadAndTooDeepScenesLeavingTheSceneAlone)
+TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
 {
     buildScene();
     ASSERT_TRUE(saveSceneFile(m_path));
-    QFile f(m_path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray good = f.readAll();
-    f.close();
+    const QByteArray good = readFile(m_path);
     dzScene->setTime(480); // the open scene differs from the file
     const QStringList before = dumpScene();
     const QList<DzNode *> nodesBefore = dzScene->getNodeList();
@@ -369,14 +366,9 @@ TEST_F(SceneFile, RefusesTruncatedCorruptBadAndTooDeepScenesLeavingTheSceneAlone
     QObject ctx;
     QObject::connect(dzScene, &DzScene::sceneLoadStarting, &ctx, [&] { ++loadStarts; });
 
-    const QString bad = scratchPath(QStringLiteral("bad.tsc"));
     auto tryLoad = [&](const QByteArray &data, const char *expected) {
-        QFile out(bad);
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        out.write(data);
-        out.close();
         QString error;
-        EXPECT_FALSE(loadSceneFile(bad, &error));
+        EXPECT_FALSE(loadSceneFile(writeScratch("bad.tsc", data), &error));
         EXPECT_TRUE(error.contains(QLatin1String(expected))) << error.toStdString();
         flushDeletes();
         EXPECT_EQ(dumpScene(), before);
@@ -468,12 +460,20 @@ TEST_F(SceneFile, RefusesTruncatedCorruptBadAndTooDeepScenesLeavingTheSceneAlone
     EXPECT_FALSE(loadSceneFile(scratchPath(QStringLiteral("nowhere.tsc")), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("cannot open")));
 
+    // A failed save keeps the previous file.
+    auto *timelines = qobject_cast<TimelineData *>(dzScene->findDataItem(QStringLiteral("Test-timelines")));
+    ASSERT_TRUE(timelines);
+    timelines->m_leaveSectionOpen = true;
+    EXPECT_FALSE(saveSceneFile(m_path, &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("left open"))) << error.toStdString();
+    EXPECT_EQ(readFile(m_path), good);
+    timelines->m_leaveSectionOpen = false;
+    EXPECT_FALSE(saveSceneFile(scratchPath(QStringLiteral("no/such/folder/scene.tsc")), &error));
+    EXPECT_TRUE(error.contains(QStringLiteral("Cannot write")));
+
     // A chain at the depth limit loads (last: it replaces the scene).
-    QFile limit(bad);
-    ASSERT_TRUE(limit.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    limit.write(hierarchy(depth, chain(depth), { 0 }));
-    limit.close();
-    ASSERT_TRUE(loadSceneFile(bad, &error)) << error.toStdString();
+    ASSERT_TRUE(loadSceneFile(writeScratch("bad.tsc", hierarchy(depth, chain(depth), { 0 })), &error))
+        << error.toStdString();
     EXPECT_EQ(dzScene->getNodeList().size(), depth);
 }
 
@@ -511,30 +511,6 @@ TEST_F(SceneFile, DataItemsUnregisteredAreSkippedAndReplacingOnesSurviveLoading)
     EXPECT_EQ(kept->m_text, QStringLiteral("second"));
     EXPECT_EQ(kept->m_postLoads, 1);
     EXPECT_FALSE(loadSceneFile(m_dir.path())); // a folder is no scene
-}
-
-TEST_F(SceneFile, AFailedSaveKeepsThePreviousFile)
-{
-    buildScene();
-    ASSERT_TRUE(saveSceneFile(m_path));
-    QFile f(m_path);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    const QByteArray previous = f.readAll();
-    f.close();
-
-    auto *timelines = qobject_cast<TimelineData *>(dzScene->findDataItem(QStringLiteral("Test-timelines")));
-    ASSERT_TRUE(timelines);
-    timelines->m_leaveSectionOpen = true;
-    dzScene->setTime(4800);
-    QString error;
-    EXPECT_FALSE(saveSceneFile(m_path, &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("left open"))) << error.toStdString();
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), previous);
-
-    timelines->m_leaveSectionOpen = false;
-    EXPECT_FALSE(saveSceneFile(scratchPath(QStringLiteral("no/such/folder/scene.tsc")), &error));
-    EXPECT_TRUE(error.contains(QStringLiteral("Cannot write")));
 }
 
 #include "test_scenefile.moc"
