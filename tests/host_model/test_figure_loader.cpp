@@ -78,7 +78,7 @@ QJsonObject withFigure(QJsonObject doc, const QString &key, const QJsonValue &va
 
 } // namespace
 
-TEST(StandardFigure, IsAMirrorSymmetricHumanSkeletonWithMorphsAndAnExtraControl)
+TEST(StockFigures, StandardIsAMirrorSymmetricHumanWithMorphsLargeIsItScaledPartialLacksExtremities)
 {
     auto fig = load("standard.json");
     ASSERT_TRUE(fig);
@@ -125,14 +125,12 @@ TEST(StandardFigure, IsAMirrorSymmetricHumanSkeletonWithMorphsAndAnExtraControl)
     }
     EXPECT_EQ(extras, 1);
     EXPECT_GE(fig->getObject()->getNumModifiers(), 2) << "morphs";
-}
 
-TEST(StockFigures, LargeIsTheStandardScaledAndPartialMissesExtremities)
-{
-    auto standard = load("standard.json");
+    // The large figure is the standard one scaled; the partial one lacks extremities.
+    const auto &standard = fig;
     auto large = load("large.json");
     auto partial = load("partial.json");
-    ASSERT_TRUE(standard && large && partial);
+    ASSERT_TRUE(large && partial);
     const float scale = large->findNodeChild("hip")->getOrigin().m_y / float(DzFigureLoader::kStandardHipHeight);
     EXPECT_NEAR(scale, 1.1f, 1e-5f);
     ASSERT_EQ(large->getAllBones().size(), 53);
