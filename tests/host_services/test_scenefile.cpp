@@ -48,10 +48,7 @@ public:
 class TimelineData : public DzSceneData {
     Q_OBJECT
 public:
-    TimelineData()
-        : DzSceneData(QStringLiteral("Test-timelines"), true)
-    {
-    }
+    TimelineData() : DzSceneData(QStringLiteral("Test-timelines"), true) { }
     QString m_text;
     QPointer<DzSkeleton> m_figure;
     QPointer<DzFloatProperty> m_property;
@@ -94,10 +91,7 @@ public:
 class PadData : public DzElementData {
     Q_OBJECT
 public:
-    PadData()
-        : DzElementData(QStringLiteral("Test-pad"), true)
-    {
-    }
+    PadData() : DzElementData(QStringLiteral("Test-pad"), true) { }
     float m_zoom = 1.0f;
     QPointer<DzBone> m_bone;
     QPointer<DzFloatProperty> m_morphValue;

@@ -15,10 +15,7 @@ namespace {
 class OptionsPane : public DzPane {
     Q_OBJECT
 public:
-    OptionsPane()
-        : DzPane(QStringLiteral("Options"))
-    {
-    }
+    OptionsPane() : DzPane(QStringLiteral("Options")) { }
     bool m_skimming = true;
     int m_flags = 13;
     double m_speed = 1.0;

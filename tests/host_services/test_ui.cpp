@@ -28,10 +28,7 @@ namespace {
 class CountingAction : public DzAction {
     Q_OBJECT
 public:
-    CountingAction()
-        : DzAction(QStringLiteral("Count"), QStringLiteral("Counts"))
-    {
-    }
+    CountingAction() : DzAction(QStringLiteral("Count"), QStringLiteral("Counts")) { }
     int m_executed = 0;
     QList<bool> m_toggles;
     int m_inits = 0;
@@ -55,10 +52,7 @@ public:
 class MenuPane : public DzPane {
     Q_OBJECT
 public:
-    MenuPane()
-        : DzPane(QStringLiteral("Menu Pane"))
-    {
-    }
+    MenuPane() : DzPane(QStringLiteral("Menu Pane")) { }
     void buildOptionsMenu(DzActionMenu *menu) const override
     {
         menu->insertAction(QStringLiteral("CountingAction"));
