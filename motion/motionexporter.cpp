@@ -3,6 +3,7 @@
 #include "bvhfromclip.h"
 #include "bvhwriter.h"
 #include "figuretarget.h"
+#include "nodekeyreader.h"
 
 #include <dzbone.h>
 #include <dzskeleton.h>
@@ -40,13 +41,15 @@ bool MotionExporter::exportBvh(const DzSkeleton *figure, const DzTimeRange &rang
         clip.driven.push_back(1);
     }
     clip.rotations.reserve(static_cast<std::size_t>(frames) * clip.boneNames.size());
+    clip.rootPositions.reserve(static_cast<std::size_t>(frames));
+    std::vector<NodeKeyReader> keys(target.bones.begin(), target.bones.end());
     for (long long f = 0; f < frames; ++f) {
         const DzTime time = static_cast<DzTime>(range.getStart() + f * options.step);
-        for (DzBone *bone : target.bones) {
-            DzQuat q = bone->getLocalRot(time);
+        for (NodeKeyReader &bone : keys) {
+            DzQuat q = bone.localRot(time);
             clip.rotations.push_back(q.normalize());
         }
-        clip.rootPositions.push_back(target.bones[0]->getLocalPos(time));
+        clip.rootPositions.push_back(keys[0].localPos(time));
     }
     return bvhFromClip(target.skeleton, clip, out, &m_error);
 }

@@ -21,18 +21,15 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
     }
 
-    QString pathFor(const QString &name) const { return m_dir.filePath(name); }
-
-    // A block made in memory and saved, so that get() can load it.
+    // A block made in memory and saved through an unregistered clone, so
+    // that the registry holds no block for the path yet.
     QString savedWalk(const QString &name)
     {
-        // Saved through an unregistered clone, so that the registry holds no
-        // block for the path yet.
         KyBlock *made = KyBlock::create();
         made->addTranslationKey("hip", 0, 0, 100, 0);
         made->addTranslationKey("hip", 1000, 0, 100, 50);
         std::unique_ptr<KyBlock> saver(made->clone());
-        saver->path = pathFor(name);
+        saver->path = m_dir.filePath(name);
         EXPECT_TRUE(saver->save());
         return saver->path;
     }
@@ -56,7 +53,6 @@ TEST(NodeTableTest, FullTableAddsNothingAndRecordsStayUnbound)
         ASSERT_NE(addNode(static_cast<uint32_t>(nodeTable().count), nullptr, 0), nullptr);
     EXPECT_EQ(addNode(1u << 31, nullptr, 0), nullptr);
     EXPECT_EQ(findOrAddNamedNode("tail"), nullptr);
-
     const int slot = allocateSlot();
     addRotationKey(slot, "tail", 0, 10, 0, 1, 0);
     const ChannelRecord *first = slotRecords(slot);
@@ -74,9 +70,7 @@ TEST(NodeTableTest, QueriesReportOnlyWhatThisEvaluationSet)
     float x = 1, y = 1, z = 1, a = 1;
     EXPECT_FALSE(nodeTranslation("nobody", &x, &y, &z));
     EXPECT_EQ(x, 1.0f); // nothing written for an unknown name
-
-    const int slot = slotWith(vectorRecord(kTranslationRecord, "hip", {{0, 1.5, 2, -3}}));
-    sampleSlot(slot, 0);
+    sampleSlot(slotWith(vectorRecord(kTranslationRecord, "hip", {{0, 1.5, 2, -3}})), 0);
     EXPECT_TRUE(nodeTranslation("hip", &x, &y, &z));
     EXPECT_EQ(x, 1.5f);
     EXPECT_EQ(z, -3.0f);
@@ -85,43 +79,29 @@ TEST(NodeTableTest, QueriesReportOnlyWhatThisEvaluationSet)
     EXPECT_FALSE(nodeTranslation(QStringLiteral("hip"), &x, &y, &z));
 }
 
-TEST(KeyAppending, EqualValuesKeepOnlyTheFirstAndLastKeyOfARun)
+TEST(KeyAppending, RunsOfEqualValuesLateKeysAndTheKeyLimit)
 {
     registerStandardNodes();
-    const int slot = allocateSlot();
+    int slot = allocateSlot();
     for (int t : {0, 33, 66, 99})
         addTranslationKey(slot, "hip", t, 1, 2, 3);
     const ChannelRecord *r = slotRecords(slot);
-    ASSERT_EQ(r->keys.size(), 2u);
-    EXPECT_EQ(r->keys[0].time, 0);
+    ASSERT_EQ(r->keys.size(), 2u); // only the first and last key of the run
     EXPECT_EQ(r->keys[1].time, 99);
-
     addTranslationKey(slot, "hip", 132, 1, 2, 4); // a change ends the run
     addTranslationKey(slot, "hip", 165, 1, 2, 4);
     EXPECT_EQ(r->keys.size(), 4u);
-}
-
-TEST(KeyAppending, KeysNotAfterTheLastAreDropped)
-{
-    registerStandardNodes();
-    const int slot = allocateSlot();
-    addTranslationKey(slot, "hip", 100, 1, 2, 3);
-    addTranslationKey(slot, "hip", 100, 9, 9, 9);
+    // Keys not after the last are dropped.
+    addTranslationKey(slot, "hip", 165, 9, 9, 9);
     addTranslationKey(slot, "hip", 50, 9, 9, 9);
-    const ChannelRecord *r = slotRecords(slot);
-    ASSERT_EQ(r->keys.size(), 1u);
-    EXPECT_EQ(r->keys[0].v[0], fx(1));
-}
+    EXPECT_EQ(r->keys.size(), 4u);
+    EXPECT_EQ(r->keys.back().v[2], fx(4));
 
-TEST(KeyAppending, RecordsHoldAtMost6000Keys)
-{
-    registerStandardNodes();
-    const int slot = allocateSlot();
+    slot = allocateSlot();
     for (int i = 0; i < 6100; ++i)
         addTranslationKey(slot, "hip", i, static_cast<float>(i), 0, 0);
-    const ChannelRecord *r = slotRecords(slot);
-    ASSERT_EQ(r->keys.size(), 6000u);
-    EXPECT_EQ(r->keys.back().time, 5999);
+    ASSERT_EQ(slotRecords(slot)->keys.size(), 6000u);
+    EXPECT_EQ(slotRecords(slot)->keys.back().time, 5999);
 }
 
 TEST(KeyAppending, RotationKeysStoreTheVectorWithTheAngleInHalfATurn)
@@ -139,7 +119,6 @@ TEST(KeyAppending, RotationKeysStoreTheVectorWithTheAngleInHalfATurn)
     EXPECT_EQ(durationOf(slot), 0);
     const ChannelRecord *r = first->next;
     ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->type, kRotationRecord);
     ASSERT_EQ(r->keys.size(), 3u);
     EXPECT_EQ(r->keys[0].v[1], fx(-90));
     EXPECT_EQ(r->keys[1].v[0], fx(160));
@@ -147,24 +126,18 @@ TEST(KeyAppending, RotationKeysStoreTheVectorWithTheAngleInHalfATurn)
     EXPECT_EQ(r->target, &entry("abdomen"));
 }
 
-TEST(Slots, DurationOfEmptyRotationFirstAndTranslationFirstSlots)
+TEST(Slots, NumbersAreNeverReusedAndDurationNeedsALeadingTranslation)
 {
     registerStandardNodes();
-    EXPECT_EQ(durationOf(allocateSlot()), 0);
+    const int a = allocateSlot();
+    EXPECT_GE(a, kFirstSlot);
+    EXPECT_EQ(allocateSlot(), a + 1);
+    EXPECT_FALSE(replaceSlotRecords(-1, nullptr));
+    EXPECT_EQ(durationOf(a), 0);
     EXPECT_EQ(durationOf(-1), 0);
     EXPECT_EQ(durationOf(kSlotCount), 0);
     EXPECT_EQ(durationOf(slotWith(vectorRecord(kRotationRecord, "chest", {{0, 0, 1, 0}, {500, 0, 2, 0}}))), -1);
     EXPECT_EQ(durationOf(slotWith(vectorRecord(kTranslationRecord, "hip", {{0, 0, 1, 0}, {750, 0, 2, 0}}))), 750);
-}
-
-TEST(Slots, NumbersStartAt10AndAreNeverReused)
-{
-    const int a = allocateSlot();
-    const int b = allocateSlot();
-    EXPECT_GE(a, kFirstSlot);
-    EXPECT_EQ(b, a + 1);
-    EXPECT_EQ(slotRecords(b), nullptr);
-    EXPECT_FALSE(replaceSlotRecords(-1, nullptr));
 }
 
 TEST_F(BlockModel, GetLoadsOnceNamesTheBlockAndEvaluatesItsFirstPose)
@@ -189,7 +162,6 @@ TEST_F(BlockModel, GetLoadsOnceNamesTheBlockAndEvaluatesItsFirstPose)
         EXPECT_EQ(first->name, QString::fromUtf8(c.name));
         EXPECT_EQ(first->blendIn, c.blendIn);
         EXPECT_EQ(first->internalBlend, c.internalBlend);
-
         // Changing the file does not matter any more: the registered block wins.
         QFile::remove(path);
         const size_t size = KyBlock::registry().size();
@@ -198,32 +170,26 @@ TEST_F(BlockModel, GetLoadsOnceNamesTheBlockAndEvaluatesItsFirstPose)
     }
 }
 
-TEST_F(BlockModel, FailedGetReturnsNullAndLeavesAnEmptyRegisteredBlock)
+TEST_F(BlockModel, FailedGetReturnsNullAndAnEmptyPathFindsNothing)
 {
     const size_t before = KyBlock::registry().size();
     QString reason;
-    EXPECT_EQ(KyBlock::get(pathFor("missing.kba"), &reason), nullptr);
+    EXPECT_EQ(KyBlock::get(m_dir.filePath("missing.kba"), &reason), nullptr);
     EXPECT_FALSE(reason.isEmpty());
-    ASSERT_EQ(KyBlock::registry().size(), before + 1);
+    ASSERT_EQ(KyBlock::registry().size(), before + 1); // an empty registered block
     EXPECT_EQ(slotRecords(KyBlock::registry().back()->clipHandle), nullptr);
-}
-
-TEST_F(BlockModel, EmptyPathFindsNoBlockMadeInMemory)
-{
     KyBlock::create(); // registered with an empty path
-    const size_t before = KyBlock::registry().size();
     EXPECT_EQ(KyBlock::get(QString()), nullptr);
-    EXPECT_EQ(KyBlock::registry().size(), before);
+    EXPECT_EQ(KyBlock::registry().size(), before + 2);
 }
 
-TEST_F(BlockModel, CloneSharesTheSlotUntilCropped)
+TEST_F(BlockModel, CloneSharesTheSlotUntilCroppedThroughTheSpeed)
 {
     KyBlock *source = KyBlock::create();
     for (int t = 0; t <= 990; t += 33)
         source->addTranslationKey("hip", t, static_cast<float>(t) / 10.0f, 100, 0);
     source->clipLength = durationOf(source->clipHandle);
     source->outPoint = source->clipLength;
-
     const size_t registered = KyBlock::registry().size();
     std::unique_ptr<KyBlock> copy(source->clone());
     EXPECT_EQ(KyBlock::registry().size(), registered); // clones are not registered
@@ -237,7 +203,6 @@ TEST_F(BlockModel, CloneSharesTheSlotUntilCropped)
     EXPECT_EQ(copy->clipLength, 330);
     EXPECT_EQ(copy->outPoint, 330);
     EXPECT_EQ(durationOf(source->clipHandle), 990);
-
     // The cropped motion starts at x = z = 0 and keeps y.
     const ChannelRecord *hip = slotRecords(copy->clipHandle);
     ASSERT_NE(hip, nullptr);
@@ -245,32 +210,29 @@ TEST_F(BlockModel, CloneSharesTheSlotUntilCropped)
     EXPECT_EQ(hip->keys.front().v[0], 0);
     EXPECT_EQ(hip->keys.front().v[1], fx(100));
     EXPECT_EQ(hip->keys.back().v[0], fx(33));
-}
 
-TEST_F(BlockModel, CropUsesClipTimesThroughTheSpeed)
-{
-    KyBlock *block = KyBlock::create();
-    block->addTranslationKey("hip", 0, 0, 0, 0);
-    block->addTranslationKey("hip", 2000, 0, 0, 200);
-    block->clipLength = 2000;
-    block->speed = 2.0f;
-    block->inPoint = 250;  // clip 500
-    block->outPoint = 750; // clip 1500
-    ASSERT_TRUE(block->crop());
-    EXPECT_EQ(block->clipLength, 990); // keys every 33 ms up to 1000
-    EXPECT_EQ(block->outPoint, 495);
+    // In and out points are timeline times: at speed 2, 250 … 750 is clip 500 … 1500.
+    KyBlock *fast = KyBlock::create();
+    fast->addTranslationKey("hip", 0, 0, 0, 0);
+    fast->addTranslationKey("hip", 2000, 0, 0, 200);
+    fast->clipLength = 2000;
+    fast->speed = 2.0f;
+    fast->inPoint = 250;
+    fast->outPoint = 750;
+    ASSERT_TRUE(fast->crop());
+    EXPECT_EQ(fast->clipLength, 990); // keys every 33 ms up to 1000
+    EXPECT_EQ(fast->outPoint, 495);
 }
 
 TEST(Resampling, SamplesEvery33MsAndCopiesAllRotationRecords)
 {
     registerStandardNodes();
-    ChannelRecord *hip = vectorRecord(kTranslationRecord, "hip", {{0, 10, 90, 20}, {1000, 110, 95, 220}});
-    ChannelRecord *chest = vectorRecord(kRotationRecord, "chest", {{0, 0, 10, 0}, {1000, 0, 50, 0}});
-    ChannelRecord *head = angleAxisRecord("head", {{0, 30, 1, 0, 0}, {1000, 60, 1, 0, 0}});
-    const int src = slotWith(chainOf({hip, chest, head}));
+    const int src = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip",
+                                                   {{0, 10, 90, 20}, {1000, 110, 95, 220}}),
+                                      vectorRecord(kRotationRecord, "chest", {{0, 0, 10, 0}, {1000, 0, 50, 0}}),
+                                      angleAxisRecord("head", {{0, 30, 1, 0, 0}, {1000, 60, 1, 0, 0}})}));
     const int dst = allocateSlot();
     resampleInto(dst, src, 100, 200);
-
     const ChannelRecord *r = slotRecords(dst);
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->type, kTranslationRecord);
@@ -289,24 +251,6 @@ TEST(Resampling, SamplesEvery33MsAndCopiesAllRotationRecords)
     EXPECT_EQ(r->next->next->type, kRotationRecord);
     // 33 degrees about an axis renormalised to 0.99951 (65504).
     EXPECT_NEAR(toFloat(r->next->next->keys[0].v[0]), 32.984f, 0.001f);
-}
-
-TEST(Resampling, CopyPoseAppendsTheCurrentTableWithoutEvaluating)
-{
-    registerStandardNodes();
-    const int src = slotWith(chainOf({vectorRecord(kTranslationRecord, "hip", {{0, 1, 2, 3}}),
-                                      vectorRecord(kRotationRecord, "neck", {{0, 0, 0, 40}})}));
-    sampleSlot(src, 0);
-    entry("hip").pos[0] = fx(7); // the table, not the record, is copied
-    const int dst = allocateSlot();
-    copyPoseInto(dst, src, 500);
-    const ChannelRecord *r = slotRecords(dst);
-    ASSERT_NE(r, nullptr);
-    ASSERT_EQ(r->keys.size(), 1u);
-    EXPECT_EQ(r->keys[0].time, 500);
-    EXPECT_EQ(r->keys[0].v[0], fx(7));
-    ASSERT_NE(r->next, nullptr);
-    EXPECT_EQ(r->next->keys[0].v[2], 40 * 65520); // 40 degrees about the evaluated axis
 }
 
 } // namespace

@@ -19,9 +19,7 @@ Fixed fx(double v)
 // bits each over the unsigned value a × 65536, in 32-bit registers.
 Fixed digitByDigitSqrt(Fixed a)
 {
-    uint32_t root = 0;
-    uint32_t remHi = 0;
-    uint32_t remLo = static_cast<uint32_t>(a);
+    uint32_t root = 0, remHi = 0, remLo = static_cast<uint32_t>(a);
     for (int round = 0; round < 24; ++round) {
         remHi = (remHi << 2) | (remLo >> 30);
         remLo <<= 2;
@@ -35,48 +33,75 @@ Fixed digitByDigitSqrt(Fixed a)
     return static_cast<Fixed>(root);
 }
 
-// Each primitive against values worked out by hand from its definition.
-TEST(FixedPoint, PrimitivesOnHandWorkedValues)
+Matrix4d matrix(std::initializer_list<double> diagonalAndOff, int offA = -1, int offB = -1)
 {
-    const auto mul = [](Fixed a, Fixed b) { return fxMul(a, b); };
-    const auto div = [](Fixed a, Fixed b) { return fxDiv(a, b); };
-    const auto recip = [](Fixed a, Fixed) { return fxRecip(a); };
-    const auto sqrt = [](Fixed a, Fixed) { return fxSqrt(a); };
-    const struct {
-        const char *op;
-        Fixed (*fn)(Fixed, Fixed);
-        Fixed a, b, expected;
-    } cases[] = {
-        {"mul", mul, 0x18000, 0x20000, 0x30000}, // 1.5 × 2 = 3
-        {"mul", mul, -0x18000, 0x20000, -0x30000},
-        {"mul", mul, 1, 1, 0},                   // 1/65536² rounds down to 0
-        {"mul", mul, -1, 1, -1},                 // the shift is arithmetic: toward −∞
-        {"mul", mul, 0x7FFFFFFF, 0x7FFFFFFF, -65536}, // 0x3FFFFFFF0000 keeps 0xFFFF0000
-        {"div", div, 0x10000, 0x30000, 0x5555},  // 1/3
-        {"div", div, -0x10000, 0x30000, -0x5555}, // toward zero, not −0x5556
-        {"div", div, 0x7FFFFFFF, 1, -65536},     // low 32 bits kept
-        {"div", div, 0x10000, 0, 0},             // never divides by zero
-        {"recip", recip, 0x30000, 0, 0x5555},
-        {"recip", recip, 3, 0, 1431655765},
-        {"recip", recip, -3, 0, -1431655765},
-        {"recip", recip, 1, 0, 0},               // 2^32 does not fit: low 32 bits are 0
-        {"recip", recip, 0, 0, 0},
-        {"sqrt", sqrt, 0x40000, 0, 0x20000},     // √4 = 2
-        {"sqrt", sqrt, 0x20000, 0, 92681},       // √2 = 1.41421…
-        {"sqrt", sqrt, 1, 0, 256},               // √(1/65536) = 1/256
-        {"sqrt", sqrt, 0x7FFFFFFF, 0, 11863283},
-        {"sqrt", sqrt, -1, 0, 16777215},         // read as unsigned 0xFFFFFFFF
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(c.fn(c.a, c.b), c.expected) << c.op << "(" << c.a << ", " << c.b << ")";
+    Matrix4d m = {};
+    int i = 0;
+    for (double v : diagonalAndOff)
+        m.m[i++ * 5] = v; // the diagonal: 0, 5, 10, 15
+    if (offA >= 0)
+        m.m[offA] = m.m[offB] = 1.0;
+    return m;
 }
 
-TEST(FixedPoint, LengthHalvesTheComponents)
+// Each primitive against values worked out by hand from its definition;
+// tolerance 0 means exact.
+TEST(FixedPoint, PrimitivesOnHandWorkedValues)
 {
-    EXPECT_EQ(fxLength3(fx(3), fx(4), 0), fx(5));
-    EXPECT_EQ(fxLength3(fx(-3), fx(-4), 0), fx(5));
-    EXPECT_EQ(fxLength3(0, fx(170), 0), fx(170));
-    EXPECT_EQ(fxLength3(1, 1, 1), 0); // halving loses the last bit
+    using Op = Fixed (*)(Fixed, Fixed);
+    const Op mul = fxMul, div = fxDiv;
+    const Op recip = [](Fixed a, Fixed) { return fxRecip(a); };
+    const Op sqrt = [](Fixed a, Fixed) { return fxSqrt(a); };
+    const Op sin = [](Fixed a, Fixed) { return fxSinDeg(a); };
+    const Op cos = [](Fixed a, Fixed) { return fxCosDeg(a); };
+    const Op length = [](Fixed a, Fixed b) { return fxLength3(a, b, 0); };
+    const Op atan = fxAtan2Deg;
+    const struct {
+        const char *op;
+        Op fn;
+        Fixed a, b, expected;
+        int tolerance;
+    } cases[] = {
+        {"mul", mul, 0x18000, 0x20000, 0x30000, 0}, // 1.5 × 2 = 3
+        {"mul", mul, -0x18000, 0x20000, -0x30000, 0},
+        {"mul", mul, 1, 1, 0, 0},                   // 1/65536² rounds down to 0
+        {"mul", mul, -1, 1, -1, 0},                 // the shift is arithmetic: toward −∞
+        {"mul", mul, 0x7FFFFFFF, 0x7FFFFFFF, -65536, 0}, // 0x3FFFFFFF0000 keeps 0xFFFF0000
+        {"div", div, 0x10000, 0x30000, 0x5555, 0},  // 1/3
+        {"div", div, -0x10000, 0x30000, -0x5555, 0}, // toward zero, not −0x5556
+        {"div", div, 0x7FFFFFFF, 1, -65536, 0},     // low 32 bits kept
+        {"div", div, 0x10000, 0, 0, 0},             // never divides by zero
+        {"recip", recip, 0x30000, 0, 0x5555, 0},
+        {"recip", recip, 3, 0, 1431655765, 0},
+        {"recip", recip, -3, 0, -1431655765, 0},
+        {"recip", recip, 1, 0, 0, 0},               // 2^32 does not fit: low 32 bits are 0
+        {"recip", recip, 0, 0, 0, 0},
+        {"sqrt", sqrt, 0x40000, 0, 0x20000, 0},     // √4 = 2
+        {"sqrt", sqrt, 0x20000, 0, 92681, 0},       // √2 = 1.41421…
+        {"sqrt", sqrt, 1, 0, 256, 0},               // √(1/65536) = 1/256
+        {"sqrt", sqrt, 0x7FFFFFFF, 0, 11863283, 0},
+        {"sqrt", sqrt, -1, 0, 16777215, 0},         // read as unsigned 0xFFFFFFFF
+        {"length", length, fx(3), fx(4), fx(5), 0},
+        {"length", length, fx(-3), fx(-4), fx(5), 0},
+        {"length", length, 0, fx(170), fx(170), 0},
+        {"length", length, 1, 1, 0, 0},             // halving the components loses the last bit
+        {"sin", sin, fx(90), 0, 0x10000, 0},
+        {"sin", sin, 0, 0, 0, 0},
+        {"sin", sin, fx(30), 0, 0x8000, 1},
+        {"sin", sin, fx(-90), 0, -0x10000, 1},
+        {"cos", cos, 0, 0, 0x10000, 0},
+        {"cos", cos, fx(60), 0, 0x8000, 1},
+        {"cos", cos, fx(180), 0, -0x10000, 1},
+        {"atan2", atan, 0, 0x10000, 114, 0},        // about 0 degrees
+        {"atan2", atan, 0x10000, 0, 5898141, 0},    // about 90
+        {"atan2", atan, 0, -0x10000, 11796226, 0},  // about 180
+        {"atan2", atan, -0x10000, 0, -5898142, 0},  // about −90
+        {"atan2", atan, 0x10000, 0x10000, 2949070, 0}, // about 45
+    };
+    for (const auto &c : cases)
+        EXPECT_NEAR(c.fn(c.a, c.b), c.expected, c.tolerance) << c.op << "(" << c.a << ", " << c.b << ")";
+    // Extreme inputs wrap instead of dividing by zero.
+    EXPECT_NO_FATAL_FAILURE(fxAtan2Deg(INT32_MIN, INT32_MAX));
 }
 
 TEST(FixedPoint, NormalizeReturnsTheLengthAndScalesByItsReciprocal)
@@ -86,8 +111,6 @@ TEST(FixedPoint, NormalizeReturnsTheLengthAndScalesByItsReciprocal)
     // fxRecip(5.0) = 13107, so the components are 3 × 13107 and 4 × 13107.
     EXPECT_EQ(v[0], 39321);
     EXPECT_EQ(v[1], 52428);
-    EXPECT_EQ(v[2], 0);
-
     Fixed tiny[3] = {0, 100, 0};
     EXPECT_EQ(fxNormalize3(tiny), 0);
     EXPECT_EQ(tiny[1], 100);
@@ -95,47 +118,19 @@ TEST(FixedPoint, NormalizeReturnsTheLengthAndScalesByItsReciprocal)
 
 TEST(FixedPoint, ConversionsTruncateAndSaturate)
 {
-    EXPECT_EQ(toFixed(1.5f), 0x18000);
-    EXPECT_EQ(toFixed(-1.5f), -0x18000);
-    EXPECT_EQ(toFixed(1e-6f), 0);
-    EXPECT_EQ(toFixed(-1e-6f), 0); // toward zero, not −1
-    EXPECT_EQ(toFixed(99.24f), 6503792); // 99.2399978… × 65536 = 6503792.5
-    EXPECT_EQ(toFixed(std::nanf("")), 0);
-    EXPECT_EQ(toFixed(1e10f), INT32_MAX);
-    EXPECT_EQ(toFixed(-1e10f), INT32_MIN);
+    const struct {
+        float in;
+        Fixed out;
+    } cases[] = {
+        {1.5f, 0x18000}, {-1.5f, -0x18000}, {1e-6f, 0},
+        {-1e-6f, 0},          // toward zero, not −1
+        {99.24f, 6503792},    // 99.2399978… × 65536 = 6503792.5
+        {std::nanf(""), 0}, {1e10f, INT32_MAX}, {-1e10f, INT32_MIN},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(toFixed(c.in), c.out) << c.in;
     EXPECT_EQ(toFloat(0x18000), 1.5f);
     EXPECT_EQ(toFloat(-1), -1.0f / 65536.0f);
-}
-
-TEST(FixedPoint, SineAndCosineOfDegrees)
-{
-    EXPECT_EQ(fxSinDeg(fx(90)), 0x10000);
-    EXPECT_EQ(fxCosDeg(0), 0x10000);
-    EXPECT_EQ(fxSinDeg(0), 0);
-    EXPECT_NEAR(fxSinDeg(fx(30)), 0x8000, 1);
-    EXPECT_NEAR(fxCosDeg(fx(60)), 0x8000, 1);
-    EXPECT_NEAR(fxSinDeg(fx(-90)), -0x10000, 1);
-    EXPECT_NEAR(fxCosDeg(fx(180)), -0x10000, 1);
-}
-
-TEST(FixedPoint, FastArctangentInDegrees)
-{
-    const struct {
-        Fixed y, x, expected;
-    } cases[] = {
-        {0, 0x10000, 114},        // about 0 degrees
-        {0x10000, 0, 5898141},    // about 90
-        {0, -0x10000, 11796226},  // about 180
-        {-0x10000, 0, -5898142},  // about −90
-        {0x10000, 0x10000, 2949070}, // about 45
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(fxAtan2Deg(c.y, c.x), c.expected) << c.y << ", " << c.x;
-        const double exact = std::atan2(c.y, c.x) * 180.0 / M_PI;
-        EXPECT_NEAR(toFloat(fxAtan2Deg(c.y, c.x)), exact, 5.0);
-    }
-    // Extreme inputs wrap instead of dividing by zero.
-    EXPECT_NO_FATAL_FAILURE(fxAtan2Deg(INT32_MIN, INT32_MAX));
 }
 
 TEST(FixedPoint, AxisAngleToMatrixIsRightHanded)
@@ -159,45 +154,27 @@ TEST(FixedPoint, AxisAngleToMatrixIsRightHanded)
         EXPECT_EQ(z450.m[i], z90.m[i]) << i;
 }
 
-Matrix4d doubleMatrix(const Matrix4x &m)
-{
-    Matrix4d d;
-    for (int i = 0; i < 16; ++i)
-        d.m[i] = m.m[i] / 65536.0;
-    return d;
-}
-
 TEST(FixedPoint, MatrixToAxisAngleRecoversTheRotation)
 {
-    Matrix4d identity = {};
-    identity.m[0] = identity.m[5] = identity.m[10] = identity.m[15] = 1.0;
-    const Rotation none = matrixToAxisAngle(identity);
+    const Rotation none = matrixToAxisAngle(matrix({1, 1, 1, 1}));
     EXPECT_EQ(none.angle, 0);
     EXPECT_EQ(none.axis[1], 0x10000);
 
-    const Rotation x90 = matrixToAxisAngle(doubleMatrix(axisAngleToMatrix(Rotation{fx(90), {0x10000, 0, 0}})));
-    EXPECT_NEAR(toFloat(x90.angle), 90.0, 0.01);
-    EXPECT_NEAR(toFloat(x90.axis[0]), 1.0, 1e-4);
+    Matrix4d x90;
+    const Matrix4x fixedX90 = axisAngleToMatrix(Rotation{fx(90), {0x10000, 0, 0}});
+    for (int i = 0; i < 16; ++i)
+        x90.m[i] = fixedX90.m[i] / 65536.0;
+    const Rotation back = matrixToAxisAngle(x90);
+    EXPECT_NEAR(toFloat(back.angle), 90.0, 0.01);
+    EXPECT_NEAR(toFloat(back.axis[0]), 1.0, 1e-4);
 
     // Half turns: the axis comes from the diagonal, with consistent signs.
-    Matrix4d halfY = {};
-    halfY.m[0] = -1.0;
-    halfY.m[5] = 1.0;
-    halfY.m[10] = -1.0;
-    halfY.m[15] = 1.0;
-    const Rotation y180 = matrixToAxisAngle(halfY);
+    const Rotation y180 = matrixToAxisAngle(matrix({-1, 1, -1, 1}));
     EXPECT_EQ(y180.angle, fx(180));
     EXPECT_EQ(y180.axis[0], 0);
     EXPECT_EQ(y180.axis[1], 0x10000);
-
     // 180 degrees about (1, 1, 0)/√2 is 2·a·aᵀ − I.
-    Matrix4d halfXY = {};
-    halfXY.m[0] = 0.0;
-    halfXY.m[5] = 0.0;
-    halfXY.m[10] = -1.0;
-    halfXY.m[1] = halfXY.m[4] = 1.0;
-    halfXY.m[15] = 1.0;
-    const Rotation xy180 = matrixToAxisAngle(halfXY);
+    const Rotation xy180 = matrixToAxisAngle(matrix({0, 0, -1, 1}, 1, 4));
     EXPECT_EQ(xy180.angle, fx(180));
     EXPECT_NEAR(toFloat(xy180.axis[0]), std::sqrt(0.5), 1e-4);
     EXPECT_NEAR(toFloat(xy180.axis[1]), std::sqrt(0.5), 1e-4);
@@ -213,17 +190,10 @@ TEST(SnappedHeading, RoundsToMultiplesOf45AwayFromZero)
         {35, 45}, {10, 0}, {-35, -45}, {0, 0}, {-10, 0}, {80, 90}, {100, 90}, {180, 180}, {-135, 225},
         {-80, -90},
     };
-    for (const auto &c : cases) {
-        const Rotation r{fx(c.facing), {0, 0x10000, 0}};
-        EXPECT_EQ(snappedHeading(r), fx(c.expected)) << c.facing;
-    }
-}
-
-TEST(SnappedHeading, LookingStraightUpOrDownHasNoHeading)
-{
+    for (const auto &c : cases)
+        EXPECT_EQ(snappedHeading(Rotation{fx(c.facing), {0, 0x10000, 0}}), fx(c.expected)) << c.facing;
     // 90 degrees about X turns +Z to −Y: nothing is left in the ground plane.
-    const Rotation up{fx(90), {0x10000, 0, 0}};
-    EXPECT_EQ(snappedHeading(up), 0);
+    EXPECT_EQ(snappedHeading(Rotation{fx(90), {0x10000, 0, 0}}), 0);
 }
 
 TEST(FastSqrt, MatchesTheDigitByDigitRootAtEveryPerfectSquareBoundary)

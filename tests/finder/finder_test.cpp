@@ -14,8 +14,6 @@
 #include "kymasterlayout.h"
 #include "kymixercore.h"
 #include "kymixerpane.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzappsettings.h"
 #include "dzmainwindow.h"
@@ -41,8 +39,7 @@ protected:
     void SetUp() override
     {
         TimelineTest::SetUp();
-        DzAppSettings settings(kyFinderSettingsPath());
-        settings.removeAllValues();
+        DzAppSettings(kyFinderSettingsPath()).removeAllValues();
         m_window = std::make_unique<DzMainWindow>();
         m_pane = new KyMixerPane;
         m_window->getPaneMgr()->addPane(m_pane);
@@ -55,25 +52,17 @@ protected:
         m_window.reset();
         TimelineTest::TearDown();
     }
-    KyFinder *finder() { return m_pane->finder(); }
-    KyFinderView *view() { return finder()->view(); }
-    KyFinderExplorer0 *explorer() { return finder()->explorer(); }
+    KyFinderView *view() { return m_pane->finder()->view(); }
+    KyFinderExplorer0 *explorer() { return m_pane->finder()->explorer(); }
     QString folder(const QString &name)
     {
-        const QString path = tempPath(name);
-        QDir().mkpath(path);
-        return QDir(path).absolutePath();
+        QDir().mkpath(tempPath(name));
+        return QDir(tempPath(name)).absolutePath();
     }
-    static void storeRoots(const QStringList &values)
-    {
-        DzAppSettings settings(kyFinderSettingsPath());
-        for (int i = 0; i < values.size(); ++i)
-            settings.setStringValue(kyFinderRootKey(i), values[i]);
-    }
-    QStringList rootPaths()
+    static QStringList paths(const std::vector<QDir> &dirs)
     {
         QStringList out;
-        for (const QDir &d : explorer()->roots())
+        for (const QDir &d : dirs)
             out << d.absolutePath();
         return out;
     }
@@ -85,7 +74,14 @@ protected:
             if (tile->block()->name == name)
                 return tile;
         }
+        ADD_FAILURE() << "no tile " << name.toStdString();
         return nullptr;
+    }
+    // A figure selected in the scene; its track.
+    KyTrack *figureTrack()
+    {
+        dzScene->setPrimarySelection(addFigure());
+        return m_pane->timeline()->currentTrack();
     }
 
     std::unique_ptr<DzMainWindow> m_window;
@@ -94,31 +90,26 @@ protected:
 
 TEST_F(Finder, RootsComeFromTheSettingsThenTheStockLibrary)
 {
-    const QString a = folder(QStringLiteral("a"));
+    const QString a = folder("a");
     const QString stock = QDir(KyFinder::contentRoot()).absolutePath();
     ASSERT_FALSE(KyFinder::contentRoot().isEmpty());
-    struct Case {
-        QStringList stored;
-        QStringList expected;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::pair<QStringList, QStringList>> cases = {
         {{a}, {a, stock}},
-        {{tempPath(QStringLiteral("nowhere")), a}, {a, stock}}, // a missing folder is skipped
-        {{QString(), a}, {stock}},                              // the list ends at an empty key
-        {{stock, a}, {stock, a}},                               // the stock root is not added twice
+        {{tempPath("nowhere"), a}, {a, stock}}, // a missing folder is skipped
+        {{QString(), a}, {stock}},              // the list ends at an empty key
+        {{stock, a}, {stock, a}},               // the stock root is not added twice
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.stored.join(QLatin1Char(',')).toStdString());
-        DzAppSettings(kyFinderSettingsPath()).removeAllValues();
-        storeRoots(c.stored);
+    for (const auto &[stored, expected] : cases) {
+        SCOPED_TRACE(stored.join(',').toStdString());
+        DzAppSettings settings(kyFinderSettingsPath());
+        settings.removeAllValues();
+        for (int i = 0; i < stored.size(); ++i)
+            settings.setStringValue(kyFinderRootKey(i), stored[i]);
         KyMixerCore core(m_pane->timeline());
         KyFinder browser(&core);
         browser.show();
         browser.delayFirstFolder();
-        QStringList got;
-        for (const QDir &d : browser.explorer()->roots())
-            got << d.absolutePath();
-        EXPECT_EQ(got, c.expected);
+        EXPECT_EQ(paths(browser.explorer()->roots()), expected);
         // The strip opens on the stock dance folder.
         EXPECT_EQ(browser.view()->folder(), KyFinder::contentStartFolder());
         EXPECT_FALSE(browser.view()->tiles().empty());
@@ -127,25 +118,20 @@ TEST_F(Finder, RootsComeFromTheSettingsThenTheStockLibrary)
 
 TEST_F(Finder, ContextMenuEditsAndPersistsRoots)
 {
-    const QString a = folder(QStringLiteral("a")), b = folder(QStringLiteral("b")),
-                  c = folder(QStringLiteral("c"));
-    folder(QStringLiteral("c/sub/deeper"));
+    const QString a = folder("a"), b = folder("b"), c = folder("c");
+    folder("c/sub/deeper");
     ASSERT_EQ(explorer()->contextMenu()->actions().size(), 3);
     EXPECT_EQ(explorer()->contextMenu()->actions().at(0)->text(), QStringLiteral("Add Root Folder"));
-
     static QString chosen;
     explorer()->setFolderChooser([](QWidget *) { return chosen; });
-    for (const QString &path : {a, b, c, a}) { // the second a changes nothing
+    // The second a changes nothing, and nor does a cancelled dialog.
+    for (const QString &path : {a, b, c, a, QString()}) {
         chosen = path;
         explorer()->handleAddRootFolder();
     }
-    chosen.clear(); // a cancelled dialog changes nothing either
-    explorer()->handleAddRootFolder();
     EXPECT_EQ(kyFinderReadRoots(), (QStringList{a, b, c}));
     ASSERT_EQ(explorer()->rootItems().size(), 3u);
-    EXPECT_EQ(explorer()->rootItems()[2]->child(0)->child(0)->text(0), QStringLiteral("deeper"));
-    EXPECT_EQ(explorer()->folderOf(explorer()->rootItems()[2]->child(0)->child(0)), c + QStringLiteral("/sub/deeper"));
-
+    EXPECT_EQ(explorer()->folderOf(explorer()->rootItems()[2]->child(0)->child(0)), c + "/sub/deeper");
     // Removing a subfolder does nothing; removing the first root rewrites
     // root0 and root1 and removes root2.
     explorer()->rootItems()[2]->child(0)->setSelected(true);
@@ -158,13 +144,10 @@ TEST_F(Finder, ContextMenuEditsAndPersistsRoots)
     EXPECT_EQ(settings.getStringValue(kyFinderRootKey(0)), b);
     EXPECT_EQ(settings.getStringValue(kyFinderRootKey(1)), c);
     EXPECT_FALSE(settings.hasValue(kyFinderRootKey(2)));
-
-    // Refresh rebuilds from the settings.
-    explorer()->handleRefreshRootFolders();
-    EXPECT_EQ(rootPaths().mid(0, 2), (QStringList{b, c}));
-
+    explorer()->handleRefreshRootFolders(); // rebuilds from the settings
+    EXPECT_EQ(paths(explorer()->roots()).mid(0, 2), (QStringList{b, c}));
     // Selecting a folder shows its tiles.
-    makeBlock(QStringLiteral("walk"), walkZ(100.0f));
+    makeBlock("walk", walkZ(100.0f));
     view()->showFolder(b);
     chosen = m_temp.path();
     explorer()->handleAddRootFolder();
@@ -175,39 +158,26 @@ TEST_F(Finder, ContextMenuEditsAndPersistsRoots)
     EXPECT_EQ(view()->tiles().size(), 1u);
 }
 
-TEST_F(Finder, TileLabelsAndTooltips)
+TEST_F(Finder, StripListsLabelledTilesFiltersAndNamesRefusedFiles)
 {
-    const std::vector<std::pair<QString, QString>> labels = {
-        {QStringLiteral("s_walk_slow_loop_a"), QStringLiteral("walk slow loop ...")},
-        {QStringLiteral("s_run"), QStringLiteral("run")},
-        {QStringLiteral("fifteen_chars_x"), QStringLiteral("fifteen chars x")},
-        {QStringLiteral("sixteen_chars_xy"), QStringLiteral("sixteen chars x...")},
-        {QStringLiteral("xs_a"), QStringLiteral("xs a")},
-    };
-    for (const auto &[name, label] : labels)
-        EXPECT_EQ(kyFinderLabel(name), label) << name.toStdString();
+    for (auto [name, label] : {std::pair{"s_walk_slow_loop_a", "walk slow loop ..."}, {"s_run", "run"},
+                               {"fifteen_chars_x", "fifteen chars x"}, {"sixteen_chars_xy", "sixteen chars x..."},
+                               {"xs_a", "xs a"}})
+        EXPECT_EQ(kyFinderLabel(name), label) << name;
+    EXPECT_EQ(kyFinderToolTip(*makeBlock("slow_walk", walkZ(100.0f, 1250))), QStringLiteral("slow walk (1.25 s)"));
+    QFile::remove(tempPath("slow_walk.kba"));
 
-    KyBlock *walk = makeBlock(QStringLiteral("slow_walk"), walkZ(100.0f, 1250));
-    EXPECT_EQ(kyFinderToolTip(*walk), QStringLiteral("slow walk (1.25 s)"));
-}
-
-TEST_F(Finder, StripListsTilesFiltersAndNamesRefusedFiles)
-{
-    makeBlock(QStringLiteral("walk_fast"), walkZ(100.0f));
-    makeBlock(QStringLiteral("turn"), turnY(90.0f));
-    QFile broken(tempPath(QStringLiteral("broken.kba")));
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
-    broken.write("not a block");
-    broken.close();
-
+    makeBlock("walk_fast", walkZ(100.0f));
+    makeBlock("turn", turnY(90.0f));
+    writeTemp("broken.kba", "not a block");
     view()->showFolder(m_temp.path());
     ASSERT_EQ(view()->tiles().size(), 2u);
     EXPECT_EQ(view()->tiles()[0]->block()->name, QStringLiteral("turn"));
     EXPECT_EQ(view()->tiles()[0]->pos(), QPoint(10, 7));
     ASSERT_EQ(view()->refused().size(), 1u);
-    EXPECT_TRUE(view()->refused()[0].path.endsWith(QStringLiteral("broken.kba")));
+    EXPECT_TRUE(view()->refused()[0].path.endsWith("broken.kba"));
     EXPECT_FALSE(view()->refused()[0].reason.isEmpty());
-    EXPECT_TRUE(view()->scrollView()->viewport()->toolTip().contains(QStringLiteral("broken.kba")));
+    EXPECT_TRUE(view()->scrollView()->viewport()->toolTip().contains("broken.kba"));
     // Showing the folder again lists it again without another read (each
     // failed read takes a slot of the fixed store).
     const size_t registered = KyBlock::registry().size();
@@ -215,16 +185,15 @@ TEST_F(Finder, StripListsTilesFiltersAndNamesRefusedFiles)
     EXPECT_EQ(view()->refused().size(), 1u);
     EXPECT_EQ(KyBlock::registry().size(), registered);
 
-    QTest::keyClicks(view()->filterBox(), QStringLiteral("FAST"));
+    QTest::keyClicks(view()->filterBox(), "FAST");
     ASSERT_EQ(view()->shownTiles().size(), 1u);
     EXPECT_EQ(view()->shownTiles()[0]->block()->name, QStringLiteral("walk_fast"));
     EXPECT_EQ(view()->shownTiles()[0]->pos(), QPoint(10, 7)); // the shown tiles close up
     EXPECT_FALSE(view()->tiles()[0]->isVisible());
-    view()->setFilter(QStringLiteral("walk fast"));
+    view()->setFilter("walk fast");
     EXPECT_EQ(view()->shownTiles().size(), 1u);
     view()->setFilter(QString());
     EXPECT_EQ(view()->shownTiles().size(), 2u);
-
     // Columns: a strip too low for two tiles puts the second beside the first.
     EXPECT_EQ(kyFinderNextTilePosition(QPoint(10, 7), QSize(100, 28), 200), QPoint(10, 42));
     EXPECT_EQ(kyFinderNextTilePosition(QPoint(10, 7), QSize(100, 28), 77), QPoint(120, 7));
@@ -232,14 +201,14 @@ TEST_F(Finder, StripListsTilesFiltersAndNamesRefusedFiles)
 
 TEST_F(Finder, DragStartsAtTheStartDistanceWithTheTilePayload)
 {
-    makeBlock(QStringLiteral("walk"), walkZ(100.0f));
-    KyFinderBlock *tile = tileOf(QStringLiteral("walk"));
+    makeBlock("walk", walkZ(100.0f));
+    KyFinderBlock *tile = tileOf("walk");
     ASSERT_TRUE(tile);
     const int distance = QApplication::startDragDistance();
     QTest::mousePress(tile, Qt::LeftButton, {}, QPoint(5, 5));
     EXPECT_TRUE(tile->isPressed());
-    QMouseEvent shortMove(QEvent::MouseMove, QPointF(5 + distance - 1, 5), QPointF(), Qt::NoButton,
-                          Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent shortMove(QEvent::MouseMove, QPointF(5 + distance - 1, 5), QPointF(), Qt::NoButton, Qt::LeftButton,
+                          Qt::NoModifier);
     QApplication::sendEvent(tile, &shortMove);
     EXPECT_TRUE(tile->isPressed());
     QTimer::singleShot(50, [] { QDrag::cancel(); });
@@ -247,7 +216,6 @@ TEST_F(Finder, DragStartsAtTheStartDistanceWithTheTilePayload)
                          Qt::NoModifier);
     QApplication::sendEvent(tile, &longMove);
     EXPECT_FALSE(tile->isPressed());
-
     std::unique_ptr<QMimeData> payload(tile->dragPayload());
     EXPECT_EQ(payload->text(), QStringLiteral("KyFinderBlock"));
     EXPECT_EQ(kyFinderBlockOf(tile), tile->block());
@@ -256,15 +224,14 @@ TEST_F(Finder, DragStartsAtTheStartDistanceWithTheTilePayload)
 
 TEST_F(Finder, HoverPreviewsAtNormalSpeedUntilLeft)
 {
-    makeBlock(QStringLiteral("walk"), walkZ(100.0f));
-    makeBlock(QStringLiteral("turn"), turnY(90.0f));
-    KyFinderBlock *walk = tileOf(QStringLiteral("walk"));
-    KyFinderBlock *turn = tileOf(QStringLiteral("turn"));
+    makeBlock("walk", walkZ(100.0f));
+    makeBlock("turn", turnY(90.0f));
+    KyFinderBlock *walk = tileOf("walk");
+    KyFinderBlock *turn = tileOf("turn");
     ASSERT_TRUE(walk && turn);
     KyMixerCore *core = m_pane->core();
     core->setRecordingRequested(true);
-    QMouseEvent hover(QEvent::MouseMove, QPointF(10, 10), QPointF(), Qt::NoButton, Qt::NoButton,
-                      Qt::NoModifier);
+    QMouseEvent hover(QEvent::MouseMove, QPointF(10, 10), QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(walk, &hover);
     EXPECT_TRUE(walk->block()->isCurrent());
     EXPECT_FLOAT_EQ(core->dragVelocity(), 1.0f);
@@ -279,17 +246,15 @@ TEST_F(Finder, HoverPreviewsAtNormalSpeedUntilLeft)
 
 TEST_F(Finder, DoubleClickAppendsAtThePlayheadOfAFigureTrackOnly)
 {
-    KyBlock *walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
-    KyFinderBlock *tile = tileOf(QStringLiteral("walk"));
+    KyBlock *walk = makeBlock("walk", walkZ(100.0f, 1000));
+    KyFinderBlock *tile = tileOf("walk");
     ASSERT_TRUE(tile);
     dzScene->setPrimarySelection(nullptr);
     QTest::mouseDClick(tile, Qt::LeftButton);
     EXPECT_EQ(m_pane->timeline()->currentTrack()->count(), 0); // the null figure's track
     EXPECT_FALSE(dzUndoStack->canUndo());
 
-    DzSkeleton *figure = addFigure();
-    dzScene->setPrimarySelection(figure);
-    KyTrack *track = m_pane->timeline()->currentTrack();
+    KyTrack *track = figureTrack();
     m_pane->timeline()->setDefaultFlags(5);
     dzScene->setModified(false);
     QTest::mouseDClick(tile, Qt::LeftButton);
@@ -300,7 +265,6 @@ TEST_F(Finder, DoubleClickAppendsAtThePlayheadOfAFigureTrackOnly)
     EXPECT_EQ(track->blockAt(1)->flags, 5);
     EXPECT_EQ(track->blockAt(0)->clipHandle, walk->clipHandle);
     EXPECT_EQ(track->playheadMs(), track->endOf(1));
-
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("Add kinBlock"));
     ASSERT_TRUE(dzUndoStack->undo());
     EXPECT_EQ(track->count(), 1);
@@ -311,26 +275,22 @@ TEST_F(Finder, DoubleClickAppendsAtThePlayheadOfAFigureTrackOnly)
 
 TEST_F(Finder, PlacedTileDroppedOnTheStripLeavesItsTrackInOneUndoStep)
 {
-    KyBlock *walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
-    KyBlock *turn = makeBlock(QStringLiteral("turn"), turnY(90.0f, 800));
-    DzSkeleton *figure = addFigure();
-    dzScene->setPrimarySelection(figure);
-    KyTrack *track = m_pane->timeline()->currentTrack();
+    KyBlock *walk = makeBlock("walk", walkZ(100.0f, 1000));
+    KyBlock *turn = makeBlock("turn", turnY(90.0f, 800));
+    KyTrack *track = figureTrack();
     track->appendBlock(*walk, true);
     KyBlock *placedTurn = track->appendBlock(*turn, true);
-    track->blockAt(1)->gap = 300;
+    placedTurn->gap = 300;
     track->relayout();
     track->appendBlock(*walk, true);
     KyMasterBlock *tile = m_pane->master()->layoutFor(track)->tileFor(placedTurn);
     ASSERT_TRUE(tile);
-
     EXPECT_FALSE(view()->dropPlaced(m_pane)); // not a placed tile
     ASSERT_TRUE(view()->dropPlaced(tile));
     ASSERT_EQ(track->count(), 2);
     EXPECT_EQ(track->blockAt(1)->clipHandle, walk->clipHandle);
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("Remove kinBlock"));
-
     ASSERT_TRUE(dzUndoStack->undo());
     ASSERT_EQ(track->count(), 3);
     EXPECT_EQ(track->blockAt(1)->clipHandle, turn->clipHandle);
@@ -342,21 +302,18 @@ TEST_F(Finder, PlacedTileDroppedOnTheStripLeavesItsTrackInOneUndoStep)
 
 TEST_F(Finder, TileDroppedOnATrackIsInsertedAtTheDropPoint)
 {
-    KyBlock *walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
-    KyBlock *turn = makeBlock(QStringLiteral("turn"), turnY(90.0f, 1000));
-    KyFinderBlock *tile = tileOf(QStringLiteral("turn"));
+    KyBlock *walk = makeBlock("walk", walkZ(100.0f, 1000));
+    KyBlock *turn = makeBlock("turn", turnY(90.0f, 1000));
+    KyFinderBlock *tile = tileOf("turn");
     ASSERT_TRUE(tile);
-
     dzScene->setPrimarySelection(nullptr);
     KyMasterLayout *empty = m_pane->master()->currentTrack();
     ASSERT_TRUE(kyFinderDropOnTrack(empty, tile, QPoint(5, 40)));
     EXPECT_EQ(empty->track()->count(), 0);
-    ASSERT_EQ(m_prompts.messages.size(), 1);
-    EXPECT_EQ(m_prompts.messages.front(), QStringLiteral("No skeleton selected"));
+    EXPECT_EQ(m_prompts.messages, QStringList{"No skeleton selected"});
 
-    dzScene->setPrimarySelection(addFigure());
+    KyTrack *track = figureTrack();
     KyMasterLayout *layout = m_pane->master()->currentTrack();
-    KyTrack *track = layout->track();
     track->appendBlock(*walk, true);
     track->appendBlock(*walk, true);
     // Left of the second tile's centre (x 40 … 80): between the two walks.

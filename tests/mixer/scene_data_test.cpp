@@ -8,8 +8,6 @@
 #include "figurebinding.h"
 #include "kymixerpane.h"
 #include "kymixerserial.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzclassfactory.h"
 #include "dzguid.h"
@@ -26,7 +24,6 @@
 #include <QTextStream>
 #include <QVariant>
 
-#include <functional>
 #include <tuple>
 
 namespace {
@@ -106,13 +103,6 @@ protected:
         dzScene->setPrimarySelection(figure);
         return timeline()->currentTrack();
     }
-    KyBlock *place(KyTrack *track, const KyBlock &source, const std::function<void(KyBlock &)> &adjust)
-    {
-        KyBlock *placed = track->appendBlock(source, true);
-        adjust(*placed);
-        track->relayout();
-        return placed;
-    }
 
     // Writes a section the way the given version did, for binding 1 =
     // figure: one block per entry of paths, with distinct field values.
@@ -142,20 +132,17 @@ protected:
                     f->writeString(QStringLiteral("shown_%1").arg(i));
                     f->writeString(paths[i]);
                     f->writeFloat(2.0f);
-                    f->writeInt(100);
-                    f->writeInt(400);
-                    f->writeInt(120);
-                    f->writeInt(5);
+                    for (int v : {100, 400, 120, 5})
+                        f->writeInt(v);
                     if (version >= 2)
                         f->writeInt(70);
                     if (version >= 3)
                         f->writeFloat(30.0f);
                     if (version >= 4)
                         f->writeBool(true);
-                    if (version >= 5) {
-                        f->writeFloat(1.0f);
-                        f->writeFloat(2.0f);
-                        f->writeFloat(3.0f);
+                    for (float v : {1.0f, 2.0f, 3.0f}) {
+                        if (version >= 5)
+                            f->writeFloat(v);
                     }
                     if (version >= 7)
                         f->writeInt(250);
@@ -165,9 +152,8 @@ protected:
         });
         out.addObject(figure, kNodeClass, [](DzOutFile *) {});
         out.addObject(bone, kNodeClass, [](DzOutFile *) {});
-        const QByteArray data = out.getData();
-        EXPECT_FALSE(data.isEmpty()) << out.getErrorString().toStdString();
-        return data;
+        EXPECT_FALSE(out.getData().isEmpty()) << out.getErrorString().toStdString();
+        return out.getData();
     }
     // Loads a section into a fresh item, as the scene file does.
     void load(const QByteArray &data, DzSkeleton *figure, DzNode *bone)
@@ -196,8 +182,7 @@ protected:
     std::unique_ptr<KyMixerSerial> m_fixture;
     std::unique_ptr<DzMainWindow> m_window;
     KyMixerPane *m_pane = nullptr;
-    KyBlock *m_walk = nullptr;
-    KyBlock *m_turn = nullptr;
+    KyBlock *m_walk = nullptr, *m_turn = nullptr;
 };
 
 TEST_F(SceneData, RoundTripThroughTheSceneFile)
@@ -206,29 +191,25 @@ TEST_F(SceneData, RoundTripThroughTheSceneFile)
     DzSkeleton *second = addFigure(QStringLiteral("large"));
     const QString firstName = first->getName(), secondName = second->getName();
     ASSERT_NE(firstName, secondName);
-
     KyTrack *a = trackOf(first);
-    place(a, *m_walk, [](KyBlock &b) {
-        b.speed = 1.5f;
-        b.outPoint = 600;
-        b.mirror = true;
-        b.gap = 200;
-    });
-    place(a, *m_turn, [](KyBlock &b) {
-        b.gap = 500;
-        b.flags = 5;
-        b.blendIn = 120;
-        b.internalBlend = 70;
-        b.facingOffset = 45.0f;
-        b.posOffset = Vec3f{10.0f, 0.0f, -5.0f};
-    });
-    FigureBinding *bindingA = a->binding();
-    bindingA->m_heelOffset = 7.5f;
-    DzNode *rFoot = first->findNodeChild(QStringLiteral("rFoot"), true);
-    ASSERT_TRUE(rFoot);
-    bindingA->m_rotationalOffsets[rFoot] = DzQuat(0.0, 0.6, 0.0, 0.8);
+    KyBlock *walk = a->appendBlock(*m_walk, true);
+    walk->speed = 1.5f;
+    walk->outPoint = 600;
+    walk->mirror = true;
+    walk->gap = 200;
+    KyBlock *turn = a->appendBlock(*m_turn, true);
+    turn->gap = 500;
+    turn->flags = 5;
+    turn->blendIn = 120;
+    turn->internalBlend = 70;
+    turn->facingOffset = 45.0f;
+    turn->posOffset = Vec3f{10.0f, 0.0f, -5.0f};
+    a->relayout();
+    a->binding()->m_heelOffset = 7.5f;
+    a->binding()->m_rotationalOffsets[boneOf(first, "rFoot")] = DzQuat(0.0, 0.6, 0.0, 0.8);
     KyTrack *b = trackOf(second);
-    place(b, *m_turn, [](KyBlock &blk) { blk.gap = 1000; });
+    b->appendBlock(*m_turn, true)->gap = 1000;
+    b->relayout();
     const auto savedA = placements(a), savedB = placements(b);
     dzScene->setTime(1600); // frame 10
 
@@ -236,22 +217,16 @@ TEST_F(SceneData, RoundTripThroughTheSceneFile)
     QString error;
     ASSERT_TRUE(saveSceneFile(path, &error)) << error.toStdString();
     ASSERT_TRUE(loadSceneFile(path, &error)) << error.toStdString();
-
     EXPECT_EQ(dzScene->getTime(), 1600);
     EXPECT_FALSE(dzScene->isModified());
     ASSERT_TRUE(dzScene->findDataItem(QStringLiteral("KyMixer-data")));
-    DzSkeleton *newFirst = nullptr, *newSecond = nullptr;
+    std::map<QString, DzSkeleton *> loaded;
     for (DzNode *node : dzScene->getNodeList()) {
-        if (auto *s = qobject_cast<DzSkeleton *>(node)) {
-            if (s->getName() == firstName)
-                newFirst = s;
-            if (s->getName() == secondName)
-                newSecond = s;
-        }
+        if (auto *s = qobject_cast<DzSkeleton *>(node))
+            loaded[s->getName()] = s;
     }
-    ASSERT_TRUE(newFirst && newSecond);
     KyTimeline *t = timeline();
-    const int ia = t->findBinding(newFirst), ib = t->findBinding(newSecond);
+    const int ia = t->findBinding(loaded[firstName]), ib = t->findBinding(loaded[secondName]);
     ASSERT_GT(ia, 0);
     ASSERT_GT(ib, 0);
     ASSERT_EQ(t->tracks(ia).size(), 1u);
@@ -262,18 +237,17 @@ TEST_F(SceneData, RoundTripThroughTheSceneFile)
     ASSERT_EQ(t->binding(ia)->m_rotationalOffsets.size(), 1u);
     const auto &[bone, q] = *t->binding(ia)->m_rotationalOffsets.begin();
     EXPECT_EQ(bone->getName(), QStringLiteral("rFoot"));
-    EXPECT_EQ(bone->getSkeleton(), newFirst);
+    EXPECT_EQ(bone->getSkeleton(), loaded[firstName]);
     EXPECT_DOUBLE_EQ(q.m_y, 0.6);
     EXPECT_DOUBLE_EQ(q.m_w, 0.8);
     EXPECT_TRUE(t->tracks(ia).front()->checkConsistency().isEmpty());
-    EXPECT_TRUE(m_prompts.messages.isEmpty()) << m_prompts.messages.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(m_prompts.messages.isEmpty()) << m_prompts.messages.join('\n').toStdString();
 }
 
 TEST_F(SceneData, ReadsEveryOlderVersion)
 {
     DzSkeleton *figure = addFigure();
-    DzNode *bone = figure->findNodeChild(QStringLiteral("lHand"), true);
-    ASSERT_TRUE(bone);
+    DzNode *bone = boneOf(figure, "lHand");
     for (int version = 1; version <= 8; ++version) {
         SCOPED_TRACE(version);
         load(oldSection(version, figure, bone, {m_walk->path, m_turn->path}), figure, bone);
@@ -288,11 +262,10 @@ TEST_F(SceneData, ReadsEveryOlderVersion)
             const KyBlock &b = *t->tracks(1).front()->blockAt(i);
             const KyBlock &library = i ? *m_turn : *m_walk;
             // Fields the version lacks keep the library block's values.
+            const float v5 = version >= 5 ? 1.0f : 0.0f;
             const Placement expected{QStringLiteral("shown_%1").arg(i), library.path, 2.0f, 100, 400, 120, 5,
-                                     version >= 2 ? 70 : library.internalBlend,
-                                     version >= 3 ? 30.0f : 0.0f, version >= 4,
-                                     version >= 5 ? 1.0f : 0.0f, version >= 5 ? 2.0f : 0.0f,
-                                     version >= 5 ? 3.0f : 0.0f, version >= 7 ? 250 : 0};
+                                     version >= 2 ? 70 : library.internalBlend, version >= 3 ? 30.0f : 0.0f,
+                                     version >= 4, v5, 2 * v5, 3 * v5, version >= 7 ? 250 : 0};
             EXPECT_EQ(placement(b), expected);
             EXPECT_EQ(b.clipHandle, library.clipHandle);
         }
@@ -302,30 +275,25 @@ TEST_F(SceneData, ReadsEveryOlderVersion)
 TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBack)
 {
     DzSkeleton *figure = addFigure();
-    DzNode *bone = figure->findNodeChild(QStringLiteral("lHand"), true);
+    DzNode *bone = boneOf(figure, "lHand");
     const QString gone = tempPath(QStringLiteral("gone.kba"));
     load(oldSection(8, figure, bone, {m_walk->path, gone, m_turn->path}), figure, bone);
-
     KyTrack *track = timeline()->tracks(1).front();
     ASSERT_EQ(track->count(), 3);
     EXPECT_FALSE(kyIsMissingPlacement(*track->blockAt(0)));
     EXPECT_TRUE(kyIsMissingPlacement(*track->blockAt(1)));
     EXPECT_EQ(track->blockAt(1)->path, gone);
-    // Its length still places the block after it.
-    EXPECT_EQ(track->startOf(2), track->endOf(1) + 250);
+    EXPECT_EQ(track->startOf(2), track->endOf(1) + 250); // its length still places the block after it
     ASSERT_EQ(m_prompts.messages.size(), 1);
-    EXPECT_TRUE(m_prompts.messages.front().startsWith(QStringLiteral("1 kinBlock could not be found: ") + gone));
-
+    EXPECT_TRUE(m_prompts.messages.front().startsWith("1 kinBlock could not be found: " + gone));
     // Evaluating inside the missing block neither crashes nor poses anything of it.
     timeline()->evaluateAll(track->startOf(1) + 100);
-
     dzScene->setPrimarySelection(figure);
     const QVariantList values = savedSection();
     const int at = static_cast<int>(values.indexOf(QVariant(gone)));
     ASSERT_GT(at, 0);
     EXPECT_EQ(values.at(at - 1).toString(), QStringLiteral("shown_1"));
-    const QVariantList fields = values.mid(at + 1, 12);
-    EXPECT_EQ(fields, (QVariantList{2.0f, 100, 400, 120, 5, 70, 30.0f, true, 1.0f, 2.0f, 3.0f, 250}));
+    EXPECT_EQ(values.mid(at + 1, 12), (QVariantList{2.0f, 100, 400, 120, 5, 70, 30.0f, true, 1.0f, 2.0f, 3.0f, 250}));
 }
 
 TEST_F(SceneData, DeletedFigureIsLeftOutAndBindingsRenumbered)
@@ -335,18 +303,16 @@ TEST_F(SceneData, DeletedFigureIsLeftOutAndBindingsRenumbered)
     trackOf(gone)->appendBlock(*m_walk, true);
     trackOf(kept)->appendBlock(*m_turn, true);
     dzScene->removeNode(gone);
-
     const QVariantList values = savedSection();
     ASSERT_GE(values.size(), 6);
     EXPECT_EQ(values.at(0).toInt(), 8);
     EXPECT_EQ(values.at(1).toInt(), 2);
-    EXPECT_TRUE(values.at(2).toString().startsWith(QStringLiteral("ptr:1000:")));
     QStringList pointers;
     for (const QVariant &v : values) {
-        if (v.toString().startsWith(QStringLiteral("ptr:10")))
-            pointers << v.toString().section(QLatin1Char(':'), 1, 1);
+        if (v.toString().startsWith("ptr:10"))
+            pointers << v.toString().section(':', 1, 1);
     }
-    EXPECT_EQ(pointers, (QStringList{QStringLiteral("1000"), QStringLiteral("1001")}));
+    EXPECT_EQ(pointers, (QStringList{"1000", "1001"}));
     EXPECT_TRUE(values.contains(QVariant(m_turn->path)));
     EXPECT_FALSE(values.contains(QVariant(m_walk->path)));
 }
@@ -354,16 +320,14 @@ TEST_F(SceneData, DeletedFigureIsLeftOutAndBindingsRenumbered)
 TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
 {
     DzSkeleton *figure = addFigure();
-    DzNode *bone = figure->findNodeChild(QStringLiteral("lHand"), true);
+    DzNode *bone = boneOf(figure, "lHand");
     trackOf(figure)->appendBlock(*m_walk, true);
     const QByteArray newer = oldSection(9, figure, bone, {m_turn->path});
     const QVariantList written = dumpSection(newer, 0);
     load(newer, figure, bone);
-
     ASSERT_EQ(m_prompts.messages.size(), 1);
-    EXPECT_TRUE(m_prompts.messages.front().contains(QStringLiteral("newer version")));
+    EXPECT_TRUE(m_prompts.messages.front().contains("newer version"));
     EXPECT_TRUE(KyMixerSerial::hasNewerSection());
-
     // No: the newer data goes back unchanged (the pointers to the objects
     // of the new file, by their indexes there).
     m_prompts.answers = {false};
@@ -373,11 +337,9 @@ TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
     EXPECT_EQ(saved.at(0).toInt(), 9);
     EXPECT_EQ(saved.mid(3, 4), written.mid(3, 4));
     EXPECT_TRUE(KyMixerSerial::hasNewerSection());
-
     // Yes: the timelines shown replace it, and later saves ask nothing.
     m_prompts.answers = {true};
-    saved = savedSection();
-    EXPECT_EQ(saved.at(0).toInt(), 8);
+    EXPECT_EQ(savedSection().at(0).toInt(), 8);
     EXPECT_FALSE(KyMixerSerial::hasNewerSection());
     savedSection();
     EXPECT_EQ(m_prompts.questions.size(), 2);
@@ -390,26 +352,20 @@ TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
     MotionPlan bent = walkZ(100.0f, 1000);
     bent.rotations[QStringLiteral("lShin")] = [](int) { return BlockRotation{40.0f, {1.0f, 0.0f, 0.0f}}; };
     const KyBlock *first = makeBlock(QStringLiteral("bent"), bent);
-    const QString recipe = tempPath(QStringLiteral("recipe.json"));
-    QFile file(recipe);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QStringLiteral(R"({"heelOffset": 4, "blocks": [{"file": "%1"}, {"file": "%2", "gap": 500,
-        "mirror": true}]})").arg(first->path, m_turn->path).toUtf8());
-    file.close();
+    const QString recipe = writeTemp("recipe.json", QStringLiteral(R"({"heelOffset": 4, "blocks": [{"file": "%1"},
+        {"file": "%2", "gap": 500, "mirror": true}]})").arg(first->path, m_turn->path).toUtf8());
     const QString scene = tempPath(QStringLiteral("composed.trelvo"));
     QString outText, errText;
     QTextStream out(&outText), err(&errText);
-    ASSERT_EQ(runCompose({recipe, QStringLiteral("--scene"), scene}, out, err), 0) << errText.toStdString();
+    ASSERT_EQ(runCompose({recipe, "--scene", scene}, out, err), 0) << errText.toStdString();
     EXPECT_TRUE(dzScene->findDataItem(QStringLiteral("KyMixer-data"))); // the pane's item is back
-
     QString error;
     ASSERT_TRUE(loadSceneFile(scene, &error)) << error.toStdString();
     KyTimeline *t = timeline();
     ASSERT_EQ(t->bindingCount(), 2);
     ASSERT_TRUE(t->binding(1)->skeleton());
     EXPECT_FLOAT_EQ(t->binding(1)->m_heelOffset, 4.0f);
-    // The figure comes up selected, its track current.
-    EXPECT_EQ(t->currentBindingIndex(), 1);
+    EXPECT_EQ(t->currentBindingIndex(), 1); // the figure comes up selected, its track current
     const KyTrack *track = t->tracks(1).front();
     ASSERT_EQ(track->count(), 2);
     EXPECT_EQ(track->blockAt(0)->path, first->path);

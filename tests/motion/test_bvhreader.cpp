@@ -129,14 +129,10 @@ TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
     EXPECT_DOUBLE_EQ(t.m_z, 4.0);
     const DzQuat expected = axisRotation(1, 1 * kDegToRad) * axisRotation(0, 3 * kDegToRad);
     EXPECT_LT(motiontest::radiansBetween(data.localRotation(0, 0), expected), 1e-9);
-}
 
-TEST(BvhReader, AcceptsAFileWithoutFrames)
-{
-    BvhReader reader;
-    BvhData data;
-    const std::string text = withLine(17, "Frames: 0").substr(0, withLine(17, "Frames: 0").find("0 90"));
-    ASSERT_TRUE(reader.parse(text, data)) << reader.errorString();
+    // A file without frames is a hierarchy alone.
+    const std::string frameless = withLine(17, "Frames: 0");
+    ASSERT_TRUE(reader.parse(frameless.substr(0, frameless.find("0 90")), data)) << reader.errorString();
     EXPECT_EQ(data.frameCount, 0);
     EXPECT_TRUE(data.values.empty());
 }
@@ -150,7 +146,15 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         int line;
         const char *message;
     };
+    std::string deep = "HIERARCHY\nROOT j0\n{\nOFFSET 0 0 0\nCHANNELS 1 Xrotation\n";
+    std::string wide = deep;
+    for (int i = 1; i <= 1100; ++i) {
+        deep += i <= 200 ? "JOINT j" + std::to_string(i) + "\n{\nOFFSET 0 1 0\n" : "";
+        wide += "JOINT j" + std::to_string(i) + " { OFFSET 0 1 0 }\n";
+    }
     const Case cases[] = {
+        {"deep nesting", deep, 6 + 3 * 127, "nested deeper than 128"},
+        {"too many joints", wide, 5 + 1024, "more than 1024 joints"},
         {"empty", "", 1, "empty"},
         {"not bvh", "hello world\n", 1, "not a BVH file"},
         {"no ROOT", "HIERARCHY\nJOINT a\n", 2, "expected ROOT"},
@@ -164,7 +168,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         {"too few channels", withLine(9, "CHANNELS 3 Zrotation Xrotation"), 9, "declares 3 channels but lists 2"},
         {"too many channels", withLine(9, "CHANNELS 2 Zrotation Xrotation Yrotation"), 9, "lists more"},
         {"channel count out of range", withLine(9, "CHANNELS 7 Zrotation"), 9, "count from 0 to 6"},
-        {"negative channel count", withLine(9, "CHANNELS -1"), 9, "count from 0 to 6"},
         {"channel twice", withLine(9, "CHANNELS 3 Zrotation Xrotation Zrotation"), 9, "Zrotation twice"},
         {"unknown channel", withLine(9, "CHANNELS 3 Zrotation Wrotation Yrotation"), 9, "'Wrotation' is not a channel"},
         {"End Site with channels", withLine(12, "CHANNELS 1 Xrotation"), 12, "End Site cannot have CHANNELS"},
@@ -179,7 +182,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
          16, "no channels"},
         {"no Frames", withLine(17, "Frame Time: 0.1"), 17, "expected 'Frames:'"},
         {"negative frame count", withLine(17, "Frames: -1"), 17, "not a whole number"},
-        {"word frame count", withLine(17, "Frames: many"), 17, "not a whole number"},
         {"absurd frame count", withLine(17, "Frames: 999999999"), 17, "more motion than this reader accepts"},
         {"frame count beyond the data", withLine(17, "Frames: 5000000"), 20, "ends after 2 of 5000000 frames"},
         {"no Frame Time", withLine(18, "0 90 0 0 0 0 10 20 30"), 18, "expected 'Frame Time:'"},
@@ -189,7 +191,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         {"long motion line", withLine(20, "1 91 0 0 0 0 11 21 31 41"), 20, "frame 2 has more than the 9 values"},
         {"word in motion", withLine(19, "0 90 0 zero 0 0 10 20 30"), 19, "'zero' is not a number (frame 1, value 4)"},
         {"NaN in motion", withLine(19, "0 90 0 nan 0 0 10 20 30"), 19, "'nan' is not a number"},
-        {"infinity in motion", withLine(19, "0 90 0 -inf 0 0 10 20 30"), 19, "'-inf' is not a number"},
         {"overflow in motion", withLine(19, "0 90 0 1e999 0 0 10 20 30"), 19, "'1e999' is not a number"},
         {"huge value", withLine(19, "0 9e9 0 0 0 0 10 20 30"), 19, "out of range"},
         {"huge offset", withLine(8, "OFFSET 0 1e300 0"), 8, "out of range"},
@@ -207,24 +208,6 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
     }
 }
 
-TEST(BvhReader, RefusesDeepNestingAndTooManyJoints)
-{
-    std::string deep = "HIERARCHY\nROOT j0\n{\nOFFSET 0 0 0\nCHANNELS 1 Xrotation\n";
-    for (int i = 1; i <= 200; ++i)
-        deep += "JOINT j" + std::to_string(i) + "\n{\nOFFSET 0 1 0\n";
-    int line = 0;
-    std::string error = readError(deep, &line);
-    EXPECT_NE(error.find("nested deeper than 128"), std::string::npos) << error;
-    EXPECT_EQ(line, 6 + 3 * 127);
-
-    std::string wide = "HIERARCHY\nROOT j0\n{\nOFFSET 0 0 0\nCHANNELS 1 Xrotation\n";
-    for (int i = 1; i <= 1100; ++i)
-        wide += "JOINT j" + std::to_string(i) + " { OFFSET 0 1 0 }\n";
-    error = readError(wide, &line);
-    EXPECT_NE(error.find("more than 1024 joints"), std::string::npos) << error;
-    EXPECT_EQ(line, 5 + 1024);
-}
-
 TEST(BvhReader, ReadFileRefusesMissingOversizedAndNonFiles)
 {
     namespace fs = std::filesystem;
@@ -233,13 +216,11 @@ TEST(BvhReader, ReadFileRefusesMissingOversizedAndNonFiles)
     BvhReader reader;
     BvhData data;
 
-    EXPECT_FALSE(reader.readFile(dir / "missing.bvh", data));
-    EXPECT_NE(reader.errorString().find("no such file"), std::string::npos);
-    EXPECT_EQ(reader.errorLine(), 0);
-
-    EXPECT_FALSE(reader.readFile(dir, data));
-    EXPECT_NE(reader.errorString().find("not a regular file"), std::string::npos);
-
+    for (const auto &[path, message] : {std::pair{dir / "missing.bvh", "no such file"}, {dir, "not a regular file"}}) {
+        EXPECT_FALSE(reader.readFile(path, data));
+        EXPECT_NE(reader.errorString().find(message), std::string::npos) << reader.errorString();
+        EXPECT_EQ(reader.errorLine(), 0);
+    }
     // A sparse file just over the limit: refused from its size, not read.
     const fs::path big = dir / "big.bvh";
     { std::ofstream(big) << kSmall; }

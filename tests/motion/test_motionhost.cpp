@@ -1,5 +1,5 @@
+// Motion import onto and export from the host's figures.
 #include "bonemap.h"
-#include "bvhreader.h"
 #include "figuretarget.h"
 #include "motionexporter.h"
 #include "motionimporter.h"
@@ -11,21 +11,14 @@
 #include <dzscene.h>
 #include <dzskeleton.h>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cmath>
-#include <limits>
-#include <memory>
-
 using namespace trelvo::motion;
 
 namespace {
 
 // A scene with figures loaded from the shipped figure files.
-class Stage
+class MotionHost : public ::testing::Test
 {
-public:
+protected:
     DzSkeleton *add(const char *file = "standard.json")
     {
         QString error;
@@ -35,10 +28,13 @@ public:
             m_scene.addNode(figure);
         return figure;
     }
-    DzScene &scene() { return m_scene; }
+    static int keys(DzSkeleton *figure, const char *bone)
+    {
+        return figure->findBone(bone)->getXRotControl()->getNumKeys();
+    }
 
-private:
     DzScene m_scene;
+    MotionImporter m_importer;
 };
 
 std::filesystem::path mocap(const char *relative)
@@ -46,20 +42,21 @@ std::filesystem::path mocap(const char *relative)
     return motiontest::mocapDir() / relative;
 }
 
-using motiontest::degreesBetween;
-
 } // namespace
 
-TEST(MotionImport, WritesOneKeyPerSceneFrameOnTheDrivenBones)
+TEST_F(MotionHost, ImportWritesOneKeyPerSceneFrameOnTheDrivenBonesInItsRange)
 {
-    Stage stage;
-    DzSkeleton *figure = stage.add();
+    DzSkeleton *figure = add();
     ASSERT_TRUE(figure);
+    DzBone *shin = figure->findBone("lShin");
+    DzBone *toe = figure->findBone("lToe");
+    shin->getXRotControl()->setValue(500, 33.0f);    // between two imported frames: must go
+    shin->getXRotControl()->setValue(16000, 12.0f);  // after the import (ends at 14080): must stay
+    toe->getYRotControl()->setValue(160, 20.0f);     // a bone the file does not drive: must stay
     MotionImportOptions options;
     options.startTime = 480;
-    MotionImporter importer;
-    ASSERT_TRUE(importer.importFile(mocap("walk_01.bvh"), figure, options)) << importer.errorString();
-    const MotionImportReport &report = importer.report();
+    ASSERT_TRUE(m_importer.importFile(mocap("walk_01.bvh"), figure, options)) << m_importer.errorString();
+    const MotionImportReport &report = m_importer.report();
     // 343 captured frames at 120 fps (the T-pose dropped) are 2.85 s: 86 frames at 30 fps.
     EXPECT_EQ(report.framesWritten, 86);
     EXPECT_EQ(report.range, DzTimeRange(480, 480 + 85 * 160));
@@ -71,21 +68,19 @@ TEST(MotionImport, WritesOneKeyPerSceneFrameOnTheDrivenBones)
     EXPECT_EQ(report.unmappedJoints, (std::vector<std::string>{"leftEye", "rightEye"}));
     EXPECT_EQ(report.undrivenBones.size(), 12u);  // toes and the fingers' third segments
     EXPECT_NE(std::find(report.undrivenBones.begin(), report.undrivenBones.end(), "lToe"), report.undrivenBones.end());
-
     DzBone *hip = figure->findBone("hip");
-    DzBone *shin = figure->findBone("lShin");
-    EXPECT_EQ(hip->getXRotControl()->getNumKeys(), 86);
     EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 86);
-    EXPECT_EQ(shin->getYRotControl()->getNumKeys(), 86);
+    EXPECT_EQ(keys(figure, "hip"), 86);
+    EXPECT_EQ(shin->getXRotControl()->getNumKeys(), 86 + 1);
+    EXPECT_FLOAT_EQ(shin->getXRotControl()->getValue(16000), 12.0f);
     EXPECT_EQ(shin->getXPosControl()->getNumKeys(), 0);  // only the hip moves
-    EXPECT_EQ(figure->findBone("lToe")->getXRotControl()->getNumKeys(), 0);
+    EXPECT_EQ(keys(figure, "lToe"), 0);
+    EXPECT_FLOAT_EQ(toe->getYRotControl()->getValue(160), 20.0f);
 
     // The keys hold the retargeted rotations, whatever the bone's rotation order.
     FigureTarget target;
     ASSERT_TRUE(FigureTarget::fromFigure(figure, target));
-    BvhReader reader;
-    BvhData bvh;
-    ASSERT_TRUE(reader.readFile(mocap("walk_01.bvh"), bvh));
+    const BvhData bvh = motiontest::readMocap("walk_01.bvh");
     RetargetOptions retarget;
     retarget.frameTime = 160.0 / 4800.0;
     Retargeter retargeter(bvh, target.skeleton, retarget);
@@ -95,8 +90,8 @@ TEST(MotionImport, WritesOneKeyPerSceneFrameOnTheDrivenBones)
         for (int b = 0; b < clip.boneCount(); ++b) {
             if (!clip.driven[b])
                 continue;
-            const DzQuat &q = clip.rotation(f, b);
-            EXPECT_LT(degreesBetween(target.bones[b]->getLocalRot(480 + f * 160), DzQuat(q.m_x, q.m_y, q.m_z, q.m_w)), 1e-3)
+            const DzQuat keyed = target.bones[b]->getLocalRot(480 + f * 160);
+            EXPECT_LT(motiontest::degreesBetween(keyed, clip.rotation(f, b)), 1e-3)
                 << clip.boneNames[b] << " frame " << f;
         }
     }
@@ -105,72 +100,55 @@ TEST(MotionImport, WritesOneKeyPerSceneFrameOnTheDrivenBones)
     EXPECT_NEAR(hip->getLocalPos(480).m_z, 0.0f, 1e-4f);
 }
 
-TEST(MotionImport, ReplacesKeysInTheRangeAndKeepsTheRest)
+TEST_F(MotionHost, ImportScalesToTheFiguresSize)
 {
-    Stage stage;
-    DzSkeleton *figure = stage.add();
-    ASSERT_TRUE(figure);
-    DzBone *shin = figure->findBone("lShin");
-    DzBone *toe = figure->findBone("lToe");
-    shin->getXRotControl()->setValue(100, 33.0f);   // between two imported frames: must go
-    shin->getXRotControl()->setValue(16000, 12.0f); // after the import (ends at 13600): must stay
-    toe->getXRotControl()->setValue(160, 20.0f);    // a bone the file does not drive: must stay
-    MotionImporter importer;
-    ASSERT_TRUE(importer.importFile(mocap("walk_01.bvh"), figure)) << importer.errorString();
-    EXPECT_EQ(shin->getXRotControl()->getNumKeys(), 86 + 1);
-    EXPECT_FLOAT_EQ(shin->getXRotControl()->getValue(16000), 12.0f);
-    EXPECT_FLOAT_EQ(toe->getXRotControl()->getValue(160), 20.0f);
-}
-
-TEST(MotionImport, ScalesToTheFiguresSize)
-{
-    Stage stage;
-    DzSkeleton *standard = stage.add();
-    DzSkeleton *large = stage.add("large.json");
-    DzSkeleton *partial = stage.add("partial.json");
+    DzSkeleton *standard = add();
+    DzSkeleton *large = add("large.json");
+    DzSkeleton *partial = add("partial.json");
     ASSERT_TRUE(standard && large && partial);
-    MotionImporter importer;
-    ASSERT_TRUE(importer.importFile(mocap("cmu_names/dance_01.bvh"), standard)) << importer.errorString();
-    const double standardScale = importer.report().scale;
-    ASSERT_TRUE(importer.importFile(mocap("cmu_names/dance_01.bvh"), large)) << importer.errorString();
-    EXPECT_NEAR(importer.report().scale / standardScale, 1.1, 1e-3);
+    ASSERT_TRUE(m_importer.importFile(mocap("cmu_names/dance_01.bvh"), standard)) << m_importer.errorString();
+    const double standardScale = m_importer.report().scale;
+    ASSERT_TRUE(m_importer.importFile(mocap("cmu_names/dance_01.bvh"), large)) << m_importer.errorString();
+    EXPECT_NEAR(m_importer.report().scale / standardScale, 1.1, 1e-3);
     // A figure without fingers and toes still takes the motion of what it has.
-    ASSERT_TRUE(importer.importFile(mocap("cmu_names/dance_01.bvh"), partial)) << importer.errorString();
-    EXPECT_TRUE(importer.report().undrivenBones.empty());
-    EXPECT_EQ(partial->findBone("lShin")->getXRotControl()->getNumKeys(), importer.report().framesWritten);
+    ASSERT_TRUE(m_importer.importFile(mocap("cmu_names/dance_01.bvh"), partial)) << m_importer.errorString();
+    EXPECT_TRUE(m_importer.report().undrivenBones.empty());
+    EXPECT_EQ(keys(partial, "lShin"), m_importer.report().framesWritten);
 }
 
-TEST(MotionImport, RefusesWithoutTouchingTheFigure)
+TEST_F(MotionHost, ImportRefusesWithoutTouchingTheFigure)
 {
-    Stage stage;
-    DzSkeleton *figure = stage.add();
+    DzSkeleton *figure = add();
     ASSERT_TRUE(figure);
-    MotionImporter importer;
-    EXPECT_FALSE(importer.importFile(mocap("missing.bvh"), figure));
-    EXPECT_NE(importer.errorString().find("no such file"), std::string::npos) << importer.errorString();
-
-    MotionImportOptions late;
-    late.retarget.fromSeconds = 100.0;
-    EXPECT_FALSE(importer.importFile(mocap("walk_01.bvh"), figure, late));
-    EXPECT_NE(importer.errorString().find("after the end"), std::string::npos) << importer.errorString();
-    MotionImportOptions overflow;
-    overflow.startTime = 2147480000;
-    EXPECT_FALSE(importer.importFile(mocap("walk_01.bvh"), figure, overflow));
-    EXPECT_EQ(figure->findBone("hip")->getXRotControl()->getNumKeys(), 0);
-
     auto *odd = new DzSkeleton("Odd");
-    auto *root = new DzBone("Root");
-    odd->addNodeChild(root);
-    stage.scene().addNode(odd);
-    EXPECT_FALSE(importer.importFile(mocap("walk_01.bvh"), odd));
-    EXPECT_NE(importer.errorString().find("no 'hip' bone"), std::string::npos) << importer.errorString();
-    EXPECT_FALSE(importer.importFile(mocap("walk_01.bvh"), nullptr));
+    odd->addNodeChild(new DzBone("Root"));
+    m_scene.addNode(odd);
+    MotionImportOptions late, overflow;
+    late.retarget.fromSeconds = 100.0;
+    overflow.startTime = 2147480000;
+    const struct
+    {
+        const char *file;
+        DzSkeleton *figure;
+        MotionImportOptions options;
+        const char *message;
+    } cases[] = {
+        {"missing.bvh", figure, {}, "no such file"},
+        {"walk_01.bvh", figure, late, "after the end"},
+        {"walk_01.bvh", figure, overflow, ""},
+        {"walk_01.bvh", odd, {}, "no 'hip' bone"},
+        {"walk_01.bvh", nullptr, {}, ""},
+    };
+    for (const auto &c : cases) {
+        EXPECT_FALSE(m_importer.importFile(mocap(c.file), c.figure, c.options)) << c.message;
+        EXPECT_NE(m_importer.errorString().find(c.message), std::string::npos) << m_importer.errorString();
+    }
+    EXPECT_EQ(keys(figure, "hip"), 0);
 }
 
-TEST(MotionExport, RefusesEmptyAndOversizedRanges)
+TEST_F(MotionHost, ExportRefusesEmptyAndOversizedRangesAndWritesTheRestPose)
 {
-    Stage stage;
-    DzSkeleton *figure = stage.add();
+    DzSkeleton *figure = add();
     ASSERT_TRUE(figure);
     MotionExporter exporter;
     BvhData out;
@@ -182,7 +160,6 @@ TEST(MotionExport, RefusesEmptyAndOversizedRanges)
     zero.step = 0;
     EXPECT_FALSE(exporter.exportBvh(figure, DzTimeRange(0, 4800), out, zero));
     EXPECT_FALSE(exporter.exportBvh(nullptr, DzTimeRange(0, 4800), out));
-    // A still figure exports its rest pose.
     ASSERT_TRUE(exporter.exportBvh(figure, DzTimeRange(0, 4800), out)) << exporter.errorString();
     EXPECT_EQ(out.frameCount, 31);
     for (float v : out.values)

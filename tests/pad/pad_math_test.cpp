@@ -7,52 +7,44 @@
 #include <climits>
 #include <cmath>
 
-TEST(PadView, MapsBetweenPadAndPixels)
+namespace {
+
+QPoint toView(const KyPadViewGeometry &v, float x, float y)
+{
+    int ix = 0, iy = 0;
+    v.padToView(x, y, &ix, &iy);
+    return {ix, iy};
+}
+
+} // namespace
+
+TEST(PadView, MapsBetweenPadAndPixelsAndZooms)
 {
     KyPadViewGeometry v;
-    int ix = 0, iy = 0;
-    v.padToView(100.0f, 50.0f, &ix, &iy);
-    EXPECT_EQ(ix, 100);
-    EXPECT_EQ(iy, 50);
-
+    EXPECT_EQ(toView(v, 100.0f, 50.0f), QPoint(100, 50));
     // zoomAt(2, 100, 100) keeps pad (100, 100) under pixel (100, 100).
     v.zoomAt(2.0f, 100, 100);
-    EXPECT_FLOAT_EQ(v.originX(), 50.0f);
-    EXPECT_FLOAT_EQ(v.originY(), 50.0f);
-    const QPointF p = v.viewToPad(100, 100);
-    EXPECT_FLOAT_EQ(p.x(), 100.0f);
-
-    // Truncation toward zero, also left of the origin.
+    EXPECT_EQ(QPointF(v.originX(), v.originY()), QPointF(50, 50));
+    EXPECT_EQ(v.viewToPad(100, 100), QPointF(100, 100));
+    // Truncation toward zero, also left of the origin; a far dot saturates.
     v.setOrigin(0.0f, 0.0f);
-    v.padToView(-1.7f, 1.7f, &ix, &iy);
-    EXPECT_EQ(ix, -3);
-    EXPECT_EQ(iy, 3);
-    // A far dot saturates instead of overflowing.
-    v.padToView(3e38f, -3e38f, &ix, &iy);
-    EXPECT_EQ(ix, INT_MAX);
-    EXPECT_EQ(iy, INT_MIN);
-
+    EXPECT_EQ(toView(v, -1.7f, 1.7f), QPoint(-3, 3));
+    EXPECT_EQ(toView(v, 3e38f, -3e38f), QPoint(INT_MAX, INT_MIN));
     // Unusable zooms are ignored.
     for (float z : {0.0f, -1.0f, NAN, INFINITY}) {
         v.zoomAt(z, 10, 10);
         EXPECT_FLOAT_EQ(v.zoom(), 2.0f);
     }
-    v.resetView();
-    EXPECT_FLOAT_EQ(v.zoom(), 1.0f);
-    EXPECT_FLOAT_EQ(v.originX(), 0.0f);
-}
-
-TEST(PadView, ZoomGestures)
-{
-    KyPadViewGeometry v;
     v.zoomAt(0.01f, 0, 0);
     EXPECT_FLOAT_EQ(v.gridSpacing(), 1.0f);
     v.resetView();
+    EXPECT_FLOAT_EQ(v.zoom(), 1.0f);
+    EXPECT_FLOAT_EQ(v.originX(), 0.0f);
     EXPECT_FLOAT_EQ(v.gridSpacing(), 20.0f);
-    // One wheel notch forward zooms out by 2^-0.18.
+    // One wheel notch forward zooms out by 2^-0.18; a Ctrl+drag of 100
+    // pixels down doubles the zoom.
     EXPECT_NEAR(v.wheelZoom(120), 0.8827f, 1e-4f);
     EXPECT_NEAR(v.wheelZoom(-120), 1.0f / 0.8827f, 1e-3f);
-    // A Ctrl+drag of 100 pixels down doubles the zoom.
     EXPECT_NEAR(KyPadViewGeometry::dragZoom(1.5f, 100), 3.0f, 1e-5f);
     EXPECT_NEAR(KyPadViewGeometry::dragZoom(1.0f, -100), 0.5f, 1e-6f);
 }
@@ -62,12 +54,10 @@ TEST(PadView, FitsTheDots)
     KyPadViewGeometry v;
     v.setSize(200, 100);
     const std::vector<KyPadDot> dots = {{0.0f, 0.0f}, {168.0f, 18.0f}};
-    // Box with margin 16: left -16, top -16, 200 x 50.
+    // Box with margin 16: left -16, top -16, 200 x 50; zoom min(200/200, 100/50).
     v.zoomToFit(dots);
-    EXPECT_FLOAT_EQ(v.zoom(), 1.0f); // min(200/200, 100/50)
-    EXPECT_FLOAT_EQ(v.originX(), -16.0f + 100.0f - 100.0f);
-    EXPECT_FLOAT_EQ(v.originY(), -16.0f + 25.0f - 50.0f);
-
+    EXPECT_FLOAT_EQ(v.zoom(), 1.0f);
+    EXPECT_EQ(QPointF(v.originX(), v.originY()), QPointF(-16.0f + 100.0f - 100.0f, -16.0f + 25.0f - 50.0f));
     // Already visible: zoomOutToFit keeps the zoom and centres.
     v.zoomAt(0.5f, 0, 0);
     v.zoomOutToFit(dots);
@@ -86,34 +76,28 @@ TEST(PadView, FitsTheDots)
     EXPECT_FLOAT_EQ(v.originX(), 7.0f);
 }
 
-TEST(PadView, HitTestTakesTheEarliestDotInReach)
+TEST(PadPlayback, HitsAndChoosesTheDotToPlay)
 {
-    const std::vector<KyPadDot> dots = {{10.0f, 10.0f}, {15.0f, 10.0f}, {100.0f, 100.0f}};
-    EXPECT_EQ(kyPadHitTest(dots, 13.0f, 10.0f), 0); // both in reach: the first added
-    EXPECT_EQ(kyPadHitTest(dots, 23.0f, 18.0f), 1); // edges included
-    EXPECT_EQ(kyPadHitTest(dots, 23.1f, 10.0f), -1);
+    const std::vector<KyPadDot> near = {{10.0f, 10.0f}, {15.0f, 10.0f}, {100.0f, 100.0f}};
+    EXPECT_EQ(kyPadHitTest(near, 13.0f, 10.0f), 0);  // both in reach: the first added
+    EXPECT_EQ(kyPadHitTest(near, 23.0f, 18.0f), 1);  // edges included
+    EXPECT_EQ(kyPadHitTest(near, 23.1f, 10.0f), -1);
     EXPECT_EQ(kyPadHitTest({}, 0.0f, 0.0f), -1);
-}
 
-TEST(PadPlayback, ChoosesTheDotToPlay)
-{
     const std::vector<KyPadDot> dots = {{0.0f, 0.0f}, {10.0f, 0.0f}};
-    struct Case {
+    const struct {
         int playing;
         float cx;
         int expected;
     } cases[] = {
-        {-1, 5.0f, 0},  // equal distance, nothing playing: the earlier dot
-        {-1, 6.0f, 1},
-        {0, 5.5f, 0},   // 30.25 vs 20.25: not 10 closer
-        {0, 5.6f, 1},   // 31.36 vs 19.36: more than 10 closer
-        {1, 4.6f, 1},
-        {1, 4.0f, 0},
+        {-1, 5.0f, 0},    // equal distance, nothing playing: the earlier dot
+        {-1, 6.0f, 1},    {0, 5.5f, 0},  // 30.25 vs 20.25: not 10 closer
+        {0, 5.6f, 1},     // 31.36 vs 19.36: more than 10 closer
+        {1, 4.6f, 1},     {1, 4.0f, 0},
+        {-1, 400.0f, -1}, // nothing playing and every dot too far away
     };
-    for (const Case &c : cases)
+    for (const auto &c : cases)
         EXPECT_EQ(kyPadChooseDot(dots, c.playing, c.cx, 0.0f), c.expected) << c.playing << " " << c.cx;
-    // Nothing playing and every dot too far away.
-    EXPECT_EQ(kyPadChooseDot(dots, -1, 400.0f, 0.0f), -1);
     EXPECT_EQ(kyPadChooseDot({}, -1, 0.0f, 0.0f), -1);
 }
 
@@ -136,16 +120,14 @@ TEST(PadPlayback, SpeedFollowsTheMouse)
     s.playbackSpeed = 1.99f;
     EXPECT_TRUE(kyPadUpdateSpeed(s, 500.0f, 0.0f, 1990));
     EXPECT_NEAR(s.playbackSpeed, 1.991f, 1e-5f);
-
     EXPECT_EQ(kyPadSpeedText(1.0f), QStringLiteral("100%"));
     EXPECT_EQ(kyPadSpeedText(0.456f), QStringLiteral("45%"));
 }
 
 TEST(PadLabels, ShortensBlockNames)
 {
-    EXPECT_EQ(kyPadDotLabel(QStringLiteral("s_walk_fast_forward_loop")), QStringLiteral("walk fast forwa..."));
-    EXPECT_EQ(kyPadDotLabel(QStringLiteral("s_run_01")), QStringLiteral("run 01"));
-    EXPECT_EQ(kyPadDotLabel(QStringLiteral("jump_s_")), QStringLiteral("jump s "));
-    EXPECT_EQ(kyPadDotLabel(QStringLiteral("exactly15chars_")), QStringLiteral("exactly15chars "));
-    EXPECT_EQ(kyPadDotLabel(QString()), QString());
+    for (const auto &[name, label] : {std::pair{"s_walk_fast_forward_loop", "walk fast forwa..."},
+                                      {"s_run_01", "run 01"}, {"jump_s_", "jump s "},
+                                      {"exactly15chars_", "exactly15chars "}, {"", ""}})
+        EXPECT_EQ(kyPadDotLabel(QString::fromLatin1(name)), QString::fromLatin1(label));
 }

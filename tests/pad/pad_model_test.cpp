@@ -15,6 +15,8 @@
 #include "dzundostack.h"
 #include "dzundostackhold.h"
 
+#include <functional>
+
 using PadModel = PadTest;
 
 namespace {
@@ -35,29 +37,20 @@ TEST_F(PadModel, CaptureAndApplyRoundTrip)
     EXPECT_EQ(nodes.last(), figure);
     DzNode *shoulder = figure->findNodeChild(QStringLiteral("lShldr"), true);
     DzNode *hip = figure->findNodeChild(QStringLiteral("hip"));
-    shoulder->getXRotControl()->setValue(25.0f);
-    shoulder->getZRotControl()->setValue(-40.0f);
-    hip->getYPosControl()->setValue(3.5f);
-    hip->getScaleControl()->setValue(1.2f);
-    morph(figure, "Smile")->setValue(0.75f);
-
+    const std::pair<DzFloatProperty *, float> values[] = {
+        {shoulder->getXRotControl(), 25.0f}, {shoulder->getZRotControl(), -40.0f}, {hip->getYPosControl(), 3.5f},
+        {hip->getScaleControl(), 1.2f},      {morph(figure, "Smile"), 0.75f},      {morph(figure, "MouthOpen"), 0.0f},
+    };
+    for (const auto &[property, value] : values)
+        property->setValue(value);
     KyPadPose pose(nullptr, 4.0f, 5.0f, figure, true);
     EXPECT_TRUE(pose.backwardCompatible);
     EXPECT_EQ(pose.numNodeData(), nodes.size());
-    shoulder->getXRotControl()->setValue(0.0f);
-    shoulder->getZRotControl()->setValue(0.0f);
-    hip->getYPosControl()->setValue(0.0f);
-    hip->getScaleControl()->setValue(1.0f);
-    morph(figure, "Smile")->setValue(0.0f);
-    morph(figure, "MouthOpen")->setValue(0.3f); // stored as 0 by the capture
-
+    for (const auto &[property, value] : values)
+        property->setValue(property->getDefaultValue() + 0.3f);
     pose.apply();
-    EXPECT_NEAR(shoulder->getXRotControl()->getValue(), 25.0f, 1e-3f);
-    EXPECT_NEAR(shoulder->getZRotControl()->getValue(), -40.0f, 1e-3f);
-    EXPECT_FLOAT_EQ(hip->getYPosControl()->getValue(), 3.5f);
-    EXPECT_FLOAT_EQ(hip->getScaleControl()->getValue(), 1.2f);
-    EXPECT_FLOAT_EQ(morph(figure, "Smile")->getValue(), 0.75f);
-    EXPECT_FLOAT_EQ(morph(figure, "MouthOpen")->getValue(), 0.0f);
+    for (const auto &[property, value] : values)
+        EXPECT_NEAR(property->getValue(), value, 1e-3f) << property->getName().toStdString();
 
     // Lookups by name; the figure's own entry through isTopLevel.
     EXPECT_EQ(pose.findNodeData(QString(), true), pose.nodeData(nodes.size() - 1));
@@ -81,12 +74,6 @@ TEST_F(PadModel, NewPosesAndScriptPosesConvert)
     KyPadLayer *layer = m_pane->addGroup(figure, {QStringLiteral("Layer 1")}).first();
     KyPadPose *fresh = layer->newPose(3, 4);
     ASSERT_EQ(fresh->numNodeData(), kyPadNodeList(figure).size());
-    const KyPadNodeData *d = fresh->nodeData(0);
-    EXPECT_EQ(d->pos, DzVec3());
-    EXPECT_EQ(d->scale, DzVec3(1, 1, 1));
-    EXPECT_EQ(d->genScale, 1.0);
-    EXPECT_TRUE(d->rot.isIdentity());
-    EXPECT_EQ(d->numPropValues(), 0);
 
     // A script sets a local transform; adding the pose converts it into
     // control values and poses the figure.
@@ -214,29 +201,26 @@ TEST_F(PadModel, CursorTrackKeysAndTheirUndo)
     track.evaluate(100);
     EXPECT_EQ(track.x, 0.0f);
     EXPECT_EQ(track.keyRange(), DzTimeRange(0, 0));
-    {
+    const auto held = [](const char *caption, const std::function<void()> &edit) {
         DzUndoStackHold hold;
+        edit();
+        hold.accept(QString::fromLatin1(caption));
+    };
+    held("keys", [&] {
         track.insertKey(new DzPointKey0(0.0f, 4.0f, 0));
         track.insertKey(new DzPointKey0(10.0f, 8.0f, 4800));
-        hold.accept(QStringLiteral("keys"));
+    });
+    EXPECT_EQ(track.keyRange(), DzTimeRange(0, 4800));
+    // Between keys linear; before the first held; after the last unchanged.
+    for (const auto &[time, x] : {std::pair{2400, 5.0f}, {6000, 5.0f}, {-100, 0.0f}, {4800, 10.0f}}) {
+        track.evaluate(time);
+        EXPECT_FLOAT_EQ(track.x, x) << time;
     }
     track.evaluate(2400);
-    EXPECT_FLOAT_EQ(track.x, 5.0f);
     EXPECT_FLOAT_EQ(track.y, 6.0f);
-    track.evaluate(6000); // after the last key: unchanged
-    EXPECT_FLOAT_EQ(track.x, 5.0f);
-    track.evaluate(-100); // before the first: held
-    EXPECT_FLOAT_EQ(track.x, 0.0f);
-    track.evaluate(4800);
-    EXPECT_FLOAT_EQ(track.x, 10.0f);
-    EXPECT_EQ(track.keyRange(), DzTimeRange(0, 4800));
 
     // A key at an existing time replaces it: a remove item, then an insert item.
-    {
-        DzUndoStackHold hold;
-        track.insertKey(new DzPointKey0(20.0f, 0.0f, 4800));
-        hold.accept(QStringLiteral("replace"));
-    }
+    held("replace", [&] { track.insertKey(new DzPointKey0(20.0f, 0.0f, 4800)); });
     EXPECT_EQ(track.keys().count(), 2);
     EXPECT_FLOAT_EQ(track.findKey(4800)->x, 20.0f);
     ASSERT_TRUE(dzUndoStack->undo());
@@ -249,11 +233,10 @@ TEST_F(PadModel, CursorTrackKeysAndTheirUndo)
 
     // Without a hold no items are pushed, but the track still changes.
     const int steps = dzUndoStack->getNumUndoSteps();
-    track.insertKey(new DzPointKey0(1.0f, 1.0f, 160));
-    track.insertKey(new DzPointKey0(2.0f, 1.0f, 320));
-    track.insertKey(new DzPointKey0(3.0f, 1.0f, 480));
+    for (DzTime t : {160, 320, 480})
+        track.insertKey(new DzPointKey0(float(t), 1.0f, t));
     track.removeKeys(DzTimeRange(160, 320));
-    EXPECT_EQ(track.keys().count(), 1);
+    ASSERT_EQ(track.keys().count(), 1);
     EXPECT_EQ(track.keys().at(0)->time, 480);
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), steps);
 }

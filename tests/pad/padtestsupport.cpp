@@ -1,19 +1,31 @@
 #include "padtestsupport.h"
 
-#include "kypadhooks.h"
-
-#include "kymixercore.h"
-#include "kytimeline.h"
-
+#include "kyfactory.h"
 #include "kypadelementdata.h"
+#include "kypadhooks.h"
 #include "kypadlayer.h"
 #include "kypadnodedata.h"
 #include "kypadpose.h"
-#include "padfactories.h"
 
+#include "dzmainwindow.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 #include "dzundostack.h"
+
+namespace {
+
+// The pad's data classes registered with the host, as the plug-in does.
+bool registerPadDataClasses(DzApp *app)
+{
+    static KyFactory<KyPadElementData> data(DzGUID::fromLegacyClassID(0x13370014));
+    static KyFactory<KyPadLayer> layer(DzGUID::fromLegacyClassID(0x13370015));
+    static KyFactory<KyPadPose> pose(DzGUID::fromLegacyClassID(0x13370016));
+    static KyFactory<KyPadNodeData> node(DzGUID::fromLegacyClassID(0x13370017));
+    return app->registerClassFactory(&data) && app->registerClassFactory(&layer)
+        && app->registerClassFactory(&pose) && app->registerClassFactory(&node);
+}
+
+} // namespace
 
 FakePadPane::FakePadPane()
     : DzPane(QStringLiteral("kinPad"))
@@ -63,11 +75,16 @@ QList<KyPadLayer *> FakePadPane::addGroup(DzNode *figure, const QStringList &nam
 
 void PadTest::SetUp()
 {
+    setUpHost();
+    m_pane = new FakePadPane;
+    kyPadSetPaneLookup([this] { return m_pane; });
+}
+
+void PadTest::setUpHost()
+{
     TimelineTest::SetUp();
     ASSERT_TRUE(registerPadDataClasses(m_app.get()));
     dzUndoStack->clear();
-    m_pane = new FakePadPane;
-    kyPadSetPaneLookup([this] { return m_pane; });
     kyPadSetClock([this] { return m_now; });
     kyPadSetMixerCoreProvider([this] { return m_core.get(); });
 }
@@ -80,6 +97,7 @@ void PadTest::TearDown()
     m_core.reset();
     m_timeline.reset();
     delete m_pane;
+    delete m_window;
     dzUndoStack->clear();
     TimelineTest::TearDown();
 }

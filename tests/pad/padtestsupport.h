@@ -1,7 +1,7 @@
 #pragma once
 // Set-up of the pad tests: the timeline tests' host and figures, a stand-in
-// pad pane (mode, options and a list of layers per figure), the main pane's
-// core on a fake clock, and the stock blocks.
+// pad pane (mode, options and a list of layers per figure) or the pad pane in
+// a host window, the main pane's core on a fake clock, and the stock blocks.
 
 #include "../timeline/timelinetestsupport.h"
 
@@ -14,6 +14,8 @@
 
 #include "kymixercore.h"
 #include "kytimeline.h"
+
+class DzMainWindow;
 
 class FakePadPane : public DzPane, public KyPadPaneInterface
 {
@@ -46,14 +48,18 @@ public:
 class PadTest : public TimelineTest
 {
 protected:
+    // With the stand-in pane.
     void SetUp() override;
     void TearDown() override;
+    // The host and the pad's data classes, without a pane.
+    void setUpHost();
 
     // The main pane's core over a timeline bound to `figure`, on m_now.
     void makeCore(DzNode *figure);
     static KyBlock *stockBlock(const QString &name);
 
     FakePadPane *m_pane = nullptr;
+    DzMainWindow *m_window = nullptr;  // deleted on tear-down when a test made one
     std::unique_ptr<KyTimeline> m_timeline;
     std::unique_ptr<KyMixerCore> m_core;
     int m_now = 1000;

@@ -1,24 +1,42 @@
 #include "stocktestsupport.h"
 
+#include "composer.h"
 #include "kbatool.h"
 
 #include <channelstore.h>
 #include <fixedpoint.h>
 #include <nodetable.h>
 
+
+#include <QFile>
+
+
 #include <algorithm>
 #include <cmath>
 
-int runKba(const QStringList &args, QString *messages)
+namespace {
+
+int runTool(int (*tool)(const QStringList &, QTextStream &, QTextStream &), const QStringList &args,
+            QString *messages)
 {
-    QString outText;
-    QString errText;
-    QTextStream out(&outText);
-    QTextStream err(&errText);
-    const int status = runKbaTool(args, out, err);
+    QString outText, errText;
+    QTextStream out(&outText), err(&errText);
+    const int status = tool(args, out, err);
     if (messages)
         *messages = outText + errText;
     return status;
+}
+
+} // namespace
+
+int runKba(const QStringList &args, QString *messages)
+{
+    return runTool(runKbaTool, args, messages);
+}
+
+int compose(const QStringList &args, QString *messages)
+{
+    return runTool(runCompose, args, messages);
 }
 
 SampledPose samplePose(int slot, int timeMs)
@@ -55,4 +73,15 @@ double degreesBetween(const DzQuat &a, const DzQuat &b)
 QString contentDir()
 {
     return QStringLiteral(TRELVO_CONTENT_DIR);
+}
+
+QString mocap(const char *name)
+{
+    return contentDir() + QStringLiteral("/mocap/bvh/") + QLatin1String(name);
+}
+
+bool writeText(const QString &path, const QByteArray &text)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
 }

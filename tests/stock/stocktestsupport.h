@@ -1,6 +1,7 @@
 #pragma once
-// Helpers shared by the stock block tests: running trelvo-kba in-process and
-// reading a block's pose at a clip time through the block core's sampling.
+// Helpers shared by the stock block tests: trelvo-kba and trelvo-compose run
+// in-process and a block's pose at a clip time through the block core's
+// sampling.
 
 #include <QString>
 #include <QStringList>
@@ -15,8 +16,9 @@ struct SampledPose {
     std::map<QString, DzVec3> positions;
 };
 
-// Runs trelvo-kba with args; messages land in *messages when given.
+// The tools run in-process; their messages land in *messages when given.
 int runKba(const QStringList &args, QString *messages = nullptr);
+int compose(const QStringList &args, QString *messages = nullptr);
 
 // The pose of a loaded block at timeMs (sampleSlot), keyed by node name.
 SampledPose samplePose(int slot, int timeMs);
@@ -24,3 +26,5 @@ SampledPose samplePose(int slot, int timeMs);
 double degreesBetween(const DzQuat &a, const DzQuat &b);
 
 QString contentDir();
+QString mocap(const char *name);  // a shipped BVH take
+bool writeText(const QString &path, const QByteArray &text);

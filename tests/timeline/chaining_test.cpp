@@ -3,11 +3,9 @@
 #include "timelinetestsupport.h"
 
 #include "kychaining.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include <cmath>
-#include <memory>
+#include <tuple>
 
 namespace {
 
@@ -55,18 +53,15 @@ TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
     // Three walks of 100 along Z. The first starts at the origin whatever
     // its flags (and whatever it held); without flag 1 a block starts at the
     // previous block's start, not its end; the height never follows.
-    const struct {
-        int flags;
-        float secondZ, thirdZ;
-    } cases[] = {{0, 0.0f, 0.0f}, {KyBlock::ReorientHorizontalPosition, 100.0f, 200.0f}};
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.flags);
+    for (auto [flags, secondZ, thirdZ] :
+         {std::tuple{0, 0.0f, 0.0f}, {KyBlock::ReorientHorizontalPosition, 100.0f, 200.0f}}) {
+        SCOPED_TRACE(flags);
         Placed placed;
         KyBlock *a = placed.add(*m_walk, 13);
         a->startPos = Vec3f{5.0f, 5.0f, 5.0f};
         a->startFacing = 30.0f;
-        KyBlock *b = placed.add(*m_walk, c.flags);
-        KyBlock *d = placed.add(*m_walk, c.flags);
+        KyBlock *b = placed.add(*m_walk, flags);
+        KyBlock *d = placed.add(*m_walk, flags);
         chainBlocks(placed.list());
         EXPECT_FLOAT_EQ(a->startPos.x, 0.0f);
         EXPECT_FLOAT_EQ(a->startPos.z, 0.0f);
@@ -74,8 +69,8 @@ TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
         EXPECT_FLOAT_EQ(a->startAxis.y, 1.0f);
         EXPECT_NEAR(b->startPos.x, 0.0f, kTolerance);
         EXPECT_NEAR(b->startPos.y, 0.0f, kTolerance);
-        EXPECT_NEAR(b->startPos.z, c.secondZ, kTolerance);
-        EXPECT_NEAR(d->startPos.z, c.thirdZ, kTolerance);
+        EXPECT_NEAR(b->startPos.z, secondZ, kTolerance);
+        EXPECT_NEAR(d->startPos.z, thirdZ, kTolerance);
         EXPECT_FLOAT_EQ(b->startFacing, 0.0f);
     }
 }
@@ -88,17 +83,25 @@ TEST_F(Chaining, ReorientsFacingSnappedTo45Degrees)
     KyBlock *b = placed.add(*m_walk, KyBlock::ReorientFacing);
     chainBlocks(placed.list());
     EXPECT_NEAR(std::fabs(b->startFacing), 45.0f, 1e-3f);
-    // Facing alone does not move the start.
-    EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance);
-
+    EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance); // facing alone does not move the start
     // The walk of B then goes 100 units along the turned direction, so a
     // block after it with both flags starts 100 units away at 45 degrees.
     KyBlock *c = placed.add(*m_walk, KyBlock::ReorientFacing | KyBlock::ReorientHorizontalPosition);
     chainBlocks(placed.list());
-    EXPECT_NEAR(std::hypot(c->startPos.x, c->startPos.z), 100.0f, 0.2f);
     EXPECT_NEAR(std::fabs(c->startPos.x), 70.71f, 0.2f);
     EXPECT_NEAR(c->startPos.z, 70.71f, 0.2f);
     EXPECT_FLOAT_EQ(c->startFacing, b->startFacing);
+
+    // All flags together, chained twice: the loop shift turns with it.
+    Placed all;
+    all.add(*m_turn, 13);
+    KyBlock *b13 = all.add(*m_walk, 13);
+    KyBlock *c13 = all.add(*m_walk, 13);
+    chainBlocks(all.list());
+    chainBlocks(all.list());
+    EXPECT_NEAR(std::fabs(b13->startFacing), 45.0f, 1e-3f);
+    EXPECT_NEAR(std::hypot(c13->startPos.x, c13->startPos.z), 100.0f, 0.2f);
+    EXPECT_NEAR(std::fabs(b13->loopShift.z), 100.0f, kTolerance);
 }
 
 TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
@@ -109,16 +112,13 @@ TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
     KyBlock *a = placed.add(*m_walk, 0);
     a->facingOffset = 90.0f;
     a->posOffset = Vec3f{10.0f, 3.0f, 0.0f};
+    KyBlock *b = placed.add(*m_walk, 0);
     chainBlocks(placed.list());
     EXPECT_FLOAT_EQ(a->startFacing, 90.0f);
     EXPECT_NEAR(a->startPos.x, 0.0f, 1e-4f);
     EXPECT_NEAR(a->startPos.y, 3.0f, 1e-4f);
     EXPECT_NEAR(a->startPos.z, -10.0f, 1e-4f);
-
-    // Facing offsets carry on to later blocks that do not reorient.
-    KyBlock *b = placed.add(*m_walk, 0);
-    chainBlocks(placed.list());
-    EXPECT_FLOAT_EQ(b->startFacing, 90.0f);
+    EXPECT_FLOAT_EQ(b->startFacing, 90.0f); // carried on to later blocks that do not reorient
 }
 
 TEST_F(Chaining, LoopShiftReachesTheNextBlockFromTheSecondPassOn)
@@ -137,26 +137,12 @@ TEST_F(Chaining, LoopShiftReachesTheNextBlockFromTheSecondPassOn)
     EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
     chainBlocks(placed.list());
     EXPECT_NEAR(b->startPos.z, 200.0f, kTolerance);
-
     // Without flag 8 there is no loop shift, and the loop runs on the spot.
     a->flags = 0;
     chainBlocks(placed.list());
     EXPECT_FLOAT_EQ(a->loopShift.z, 0.0f);
     chainBlocks(placed.list());
     EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
-}
-
-TEST_F(Chaining, AllFlagsTogether)
-{
-    Placed placed;
-    placed.add(*m_turn, 13);
-    KyBlock *b = placed.add(*m_walk, 13);
-    KyBlock *c = placed.add(*m_walk, 13);
-    chainBlocks(placed.list());
-    chainBlocks(placed.list());
-    EXPECT_NEAR(std::fabs(b->startFacing), 45.0f, 1e-3f);
-    EXPECT_NEAR(std::hypot(c->startPos.x, c->startPos.z), 100.0f, 0.2f);
-    EXPECT_NEAR(std::fabs(b->loopShift.z), 100.0f, kTolerance);
 }
 
 TEST_F(Chaining, TrackChainsAfterEveryChange)
@@ -182,8 +168,7 @@ TEST_F(Chaining, BlocksWithoutEvaluableMotionEndWhereTheyStart)
 {
     // A clip of a single key is 0 ms long: its loop length is 0, and no
     // division may be reached by chaining, evaluating or naming it previous.
-    MotionPlan single = still(0);
-    KyBlock *empty = makeBlock(QStringLiteral("single"), single);
+    KyBlock *empty = makeBlock(QStringLiteral("single"), still(0));
     EXPECT_EQ(empty->clipLength, 0);
     EXPECT_EQ(empty->loopLength(), 0);
     Placed placed;

@@ -21,83 +21,70 @@ protected:
     void SetUp() override
     {
         TimelineTest::SetUp();
-        MotionPlan walk = walkZ(100.0f, 1000);
-        walk.rotations[QStringLiteral("lShldr")] = [](int t) {
-            return BlockRotation{20.0f + 10.0f * static_cast<float>(t) / 1000.0f, {0.0f, 0.0f, 1.0f}};
-        };
-        // Driven but unturned, so that heel and rotational offsets show alone.
-        walk.rotations[QStringLiteral("lFoot")] = [](int) { return BlockRotation{0.0f, {1.0f, 0.0f, 0.0f}}; };
-        walk.rotations[QStringLiteral("rForeArm")] = [](int) { return BlockRotation{0.0f, {1.0f, 0.0f, 0.0f}}; };
-        makeBlock(QStringLiteral("walk"), walk);
+        // lFoot and rForeArm driven but unturned, so that heel and
+        // rotational offsets show alone.
+        makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000)
+                                              .ramp(QStringLiteral("lShldr"), 20, 30, {0, 0, 1})
+                                              .hold(QStringLiteral("lFoot"), 0, {1, 0, 0})
+                                              .hold(QStringLiteral("rForeArm"), 0, {1, 0, 0}));
         makeBlock(QStringLiteral("turn"), turnY(90.0f, 500));
     }
-
-    QString writeRecipe(const QByteArray &json, const QString &name = QStringLiteral("recipe.json"))
+    // Runs the composer on the recipe text; the frames of the output on success.
+    int compose(const QByteArray &recipe, const QStringList &options = {}, QJsonObject *result = nullptr)
     {
-        const QString path = tempPath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(json);
-        return path;
-    }
-
-    int compose(const QStringList &args, QString *errText = nullptr)
-    {
-        QString outText, errorText;
-        QTextStream out(&outText);
-        QTextStream err(&errorText);
-        const int code = runCompose(args, out, err);
-        if (errText)
-            *errText = errorText;
+        m_err.clear();
+        const QString out = tempPath(QStringLiteral("out.json"));
+        QFile::remove(out);
+        QString outText;
+        QTextStream outStream(&outText), errStream(&m_err);
+        const QStringList args = QStringList{writeTemp(QStringLiteral("recipe.json"), recipe), "-o", out} + options;
+        const int code = runCompose(args, outStream, errStream);
+        if (result)
+            *result = readOutput(out);
         return code;
     }
-
-    QJsonObject readOutput(const QString &path)
+    static QJsonObject readOutput(const QString &path)
     {
         QFile file(path);
         EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        QJsonParseError error;
-        const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &error);
-        EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-        return doc.object();
+        return QJsonDocument::fromJson(file.readAll()).object();
     }
+    // frames[i].bones[bone].euler[axis]
+    static double euler(const QJsonArray &frames, int i, const char *bone, int axis)
+    {
+        const QJsonObject bones = frames[i].toObject()["bones"].toObject();
+        return bones[QLatin1String(bone)].toObject()["euler"].toArray()[axis].toDouble();
+    }
+    static double hipPos(const QJsonArray &frames, int i, int axis)
+    {
+        return frames[i].toObject()["hipPos"].toArray()[axis].toDouble();
+    }
+
+    QString m_err;
 };
 
 TEST_F(Compose, BakesASmallRecipeIntoFrames)
 {
     // walk (1000 ms) then walk again after a 500 ms gap: 2500 ms at 30 fps.
-    const QString recipe = writeRecipe(R"({"figure": "standard",
-        "blocks": [{"file": "walk.kba"}, {"file": "walk.kba", "gap": 500, "flags": 1}]})");
-    const QString out = tempPath(QStringLiteral("out.json"));
-    QString err;
-    ASSERT_EQ(compose({recipe, QStringLiteral("-o"), out}, &err), 0) << err.toStdString();
-    const QJsonObject result = readOutput(out);
-    EXPECT_EQ(result.value(QStringLiteral("fps")).toInt(), 30);
-    const QJsonArray frames = result.value(QStringLiteral("frames")).toArray();
+    QJsonObject result;
+    ASSERT_EQ(compose(R"({"figure": "standard", "blocks": [{"file": "walk.kba"},
+                         {"file": "walk.kba", "gap": 500, "flags": 1}]})", {}, &result), 0) << m_err.toStdString();
+    EXPECT_EQ(result["fps"].toInt(), 30);
+    const QJsonArray frames = result["frames"].toArray();
     ASSERT_EQ(frames.size(), 75); // ticks 0 … 11840 below 12000
-    const QJsonObject first = frames[0].toObject();
-    EXPECT_EQ(first.value(QStringLiteral("tick")).toInt(), 0);
-    const QJsonObject bones = first.value(QStringLiteral("bones")).toObject();
+    EXPECT_EQ(frames[0].toObject()["tick"].toInt(), 0);
+    const QJsonObject bones = frames[0].toObject()["bones"].toObject();
     EXPECT_EQ(bones.size(), 53);
-    const QJsonObject hip = bones.value(QStringLiteral("hip")).toObject();
-    EXPECT_EQ(hip.value(QStringLiteral("order")).toString().toStdString(), "YZX");
-    EXPECT_EQ(hip.value(QStringLiteral("quat")).toArray().size(), 4);
-    EXPECT_EQ(hip.value(QStringLiteral("euler")).toArray().size(), 3);
-
+    EXPECT_EQ(bones["hip"].toObject()["order"].toString().toStdString(), "YZX");
+    EXPECT_EQ(bones["hip"].toObject()["quat"].toArray().size(), 4);
+    EXPECT_EQ(bones["hip"].toObject()["euler"].toArray().size(), 3);
     // Half-way through the first walk z is 50; in the gap the walk stays at
     // its end (100); the second walk carries on from there (flag 1).
-    const auto hipZ = [&](int frame) {
-        return frames[frame].toObject().value(QStringLiteral("hipPos")).toArray()[2].toDouble();
-    };
-    EXPECT_EQ(frames[15].toObject().value(QStringLiteral("tick")).toInt(), 2400);
-    EXPECT_NEAR(hipZ(15), 50.0, 0.1);
-    EXPECT_NEAR(hipZ(36), 100.0, 0.1);  // 1200 ms, in the gap
-    EXPECT_NEAR(hipZ(60), 150.0, 0.5);  // 2000 ms, half-way through the second walk
-    const QJsonArray shoulder = frames[15].toObject().value(QStringLiteral("bones")).toObject()
-                                    .value(QStringLiteral("lShldr")).toObject()
-                                    .value(QStringLiteral("euler")).toArray();
-    EXPECT_NEAR(std::fabs(shoulder[2].toDouble()), 25.0, 0.1);
-
+    EXPECT_EQ(frames[15].toObject()["tick"].toInt(), 2400);
+    EXPECT_NEAR(hipPos(frames, 15, 2), 50.0, 0.1);
+    EXPECT_NEAR(hipPos(frames, 36, 2), 100.0, 0.1); // 1200 ms, in the gap
+    EXPECT_NEAR(hipPos(frames, 60, 2), 150.0, 0.5); // 2000 ms, half-way through the second walk
+    EXPECT_NEAR(std::fabs(euler(frames, 15, "lShldr", 2)), 25.0, 0.1);
     // The scene is as it was: no figure left, time settings back.
     EXPECT_EQ(dzScene->getNumNodes(), 0);
     EXPECT_EQ(dzScene->getTimeStep(), 160);
@@ -105,45 +92,35 @@ TEST_F(Compose, BakesASmallRecipeIntoFrames)
 
 TEST_F(Compose, AppliesFigureFpsOffsetsAndBlockFields)
 {
-    const QString recipe = writeRecipe(R"({"figure": "large", "heelOffset": 30,
+    QJsonObject result;
+    ASSERT_EQ(compose(R"({"figure": "large", "heelOffset": 30,
         "rotationalOffsets": {"rForeArm": [0, 0, 0.2588190, 0.9659258]},
         "blocks": [{"file": "walk.kba", "speed": 0.5, "mirror": false, "posOffset": [10, 0, 0],
-                    "facingOffset": 0, "blendIn": 100, "internalBlend": 50, "inPoint": 0}]})");
-    const QString out = tempPath(QStringLiteral("large.json"));
-    QString err;
-    ASSERT_EQ(compose({recipe, QStringLiteral("-o"), out, QStringLiteral("--fps"), QStringLiteral("24")},
-                      &err),
+                    "facingOffset": 0, "blendIn": 100, "internalBlend": 50, "inPoint": 0}]})",
+                      {"--fps", "24"}, &result),
               0)
-        << err.toStdString();
-    const QJsonObject result = readOutput(out);
-    EXPECT_EQ(result.value(QStringLiteral("fps")).toInt(), 24);
-    const QJsonArray frames = result.value(QStringLiteral("frames")).toArray();
+        << m_err.toStdString();
+    EXPECT_EQ(result["fps"].toInt(), 24);
+    const QJsonArray frames = result["frames"].toArray();
     // Half speed: 2000 ms at 24 fps = 48 frames, 200 ticks apart.
     ASSERT_EQ(frames.size(), 48);
-    EXPECT_EQ(frames[1].toObject().value(QStringLiteral("tick")).toInt(), 200);
-    const QJsonArray p = frames[24].toObject().value(QStringLiteral("hipPos")).toArray();
+    EXPECT_EQ(frames[1].toObject()["tick"].toInt(), 200);
     // Scale 1.1: x offset 10 → 11, z 50 → 55 at half-way.
-    EXPECT_NEAR(p[0].toDouble(), 11.0, 0.05);
-    EXPECT_NEAR(p[2].toDouble(), 55.0, 0.2);
-    // Heel offset 30: the feet turn -30 about X.
-    const QJsonArray foot = frames[0].toObject().value(QStringLiteral("bones")).toObject()
-                                .value(QStringLiteral("lFoot")).toObject()
-                                .value(QStringLiteral("euler")).toArray();
-    EXPECT_NEAR(foot[0].toDouble(), -30.0, 0.01);
-    // The forearm offset: 30 degrees about Z.
-    const QJsonArray forearm = frames[0].toObject().value(QStringLiteral("bones")).toObject()
-                                   .value(QStringLiteral("rForeArm")).toObject()
-                                   .value(QStringLiteral("euler")).toArray();
-    EXPECT_NEAR(forearm[2].toDouble(), 30.0, 0.01);
+    EXPECT_NEAR(hipPos(frames, 24, 0), 11.0, 0.05);
+    EXPECT_NEAR(hipPos(frames, 24, 2), 55.0, 0.2);
+    EXPECT_NEAR(euler(frames, 0, "lFoot", 0), -30.0, 0.01);    // heel offset 30: the feet turn −30 about X
+    EXPECT_NEAR(euler(frames, 0, "rForeArm", 2), 30.0, 0.01);  // the forearm offset: 30 degrees about Z
 }
 
-TEST_F(Compose, RefusesBadRecipesNamingTheProblem)
+TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
 {
+    writeTemp(QStringLiteral("junk.kba"), "not a block at all");
     struct Case {
         const char *json;
         const char *message;
     } cases[] = {
         {"{\"blocks\": [{\"file\": \"missing.kba\"}]}", "block 1: cannot read"},
+        {"{\"blocks\": [{\"file\": \"junk.kba\"}]}", "block 1: cannot read"},
         {"{\"blocks\": [{\"file\": \"walk.kba\", \"sped\": 1}]}", "block 1: unknown field \"sped\""},
         {"{\"blocks\": [{\"file\": \"walk.kba\", \"speed\": \"fast\"}]}", "\"speed\" must be a number"},
         {"{\"blocks\": [{\"file\": \"walk.kba\", \"speed\": 0}]}", "\"speed\" must lie between"},
@@ -164,74 +141,54 @@ TEST_F(Compose, RefusesBadRecipesNamingTheProblem)
         {"{\"blocks\": [], \"rotationalOffsets\": {\"tail\": [0, 0, 0, 1]}}", "the figure has no bone \"tail\""},
         {"{\"blocks\": [], \"rotationalOffsets\": {\"rFoot\": [0, 0, 0, 0]}}", "zero length"},
         {"{\"blocks\": [], \"figure\": \"nowhere.json\"}", "figure"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"outPoint\": 3600000, \"gap\": 3600000}]}",
-         "longer than one hour"},
+        {"{\"blocks\": [{\"file\": \"walk.kba\", \"outPoint\": 3600000, \"gap\": 3600000}]}", "longer than one hour"},
         {"[1, 2]", "must be a JSON object"},
         {"{\"blocks\": [", "not valid JSON"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.json);
-        const QString recipe = writeRecipe(c.json, QStringLiteral("bad.json"));
-        QString err;
-        EXPECT_EQ(compose({recipe, QStringLiteral("-o"), tempPath(QStringLiteral("bad-out.json"))}, &err), 1);
-        EXPECT_TRUE(err.contains(QString::fromUtf8(c.message))) << err.toStdString();
-        EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("bad-out.json"))));
+        EXPECT_EQ(compose(c.json), 1);
+        EXPECT_TRUE(m_err.contains(QString::fromUtf8(c.message))) << m_err.toStdString();
+        EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("out.json"))));
         EXPECT_EQ(dzScene->getNumNodes(), 0);
     }
-    // A block file that is not a block file.
-    QFile junk(tempPath(QStringLiteral("junk.kba")));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a block at all");
-    junk.close();
-    QString err;
-    EXPECT_EQ(compose({writeRecipe(R"({"blocks": [{"file": "junk.kba"}]})"), QStringLiteral("-o"),
-                       tempPath(QStringLiteral("x.json"))},
-                      &err),
-              1);
-    EXPECT_TRUE(err.contains(QStringLiteral("block 1: cannot read"))) << err.toStdString();
-}
-
-TEST_F(Compose, RefusesBadUsage)
-{
-    const QString recipe = writeRecipe(R"({"blocks": []})");
-    QString err;
-    EXPECT_EQ(compose({recipe}, &err), 2);
-    EXPECT_TRUE(err.contains(QStringLiteral("usage:")));
-    EXPECT_EQ(compose({recipe, QStringLiteral("-o"), QStringLiteral("o.json"), QStringLiteral("--fps"),
-                       QStringLiteral("7")},
-                      &err),
-              2);
-    EXPECT_TRUE(err.contains(QStringLiteral("--fps must divide 4800")));
-    EXPECT_EQ(compose({recipe, QStringLiteral("-o")}, &err), 2);
-    EXPECT_EQ(compose({recipe, QStringLiteral("--colour"), QStringLiteral("-o"), QStringLiteral("o.json")},
-                      &err),
-              2);
-    EXPECT_EQ(compose({tempPath(QStringLiteral("none.json")), QStringLiteral("-o"),
-                       tempPath(QStringLiteral("o.json"))},
-                      &err),
-              1);
-    EXPECT_TRUE(err.contains(QStringLiteral("cannot read the recipe")));
+    const QString recipe = writeTemp(QStringLiteral("empty.json"), R"({"blocks": []})");
+    const struct {
+        QStringList args;
+        int code;
+        const char *message;
+    } usage[] = {
+        {{recipe}, 2, "usage:"},
+        {{recipe, "-o", "o.json", "--fps", "7"}, 2, "--fps must divide 4800"},
+        {{recipe, "-o"}, 2, ""},
+        {{recipe, "--colour", "-o", "o.json"}, 2, ""},
+        {{tempPath(QStringLiteral("none.json")), "-o", tempPath(QStringLiteral("o.json"))}, 1,
+         "cannot read the recipe"},
+    };
+    for (const auto &u : usage) {
+        QString outText, errText;
+        QTextStream out(&outText), err(&errText);
+        EXPECT_EQ(runCompose(u.args, out, err), u.code) << u.args.join(' ').toStdString();
+        EXPECT_TRUE(errText.contains(u.message)) << errText.toStdString();
+    }
 }
 
 TEST_F(Compose, TheProgramWritesTheSameFrames)
 {
-    const QString recipe = writeRecipe(R"({"blocks": [{"file": "walk.kba"}, {"file": "turn.kba"}]})");
     const QString out = tempPath(QStringLiteral("program.json"));
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("TRELVO_CONTENT"), contentDir());
     process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TRELVO_BINARY_DIR "/bin/trelvo-compose"),
-                  {recipe, QStringLiteral("-o"), out, QStringLiteral("--figure"),
-                   contentDir() + QStringLiteral("/figures/partial.json")});
+    const QString program = QStringLiteral(TRELVO_BINARY_DIR "/bin/trelvo-compose");
+    process.start(program, {writeTemp("recipe.json", R"({"blocks": [{"file": "walk.kba"}, {"file": "turn.kba"}]})"),
+                            "-o", out, "--figure", contentDir() + "/figures/partial.json"});
     ASSERT_TRUE(process.waitForFinished(120000));
     EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    const QJsonArray frames = readOutput(out).value(QStringLiteral("frames")).toArray();
+    const QJsonArray frames = readOutput(out)["frames"].toArray();
     EXPECT_EQ(frames.size(), 45); // 1500 ms
-    EXPECT_EQ(frames[0].toObject().value(QStringLiteral("bones")).toObject().size(), 21);
-
-    process.start(QStringLiteral(TRELVO_BINARY_DIR "/bin/trelvo-compose"),
-                  {writeRecipe(R"({"blocks": 3})", QStringLiteral("bad.json")), QStringLiteral("-o"), out});
+    EXPECT_EQ(frames[0].toObject()["bones"].toObject().size(), 21);
+    process.start(program, {writeTemp("bad.json", R"({"blocks": 3})"), "-o", out});
     ASSERT_TRUE(process.waitForFinished(120000));
     EXPECT_EQ(process.exitCode(), 1);
     EXPECT_TRUE(process.readAllStandardError().contains("\"blocks\" must be an array"));

@@ -5,11 +5,6 @@
 #include "figurebinding.h"
 #include "kyevaluator.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
-
-#include "engine.h"
-#include "nodetable.h"
 
 #include "dzfloatproperty.h"
 #include "dzscene.h"
@@ -21,31 +16,24 @@ protected:
     void SetUp() override
     {
         FigureTimelineTest::SetUp();
-        // A: turns the neck from 0 to 40 degrees about X over one second.
-        MotionPlan a = still(1000);
-        a.rotations[QStringLiteral("neck")] = [](int t) {
-            return BlockRotation{40.0f * static_cast<float>(t) / 1000.0f, {1.0f, 0.0f, 0.0f}};
-        };
-        // B: the neck at -30 about X throughout.
-        MotionPlan b = still(1000);
-        b.rotations[QStringLiteral("neck")] = [](int) { return BlockRotation{-30.0f, {1.0f, 0.0f, 0.0f}}; };
-        m_a = makeBlock(QStringLiteral("neckA"), a);
-        m_b = makeBlock(QStringLiteral("neckB"), b);
+        // A turns the neck from 0 to 40 degrees about X; B holds it at −30.
+        m_a = makeBlock(QStringLiteral("neckA"), still(1000).ramp(QStringLiteral("neck"), 0, 40, {1, 0, 0}));
+        KyBlock *b = makeBlock(QStringLiteral("neckB"), still(1000).hold(QStringLiteral("neck"), -30, {1, 0, 0}));
         //  0        1000        1500        2500
         //  |--- A ---|    gap    |--- B ----|
         m_track->appendBlock(*m_a, true);
-        KyBlock *placedB = m_track->appendBlock(*m_b, true);
-        m_track->setGap(placedB, 500);
-        m_neck = m_figure->findNodeChild(QStringLiteral("neck"), true);
+        m_track->setGap(m_track->appendBlock(*b, true), 500);
+        m_neck = boneOf(m_figure, "neck");
     }
-
-    double neckAngleAt(DzTime ticks) const
+    // Evaluates at t and gives the neck's angle written there.
+    double neckAngleAt(int t)
     {
-        return angleBetween(m_neck->getLocalRot(ticks), DzQuat());
+        m_timeline->goSeek(t, true, false);
+        m_timeline->updateStep();
+        return angleBetween(m_neck->getLocalRot(snappedTicks(t)), DzQuat());
     }
 
     KyBlock *m_a = nullptr;
-    KyBlock *m_b = nullptr;
     DzNode *m_neck = nullptr;
 };
 
@@ -54,17 +42,12 @@ TEST_F(Evaluation, LocatesInsideInAGapBeforeTheFirstAndAfterTheEnd)
     struct Case {
         int t;
         BlockLocation::Kind kind;
-        int index;
-        int local;
+        int index, local;
     } cases[] = {
-        {0, BlockLocation::Inside, 0, 0},
-        {999, BlockLocation::Inside, 0, 999},
-        {1000, BlockLocation::InGap, 1, 0},
-        {1499, BlockLocation::InGap, 1, 0},
-        {1500, BlockLocation::Inside, 1, 0},
-        {2499, BlockLocation::Inside, 1, 999},
-        {2500, BlockLocation::AfterEnd, -1, 0},
-        {90000, BlockLocation::AfterEnd, -1, 0},
+        {0, BlockLocation::Inside, 0, 0},      {999, BlockLocation::Inside, 0, 999},
+        {1000, BlockLocation::InGap, 1, 0},    {1499, BlockLocation::InGap, 1, 0},
+        {1500, BlockLocation::Inside, 1, 0},   {2499, BlockLocation::Inside, 1, 999},
+        {2500, BlockLocation::AfterEnd, -1, 0}, {90000, BlockLocation::AfterEnd, -1, 0},
     };
     for (const Case &c : cases) {
         const BlockLocation location = locateBlock(*m_track, c.t);
@@ -82,7 +65,6 @@ TEST_F(Evaluation, LocatesInsideInAGapBeforeTheFirstAndAfterTheEnd)
     EXPECT_FALSE(driveEngine(empty, locateBlock(empty, 0)));
 }
 
-// Evaluates at t and gives the neck's angle written there.
 TEST_F(Evaluation, ShowsTheBlockAtItsLocalTimeAndHoldsItsEndsInGaps)
 {
     KyBlock *a = m_track->blockAt(0);
@@ -109,17 +91,10 @@ TEST_F(Evaluation, ShowsTheBlockAtItsLocalTimeAndHoldsItsEndsInGaps)
         m_track->setGap(a, c.gapA);
         m_track->setInOut(a, c.inA, c.outA);
         a->internalBlend = c.internalBlend;
-        m_timeline->goSeek(c.t, true, false);
-        m_timeline->updateStep();
-        EXPECT_NEAR(neckAngleAt(snappedTicks(c.t)), c.degrees, 0.3);
+        EXPECT_NEAR(neckAngleAt(c.t), c.degrees, 0.3);
         EXPECT_EQ(m_track->playheadMs(), c.t);
     }
-}
-
-TEST_F(Evaluation, AfterTheEndLeavesEverythingAsItWas)
-{
-    m_timeline->goSeek(500, true, false);
-    m_timeline->updateStep();
+    // After the end everything stays as it was.
     const int keys = m_neck->getXRotControl()->getNumKeys();
     const int playhead = m_track->playheadMs();
     m_timeline->goSeek(5000, false, false);
@@ -131,24 +106,15 @@ TEST_F(Evaluation, AfterTheEndLeavesEverythingAsItWas)
 TEST_F(Evaluation, BlendsFromThePreviousBlockOverBlendIn)
 {
     // B starts right after A (no gap), blending over 300 ms from A's last
-    // pose (40) into B's (-30): halfway at 150 ms.
-    m_track->setGap(m_track->blockAt(1), 0);
+    // pose (+40) into B's (−30) about the same axis: 5 degrees halfway.
     KyBlock *b = m_track->blockAt(1);
+    m_track->setGap(b, 0);
     EXPECT_EQ(b->blendIn, 300);
-    m_timeline->goSeek(1150, true, false);
-    m_timeline->updateStep();
-    const DzQuat q = m_neck->getLocalRot(snappedTicks(1150));
-    // A's end rotates +40 and B -30 about the same axis: 5 degrees halfway.
-    EXPECT_NEAR(angleBetween(q, DzQuat()), 5.0, 1.0);
-    m_timeline->goSeek(1400, true, false);
-    m_timeline->updateStep();
-    EXPECT_NEAR(neckAngleAt(snappedTicks(1400)), 30.0, 0.3);
-
+    EXPECT_NEAR(neckAngleAt(1150), 5.0, 1.0);
+    EXPECT_NEAR(neckAngleAt(1400), 30.0, 0.3);
     // While a handle is dragged the previous block is not faded out.
     m_track->setHandleDrag(true);
-    m_timeline->goSeek(1150 + 33, true, false);
-    m_timeline->updateStep();
-    EXPECT_NEAR(neckAngleAt(snappedTicks(1183)), 30.0, 0.3);
+    EXPECT_NEAR(neckAngleAt(1183), 30.0, 0.3);
 }
 
 TEST_F(Evaluation, TimelineWithoutSkeletonPosesNothing)

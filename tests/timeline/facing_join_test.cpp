@@ -4,8 +4,6 @@
 
 #include "composer.h"
 #include "kyevaluator.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "engine.h"
 #include "nodetable.h"
@@ -30,29 +28,27 @@ double wrapDegrees(double a)
     return a;
 }
 
-// How the hip moves and faces over the frames of [fromMs, toMs).
+// How the hip moves and faces over the frames of [fromMs, toMs): the
+// direction of its horizontal travel and the mean horizontal direction of
+// its +Z axis, in degrees from +Z toward +X.
 struct Heading {
-    double travel = 0.0; // direction of the hip's horizontal travel, degrees from +Z toward +X
-    double facing = 0.0; // the mean horizontal direction of the hip's +Z axis
+    double travel = 0.0, facing = 0.0;
     double difference() const { return wrapDegrees(travel - facing); }
 };
 
 Heading headingOf(const QJsonArray &frames, int fromMs, int toMs)
 {
-    Heading h;
     double fx = 0.0, fz = 0.0;
     QJsonArray first, last;
     for (const QJsonValue &value : frames) {
         const QJsonObject frame = value.toObject();
-        const int ms = frame.value(QStringLiteral("tick")).toInt() * 1000 / 4800;
+        const int ms = frame["tick"].toInt() * 1000 / 4800;
         if (ms < fromMs || ms >= toMs)
             continue;
-        const QJsonArray pos = frame.value(QStringLiteral("hipPos")).toArray();
+        last = frame["hipPos"].toArray();
         if (first.isEmpty())
-            first = pos;
-        last = pos;
-        const QJsonArray q = frame.value(QStringLiteral("bones")).toObject().value(QStringLiteral("hip"))
-                                 .toObject().value(QStringLiteral("quat")).toArray();
+            first = last;
+        const QJsonArray q = frame["bones"].toObject()["hip"].toObject()["quat"].toArray();
         const DzVec3 forward = DzQuat(q[0].toDouble(), q[1].toDouble(), q[2].toDouble(), q[3].toDouble())
                                    .multVec(DzVec3(0.0f, 0.0f, 1.0f));
         fx += forward.m_x;
@@ -60,24 +56,17 @@ Heading headingOf(const QJsonArray &frames, int fromMs, int toMs)
     }
     EXPECT_FALSE(first.isEmpty());
     if (first.isEmpty())
-        return h;
-    h.travel = std::atan2(last[0].toDouble() - first[0].toDouble(), last[2].toDouble() - first[2].toDouble()) * kDegrees;
-    h.facing = std::atan2(fx, fz) * kDegrees;
-    return h;
+        return Heading();
+    return {std::atan2(last[0].toDouble() - first[0].toDouble(), last[2].toDouble() - first[2].toDouble()) * kDegrees,
+            std::atan2(fx, fz) * kDegrees};
 }
 
 // Pose of the hip in the node table after the engine was driven.
-struct HipPose {
-    float pos[3] = {0, 0, 0};
-    DzQuat rotation;
-};
-
-HipPose tableHip()
+std::pair<Vec3f, DzQuat> tableHip()
 {
-    HipPose p;
-    nodeTranslation("hip", &p.pos[0], &p.pos[1], &p.pos[2]);
-    p.rotation = tableRotation(QStringLiteral("hip"));
-    return p;
+    Vec3f p;
+    nodeTranslation("hip", &p.x, &p.y, &p.z);
+    return {p, tableRotation(QStringLiteral("hip"))};
 }
 
 } // namespace
@@ -85,61 +74,47 @@ HipPose tableHip()
 class FacingAndJoin : public TimelineTest
 {
 protected:
-    static QString stock(const char *file)
-    {
-        return contentDir() + QStringLiteral("/kinBlocks/Trelvo/") + QLatin1String(file);
-    }
-
-    QJsonArray compose(const QString &blocks)
-    {
-        const QString recipe = tempPath(QStringLiteral("recipe.json"));
-        QFile file(recipe);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QStringLiteral("{\"figure\": \"standard\", \"blocks\": [%1]}").arg(blocks).toUtf8());
-        file.close();
-        const QString out = tempPath(QStringLiteral("out.json"));
-        QString outText, errText;
-        QTextStream outStream(&outText), errStream(&errText);
-        EXPECT_EQ(runCompose({recipe, QStringLiteral("-o"), out}, outStream, errStream), 0)
-            << errText.toStdString();
-        QFile result(out);
-        EXPECT_TRUE(result.open(QIODevice::ReadOnly));
-        return QJsonDocument::fromJson(result.readAll()).object().value(QStringLiteral("frames")).toArray();
-    }
-
+    static QString stock(const char *file) { return contentDir() + "/kinBlocks/Trelvo/" + QLatin1String(file); }
     static QString block(const char *file, const QString &extra = QString())
     {
         return QStringLiteral("{\"file\": \"%1\"%2}").arg(stock(file), extra);
+    }
+    QJsonArray compose(const QStringList &blocks)
+    {
+        const QString text = QStringLiteral("{\"figure\": \"standard\", \"blocks\": [%1]}").arg(blocks.join(','));
+        const QString recipe = writeTemp(QStringLiteral("recipe.json"), text.toUtf8());
+        const QString out = tempPath(QStringLiteral("out.json"));
+        QString outText, errText;
+        QTextStream outStream(&outText), errStream(&errText);
+        EXPECT_EQ(runCompose({recipe, "-o", out}, outStream, errStream), 0) << errText.toStdString();
+        QFile result(out);
+        EXPECT_TRUE(result.open(QIODevice::ReadOnly));
+        return QJsonDocument::fromJson(result.readAll()).object()["frames"].toArray();
     }
 };
 
 TEST_F(FacingAndJoin, FacingOffsetsAndChainedHeadingsTurnPathAndFigureTogether)
 {
     KyBlock *walk = KyBlock::get(stock("s_walk_01.kba"));
-    ASSERT_NE(walk, nullptr);
+    KyBlock *turn = KyBlock::get(stock("dance/s_turn_left_dribble_01.kba"));
+    ASSERT_TRUE(walk && turn);
     const int walkMs = walk->outPoint - walk->inPoint;
-    const Heading straight = headingOf(compose(block("s_walk_01.kba")), 0, walkMs);
+    const Heading straight = headingOf(compose({block("s_walk_01.kba")}), 0, walkMs);
     ASSERT_LT(std::fabs(straight.difference()), 10.0);
-
     for (float facing : {45.0f, 90.0f, 180.0f, -135.0f}) {
         SCOPED_TRACE(facing);
-        const Heading turned = headingOf(
-            compose(block("s_walk_01.kba", QStringLiteral(", \"facingOffset\": %1").arg(facing))), 0, walkMs);
+        const QString offset = QStringLiteral(", \"facingOffset\": %1").arg(facing);
+        const Heading turned = headingOf(compose({block("s_walk_01.kba", offset)}), 0, walkMs);
         EXPECT_NEAR(wrapDegrees(turned.difference() - straight.difference()), 0.0, 5.0);
         // A positive facing turns +Z toward +X.
         EXPECT_NEAR(wrapDegrees(turned.facing - straight.facing - facing), 0.0, 5.0);
     }
-
     // Walk, a turn cut where it faces about −95 degrees, then two walks
     // that take the turned heading from it.
     const QString flags = QStringLiteral(", \"flags\": 13");
-    const QJsonArray frames = compose(block("s_walk_01.kba", flags) + QLatin1Char(',')
-                                      + block("dance/s_turn_left_dribble_01.kba",
-                                              QStringLiteral(", \"outPoint\": 2900") + flags)
-                                      + QLatin1Char(',') + block("s_walk_01.kba", flags) + QLatin1Char(',')
-                                      + block("s_walk_01.kba", flags));
-    KyBlock *turn = KyBlock::get(stock("dance/s_turn_left_dribble_01.kba"));
-    ASSERT_NE(turn, nullptr);
+    const QJsonArray frames = compose({block("s_walk_01.kba", flags),
+                                       block("dance/s_turn_left_dribble_01.kba", ", \"outPoint\": 2900" + flags),
+                                       block("s_walk_01.kba", flags), block("s_walk_01.kba", flags)});
     const int lastWalk = walkMs + (2900 - turn->inPoint) + walkMs;
     const Heading after = headingOf(frames, lastWalk, lastWalk + walkMs);
     EXPECT_NEAR(wrapDegrees(after.difference() - straight.difference()), 0.0, 5.0);
@@ -176,22 +151,21 @@ TEST_F(FacingAndJoin, JoinedBlockPlaysAsTheTimelineAtEverySpeed)
         track->chain();
         const int length = track->endTime();
         EXPECT_NEAR(joined->outPoint, length, 2);
-
         int worstMs = 0;
         double worstPos = 0.0, worstAngle = 0.0;
         for (int t = 0; t < std::min(length, joined->outPoint) - 1; t += 47) {
             ASSERT_TRUE(driveEngine(*track, locateBlock(*track, t)));
-            const HipPose expected = tableHip();
+            const auto [expectedPos, expectedRotation] = tableHip();
             joined->startOn(t, -1);
             joined->startOn(t, 0);
             engineAdvance(0);
-            const HipPose actual = tableHip();
-            const double d = std::hypot(expected.pos[0] - actual.pos[0], expected.pos[2] - actual.pos[2]);
+            const auto [pos, rotation] = tableHip();
+            const double d = std::hypot(expectedPos.x - pos.x, expectedPos.z - pos.z);
             if (d > worstPos) {
                 worstPos = d;
                 worstMs = t;
             }
-            worstAngle = std::max(worstAngle, angleBetween(expected.rotation, actual.rotation));
+            worstAngle = std::max(worstAngle, angleBetween(expectedRotation, rotation));
         }
         EXPECT_LT(worstPos, 1.5) << "at " << worstMs << " ms";
         EXPECT_LT(worstAngle, 4.0);

@@ -7,8 +7,6 @@
 #include "kyposer.h"
 #include "kyrecordingbuffers.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "engine.h"
 
@@ -27,18 +25,15 @@ class Faults : public TimelineTest
 
 TEST_F(Faults, BlocksWithALoopLengthOfZeroAreEvaluatedWithoutDividing)
 {
-    DzSkeleton *figure = addFigure();
     KyTimeline timeline;
-    timeline.activateNode(figure);
+    timeline.activateNode(addFigure());
     KyTrack *track = timeline.currentTrack();
-
     // A 5 ms clip played at 10x: clipLength / speed is 0 timeline ms.
     MotionPlan shortClip = still(5);
     shortClip.stepMs = 5;
-    KyBlock *tiny = makeBlock(QStringLiteral("tiny"), shortClip);
     KyBlock *walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f));
     KyBlock *first = track->appendBlock(*walk, false);
-    KyBlock *fast = track->appendBlock(*tiny, false);
+    KyBlock *fast = track->appendBlock(*makeBlock(QStringLiteral("tiny"), shortClip), false);
     KyBlock *after = track->appendBlock(*walk, false);
     track->addToSelection(fast);
     track->rememberClipOutPoints();
@@ -47,7 +42,6 @@ TEST_F(Faults, BlocksWithALoopLengthOfZeroAreEvaluatedWithoutDividing)
     EXPECT_GE(fast->outPoint, fast->inPoint + 1);
     track->setInOut(fast, 0, 300);
     EXPECT_EQ(track->checkConsistency().toStdString(), "");
-
     // Evaluate across all three, including the block after it (which names
     // the zero-length block as its previous one) and the gap logic.
     for (int t = 0; t < track->endTime(); t += 50) {
@@ -66,21 +60,19 @@ TEST_F(Faults, RecordingStopsAtTheBufferLimits)
     DzSkeleton *figure = addFigure();
     KyRecordingBuffers buffers;
     buffers.reset();
-
     // More nodes than rotation lists: the extra ones are not recorded.
     std::vector<DzNode *> nodes;
     for (int i = 0; i < KyRecordingBuffers::kMaxNodes + 40; ++i) {
-        DzBone *bone = new DzBone(QStringLiteral("extra%1").arg(i));
-        figure->addNodeChild(bone);
-        nodes.push_back(bone);
+        nodes.push_back(new DzBone(QStringLiteral("extra%1").arg(i)));
+        figure->addNodeChild(nodes.back());
     }
+    const DzQuat turn(DzVec3(0, 1, 0), 0.1);
     ASSERT_TRUE(buffers.beginFrame(33));
     buffers.addRoot(nodes[0], DzVec3(1, 2, 3), DzQuat());
     for (size_t i = 1; i < nodes.size(); ++i)
-        buffers.addRotation(nodes[i], DzQuat(DzVec3(0, 1, 0), 0.1));
+        buffers.addRotation(nodes[i], turn);
     buffers.endFrame();
     EXPECT_EQ(buffers.nodeCount(), KyRecordingBuffers::kMaxNodes);
-
     // More frames than the buffers hold: refused from the limit on.
     int accepted = 1;
     for (int i = 0; i < KyRecordingBuffers::kMaxFrames + 50; ++i) {
@@ -94,77 +86,36 @@ TEST_F(Faults, RecordingStopsAtTheBufferLimits)
     EXPECT_TRUE(buffers.isFull());
     EXPECT_EQ(buffers.frameCount(), KyRecordingBuffers::kMaxFrames);
     // Every list is exactly one entry per frame.
-    EXPECT_EQ(buffers.rotation(KyRecordingBuffers::kMaxNodes - 1, KyRecordingBuffers::kMaxFrames - 1)
-                  .isSameRotation(DzQuat(DzVec3(0, 1, 0), 0.1)),
-              true);
+    EXPECT_TRUE(buffers.rotation(KyRecordingBuffers::kMaxNodes - 1, KyRecordingBuffers::kMaxFrames - 1)
+                    .isSameRotation(turn));
 }
 
 TEST_F(Faults, RecordedNodesKeepTheirOwnRotationsWhenAFrameSkipsOne)
 {
     DzSkeleton *figure = addFigure();
-    DzNode *hip = figure->findNodeChild(QStringLiteral("hip"));
-    DzNode *neck = figure->findNodeChild(QStringLiteral("neck"), true);
-    DzNode *head = figure->findNodeChild(QStringLiteral("head"), true);
+    DzNode *hip = boneOf(figure, "hip"), *neck = boneOf(figure, "neck"), *head = boneOf(figure, "head");
     const DzQuat a(DzVec3(1, 0, 0), 0.2), b(DzVec3(0, 1, 0), 0.3), c(DzVec3(0, 0, 1), 0.4);
     KyRecordingBuffers buffers;
     buffers.reset();
-    buffers.beginFrame(33);
-    buffers.addRoot(hip, DzVec3(), DzQuat());
-    buffers.addRotation(neck, a);
-    buffers.addRotation(head, b);
-    buffers.endFrame();
     // The second frame does not drive the neck: the head's rotation must not
     // end up in the neck's list.
-    buffers.beginFrame(33);
-    buffers.addRoot(hip, DzVec3(), DzQuat());
-    buffers.addRotation(head, c);
-    buffers.endFrame();
+    for (const DzQuat *neckTurn : {&a, static_cast<const DzQuat *>(nullptr)}) {
+        buffers.beginFrame(33);
+        buffers.addRoot(hip, DzVec3(), DzQuat());
+        if (neckTurn)
+            buffers.addRotation(neck, *neckTurn);
+        buffers.addRotation(head, neckTurn ? b : c);
+        buffers.endFrame();
+    }
     EXPECT_TRUE(buffers.rotation(1, 1).isSameRotation(a));
     EXPECT_TRUE(buffers.rotation(2, 1).isSameRotation(c));
-
     dzScene->setPlayRange(DzTimeRange(0, 100));
     dzScene->setAnimRange(DzTimeRange(0, 100));
-    const DzTimeRange written = buffers.writeKeys(320);
-    EXPECT_EQ(written, DzTimeRange(320, 478));
+    EXPECT_EQ(buffers.writeKeys(320), DzTimeRange(320, 478));
     EXPECT_EQ(dzScene->getAnimRange().getEnd(), 478);
     EXPECT_EQ(dzScene->getPlayRange().getEnd(), 478);
     EXPECT_TRUE(head->getLocalRot(478).isSameRotation(c, 1e-5));
     EXPECT_TRUE(neck->getLocalRot(478).isSameRotation(a, 1e-5));
-}
-
-TEST_F(Faults, BuiltInPromptsRefuseWithoutBlocking)
-{
-    kySetPromptHandler(nullptr);
-    EXPECT_TRUE(kyUsesBuiltInPrompts());
-    EXPECT_FALSE(kyQuestion(QStringLiteral("Save over existing?")));
-    EXPECT_TRUE(kySaveFileName(KySaveFileRequest()).isNull());
-    kyMessage(QStringLiteral("Nothing selected."));
-    EXPECT_EQ(kySetPromptHandler(&m_prompts), nullptr);
-    EXPECT_EQ(kyPromptHandler(), &m_prompts);
-}
-
-TEST_F(Faults, BindingsForgetNodesThatLeave)
-{
-    DzSkeleton *figure = addFigure();
-    KyTimeline timeline;
-    timeline.activateNode(figure);
-    FigureBinding *binding = timeline.currentBinding();
-    DzNode *forearm = figure->findNodeChild(QStringLiteral("rForeArm"), true);
-    binding->m_rotationalOffsets[forearm] = DzQuat(DzVec3(1, 0, 0), 0.2);
-    binding->m_rotationBackups[forearm] = HostBackup::capture(forearm, 0, true);
-    timeline.nodeRemoved(forearm);
-    EXPECT_TRUE(binding->m_rotationalOffsets.empty());
-    EXPECT_TRUE(binding->m_rotationBackups.empty());
-    EXPECT_EQ(binding->skeleton(), figure);
-
-    // A backup whose node was deleted restores nothing and does not crash.
-    DzNode *neck = figure->findNodeChild(QStringLiteral("neck"), true);
-    binding->m_rotationBackups[neck] = HostBackup::capture(neck, 0, true);
-    binding->m_keyHoldTime = 10;
-    delete neck;
-    releaseKeyHold(*binding, 20);
-    EXPECT_EQ(binding->m_keyHoldTime, 0);
-    EXPECT_TRUE(binding->m_rotationBackups.empty());
 }
 
 TEST_F(Faults, RecordingWithoutADrivenHipFilesNoRoot)
@@ -172,19 +123,18 @@ TEST_F(Faults, RecordingWithoutADrivenHipFilesNoRoot)
     // A block that drives the neck only: the neck is recorded as a bone and
     // gets rotation keys, never the root's position keys.
     DzSkeleton *figure = addFigure();
-    DzNode *neck = figure->findNodeChild(QStringLiteral("neck"), true);
+    DzNode *neck = boneOf(figure, "neck");
     KyTimeline timeline;
     timeline.activateNode(figure);
     KyBlock *neckOnly = KyBlock::create();
-    neckOnly->addTranslationKey(QStringLiteral("neck"), 0, 0.0f, 0.0f, 0.0f);
-    neckOnly->addTranslationKey(QStringLiteral("neck"), 1000, 0.0f, 0.0f, 1.0f);
-    neckOnly->addRotationKey(QStringLiteral("neck"), 0, 30.0f, 1.0f, 0.0f, 0.0f);
-    neckOnly->addRotationKey(QStringLiteral("neck"), 1000, 30.0f, 1.0f, 0.0f, 0.0f);
+    for (int t : {0, 1000}) {
+        neckOnly->addTranslationKey(QStringLiteral("neck"), t, 0.0f, 0.0f, t / 1000.0f);
+        neckOnly->addRotationKey(QStringLiteral("neck"), t, 30.0f, 1.0f, 0.0f, 0.0f);
+    }
     neckOnly->clipLength = 1000;
     neckOnly->outPoint = 1000;
     neckOnly->startOn(0, 0);
     engineAdvance(0);
-
     KyRecordingBuffers buffers;
     buffers.reset();
     PoseOptions options;
@@ -200,6 +150,29 @@ TEST_F(Faults, RecordingWithoutADrivenHipFilesNoRoot)
         EXPECT_EQ(control->getNumKeys(), 0);
 }
 
+TEST_F(Faults, BindingsForgetNodesThatLeave)
+{
+    DzSkeleton *figure = addFigure();
+    KyTimeline timeline;
+    timeline.activateNode(figure);
+    FigureBinding *binding = timeline.currentBinding();
+    DzNode *forearm = boneOf(figure, "rForeArm");
+    binding->m_rotationalOffsets[forearm] = DzQuat(DzVec3(1, 0, 0), 0.2);
+    binding->m_rotationBackups[forearm] = HostBackup::capture(forearm, 0, true);
+    timeline.nodeRemoved(forearm);
+    EXPECT_TRUE(binding->m_rotationalOffsets.empty());
+    EXPECT_TRUE(binding->m_rotationBackups.empty());
+    EXPECT_EQ(binding->skeleton(), figure);
+    // A backup whose node was deleted restores nothing and does not crash.
+    DzNode *neck = boneOf(figure, "neck");
+    binding->m_rotationBackups[neck] = HostBackup::capture(neck, 0, true);
+    binding->m_keyHoldTime = 10;
+    delete neck;
+    releaseKeyHold(*binding, 20);
+    EXPECT_EQ(binding->m_keyHoldTime, 0);
+    EXPECT_TRUE(binding->m_rotationBackups.empty());
+}
+
 TEST_F(Faults, UpdateStepsMeasureElapsedTimeAcrossTheClockWrap)
 {
     // The millisecond clock runs through INT_MAX into negative values and
@@ -207,20 +180,16 @@ TEST_F(Faults, UpdateStepsMeasureElapsedTimeAcrossTheClockWrap)
     KyTimeline timeline;
     int now = 0;
     timeline.setClock([&now] { return now; });
-    timeline.goSeek(1000, true, false);
-    int expected = 1000;
-    for (int clock : {INT_MAX - 149, INT_MAX - 49, INT_MIN + 50, INT_MIN + 150}) {
-        now = clock;
-        timeline.updateStep();
-        EXPECT_EQ(timeline.currentTime(), expected) << "clock " << clock;
-        expected += 100;
-    }
-    timeline.goSeek(0, true, false);
-    expected = 0;
-    for (int clock : {-201, -101, -1, 99, 199}) {
-        now = clock;
-        timeline.updateStep();
-        EXPECT_EQ(timeline.currentTime(), expected) << "clock " << clock;
-        expected += 100;
+    for (auto [from, clocks] :
+         {std::pair{1000, std::vector<int>{INT_MAX - 149, INT_MAX - 49, INT_MIN + 50, INT_MIN + 150}},
+          {0, std::vector<int>{-201, -101, -1, 99, 199}}}) {
+        timeline.goSeek(from, true, false);
+        int expected = from;
+        for (int clock : clocks) {
+            now = clock;
+            timeline.updateStep();
+            EXPECT_EQ(timeline.currentTime(), expected) << "clock " << clock;
+            expected += 100;
+        }
     }
 }

@@ -17,17 +17,9 @@
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-
 DzQuat about(float x, float y, float z, double degrees)
 {
-    return DzQuat(DzVec3(x, y, z), degrees * kPi / 180.0);
-}
-
-// A block rotation that the host sees as +degrees about (x, y, z).
-BlockRotation hostAbout(float x, float y, float z, float degrees)
-{
-    return BlockRotation{degrees, {-x, -y, -z}};
+    return DzQuat(DzVec3(x, y, z), degrees * 3.14159265358979323846 / 180.0);
 }
 
 void expectRotation(const DzQuat &actual, const DzQuat &expected, double toleranceDegrees = 0.05)
@@ -43,44 +35,44 @@ void expectRotation(const DzQuat &actual, const DzQuat &expected, double toleran
 class Posing : public TimelineTest
 {
 protected:
-    void play(KyBlock *block, int localMs)
+    // A 500 ms block whose bones the host sees turned by +degrees about
+    // (x, y, z) (the block stores the negated axis).
+    MotionPlan turned(std::initializer_list<const char *> bones, float x, float y, float z, float degrees)
     {
+        MotionPlan motion = still(500);
+        for (const char *bone : bones)
+            motion.hold(QString::fromLatin1(bone), degrees, {-x, -y, -z});
+        return motion;
+    }
+    // Plays the block at localMs and poses a fresh binding of figure (with
+    // the heel offset) at t.
+    void pose(const MotionPlan &motion, DzSkeleton *figure, int localMs, PoseOptions options = PoseOptions(),
+              FigureBinding *binding = nullptr)
+    {
+        KyBlock *block = makeBlock(QStringLiteral("b%1").arg(++m_blocks), motion);
         block->startOn(localMs, 0);
         engineAdvance(0);
+        FigureBinding own;
+        own.m_skeleton = figure;
+        applyPose(binding ? *binding : own, localMs, 0, options);
     }
-    DzNode *bone(DzSkeleton *figure, const char *name)
-    {
-        DzNode *node = figure->findNodeChild(QString::fromLatin1(name), true);
-        EXPECT_NE(node, nullptr) << name;
-        return node;
-    }
-    FigureBinding bindingFor(DzSkeleton *figure)
-    {
-        FigureBinding binding;
-        binding.m_skeleton = figure;
-        return binding;
-    }
+    int m_blocks = 0;
 };
 
-TEST_F(Posing, RootPositionUsesTheFigureScale)
+TEST_F(Posing, RootPositionUsesTheFigureScaleAtTheSnappedFrame)
 {
     MotionPlan motion = still(500);
     motion.hip = [](int) { return Vec3f{10.0f, 120.0f, -5.0f}; };
-    KyBlock *block = makeBlock(QStringLiteral("raised"), motion);
-
     DzSkeleton *standard = addFigure(QStringLiteral("standard"));
     DzSkeleton *large = addFigure(QStringLiteral("large"));
     EXPECT_FLOAT_EQ(figureScaleOf(standard), 1.0f);
     EXPECT_NEAR(figureScaleOf(large), 1.1f, 1e-5f);
-
-    play(block, 100);
-    FigureBinding s = bindingFor(standard);
-    FigureBinding l = bindingFor(large);
-    applyPose(s, 100, 0, PoseOptions());
-    applyPose(l, 100, 0, PoseOptions());
-    const DzTime t = snappedTicks(100);
-    const DzVec3 ps = bone(standard, "hip")->getLocalPos(t);
-    const DzVec3 pl = bone(large, "hip")->getLocalPos(t);
+    FigureBinding l;
+    l.m_skeleton = large;
+    pose(motion, standard, 100);
+    pose(motion, large, 100, PoseOptions(), &l);
+    const DzVec3 ps = boneOf(standard, "hip")->getLocalPos(snappedTicks(100));
+    const DzVec3 pl = boneOf(large, "hip")->getLocalPos(snappedTicks(100));
     EXPECT_NEAR(ps.m_x, 10.0f, 1e-3f);
     EXPECT_NEAR(ps.m_y, 20.76f, 1e-3f);
     EXPECT_NEAR(ps.m_z, -5.0f, 1e-3f);
@@ -88,8 +80,7 @@ TEST_F(Posing, RootPositionUsesTheFigureScale)
     EXPECT_NEAR(pl.m_y, 22.836f, 1e-3f);
     EXPECT_NEAR(pl.m_z, -5.5f, 1e-3f);
     EXPECT_NEAR(l.m_figureScale, 1.1f, 1e-5f);
-    // The keys are at the snapped frame of the time.
-    EXPECT_EQ(bone(standard, "hip")->getXPosControl()->getKeyTime(0), 480);
+    EXPECT_EQ(boneOf(standard, "hip")->getXPosControl()->getKeyTime(0), 480);
 }
 
 TEST(ContinuousAngle, StaysNextToTheReference)
@@ -97,51 +88,38 @@ TEST(ContinuousAngle, StaysNextToTheReference)
     struct Case {
         float angle, reference, expected;
     } cases[] = {
-        {10, 0, 10},     {10, 350, 370},  {-10, -350, -370}, {170, -170, -190},
-        {5, 725, 725},   {-170, 170, 190}, {90, 0, 90},       {0, 180, 0},
-        {-179, 179, 181}, {10, 1070, 1090},
+        {10, 0, 10},   {10, 350, 370},   {-10, -350, -370}, {170, -170, -190}, {5, 725, 725},
+        {-170, 170, 190}, {90, 0, 90},   {0, 180, 0},       {-179, 179, 181},  {10, 1070, 1090},
     };
     for (const Case &c : cases)
-        EXPECT_FLOAT_EQ(continuousAngle(c.angle, c.reference), c.expected)
-            << c.angle << " next to " << c.reference;
+        EXPECT_FLOAT_EQ(continuousAngle(c.angle, c.reference), c.expected) << c.angle << " next to " << c.reference;
 }
 
 TEST_F(Posing, RootEulerAnglesContinueFromThePreviousKey)
 {
     // The previous key of the root's Y rotation is 350; the block turns it
     // +10 degrees: written as 370, not 10.
-    MotionPlan motion = still(500);
-    motion.rotations[QStringLiteral("hip")] = [](int) { return hostAbout(0, 1, 0, 10.0f); };
-    KyBlock *block = makeBlock(QStringLiteral("turn10"), motion);
+    const MotionPlan motion = turned({"hip"}, 0, 1, 0, 10.0f);
     DzSkeleton *figure = addFigure();
-    DzNode *hip = bone(figure, "hip");
+    DzNode *hip = boneOf(figure, "hip");
     hip->getYRotControl()->setValue(0, 350.0f);
-
-    play(block, 33);
-    FigureBinding binding = bindingFor(figure);
-    applyPose(binding, 33, 0, PoseOptions());
+    pose(motion, figure, 33);
     EXPECT_NEAR(hip->getYRotControl()->getValue(160), 370.0f, 1e-3f);
     EXPECT_NEAR(hip->getXRotControl()->getValue(160), 0.0f, 1e-3f);
     expectRotation(hip->getLocalRot(160), about(0, 1, 0, 10.0));
-
     // With only the new key there is no previous key: plain Euler angles.
     DzSkeleton *other = addFigure();
-    FigureBinding second = bindingFor(other);
-    applyPose(second, 33, 0, PoseOptions());
-    EXPECT_NEAR(bone(other, "hip")->getYRotControl()->getValue(160), 10.0f, 1e-3f);
+    pose(motion, other, 33);
+    EXPECT_NEAR(boneOf(other, "hip")->getYRotControl()->getValue(160), 10.0f, 1e-3f);
 }
 
 TEST_F(Posing, HeelOffsetsTurnFeetAndToes)
 {
-    MotionPlan motion = still(500);
-    motion.rotations[QStringLiteral("lFoot")] = [](int) { return hostAbout(1, 0, 0, 0.0f); };
-    motion.rotations[QStringLiteral("lToe")] = [](int) { return hostAbout(1, 0, 0, 10.0f); };
-    motion.rotations[QStringLiteral("rToe")] = [](int) { return hostAbout(0, 1, 0, 15.0f); };
-    KyBlock *block = makeBlock(QStringLiteral("feet"), motion);
+    MotionPlan motion = turned({"lFoot"}, 1, 0, 0, 0.0f);
+    motion.hold(QStringLiteral("lToe"), 10.0f, {-1, 0, 0}).hold(QStringLiteral("rToe"), 15.0f, {0, -1, 0});
     DzSkeleton *figure = addFigure();
-    FigureBinding binding = bindingFor(figure);
-    play(block, 0);
-
+    FigureBinding binding;
+    binding.m_skeleton = figure;
     struct Case {
         float heel;
         DzQuat foot, leftToe, rightToe;
@@ -158,154 +136,108 @@ TEST_F(Posing, HeelOffsetsTurnFeetAndToes)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.heel);
         binding.m_heelOffset = c.heel;
-        applyPose(binding, 0, 0, PoseOptions());
-        expectRotation(bone(figure, "lFoot")->getLocalRot(0), c.foot);
-        expectRotation(bone(figure, "lToe")->getLocalRot(0), c.leftToe);
-        expectRotation(bone(figure, "rToe")->getLocalRot(0), c.rightToe);
+        pose(motion, figure, 0, PoseOptions(), &binding);
+        expectRotation(boneOf(figure, "lFoot")->getLocalRot(0), c.foot);
+        expectRotation(boneOf(figure, "lToe")->getLocalRot(0), c.leftToe);
+        expectRotation(boneOf(figure, "rToe")->getLocalRot(0), c.rightToe);
         // Sampling takes the offset back out (up to the limit).
         if (c.heel <= 60.0f) {
-            expectRotation(removeHeelOffset(QStringLiteral("lToe"), c.heel,
-                                            bone(figure, "lToe")->getLocalRot(0)),
-                           about(1, 0, 0, 10));
-            expectRotation(removeHeelOffset(QStringLiteral("lFoot"), c.heel,
-                                            bone(figure, "lFoot")->getLocalRot(0)),
-                           DzQuat());
+            const DzQuat toe = boneOf(figure, "lToe")->getLocalRot(0), foot = boneOf(figure, "lFoot")->getLocalRot(0);
+            expectRotation(removeHeelOffset("lToe", c.heel, toe), about(1, 0, 0, 10));
+            expectRotation(removeHeelOffset("lFoot", c.heel, foot), DzQuat());
         }
     }
 }
 
-TEST_F(Posing, FingerMaskingLeavesEverythingBelowTheHands)
+TEST_F(Posing, FingerMaskingAndUndrivenBonesKeepTheirKeys)
 {
-    MotionPlan motion = still(500);
-    for (const char *name : {"lHand", "rHand", "lIndex1", "lIndex3", "rThumb2"}) {
-        motion.rotations[QString::fromLatin1(name)] = [](int) { return hostAbout(0, 0, 1, 25.0f); };
-    }
-    KyBlock *block = makeBlock(QStringLiteral("hands"), motion);
+    const MotionPlan hands = turned({"lHand", "rHand", "lIndex1", "lIndex3", "rThumb2"}, 0, 0, 1, 25.0f);
     DzSkeleton *figure = addFigure();
-    FigureBinding binding = bindingFor(figure);
-    play(block, 0);
-
     PoseOptions masked;
     masked.maskFingers = true;
-    applyPose(binding, 0, 0, masked);
-    EXPECT_GT(bone(figure, "lHand")->getZRotControl()->getNumKeys(), 0);
-    EXPECT_GT(bone(figure, "rHand")->getZRotControl()->getNumKeys(), 0);
+    pose(hands, figure, 0, masked);
+    EXPECT_GT(boneOf(figure, "lHand")->getZRotControl()->getNumKeys(), 0);
+    EXPECT_GT(boneOf(figure, "rHand")->getZRotControl()->getNumKeys(), 0);
     for (const char *name : {"lIndex1", "lIndex3", "rThumb2"})
-        EXPECT_EQ(bone(figure, name)->getZRotControl()->getNumKeys(), 0) << name;
-
-    applyPose(binding, 0, 0, PoseOptions());
+        EXPECT_EQ(boneOf(figure, name)->getZRotControl()->getNumKeys(), 0) << name;
+    pose(hands, figure, 0);
     for (const char *name : {"lIndex1", "lIndex3", "rThumb2"})
-        expectRotation(bone(figure, name)->getLocalRot(0), about(0, 0, 1, 25.0));
-}
+        expectRotation(boneOf(figure, name)->getLocalRot(0), about(0, 0, 1, 25.0));
 
-TEST_F(Posing, BonesTheBlockDoesNotDriveKeepTheirKeys)
-{
-    // The block drives the hand but no finger: the hand takes the block's
-    // rotation and the finger keeps the key it had.
-    MotionPlan motion = still(500);
-    motion.rotations[QStringLiteral("lHand")] = [](int) { return hostAbout(0, 1, 0, 30.0f); };
-    KyBlock *block = makeBlock(QStringLiteral("handOnly"), motion);
-    DzSkeleton *figure = addFigure();
-    bone(figure, "lIndex1")->getXRotControl()->setValue(160, 12.0f);
-    FigureBinding binding = bindingFor(figure);
-    play(block, 33);
-    applyPose(binding, 33, 0, PoseOptions());
-    expectRotation(bone(figure, "lHand")->getLocalRot(160), about(0, 1, 0, 30.0));
-    EXPECT_FLOAT_EQ(bone(figure, "lIndex1")->getXRotControl()->getValue(160), 12.0f);
-    EXPECT_EQ(bone(figure, "lIndex1")->getXRotControl()->getNumKeys(), 1);
-    EXPECT_EQ(bone(figure, "lIndex1")->getYRotControl()->getNumKeys(), 0);
+    // The block drives the hand but no finger: the finger keeps its key.
+    DzSkeleton *other = addFigure();
+    DzFloatProperty *finger = boneOf(other, "lIndex1")->getXRotControl();
+    finger->setValue(160, 12.0f);
+    pose(turned({"lHand"}, 0, 1, 0, 30.0f), other, 33);
+    expectRotation(boneOf(other, "lHand")->getLocalRot(160), about(0, 1, 0, 30.0));
+    EXPECT_FLOAT_EQ(finger->getValue(160), 12.0f);
+    EXPECT_EQ(finger->getNumKeys(), 1);
+    EXPECT_EQ(boneOf(other, "lIndex1")->getYRotControl()->getNumKeys(), 0);
 }
 
 TEST_F(Posing, RotationalOffsetsComposeBeforeTheBlockRotation)
 {
-    MotionPlan motion = still(500);
-    motion.rotations[QStringLiteral("hip")] = [](int) { return hostAbout(0, 1, 0, 30.0f); };
-    motion.rotations[QStringLiteral("rForeArm")] = [](int) { return hostAbout(0, 1, 0, 30.0f); };
-    KyBlock *block = makeBlock(QStringLiteral("arms"), motion);
     DzSkeleton *figure = addFigure();
-    FigureBinding binding = bindingFor(figure);
-    const DzQuat x20 = about(1, 0, 0, 20);
-    const DzQuat z15 = about(0, 0, 1, 15);
-    ASSERT_TRUE(setRotationalOffset(binding, QStringLiteral("rForeArm"), x20.m_x, x20.m_y, x20.m_z,
-                                    x20.m_w));
-    ASSERT_TRUE(setRotationalOffset(binding, QStringLiteral("hip"), z15.m_x, z15.m_y, z15.m_z, z15.m_w));
-    EXPECT_FALSE(setRotationalOffset(binding, QStringLiteral("tail"), 0, 0, 0, 1));
-    play(block, 0);
-    applyPose(binding, 0, 0, PoseOptions());
-    expectRotation(bone(figure, "rForeArm")->getLocalRot(0), x20 * about(0, 1, 0, 30));
-    expectRotation(bone(figure, "hip")->getLocalRot(0), z15 * about(0, 1, 0, 30));
-}
+    FigureBinding binding;
+    binding.m_skeleton = figure;
+    const DzQuat x20 = about(1, 0, 0, 20), z15 = about(0, 0, 1, 15);
+    ASSERT_TRUE(setRotationalOffset(binding, "rForeArm", x20.m_x, x20.m_y, x20.m_z, x20.m_w));
+    ASSERT_TRUE(setRotationalOffset(binding, "hip", z15.m_x, z15.m_y, z15.m_z, z15.m_w));
+    EXPECT_FALSE(setRotationalOffset(binding, "tail", 0, 0, 0, 1));
+    pose(turned({"hip", "rForeArm"}, 0, 1, 0, 30.0f), figure, 0, PoseOptions(), &binding);
+    expectRotation(boneOf(figure, "rForeArm")->getLocalRot(0), x20 * about(0, 1, 0, 30));
+    expectRotation(boneOf(figure, "hip")->getLocalRot(0), z15 * about(0, 1, 0, 30));
 
-TEST_F(Posing, ConversionTableReplacesEarlierOffsets)
-{
-    DzSkeleton *figure = addFigure();
-    FigureBinding binding = bindingFor(figure);
-    setRotationalOffset(binding, QStringLiteral("head"), 0, 0, 0.1, 1);
+    // The conversion table replaces earlier offsets.
+    setRotationalOffset(binding, "head", 0, 0, 0.1, 1);
     EXPECT_EQ(applyConversionTable(binding), 6);
     EXPECT_EQ(applyConversionTable(binding), 6);
     EXPECT_EQ(binding.m_rotationalOffsets.size(), 6u);
-    const DzQuat foot = binding.m_rotationalOffsets.at(bone(figure, "lFoot"));
+    const DzQuat foot = binding.m_rotationalOffsets.at(boneOf(figure, "lFoot"));
     EXPECT_NEAR(foot.length(), 1.0, 1e-12);
     EXPECT_NEAR(foot.m_x, -0.203642 / std::hypot(0.203642, 0.979045), 1e-9);
-    EXPECT_EQ(binding.m_rotationalOffsets.count(bone(figure, "head")), 0u);
-
-    // A figure without some of the bones gets the others.
+    EXPECT_EQ(binding.m_rotationalOffsets.count(boneOf(figure, "head")), 0u);
     FigureBinding none;
     EXPECT_EQ(applyConversionTable(none), 0);
 }
 
 TEST_F(Posing, SwitchesClampingOffOnDrivenBones)
 {
-    MotionPlan motion = still(500);
-    motion.rotations[QStringLiteral("rForeArm")] = [](int) { return hostAbout(1, 0, 0, 80.0f); };
-    KyBlock *block = makeBlock(QStringLiteral("bend"), motion);
     DzSkeleton *figure = addFigure();
-    DzFloatProperty *x = bone(figure, "rForeArm")->getXRotControl();
+    DzFloatProperty *x = boneOf(figure, "rForeArm")->getXRotControl();
     x->setMinMax(-10.0f, 10.0f);
     x->setIsClamped(true);
-    FigureBinding binding = bindingFor(figure);
-    play(block, 0);
-    applyPose(binding, 0, 0, PoseOptions());
+    pose(turned({"rForeArm"}, 1, 0, 0, 80.0f), figure, 0);
     EXPECT_FALSE(x->isClamped());
-    expectRotation(bone(figure, "rForeArm")->getLocalRot(0), about(1, 0, 0, 80));
+    expectRotation(boneOf(figure, "rForeArm")->getLocalRot(0), about(1, 0, 0, 80));
 }
 
 TEST_F(Posing, FollowersAndMissingSkeletonsAreLeftAlone)
 {
-    MotionPlan motion = still(500);
-    motion.rotations[QStringLiteral("neck")] = [](int) { return hostAbout(1, 0, 0, 20.0f); };
-    KyBlock *block = makeBlock(QStringLiteral("nod"), motion);
     DzSkeleton *figure = addFigure();
     DzSkeleton *clothing = addFigure();
     clothing->setFollowTarget(figure);
-    FigureBinding follower = bindingFor(clothing);
-    FigureBinding nobody;
-    play(block, 0);
-    applyPose(follower, 0, 0, PoseOptions());
-    applyPose(nobody, 0, 0, PoseOptions());
-    EXPECT_EQ(bone(clothing, "neck")->getXRotControl()->getNumKeys(), 0);
-    EXPECT_EQ(bone(clothing, "hip")->getXPosControl()->getNumKeys(), 0);
+    const MotionPlan nod = turned({"neck"}, 1, 0, 0, 20.0f);
+    pose(nod, clothing, 0);
+    pose(nod, nullptr, 0);
+    EXPECT_EQ(boneOf(clothing, "neck")->getXRotControl()->getNumKeys(), 0);
+    EXPECT_EQ(boneOf(clothing, "hip")->getXPosControl()->getNumKeys(), 0);
 }
 
 TEST_F(Posing, FigureWithoutHipPosesItsTopNode)
 {
-    const QByteArray json = R"({"format": "trelvo-figure", "version": 1,
-        "figure": {"name": "Plain", "label": "Plain", "rotationOrder": "YZX",
-                   "origin": [0, 50, 0], "endPoint": [0, 60, 0]},
-        "bones": [{"name": "neck", "label": "Neck", "parent": null, "origin": [0, 50, 0],
-                   "endPoint": [0, 60, 0], "rotationOrder": "XYZ"}]})";
     QString error;
-    DzSkeleton *plain = DzFigureLoader::loadData(json, &error);
+    DzSkeleton *plain = DzFigureLoader::loadData(R"({"format": "trelvo-figure", "version": 1,
+        "figure": {"name": "Plain", "label": "Plain", "rotationOrder": "YZX", "origin": [0, 50, 0],
+                   "endPoint": [0, 60, 0]},
+        "bones": [{"name": "neck", "label": "Neck", "parent": null, "origin": [0, 50, 0], "endPoint": [0, 60, 0],
+                   "rotationOrder": "XYZ"}]})", &error);
     ASSERT_NE(plain, nullptr) << error.toStdString();
     dzScene->addNode(plain);
-    MotionPlan motion = still(500);
+    MotionPlan motion = turned({"neck"}, 1, 0, 0, 20.0f);
     motion.hip = [](int) { return Vec3f{0.0f, 99.24f + 10.0f, 0.0f}; };
-    motion.rotations[QStringLiteral("neck")] = [](int) { return hostAbout(1, 0, 0, 20.0f); };
-    KyBlock *block = makeBlock(QStringLiteral("plain"), motion);
-    FigureBinding binding = bindingFor(plain);
-    play(block, 0);
-    applyPose(binding, 0, 0, PoseOptions());
+    pose(motion, plain, 0);
     // Root = the figure node, scale 50 / 99.24.
     EXPECT_NEAR(plain->getLocalPos(0).m_y, 10.0f * 50.0f / 99.24f, 1e-3f);
-    expectRotation(plain->findNodeChild(QStringLiteral("neck"))->getLocalRot(0), about(1, 0, 0, 20));
+    expectRotation(boneOf(plain, "neck")->getLocalRot(0), about(1, 0, 0, 20));
 }

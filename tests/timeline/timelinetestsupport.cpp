@@ -4,17 +4,29 @@
 #include "engine.h"
 #include "nodetable.h"
 
-#include "kytimeline.h"
-#include "kytrack.h"
-
-#include "dzapp.h"
 #include "dzfigureloader.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <cmath>
+
+namespace {
+
+// The front of a queue of scripted answers, or `none` when it is empty.
+template <typename T>
+T next(std::deque<T> &queue, T none)
+{
+    if (queue.empty())
+        return none;
+    T front = queue.front();
+    queue.pop_front();
+    return front;
+}
+
+} // namespace
 
 void ScriptedPrompts::information(const QString &caption, const QString &text, QObject *)
 {
@@ -26,31 +38,19 @@ bool ScriptedPrompts::question(const QString &caption, const QString &text, QObj
 {
     captions << caption;
     questions << text;
-    if (answers.empty())
-        return false;
-    const bool answer = answers.front();
-    answers.pop_front();
-    return answer;
+    return next(answers, false);
 }
 
 QStringList ScriptedPrompts::openFileNames(const KySaveFileRequest &request)
 {
     fileRequests.push_back(request);
-    if (openFiles.empty())
-        return QStringList();
-    QStringList chosen = openFiles.front();
-    openFiles.pop_front();
-    return chosen;
+    return next(openFiles, QStringList());
 }
 
 QString ScriptedPrompts::saveFileName(const KySaveFileRequest &request)
 {
     fileRequests.push_back(request);
-    if (files.empty())
-        return QString();
-    const QString file = files.front();
-    files.pop_front();
-    return file;
+    return next(files, QString());
 }
 
 void TimelineTest::SetUp()
@@ -98,6 +98,36 @@ QString TimelineTest::tempPath(const QString &file) const
     return m_temp.filePath(file);
 }
 
+QString TimelineTest::writeTemp(const QString &file, const QByteArray &bytes) const
+{
+    QFile out(tempPath(file));
+    EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    out.write(bytes);
+    return out.fileName();
+}
+
+MotionPlan &MotionPlan::hold(const QString &bone, float degrees, Vec3f axis)
+{
+    rotations[bone] = [degrees, axis](int) { return BlockRotation{degrees, axis}; };
+    return *this;
+}
+
+MotionPlan &MotionPlan::ramp(const QString &bone, float from, float to, Vec3f axis)
+{
+    const int length = lengthMs;
+    rotations[bone] = [from, to, axis, length](int t) {
+        return BlockRotation{from + (to - from) * static_cast<float>(t) / static_cast<float>(length), axis};
+    };
+    return *this;
+}
+
+DzNode *boneOf(DzSkeleton *figure, const char *name)
+{
+    DzNode *node = figure->findNodeChild(QString::fromLatin1(name), true);
+    EXPECT_NE(node, nullptr) << name;
+    return node;
+}
+
 DzSkeleton *TimelineTest::addFigure(const QString &name)
 {
     QString error;
@@ -137,8 +167,7 @@ MotionPlan TimelineTest::still(int lengthMs)
 {
     MotionPlan motion;
     motion.lengthMs = lengthMs;
-    motion.rotations[QStringLiteral("hip")] = [](int) { return BlockRotation{0.0f, {0.0f, 1.0f, 0.0f}}; };
-    return motion;
+    return motion.hold(QStringLiteral("hip"), 0.0f, {0.0f, 1.0f, 0.0f});
 }
 
 MotionPlan TimelineTest::walkZ(float distance, int lengthMs)
@@ -152,13 +181,8 @@ MotionPlan TimelineTest::walkZ(float distance, int lengthMs)
 
 MotionPlan TimelineTest::turnY(float degrees, int lengthMs)
 {
-    MotionPlan motion = still(lengthMs);
     // The engine reads the heading of the rotation stored about +Y.
-    motion.rotations[QStringLiteral("hip")] = [degrees, lengthMs](int t) {
-        return BlockRotation{degrees * static_cast<float>(t) / static_cast<float>(lengthMs),
-                             {0.0f, 1.0f, 0.0f}};
-    };
-    return motion;
+    return still(lengthMs).ramp(QStringLiteral("hip"), 0.0f, degrees, {0.0f, 1.0f, 0.0f});
 }
 
 MotionPlan TimelineTest::fullBody(int lengthMs)

@@ -58,6 +58,11 @@ struct MotionPlan {
     int stepMs = 33;
     std::function<Vec3f(int t)> hip = [](int) { return Vec3f{0.0f, 99.24f, 0.0f}; };
     std::map<QString, std::function<BlockRotation(int t)>> rotations;
+
+    // The bone turned by `degrees` about axis throughout (block terms).
+    MotionPlan &hold(const QString &bone, float degrees, Vec3f axis);
+    // The bone turning from `from` to `to` degrees about axis over the clip.
+    MotionPlan &ramp(const QString &bone, float from, float to, Vec3f axis);
 };
 
 class TimelineTest : public ::testing::Test
@@ -81,6 +86,8 @@ protected:
     MotionPlan fullBody(int lengthMs = 1000);
 
     QString tempPath(const QString &file) const;
+    // Writes bytes to <temp>/<file> and returns its path.
+    QString writeTemp(const QString &file, const QByteArray &bytes) const;
     static QString contentDir();
 
     std::unique_ptr<DzApp> m_app;
@@ -99,6 +106,9 @@ protected:
     std::unique_ptr<KyTimeline> m_timeline;
     KyTrack *m_track = nullptr; // the figure's track
 };
+
+// The named bone of a figure, searched at every depth.
+DzNode *boneOf(DzSkeleton *figure, const char *name);
 
 // The host rotation a block rotation becomes: DzQuat(−axis, angle).
 DzQuat hostRotation(const BlockRotation &r);

@@ -3,8 +3,6 @@
 
 #include "kyblockediting.h"
 #include "kytrackgeometry.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzskeleton.h"
 
@@ -27,25 +25,40 @@ protected:
         m_timeline.reset();
         TimelineTest::TearDown();
     }
-    bool placedIsRegistered(const KyBlock *block) const
+    static bool isRegistered(const KyBlock *block)
     {
         const auto &registry = KyBlock::registry();
         return std::find(registry.begin(), registry.end(), block) != registry.end();
     }
+    void select(std::initializer_list<KyBlock *> blocks)
+    {
+        m_track->clearSelection();
+        for (KyBlock *b : blocks)
+            m_track->addToSelection(b);
+    }
+    bool split() { return splitBlock(*m_track, KyTrackGeometry()); }
+    bool join() { return joinBlocks(*m_track, m_temp.path()); }
+    bool crop() { return cropBlock(*m_track, m_temp.path()); }
+    std::string lastMessage() const { return m_prompts.messages.value(m_prompts.messages.size() - 1).toStdString(); }
 
     std::unique_ptr<KyTimeline> m_timeline;
     KyTrack *m_track = nullptr;
-    KyBlock *m_walk = nullptr;
-    KyBlock *m_turn = nullptr;
+    KyBlock *m_walk = nullptr, *m_turn = nullptr;
 };
 
-TEST_F(BlockEditing, SplitsTheCurrentBlockAtThePlayhead)
+TEST_F(BlockEditing, SplitsTheCurrentBlockAtThePlayheadAndJoinsItBack)
 {
     KyBlock *a = m_track->appendBlock(*m_walk, true);
     KyBlock *after = m_track->appendBlock(*m_turn, true);
     m_track->setCurrentBlock(a);
+    // Not within 25 px (625 ms at the default zoom) of the edges.
+    for (int ms : {500, 1500}) {
+        m_track->movePlayhead(ms);
+        EXPECT_FALSE(split());
+        EXPECT_EQ(lastMessage(), "Playhead can't split kinBlock. ");
+    }
     m_track->movePlayhead(800);
-    ASSERT_TRUE(splitBlock(*m_track, KyTrackGeometry()));
+    ASSERT_TRUE(split());
     ASSERT_EQ(m_track->count(), 3);
     KyBlock *second = m_track->blockAt(1);
     EXPECT_EQ(a->inPoint, 0);
@@ -58,26 +71,13 @@ TEST_F(BlockEditing, SplitsTheCurrentBlockAtThePlayhead)
     EXPECT_EQ(m_track->currentBlock(), a);
     EXPECT_EQ(m_track->selection(), std::vector<KyBlock *>{a});
     EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
-
     // The two pieces join back without a file.
-    ASSERT_TRUE(joinBlocks(*m_track, m_temp.path()));
+    ASSERT_TRUE(join());
     EXPECT_EQ(m_track->count(), 2);
     EXPECT_EQ(a->outPoint, 2000);
     EXPECT_TRUE(m_prompts.fileRequests.empty());
-}
-
-TEST_F(BlockEditing, SplitRefusesNearTheEdges)
-{
-    KyBlock *a = m_track->appendBlock(*m_walk, true); // 80 px wide
-    m_track->setCurrentBlock(a);
-    for (int ms : {500, 1500}) {
-        m_track->movePlayhead(ms);
-        EXPECT_FALSE(splitBlock(*m_track, KyTrackGeometry()));
-        EXPECT_EQ(m_prompts.messages.last().toStdString(), "Playhead can't split kinBlock. ");
-    }
-    m_track->movePlayhead(625); // 25 px in
-    EXPECT_TRUE(splitBlock(*m_track, KyTrackGeometry()));
-    EXPECT_EQ(m_track->count(), 2);
+    m_track->movePlayhead(625);
+    EXPECT_TRUE(split());
 }
 
 TEST_F(BlockEditing, SplitOfTheBlockUnderThePlayheadAsksFirst)
@@ -85,25 +85,20 @@ TEST_F(BlockEditing, SplitOfTheBlockUnderThePlayheadAsksFirst)
     KyBlock *a = m_track->appendBlock(*m_walk, true);
     m_track->setGap(a, 1000);
     m_track->movePlayhead(2000);
-    EXPECT_FALSE(splitBlock(*m_track, KyTrackGeometry()));
-    ASSERT_EQ(m_prompts.questions.size(), 1);
-    EXPECT_EQ(m_prompts.questions[0].toStdString(),
-              "The kinBlock is split at the location of the playhead.  That kinblock is not "
-              "selected.\n   Continue? ");
+    EXPECT_FALSE(split());
+    EXPECT_EQ(m_prompts.questions, QStringList{"The kinBlock is split at the location of the playhead.  That "
+                                               "kinblock is not selected.\n   Continue? "});
     EXPECT_EQ(m_track->count(), 1);
-
     m_prompts.answers = {true};
-    EXPECT_TRUE(splitBlock(*m_track, KyTrackGeometry()));
+    EXPECT_TRUE(split());
     ASSERT_EQ(m_track->count(), 2);
     EXPECT_EQ(m_track->currentBlock(), nullptr);
     EXPECT_TRUE(m_track->selection().empty());
-    // The second part keeps the gap the block had.
-    EXPECT_EQ(m_track->blockAt(1)->gap, 1000);
-
+    EXPECT_EQ(m_track->blockAt(1)->gap, 1000); // the second part keeps the gap the block had
     m_prompts.answers = {true};
     m_track->movePlayhead(500); // in the gap: nothing under the playhead
-    EXPECT_FALSE(splitBlock(*m_track, KyTrackGeometry()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Playhead can't split kinBlock.");
+    EXPECT_FALSE(split());
+    EXPECT_EQ(lastMessage(), "Playhead can't split kinBlock.");
 }
 
 TEST_F(BlockEditing, JoinChecksTheSelection)
@@ -111,29 +106,26 @@ TEST_F(BlockEditing, JoinChecksTheSelection)
     KyBlock *a = m_track->appendBlock(*m_walk, true);
     KyBlock *b = m_track->appendBlock(*m_turn, true);
     KyBlock *c = m_track->appendBlock(*m_turn, true);
-    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "No kinBlock Selected.");
-    for (KyBlock *block : {a, b, c})
-        m_track->addToSelection(block);
-    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Please only select 2 kinBlocks to join.");
-    m_track->clearSelection();
-    m_track->addToSelection(a);
-    m_track->addToSelection(c);
-    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Please select 2 adjacent kinBlocks");
-    m_track->clearSelection();
-    m_track->addToSelection(c);
-    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "No kinBlock after Selected block.");
-
+    const struct {
+        std::initializer_list<KyBlock *> selection;
+        const char *message;
+    } cases[] = {
+        {{}, "No kinBlock Selected."},
+        {{a, b, c}, "Please only select 2 kinBlocks to join."},
+        {{a, c}, "Please select 2 adjacent kinBlocks"},
+        {{c}, "No kinBlock after Selected block."},
+    };
+    for (const auto &k : cases) {
+        select(k.selection);
+        EXPECT_FALSE(join());
+        EXPECT_EQ(lastMessage(), k.message);
+    }
     // B reorients but C after it does not: asked, and No stops.
     c->flags = 0;
-    m_track->clearSelection();
-    m_track->addToSelection(a);
-    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
+    select({a});
+    EXPECT_FALSE(join());
     EXPECT_TRUE(m_prompts.questions.last().startsWith(
-        QStringLiteral("You are combining with a reoriented block where the next following block, turn,")));
+        "You are combining with a reoriented block where the next following block, turn,"));
     EXPECT_EQ(m_track->count(), 3);
     EXPECT_TRUE(m_prompts.fileRequests.empty());
 }
@@ -142,25 +134,23 @@ TEST_F(BlockEditing, JoinWritesANewBlockFileButNeverOverAnOriginal)
 {
     KyBlock *a = m_track->appendBlock(*m_walk, true);
     KyBlock *b = m_track->appendBlock(*m_turn, true);
-    m_track->addToSelection(b);
-    m_track->addToSelection(a);
-    m_prompts.files = {tempPath(QStringLiteral("s_stock.kba")), tempPath(QStringLiteral("joined.kba"))};
-    ASSERT_TRUE(joinBlocks(*m_track, m_temp.path()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Don't save over originals");
+    select({b, a});
+    m_prompts.files = {tempPath("s_stock.kba"), tempPath("joined.kba")};
+    ASSERT_TRUE(join());
+    EXPECT_EQ(lastMessage(), "Don't save over originals");
     ASSERT_EQ(m_prompts.fileRequests.size(), 2u);
     EXPECT_EQ(m_prompts.fileRequests[0].caption.toStdString(), "Choose save file");
     EXPECT_EQ(m_prompts.fileRequests[0].dialogName.toStdString(), "save file dialog");
     EXPECT_EQ(m_track->blocks(), std::vector<KyBlock *>{a});
     EXPECT_EQ(a->name.toStdString(), "joined");
-    EXPECT_EQ(a->path.toStdString(), tempPath(QStringLiteral("joined.kba")).toStdString());
+    EXPECT_EQ(a->path, tempPath("joined.kba"));
     EXPECT_TRUE(QFile::exists(a->path));
-    EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("s_stock.kba"))));
-    // Both motions, sampled every 33 ms: about 3000 ms.
-    EXPECT_NEAR(a->outPoint, 3000, 40);
+    EXPECT_FALSE(QFile::exists(tempPath("s_stock.kba")));
+    EXPECT_NEAR(a->outPoint, 3000, 40); // both motions, sampled every 33 ms
     EXPECT_NE(a->clipHandle, m_walk->clipHandle);
     EXPECT_EQ(m_track->currentBlock(), a);
     // The placed block stays the track's: the registry never holds it.
-    EXPECT_FALSE(placedIsRegistered(a));
+    EXPECT_FALSE(isRegistered(a));
     EXPECT_EQ(KyBlock::get(a->path)->clipLength, a->clipLength);
     EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
 }
@@ -173,39 +163,36 @@ TEST_F(BlockEditing, LoopingBlocksAreNotJoinedOrCropped)
     EXPECT_FALSE(blockLoops(*a));
     m_track->setInOut(a, 0, 2051);
     EXPECT_TRUE(blockLoops(*a));
-    m_track->addToSelection(a);
-    EXPECT_FALSE(joinBlocks(*m_track, m_temp.path()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Combining looping blocks is not supported");
+    select({a});
+    EXPECT_FALSE(join());
+    EXPECT_EQ(lastMessage(), "Combining looping blocks is not supported");
     m_track->setCurrentBlock(a);
-    EXPECT_FALSE(cropBlock(*m_track, m_temp.path()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Cropping a looping kinBlock is not supported");
+    EXPECT_FALSE(crop());
+    EXPECT_EQ(lastMessage(), "Cropping a looping kinBlock is not supported");
 }
 
 TEST_F(BlockEditing, CropSavesTheVisiblePart)
 {
     KyBlock *a = m_track->appendBlock(*m_walk, true);
-    EXPECT_FALSE(cropBlock(*m_track, m_temp.path()));
-    EXPECT_EQ(m_prompts.messages.last().toStdString(), "Cropping requires a selected kinBlock");
+    EXPECT_FALSE(crop());
+    EXPECT_EQ(lastMessage(), "Cropping requires a selected kinBlock");
     m_track->setCurrentBlock(a);
     m_track->setInOut(a, 500, 1500);
-    // Cancelled: unchanged.
-    EXPECT_FALSE(cropBlock(*m_track, m_temp.path()));
+    EXPECT_FALSE(crop()); // cancelled: unchanged
     EXPECT_EQ(a->inPoint, 500);
-    m_prompts.files = {tempPath(QStringLiteral("middle"))};
-    ASSERT_TRUE(cropBlock(*m_track, m_temp.path()));
+    m_prompts.files = {tempPath("middle")};
+    ASSERT_TRUE(crop());
     EXPECT_EQ(m_prompts.fileRequests.back().caption.toStdString(), "Choose a file");
     EXPECT_EQ(m_prompts.fileRequests.back().dialogName.toStdString(), "open file dialog");
     EXPECT_EQ(a->inPoint, 0);
     EXPECT_NEAR(a->outPoint, 1000, 33);
     EXPECT_EQ(a->name.toStdString(), "middle");
-    EXPECT_TRUE(QFile::exists(tempPath(QStringLiteral("middle.kba"))));
-    EXPECT_FALSE(placedIsRegistered(a));
-    // The library block's motion is untouched.
-    EXPECT_EQ(m_walk->clipLength, 2000);
-
+    EXPECT_TRUE(QFile::exists(tempPath("middle.kba")));
+    EXPECT_FALSE(isRegistered(a));
+    EXPECT_EQ(m_walk->clipLength, 2000); // the library block's motion is untouched
     // An existing file is replaced only after Yes.
-    m_prompts.files = {tempPath(QStringLiteral("middle.kba"))};
+    m_prompts.files = {tempPath("middle.kba")};
     m_prompts.answers = {false};
-    EXPECT_FALSE(cropBlock(*m_track, m_temp.path()));
+    EXPECT_FALSE(crop());
     EXPECT_EQ(m_prompts.questions.last().toStdString(), "Save over existing?");
 }

@@ -19,8 +19,6 @@
 #include "kymixercore.h"
 #include "kymixerpane.h"
 #include "kymixerpoints.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "engine.h"
 
@@ -35,6 +33,8 @@
 #include "dzskeleton.h"
 
 #include <QSpinBox>
+
+#include <tuple>
 
 class MixerPane : public TimelineTest
 {
@@ -77,8 +77,7 @@ TEST_F(MixerPane, IsTheOneInstanceWithTheTimelinePane)
 {
     EXPECT_EQ(KyMixerPane::instance(), m_pane);
     // Selecting the figure in the scene shows its track.
-    KyTrack *track = figureTrack();
-    EXPECT_EQ(track->binding()->skeleton(), m_figure);
+    EXPECT_EQ(figureTrack()->binding()->skeleton(), m_figure);
     EXPECT_TRUE(m_pane->core()->hasEvaluationTimer());
     m_window.reset();
     EXPECT_EQ(KyMixerPane::instance(), nullptr);
@@ -86,40 +85,34 @@ TEST_F(MixerPane, IsTheOneInstanceWithTheTimelinePane)
 
 TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
 {
-    auto *skimming = addAction<KyMasterSkimming>();
-    auto *trim = addAction<KyMasterTrimTimeline>();
-    auto *fingers = addAction<KyMasterMaskFingers>();
-    auto *hor = addAction<KyMasterHor>();
-    auto *facing = addAction<KyMasterFacing>();
-    auto *inthor = addAction<KyMasterIntHor>();
-    EXPECT_TRUE(skimming->isOn());
-    EXPECT_FALSE(fingers->isOn());
-
+    // skimming, trim, mask fingers, horizontal, facing, internal horizontal
+    const std::vector<DzAction *> actions = {addAction<KyMasterSkimming>(), addAction<KyMasterTrimTimeline>(),
+                                             addAction<KyMasterMaskFingers>(), addAction<KyMasterHor>(),
+                                             addAction<KyMasterFacing>(), addAction<KyMasterIntHor>()};
+    const auto states = [&actions] {
+        std::vector<bool> on;
+        for (DzAction *a : actions)
+            on.push_back(a->isOn());
+        return on;
+    };
+    EXPECT_EQ(states(), (std::vector<bool>{true, true, false, true, true, true}));
     DzPaneSettings stored;
-    stored.setBoolValue(QStringLiteral("mDoSkimming"), false);
-    stored.setBoolValue(QStringLiteral("mMaskFingers"), true);
-    stored.setIntValue(QStringLiteral("mDefaultFlags0"), 8);
+    stored.setBoolValue("mDoSkimming", false);
+    stored.setBoolValue("mMaskFingers", true);
+    stored.setIntValue("mDefaultFlags0", 8);
     m_pane->restoreSettings(stored);
-    EXPECT_FALSE(skimming->isOn());
-    EXPECT_TRUE(trim->isOn());
-    EXPECT_TRUE(fingers->isOn());
-    EXPECT_FALSE(hor->isOn());
-    EXPECT_FALSE(facing->isOn());
-    EXPECT_TRUE(inthor->isOn());
+    EXPECT_EQ(states(), (std::vector<bool>{false, true, true, false, false, true}));
     EXPECT_EQ(m_pane->timeline()->defaultFlags(), 8);
-
-    // Empty settings give the defaults (checked in the core's tests); the actions follow.
+    // Empty settings give the defaults.
     m_pane->restoreSettings(DzPaneSettings());
-    EXPECT_TRUE(skimming->isOn() && trim->isOn() && !fingers->isOn());
-    EXPECT_TRUE(hor->isOn() && facing->isOn() && inthor->isOn());
-
+    EXPECT_EQ(states(), (std::vector<bool>{true, true, false, true, true, true}));
     // Toggling an action writes the option.
-    hor->setOn(false);
+    actions[3]->setOn(false);
     EXPECT_EQ(m_pane->timeline()->defaultFlags(), 12);
     DzPaneSettings saved;
     m_pane->saveSettings(saved);
-    EXPECT_EQ(saved.getIntValue(QStringLiteral("mDefaultFlags0")), 12);
-    hor->setOn(true);
+    EXPECT_EQ(saved.getIntValue("mDefaultFlags0"), 12);
+    actions[3]->setOn(true);
 }
 
 TEST_F(MixerPane, TrimActionTrimsWhenSwitchedOn)
@@ -138,22 +131,22 @@ TEST_F(MixerPane, TrimActionTrimsWhenSwitchedOn)
 TEST_F(MixerPane, BakeActionWritesKeysAsOneUndoStep)
 {
     auto *bake = addAction<KyMasterBake>();
-    KyTrack *track = figureTrack();
-    track->appendBlock(*m_walk, true);
+    figureTrack()->appendBlock(*m_walk, true);
     m_pane->trimTimeline();
-    DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
+    DzNode *hip = boneOf(m_figure, "hip");
     hip->getXRotControl()->setValue(9600, 3.0f); // a user key past the range
-    DzUndoStack::instance()->clear();
+    DzUndoStack *undo = DzUndoStack::instance();
+    undo->clear();
     bake->trigger();
     EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 30);
     EXPECT_EQ(m_prompts.statuses.last().toStdString(), "Baked 30 frames to DS keyframes");
-    EXPECT_EQ(DzUndoStack::instance()->getUndoCaption().toStdString(), "Bake kinTimelines");
-    ASSERT_TRUE(DzUndoStack::instance()->undo());
+    EXPECT_EQ(undo->getUndoCaption().toStdString(), "Bake kinTimelines");
+    ASSERT_TRUE(undo->undo());
     EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 0);
     EXPECT_EQ(hip->getXRotControl()->getNumKeys(), 1);
-    ASSERT_TRUE(DzUndoStack::instance()->redo());
+    ASSERT_TRUE(undo->redo());
     EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 30);
-    DzUndoStack::instance()->clear();
+    undo->clear();
 }
 
 TEST_F(MixerPane, OffsetActionsNeedAFigure)
@@ -177,8 +170,7 @@ TEST_F(MixerPane, OffsetActionsNeedAFigure)
     EXPECT_EQ(m_pane->timeline()->currentBinding()->m_rotationalOffsets.size(), 6u);
     tool->setOn(true);
     EXPECT_TRUE(m_pane->timeline()->offsetToolOn());
-    // The conversion switches the tool off, and the action follows.
-    v3->trigger();
+    v3->trigger(); // the conversion switches the tool off, and the action follows
     EXPECT_FALSE(tool->isOn());
     kySetDialogRunner([&](QDialog &dialog) {
         dialogRan = true;
@@ -198,27 +190,21 @@ TEST(MixerPoints, PicksTheNearestWithABiasForTheCurrentOne)
     ASSERT_TRUE(points.add(QPoint(100, 0), *block));
     EXPECT_EQ(points.current(), 0);
     EXPECT_NE(points.block(0), block); // a copy of its own
-    // 59 from the current one, 41 from the other: 39 < 41, the current stays.
-    EXPECT_EQ(points.pick(QPoint(59, 0)), 0);
-    // 61 − 20 = 41 against 39: the other one wins.
-    EXPECT_EQ(points.pick(QPoint(61, 0)), 1);
-    // Exactly 20 nearer is not strictly nearer.
-    EXPECT_EQ(points.pick(QPoint(60, 0)), 0);
-    points.setCurrent(1);
-    EXPECT_EQ(points.pick(QPoint(41, 0)), 1);
-    EXPECT_EQ(points.pick(QPoint(39, 0)), 0);
-
+    // 59 from the current one, 41 from the other: 39 < 41, the current
+    // stays; 61 − 20 = 41 against 39: the other one wins; exactly 20 nearer
+    // is not strictly nearer.
+    for (auto [current, x, picked] : {std::tuple{0, 59, 0}, {0, 61, 1}, {0, 60, 0}, {1, 41, 1}, {1, 39, 0}}) {
+        points.setCurrent(current);
+        EXPECT_EQ(points.pick(QPoint(x, 0)), picked) << current << " at " << x;
+    }
     for (int i = 2; i < KyMixerPoints::kMaxPoints; ++i)
         ASSERT_TRUE(points.add(QPoint(i, i), *block));
     EXPECT_FALSE(points.add(QPoint(5, 5), *block));
     EXPECT_EQ(points.count(), 100);
-}
-
-TEST(MixerPoints, VelocityFollowsTheMouseSmoothly)
-{
+    // The velocity follows the mouse smoothly, capped at 1.25 and the
+    // fastest when no time passed.
     EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 10, 100), 0.05f * 0.5f);
     EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(1.0f, 10, 100), 0.05f * 0.5f + 0.95f);
-    // Capped at 1.25, and the fastest when no time passed.
     EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 1000, 10), 0.05f * 1.25f);
     EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 3, 0), 0.05f * 1.25f);
 }

@@ -10,8 +10,6 @@
 #include "kymasterfootdialog.h"
 #include "kymasterlayout.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
 
 #include "dzfloatproperty.h"
 #include "dznodemenu.h"
@@ -45,10 +43,18 @@ protected:
         m_master.reset();
         TimelineTest::TearDown();
     }
-    KyTrack *figureTrack()
+    // The figure's track with n walks on it.
+    KyTrack *figureTrack(int n = 0)
     {
         m_master->activateNode(m_figure);
-        return m_master->timeline()->currentTrack();
+        KyTrack *track = m_master->timeline()->currentTrack();
+        for (int i = 0; i < n; ++i)
+            track->appendBlock(*m_walk, true);
+        return track;
+    }
+    KyMasterBlock *tile(int i)
+    {
+        return m_master->currentTrack()->tileFor(m_master->timeline()->currentTrack()->blockAt(i));
     }
 
     DzSkeleton *m_figure = nullptr;
@@ -58,64 +64,40 @@ protected:
 
 TEST_F(TimelineWidgets, RowHoldsTheControlsConnectedToTheirSlots)
 {
-    // The caption fits: never narrower than 88, wider when the font needs it.
-    EXPECT_GE(m_master->rotateButton()->width(), 88);
-    EXPECT_GE(m_master->rotateButton()->width(), m_master->rotateButton()->sizeHint().width());
-    // The slide button fits its longer caption too.
-    m_master->slideButton()->setText(QStringLiteral("Slide Blocks"));
-    EXPECT_GE(m_master->slideButton()->width(), m_master->slideButton()->sizeHint().width());
-    m_master->slideButton()->setText(QStringLiteral("Move Blocks"));
-
+    // Captions fit: never narrower than 88, wider when the font needs it.
+    EXPECT_GE(m_master->rotateButton()->width(), std::max(88, m_master->rotateButton()->sizeHint().width()));
     m_master->activeBox()->click();
     EXPECT_FALSE(m_master->timeline()->isActive());
     m_master->activeBox()->click();
     EXPECT_TRUE(m_master->timeline()->isActive());
-
     m_master->slideButton()->click();
     EXPECT_EQ(m_master->slideButton()->text().toStdString(), "Slide Blocks");
+    EXPECT_GE(m_master->slideButton()->width(), m_master->slideButton()->sizeHint().width());
     EXPECT_TRUE(m_master->slideMode());
     m_master->slideButton()->click();
     EXPECT_EQ(m_master->slideButton()->text().toStdString(), "Move Blocks");
-
     // Loop starts on without telling the host; the first click turns it off.
     EXPECT_TRUE(m_master->loopButton()->isChecked());
     m_master->loopButton()->click();
     EXPECT_FALSE(m_master->loopButton()->isChecked());
     EXPECT_FALSE(dzScene->isLoopingPlayback());
-
-    m_master->playButton()->click();
-    EXPECT_TRUE(dzScene->isPlaying());
-    EXPECT_TRUE(m_master->playButton()->isChecked());
-    m_master->playButton()->click();
-    EXPECT_FALSE(dzScene->isPlaying());
-    EXPECT_FALSE(m_master->playButton()->isChecked());
-
+    for (bool playing : {true, false}) {
+        m_master->playButton()->click();
+        EXPECT_EQ(dzScene->isPlaying(), playing);
+        EXPECT_EQ(m_master->playButton()->isChecked(), playing);
+    }
     // The editing buttons reach split, join and crop.
     m_master->cropButton()->click();
     EXPECT_EQ(m_prompts.messages.last().toStdString(), "Cropping requires a selected kinBlock");
     m_master->joinButton()->click();
     EXPECT_EQ(m_prompts.messages.last().toStdString(), "No kinBlock Selected.");
     m_master->splitButton()->click();
-    EXPECT_TRUE(m_prompts.questions.last().startsWith(QStringLiteral("The kinBlock is split")));
-
-    KyTrack *track = figureTrack();
-    track->appendBlock(*m_walk, true);
+    EXPECT_TRUE(m_prompts.questions.last().startsWith("The kinBlock is split"));
+    figureTrack(1);
     m_master->forwardButton()->click();
     EXPECT_EQ(m_master->timeline()->currentTime(), snappedMs(999));
-    m_master->backButton()->click();
-    EXPECT_EQ(m_master->timeline()->currentTime(), 0);
-}
-
-TEST_F(TimelineWidgets, OffsetToolButtonNeedsASkeleton)
-{
+    // The offset tool button follows the tool.
     m_master->rotateButton()->click();
-    EXPECT_FALSE(m_master->rotateButton()->isChecked());
-    ASSERT_EQ(m_prompts.messages.size(), 1);
-    EXPECT_EQ(m_prompts.messages[0].toStdString(), "No Skeleton Selected");
-
-    figureTrack();
-    m_master->rotateButton()->click();
-    EXPECT_TRUE(m_master->rotateButton()->isChecked());
     EXPECT_TRUE(m_master->timeline()->offsetToolOn());
     m_master->timeline()->setOffsetTool(false);
     EXPECT_FALSE(m_master->rotateButton()->isChecked());
@@ -128,44 +110,36 @@ TEST_F(TimelineWidgets, OnePagePerBindingAndThePickerFollows)
     ASSERT_NE(nullPage, nullptr);
     EXPECT_EQ(nullPage->objectName().toStdString(), "Skeletal");
     EXPECT_EQ(nullPage->bindingIndex(), 0);
-
     figureTrack();
     EXPECT_EQ(m_master->trackStack()->count(), 2);
     EXPECT_EQ(m_master->trackStack()->currentWidget(), m_master->currentTrack());
     EXPECT_EQ(m_master->currentTrack()->bindingIndex(), 1);
     EXPECT_EQ(m_master->figurePicker()->getCurrent(), m_figure);
-
     m_master->refresh();
     EXPECT_EQ(m_master->figurePicker()->getNodeList(), QList<DzNode *>{m_figure});
-
     // A node that is not a skeleton shows the null binding.
     DzNode *prop = new DzNode(QStringLiteral("prop"));
     dzScene->addNode(prop);
     m_master->activateNode(prop);
     EXPECT_EQ(m_master->currentTrack(), nullPage);
-
     // Picking the figure selects it in the scene.
     m_master->selectNode(m_figure);
     EXPECT_EQ(dzScene->getPrimarySelection(), m_figure);
-
     m_master->timeline()->resetForSceneClear();
     EXPECT_EQ(m_master->trackStack()->count(), 1);
     EXPECT_EQ(m_master->currentTrack(), nullPage);
 }
 
-TEST_F(TimelineWidgets, TilesFollowTheTrack)
+TEST_F(TimelineWidgets, TilesFollowTheTrackAndLabelTheirBlock)
 {
-    KyTrack *track = figureTrack();
+    KyTrack *track = figureTrack(2);
     KyMasterLayout *page = m_master->currentTrack();
-    KyBlock *a = track->appendBlock(*m_walk, true);
-    KyBlock *b = track->appendBlock(*m_walk, true);
+    KyBlock *a = track->blockAt(0), *b = track->blockAt(1);
     track->setGap(b, 500);
     ASSERT_EQ(page->tiles().size(), 2);
-    KyMasterBlock *tileB = page->tileFor(b);
     track->setInOut(a, 0, 500);
-    EXPECT_EQ(tileB->x(), KyMasterLayout::kOriginX + 40);
+    EXPECT_EQ(page->tileFor(b)->x(), KyMasterLayout::kOriginX + 40);
     EXPECT_EQ(page->tileFor(a)->width(), 20);
-
     QPointer<KyMasterBlock> gone = page->tileFor(a);
     track->removeBlock(a);
     EXPECT_EQ(page->tiles().size(), 1);
@@ -173,66 +147,52 @@ TEST_F(TimelineWidgets, TilesFollowTheTrack)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(gone.isNull());
     EXPECT_EQ(page->tileFor(b)->x(), KyMasterLayout::kOriginX + 20);
-}
-
-TEST(TileLabel, DropsThePrefixCutsAndSpaces)
-{
-    EXPECT_EQ(KyMasterBlock::labelFor(QStringLiteral("s_walk_fast")).toStdString(), "walk fast");
-    EXPECT_EQ(KyMasterBlock::labelFor(QStringLiteral("abcdefghijklmnopqrst")).toStdString(),
-              "abcdefghijklmno...");
-    EXPECT_EQ(KyMasterBlock::labelFor(QStringLiteral("s_a_very_long_block_name")).toStdString(),
-              "a very long blo...");
-    EXPECT_EQ(KyMasterBlock::labelFor(QStringLiteral("jump")).toStdString(), "jump");
+    // The label drops the prefix, cuts and spaces.
+    for (auto [name, label] : {std::pair{"s_walk_fast", "walk fast"}, {"abcdefghijklmnopqrst", "abcdefghijklmno..."},
+                               {"s_a_very_long_block_name", "a very long blo..."}, {"jump", "jump"}})
+        EXPECT_EQ(KyMasterBlock::labelFor(name).toStdString(), label);
 }
 
 TEST_F(TimelineWidgets, TileClicksSelectAndHoverFlagsThePane)
 {
-    KyTrack *track = figureTrack();
-    KyBlock *a = track->appendBlock(*m_walk, true);
-    KyBlock *b = track->appendBlock(*m_walk, true);
-    KyMasterLayout *page = m_master->currentTrack();
+    KyTrack *track = figureTrack(2);
+    KyBlock *a = track->blockAt(0), *b = track->blockAt(1);
     m_master->show();
-    QTest::mouseClick(page->tileFor(a), Qt::LeftButton);
+    QTest::mouseClick(tile(0), Qt::LeftButton);
     EXPECT_EQ(track->currentBlock(), a);
     EXPECT_EQ(track->selection(), std::vector<KyBlock *>{a});
-    QTest::mouseClick(page->tileFor(b), Qt::LeftButton, Qt::ShiftModifier);
+    QTest::mouseClick(tile(1), Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_EQ(track->selection(), (std::vector<KyBlock *>{a, b}));
     EXPECT_EQ(track->currentBlock(), b);
-    QTest::mouseClick(page->tileFor(a), Qt::LeftButton);
+    QTest::mouseClick(tile(0), Qt::LeftButton);
     EXPECT_EQ(track->selection(), std::vector<KyBlock *>{a});
 
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
-    QApplication::sendEvent(page->tileFor(a), &enter);
+    QApplication::sendEvent(tile(0), &enter);
     EXPECT_TRUE(m_master->timeline()->pointerOverBlock());
     QEvent leave(QEvent::Leave);
-    QApplication::sendEvent(page->tileFor(a), &leave);
+    QApplication::sendEvent(tile(0), &leave);
     EXPECT_FALSE(m_master->timeline()->pointerOverBlock());
-
     // Hovering skims to the time under the pointer.
-    QTest::mouseMove(page->tileFor(b), QPoint(20, 10));
-    EXPECT_EQ(m_master->timeline()->currentTime(), pixelsToMs(page->tileFor(b)->x() - KyMasterLayout::kOriginX + 20));
-    // Right-click: the tile alone is selected and its own menu is the one.
-    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), page->tileFor(b)->mapToGlobal(QPoint(5, 5)));
-    QApplication::sendEvent(page->tileFor(b), &menuEvent);
+    QTest::mouseMove(tile(1), QPoint(20, 10));
+    EXPECT_EQ(m_master->timeline()->currentTime(), pixelsToMs(tile(1)->x() - KyMasterLayout::kOriginX + 20));
+    // Right-click: the tile's own menu, with its properties.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), tile(1)->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(tile(1), &menuEvent);
     EXPECT_TRUE(menuEvent.isAccepted());
-
-    const QList<QAction *> items = page->tileFor(a)->contextMenu()->actions();
+    const QList<QAction *> items = tile(0)->contextMenu()->actions();
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items[0]->text().toStdString(), "Properties");
-
 }
 
 TEST_F(TimelineWidgets, ParameterDialogEditsTheWholeSelection)
 {
-    KyTrack *track = figureTrack();
-    KyBlock *a = track->appendBlock(*m_walk, true);
-    KyBlock *b = track->appendBlock(*m_walk, true);
-    KyBlock *c = track->appendBlock(*m_walk, true);
+    KyTrack *track = figureTrack(3);
+    const std::vector<KyBlock *> blocks = track->blocks();
+    KyBlock *a = blocks[0], *b = blocks[1], *c = blocks[2];
     track->setInOut(c, 0, 2500);
-    for (KyBlock *block : {a, b, c})
+    for (KyBlock *block : blocks)
         track->addToSelection(block);
-    KyMasterLayout *page = m_master->currentTrack();
-
     bool ran = false;
     kySetDialogRunner([&](QDialog &dialog) {
         ran = true;
@@ -241,8 +201,7 @@ TEST_F(TimelineWidgets, ParameterDialogEditsTheWholeSelection)
         EXPECT_EQ(d.nameLabel()->text().toStdString(), "Multiple Selected");
         EXPECT_EQ(d.speedBox()->value(), 100);
         EXPECT_TRUE(d.horizontalBox()->isChecked());
-        // Opening changed nothing.
-        EXPECT_EQ(c->outPoint, 2500);
+        EXPECT_EQ(c->outPoint, 2500); // opening changed nothing
         d.speedBox()->setValue(50);
         EXPECT_EQ(a->outPoint, 2000);
         EXPECT_EQ(c->outPoint, 5000);
@@ -253,15 +212,14 @@ TEST_F(TimelineWidgets, ParameterDialogEditsTheWholeSelection)
         d.facingBox()->setChecked(false);
         d.xOffsetBox()->setValue(12);
     });
-    page->tileFor(a)->properties();
+    tile(0)->properties();
     EXPECT_TRUE(ran);
-    for (KyBlock *block : {a, b, c}) {
+    for (KyBlock *block : blocks) {
         EXPECT_TRUE(block->mirror);
         EXPECT_EQ(block->flags & KyBlock::ReorientFacing, 0);
         EXPECT_FLOAT_EQ(block->posOffset.x, 12.0f);
     }
     EXPECT_EQ(track->checkConsistency().toStdString(), "");
-
     // One block at half speed opens with 50 %.
     track->clearSelection();
     track->addToSelection(b);
@@ -271,34 +229,28 @@ TEST_F(TimelineWidgets, ParameterDialogEditsTheWholeSelection)
         EXPECT_EQ(d.speedBox()->value(), 50);
         EXPECT_EQ(d.nameLabel()->text().toStdString(), "s_walk_fast");
     });
-    page->tileFor(b)->properties();
+    tile(1)->properties();
 }
 
 TEST_F(TimelineWidgets, OpeningTheDialogRestoresPendingPreviews)
 {
-    KyTrack *track = figureTrack();
-    KyBlock *a = track->appendBlock(*m_walk, true);
+    figureTrack(1);
     FigureBinding *binding = m_master->timeline()->currentBinding();
-    DzNode *hip = m_figure->findNodeChild(QStringLiteral("hip"));
+    DzFloatProperty *hipZ = boneOf(m_figure, "hip")->getZPosControl();
     m_master->timeline()->goSkim(500);
     m_master->timeline()->updateStep();
     EXPECT_EQ(binding->m_keyHoldTime, 500);
-    EXPECT_GT(hip->getZPosControl()->getNumKeys(), 0);
+    EXPECT_GT(hipZ->getNumKeys(), 0);
     kySetDialogRunner([](QDialog &) {});
-    m_master->currentTrack()->tileFor(a)->properties();
+    tile(0)->properties();
     EXPECT_EQ(binding->m_keyHoldTime, 0);
-    EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 0);
+    EXPECT_EQ(hipZ->getNumKeys(), 0);
 }
 
 TEST_F(TimelineWidgets, HeelDialogReposesTheFigureAtOnce)
 {
-    MotionPlan feet = still(1000);
-    feet.rotations[QStringLiteral("lFoot")] = [](int) { return BlockRotation{0.0f, {1.0f, 0.0f, 0.0f}}; };
-    KyBlock *block = makeBlock(QStringLiteral("feet"), feet);
-    KyTrack *track = figureTrack();
-    track->appendBlock(*block, true);
+    figureTrack()->appendBlock(*makeBlock("feet", still(1000).hold("lFoot", 0, {1, 0, 0})), true);
     m_master->timeline()->goSeek(500);
-    DzNode *foot = m_figure->findNodeChild(QStringLiteral("lFoot"), true);
     KyMasterFootDialog dialog(m_master.get());
     EXPECT_EQ(dialog.offsetBox()->value(), 0);
     dialog.offsetBox()->setValue(40);
@@ -306,7 +258,7 @@ TEST_F(TimelineWidgets, HeelDialogReposesTheFigureAtOnce)
     // The re-skim makes the next update re-pose the figure.
     EXPECT_TRUE(m_master->timeline()->isDirty());
     m_master->timeline()->updateStep();
-    EXPECT_NEAR(foot->getXRotControl()->getValue(dzScene->getTime()), -40.0f, 0.01f);
+    EXPECT_NEAR(boneOf(m_figure, "lFoot")->getXRotControl()->getValue(dzScene->getTime()), -40.0f, 0.01f);
     dialog.offsetBox()->setValue(90);
     EXPECT_EQ(dialog.offsetBox()->value(), 60);
 }

@@ -11,9 +11,6 @@
 #include "kymasterhandles.h"
 #include "kymasterlayout.h"
 #include "kytime.h"
-#include "kytimeline.h"
-#include "kytrack.h"
-#include "kytrackedit.h"
 #include "kytrackgeometry.h"
 
 #include "dzfloatproperty.h"
@@ -22,8 +19,8 @@
 #include "dzundostack.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QMainWindow>
 #include <QMimeData>
@@ -32,7 +29,6 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include <random>
 
 namespace {
 
@@ -118,7 +114,7 @@ protected:
     {
         TimelineTest::SetUp();
         m_figure = addFigure();
-        m_hip = m_figure->findNodeChild(QStringLiteral("hip"), true);
+        m_hip = boneOf(m_figure, "hip");
         m_master = std::make_unique<KyMaster>();
         m_master->resize(900, 140);
         m_master->activateNode(m_figure);
@@ -126,7 +122,7 @@ protected:
         m_page = m_master->currentTrack();
         m_walk = makeBlock(QStringLiteral("s_walk_fast"), walkZ(100.0f, 1000));
         m_master->show();
-        DzUndoStack::instance()->clear();
+        m_undo->clear();
     }
     void TearDown() override
     {
@@ -134,18 +130,19 @@ protected:
         if (m_master)
             m_master->setPixelsPerSecond(KyTrackGeometry::kDefaultPixelsPerSecond);
         m_master.reset();
-        DzUndoStack::instance()->clear();
+        m_undo->clear();
         TimelineTest::TearDown();
     }
-    // Three 1000 ms blocks placed through the pane (one undo step each).
-    std::vector<KyBlock *> placeThree()
+    // n 1000 ms blocks placed through the pane (one undo step each).
+    std::vector<KyBlock *> place(int n = 3)
     {
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < n; ++i)
             m_page->insertBlockAt(100000, *m_walk);
         return m_track->blocks();
     }
     KyMasterBlock *tile(int i) { return m_page->tileFor(m_track->blockAt(i)); }
     QWidget *contents() { return m_page->contents(); }
+    int now() { return m_master->timeline()->currentTime(); }
     void drop(const QString &text, int x, const QList<QUrl> &urls = {})
     {
         QMimeData data;
@@ -153,23 +150,34 @@ protected:
             data.setText(text);
         if (!urls.isEmpty())
             data.setUrls(urls);
-        QDragEnterEvent enter(QPoint(KyMasterLayout::kOriginX + x, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        const QPoint at(KyMasterLayout::kOriginX + x, 50);
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(contents(), &enter);
-        QDropEvent event(QPointF(KyMasterLayout::kOriginX + x, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(contents(), &event);
+    }
+    // Drags a handle (or widget) from `from` to tile-local x of the first tile.
+    void drag(QWidget *handle, QPoint from, const std::vector<int> &tileXs)
+    {
+        ASSERT_NE(handle, nullptr);
+        QTest::mousePress(handle, Qt::LeftButton, {}, from);
+        for (int x : tileXs)
+            QTest::mouseMove(handle, handle->mapFromGlobal(tile(0)->mapToGlobal(QPoint(x, from.y()))));
+        QTest::mouseRelease(handle, Qt::LeftButton);
     }
     // Undoes and redoes the last step, checking both states exactly.
     void expectUndoRestores(const TrackState &before, const QString &caption)
     {
         const TrackState after = stateOf(*m_track, m_hip);
-        EXPECT_EQ(DzUndoStack::instance()->getUndoCaption(), caption);
-        ASSERT_TRUE(DzUndoStack::instance()->undo());
+        EXPECT_EQ(m_undo->getUndoCaption(), caption);
+        ASSERT_TRUE(m_undo->undo());
         EXPECT_TRUE(stateOf(*m_track, m_hip) == before) << caption.toStdString();
-        ASSERT_TRUE(DzUndoStack::instance()->redo());
+        ASSERT_TRUE(m_undo->redo());
         EXPECT_TRUE(stateOf(*m_track, m_hip) == after) << caption.toStdString();
         EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
     }
 
+    DzUndoStack *m_undo = DzUndoStack::instance();
     DzSkeleton *m_figure = nullptr;
     DzNode *m_hip = nullptr;
     std::unique_ptr<KyMaster> m_master;
@@ -180,64 +188,56 @@ protected:
 
 TEST_F(TrackEditing, RulerSeeksToFramesWithinTheTrackAndPlayRange)
 {
-    placeThree();
+    place();
     dzScene->setPlayRange(DzTimeRange(0, 4800 * 5));
     // Past the end of track (3 s) and play range (5 s): the larger limit.
     QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(400, 20));
-    EXPECT_EQ(m_master->timeline()->currentTime(), 5000);
+    EXPECT_EQ(now(), 5000);
     EXPECT_EQ(m_page->playhead()->x(), KyMasterLayout::kOriginX + 200 - 4);
     // Inside: a frame boundary of the host.
     QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(KyMasterLayout::kOriginX + 41, 20));
-    EXPECT_EQ(m_master->timeline()->currentTime(), snappedMs(1025));
-    EXPECT_EQ(snappedMs(1025), 1033);
+    EXPECT_EQ(now(), 1033);
     m_page->seekRuler(-25);
-    EXPECT_EQ(m_master->timeline()->currentTime(), 0);
+    EXPECT_EQ(now(), 0);
     // Dragging the playhead far right stops at the same limit.
     KyMasterPlayhead *playhead = m_page->playhead();
     QTest::mousePress(playhead, Qt::LeftButton, {}, QPoint(4, 4));
     QTest::mouseMove(playhead, QPoint(900, 4));
     QTest::mouseRelease(playhead, Qt::LeftButton, {}, QPoint(900, 4));
-    EXPECT_EQ(m_master->timeline()->currentTime(), 5000);
+    EXPECT_EQ(now(), 5000);
     // Below the ruler a click clears the selection instead of seeking.
     m_track->addToSelection(m_track->blockAt(0));
     QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(300, 88));
     EXPECT_TRUE(m_track->selection().empty());
-    EXPECT_EQ(m_master->timeline()->currentTime(), 5000);
+    EXPECT_EQ(now(), 5000);
 }
 
 TEST_F(TrackEditing, DropsMoveTilesInOrderAndInsertFiles)
 {
-    auto b = placeThree();
-    m_page->insertBlockAt(100000, *m_walk);
-    b = m_track->blocks(); // a b c d, 40 px each
+    const auto b = place(4); // a b c d, 40 px each
     // A tile dropped on its own centre stays; on the right half of the next
     // tile it goes after it.
     m_track->setCurrentBlock(b[0]);
-    drop(QStringLiteral("KyMasterBlock"), 20);
+    drop("KyMasterBlock", 20);
     EXPECT_EQ(m_track->blocks(), b);
-    drop(QStringLiteral("KyMasterBlock"), 70);
+    drop("KyMasterBlock", 70);
     EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{b[1], b[0], b[2], b[3]}));
     // Three selected tiles dropped at the start keep their relative order.
     m_track->clearSelection();
     for (KyBlock *k : {b[3], b[0], b[2]})
         m_track->addToSelection(k);
-    drop(QStringLiteral("KyMasterBlock"), 0);
+    drop("KyMasterBlock", 0);
     EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{b[0], b[2], b[3], b[1]}));
-    EXPECT_EQ(DzUndoStack::instance()->getUndoCaption().toStdString(), "Move kinBlocks");
-
+    EXPECT_EQ(m_undo->getUndoCaption().toStdString(), "Move kinBlocks");
     // A .kba file from the desktop lands at the drop point; other files and
     // unreadable blocks are not placed.
-    QFile junk(tempPath(QStringLiteral("junk.kba")));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write("not a block");
-    junk.close();
-    drop(QString(), 1, {QUrl::fromLocalFile(m_walk->path), QUrl::fromLocalFile(tempPath(QStringLiteral("x.txt"))),
-                        QUrl::fromLocalFile(junk.fileName())});
+    const QString junk = writeTemp("junk.kba", "not a block");
+    drop(QString(), 1,
+         {QUrl::fromLocalFile(m_walk->path), QUrl::fromLocalFile(tempPath("x.txt")), QUrl::fromLocalFile(junk)});
     ASSERT_EQ(m_track->count(), 5);
     EXPECT_EQ(m_track->blockAt(0)->name, m_walk->name);
     EXPECT_EQ(m_track->blockAt(0)->flags, m_master->timeline()->defaultFlags());
-    EXPECT_TRUE(m_prompts.messages.last().contains(QStringLiteral("junk.kba")));
-
+    EXPECT_TRUE(m_prompts.messages.last().contains("junk.kba"));
     // The track of no figure refuses drops.
     m_master->activateNode(nullptr);
     m_master->currentTrack()->insertBlockAt(0, *m_walk);
@@ -248,56 +248,49 @@ TEST_F(TrackEditing, DropsMoveTilesInOrderAndInsertFiles)
 
 TEST_F(TrackEditing, AddKinBlockGoesInAtThePlayheadAndLinesUp)
 {
-    m_prompts.openFiles.push_back({m_walk->path});
-    m_prompts.openFiles.push_back({m_walk->path, m_walk->path});
+    m_prompts.openFiles = {{m_walk->path}, {m_walk->path, m_walk->path}};
     m_master->addBlock();
     m_master->addBlock();
     EXPECT_EQ(m_track->count(), 3);
-    EXPECT_EQ(m_master->timeline()->currentTime(), snappedMs(3000));
+    EXPECT_EQ(now(), snappedMs(3000));
     EXPECT_EQ(m_prompts.fileRequests.front().filter.toStdString(), "kinBlocks (*.kba)");
     EXPECT_EQ(m_prompts.statuses.last().toStdString(), "Added 2 kinBlocks");
 }
 
-TEST_F(TrackEditing, SlideSetsTheGapNeverNegative)
+TEST_F(TrackEditing, HandlesSlideTrimLoopAndBlendTheCurrentTile)
 {
-    placeThree();
+    place();
+    // Slide: the gap follows the pointer, never negative.
     m_master->slideButton()->click();
-    KyMasterBlock *t = tile(1);
-    QTest::mousePress(t, Qt::LeftButton, {}, QPoint(10, 10));
-    QTest::mouseMove(t, QPoint(30, 10));
+    QTest::mousePress(tile(1), Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseMove(tile(1), QPoint(30, 10));
     EXPECT_EQ(m_track->blockAt(1)->gap, 500);
     EXPECT_EQ(tile(2)->x(), KyMasterLayout::kOriginX + 100);
-    QTest::mouseMove(t, QPoint(-60, 10)); // left of the previous block's end
+    QTest::mouseMove(tile(1), QPoint(-60, 10)); // left of the previous block's end
     EXPECT_EQ(m_track->blockAt(1)->gap, 0);
-    QTest::mouseMove(t, QPoint(14, 10));
-    QTest::mouseRelease(t, Qt::LeftButton, {}, QPoint(14, 10));
+    QTest::mouseMove(tile(1), QPoint(14, 10));
+    QTest::mouseRelease(tile(1), Qt::LeftButton, {}, QPoint(14, 10));
     EXPECT_EQ(m_track->blockAt(1)->gap, 100);
-    EXPECT_EQ(DzUndoStack::instance()->getUndoCaption().toStdString(), "Slide kinBlock");
-}
+    EXPECT_EQ(m_undo->getUndoCaption().toStdString(), "Slide kinBlock");
+    m_master->slideButton()->click();
 
-TEST_F(TrackEditing, HandlesTrimLoopAndBlendTheCurrentTile)
-{
-    placeThree();
     QTest::mouseClick(tile(0), Qt::LeftButton);
     KyBlock *b = m_track->blockAt(0);
-    ASSERT_NE(m_page->rightAdjuster(), nullptr);
     EXPECT_EQ(m_page->leftAdjuster()->pos(), QPoint(KyMasterLayout::kOriginX - 7, KyMasterLayout::kAdjusterY));
     // Right adjuster to 1.25 s: snaps onto the loop boundary at 1 s; to
     // 1.4 s: loops on.
     KyMasterAdjuster *right = m_page->rightAdjuster();
+    ASSERT_NE(right, nullptr);
     QTest::mousePress(right, Qt::LeftButton, {}, QPoint(7, 8));
     QTest::mouseMove(right, right->mapFromGlobal(tile(0)->mapToGlobal(QPoint(50, 8))));
     EXPECT_EQ(b->outPoint, 1000);
     QTest::mouseMove(right, right->mapFromGlobal(tile(0)->mapToGlobal(QPoint(56, 8))));
     QTest::mouseRelease(right, Qt::LeftButton);
     EXPECT_EQ(b->outPoint, 1400);
-    EXPECT_EQ(m_track->startOf(1), 1400);
-    EXPECT_EQ(DzUndoStack::instance()->getUndoCaption().toStdString(), "Set kinBlock End");
+    EXPECT_EQ(m_track->startOf(1), 1400 + 100);
+    EXPECT_EQ(m_undo->getUndoCaption().toStdString(), "Set kinBlock End");
     // Left adjuster far right: stops 200 ms before one pass ends.
-    KyMasterAdjuster *left = m_page->leftAdjuster();
-    QTest::mousePress(left, Qt::LeftButton, {}, QPoint(7, 8));
-    QTest::mouseMove(left, left->mapFromGlobal(tile(0)->mapToGlobal(QPoint(300, 8))));
-    QTest::mouseRelease(left, Qt::LeftButton);
+    drag(m_page->leftAdjuster(), QPoint(7, 8), {300});
     EXPECT_EQ(b->inPoint, 800);
     // Blend handle past the tile's end: the tile's length.
     KyMasterBlend *blend = m_page->blendHandle();
@@ -312,26 +305,26 @@ TEST_F(TrackEditing, HandlesTrimLoopAndBlendTheCurrentTile)
 
 TEST_F(TrackEditing, ZoomScalesTilesAndHitTests)
 {
-    placeThree();
+    place();
     m_master->zoomBox()->setValue(80);
-    EXPECT_EQ(tile(1)->geometry(), QRect(KyMasterLayout::kOriginX + 80, KyMasterLayout::kTileY, 80, KyMasterBlock::kHeight));
+    EXPECT_EQ(tile(1)->geometry(),
+              QRect(KyMasterLayout::kOriginX + 80, KyMasterLayout::kTileY, 80, KyMasterBlock::kHeight));
     // Ruler click at 80 px is 1 s now.
     QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(KyMasterLayout::kOriginX + 80, 20));
-    EXPECT_EQ(m_master->timeline()->currentTime(), snappedMs(1000));
+    EXPECT_EQ(now(), snappedMs(1000));
     // A drop at 150 px lands before the third tile (centre 200), not after it.
-    m_track->setCurrentBlock(m_track->blockAt(0));
     KyBlock *first = m_track->blockAt(0);
-    drop(QStringLiteral("KyMasterBlock"), 150);
+    m_track->setCurrentBlock(first);
+    drop("KyMasterBlock", 150);
     EXPECT_EQ(m_track->indexOf(first), 1);
     // Ctrl+wheel zooms in by a quarter, within the limits.
-    QWheelEvent wheel(QPointF(10, 40), m_page->mapToGlobal(QPointF(10, 40)), QPoint(), QPoint(0, 120),
-                      Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QWheelEvent wheel(QPointF(10, 40), m_page->mapToGlobal(QPointF(10, 40)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(m_page->viewport(), &wheel);
     EXPECT_EQ(m_master->pixelsPerSecond(), 100);
     m_master->setPixelsPerSecond(5000);
     EXPECT_EQ(m_master->zoomBox()->value(), 400);
-    // The next pane starts where this one was left.
-    EXPECT_EQ(KyMaster().pixelsPerSecond(), 400);
+    EXPECT_EQ(KyMaster().pixelsPerSecond(), 400); // the next pane starts where this one was left
 }
 
 TEST_F(TrackEditing, DeleteRemovesOnlyTheSelectedTiles)
@@ -339,31 +332,28 @@ TEST_F(TrackEditing, DeleteRemovesOnlyTheSelectedTiles)
     // A window with the studio's own Delete shortcut around the pane.
     QMainWindow window;
     int figureDeletes = 0;
-    auto *deleteFigure = new QAction(QStringLiteral("Delete Selected Figure"), &window);
+    auto *deleteFigure = new QAction("Delete Selected Figure", &window);
     deleteFigure->setShortcut(QKeySequence::Delete);
     QObject::connect(deleteFigure, &QAction::triggered, [&] { ++figureDeletes; });
     window.addAction(deleteFigure);
-    m_master->setParent(&window);
-    window.setCentralWidget(m_master.get());
+    window.setCentralWidget(m_master.release()); // the window deletes it
     window.show();
     QApplication::setActiveWindow(&window);
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
-    auto b = placeThree();
+    const auto b = place();
     QTest::mouseClick(tile(0), Qt::LeftButton);
     QTest::mouseClick(tile(2), Qt::LeftButton, Qt::ControlModifier);
     ASSERT_EQ(QApplication::focusWidget(), tile(2));
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Delete);
     EXPECT_EQ(m_track->blocks(), std::vector<KyBlock *>{b[1]});
     EXPECT_EQ(figureDeletes, 0);
-    EXPECT_EQ(DzUndoStack::instance()->getUndoCaption().toStdString(), "Delete kinBlocks");
+    EXPECT_EQ(m_undo->getUndoCaption().toStdString(), "Delete kinBlocks");
     // Without a tile holding the keyboard the shortcut is the studio's.
     contents()->setFocus();
     QTest::keyClick(contents(), Qt::Key_Delete);
     EXPECT_EQ(figureDeletes, 1);
     EXPECT_EQ(m_track->count(), 1);
-    m_master->setParent(nullptr);
-    (void)m_master.release(); // the window deletes it
 }
 
 TEST_F(TrackEditing, EveryEditIsOneUndoStepRestoringPlacementsAndKeys)
@@ -375,41 +365,37 @@ TEST_F(TrackEditing, EveryEditIsOneUndoStepRestoringPlacementsAndKeys)
     m_page->insertBlockAt(0, *m_walk);
     EXPECT_EQ(m_hip->getXRotControl()->findKeyIndex(2400), -1);
     EXPECT_NE(m_hip->getXRotControl()->findKeyIndex(9600), -1);
-    expectUndoRestores(before, QStringLiteral("Add kinBlock"));
-    placeThree();
+    expectUndoRestores(before, "Add kinBlock");
+    place();
 
     const auto step = [&](const QString &caption, const std::function<void()> &edit) {
         const TrackState s = stateOf(*m_track, m_hip);
-        const int steps = DzUndoStack::instance()->getNumUndoSteps();
+        const int steps = m_undo->getNumUndoSteps();
         edit();
-        EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), steps + 1) << caption.toStdString();
+        EXPECT_EQ(m_undo->getNumUndoSteps(), steps + 1) << caption.toStdString();
         expectUndoRestores(s, caption);
     };
-    step(QStringLiteral("Move kinBlock"), [&] {
+    step("Move kinBlock", [&] {
         m_track->setCurrentBlock(m_track->blockAt(0));
-        drop(QStringLiteral("KyMasterBlock"), 150);
+        drop("KyMasterBlock", 150);
     });
-    // Handles of the first tile: press, move to a tile-local x, release
-    // (undo and redo leave no tile current, so it is clicked first).
-    const auto drag = [&](const std::function<QWidget *()> &which, int tileX) {
+    // Handles of the first tile (undo and redo leave no tile current, so it
+    // is clicked first).
+    const auto handle = [&](KyMasterLayout *page, auto which, int tileX) {
         QTest::mouseClick(tile(0), Qt::LeftButton);
-        QWidget *handle = which();
-        ASSERT_NE(handle, nullptr);
-        QTest::mousePress(handle, Qt::LeftButton, {}, QPoint(4, 4));
-        QTest::mouseMove(handle, handle->mapFromGlobal(tile(0)->mapToGlobal(QPoint(tileX, 4))));
-        QTest::mouseRelease(handle, Qt::LeftButton);
+        drag((page->*which)(), QPoint(4, 4), {tileX});
     };
-    step(QStringLiteral("Set kinBlock End"), [&] { drag([&] { return m_page->rightAdjuster(); }, 30); });
-    step(QStringLiteral("Trim kinBlock Start"), [&] { drag([&] { return m_page->leftAdjuster(); }, 8); });
-    step(QStringLiteral("Set kinBlock Blend"), [&] { drag([&] { return m_page->blendHandle(); }, 20); });
+    step("Set kinBlock End", [&] { handle(m_page, &KyMasterLayout::rightAdjuster, 30); });
+    step("Trim kinBlock Start", [&] { handle(m_page, &KyMasterLayout::leftAdjuster, 8); });
+    step("Set kinBlock Blend", [&] { handle(m_page, &KyMasterLayout::blendHandle, 20); });
     m_master->slideButton()->click();
-    step(QStringLiteral("Slide kinBlock"), [&] {
+    step("Slide kinBlock", [&] {
         QTest::mousePress(tile(1), Qt::LeftButton, {}, QPoint(5, 5));
         QTest::mouseMove(tile(1), QPoint(25, 5));
         QTest::mouseRelease(tile(1), Qt::LeftButton, {}, QPoint(25, 5));
     });
     m_master->slideButton()->click();
-    step(QStringLiteral("Change kinBlock Parameters"), [&] {
+    step("Change kinBlock Parameters", [&] {
         kySetDialogRunner([](QDialog &dialog) {
             auto &d = static_cast<KyMasterBlockDialog &>(dialog);
             d.speedBox()->setValue(50);
@@ -420,57 +406,55 @@ TEST_F(TrackEditing, EveryEditIsOneUndoStepRestoringPlacementsAndKeys)
     ASSERT_EQ(m_track->endOf(1) - m_track->startOf(1), 2000); // the half-speed block
     m_track->setCurrentBlock(m_track->blockAt(1));
     m_track->setPlayhead((m_track->startOf(1) + m_track->endOf(1)) / 2, true); // posing: not part of the split
-    step(QStringLiteral("Split kinBlock"), [&] { m_master->splitButton()->click(); });
+    step("Split kinBlock", [&] { m_master->splitButton()->click(); });
     EXPECT_EQ(m_track->count(), 5);
-    step(QStringLiteral("Delete kinBlock"), [&] {
+    step("Delete kinBlock", [&] {
         QTest::mouseClick(tile(1), Qt::LeftButton);
         QTest::keyClick(tile(1), Qt::Key_Backspace);
     });
-    m_prompts.files.push_back(tempPath(QStringLiteral("cropped")));
-    step(QStringLiteral("Crop kinBlock"), [&] {
+    m_prompts.files = {tempPath("cropped"), tempPath("joined")};
+    step("Crop kinBlock", [&] {
         QTest::mouseClick(tile(0), Qt::LeftButton);
         m_master->cropButton()->click();
     });
-    EXPECT_TRUE(QFile::exists(tempPath(QStringLiteral("cropped.kba"))));
-    m_prompts.files.push_back(tempPath(QStringLiteral("joined")));
-    step(QStringLiteral("Join kinBlocks"), [&] {
+    EXPECT_TRUE(QFile::exists(tempPath("cropped.kba")));
+    step("Join kinBlocks", [&] {
         QTest::mouseClick(tile(0), Qt::LeftButton);
         m_master->joinButton()->click();
     });
     // Undo all of it, step by step, down to the empty track with the user's
     // keys; redo brings the last state back.
     const TrackState last = stateOf(*m_track, m_hip);
-    while (DzUndoStack::instance()->undo()) {
+    while (m_undo->undo()) {
     }
     EXPECT_TRUE(stateOf(*m_track, m_hip) == before);
-    while (DzUndoStack::instance()->redo()) {
+    while (m_undo->redo()) {
     }
     EXPECT_TRUE(stateOf(*m_track, m_hip) == last);
-    EXPECT_TRUE(QFile::exists(tempPath(QStringLiteral("joined.kba"))));
+    EXPECT_TRUE(QFile::exists(tempPath("joined.kba")));
 }
 
 TEST_F(TrackEditing, AFailedCropWriteChangesNothing)
 {
-    placeThree();
+    place();
     QTest::mouseClick(tile(1), Qt::LeftButton);
     const TrackState before = stateOf(*m_track, m_hip);
     const size_t registered = KyBlock::registry().size();
-    const int steps = DzUndoStack::instance()->getNumUndoSteps();
-    m_prompts.files.push_back(tempPath(QStringLiteral("no/such/folder/cropped")));
+    const int steps = m_undo->getNumUndoSteps();
+    m_prompts.files = {tempPath("no/such/folder/cropped")};
     m_master->cropButton()->click();
-    EXPECT_TRUE(m_prompts.messages.last().startsWith(QStringLiteral("The kinBlock could not be saved")));
+    EXPECT_TRUE(m_prompts.messages.last().startsWith("The kinBlock could not be saved"));
     EXPECT_TRUE(stateOf(*m_track, m_hip) == before);
     EXPECT_EQ(m_track->blockAt(1)->path, m_walk->path);
     EXPECT_EQ(KyBlock::registry().size(), registered);
-    EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), steps);
-    EXPECT_TRUE(m_prompts.statuses.isEmpty() || !m_prompts.statuses.last().startsWith(QStringLiteral("Cropped")));
+    EXPECT_EQ(m_undo->getNumUndoSteps(), steps);
 }
 
 TEST_F(TrackEditing, RendersThreeBlocksToAPicture)
 {
     // Blocks of the stock library's lengths: labels fit at the default zoom.
-    m_page->insertBlockAt(0, *makeBlock(QStringLiteral("s_walk"), walkZ(100.0f, 2000)));
-    m_page->insertBlockAt(1000, *makeBlock(QStringLiteral("s_turn_left"), turnY(90.0f, 2500)));
+    m_page->insertBlockAt(0, *makeBlock("s_walk", walkZ(100.0f, 2000)));
+    m_page->insertBlockAt(1000, *makeBlock("s_turn_left", turnY(90.0f, 2500)));
     m_page->insertBlockAt(1000, *m_walk);
     m_track->setInOut(m_track->blockAt(2), 0, 2500); // loops: marks after each pass
     m_master->timeline()->goSeek(1500);
@@ -478,75 +462,10 @@ TEST_F(TrackEditing, RendersThreeBlocksToAPicture)
     m_master->resize(900, 130);
     QTest::mouseClick(tile(2), Qt::LeftButton); // its handles show
     const QImage image = m_master->grab().toImage();
-    const QString out = QDir(QStringLiteral(TRELVO_BINARY_DIR)).filePath(QStringLiteral("timeline_three_blocks.png"));
-    EXPECT_TRUE(image.save(out));
+    EXPECT_TRUE(image.save(QDir(TRELVO_BINARY_DIR).filePath("timeline_three_blocks.png")));
     // Tiles in their colour, the band white, the playhead at 1.5 s.
-    const QPoint origin = m_page->contents()->mapTo(m_master.get(), QPoint(KyMasterLayout::kOriginX, 0));
+    const QPoint origin = contents()->mapTo(m_master.get(), QPoint(KyMasterLayout::kOriginX, 0));
     EXPECT_EQ(image.pixelColor(origin + QPoint(20, KyMasterLayout::kTileY + 6)), QColor(83, 137, 231));
     EXPECT_EQ(image.pixelColor(origin + QPoint(300, 75)), QColor(Qt::white).darker(125));
     EXPECT_EQ(image.pixelColor(origin + QPoint(60, KyMasterLayout::kPlayheadY + 2)), QColor(84, 118, 173));
-}
-
-// 10,000 seeded random edits, undos and redos: the model stays consistent
-// after every one, and undoing everything gives back the user's keys on an
-// empty track; redoing everything gives back the last state.
-TEST_F(TrackEditing, RandomEditsUndoAndRedoKeepEverythingRestorable)
-{
-    DzUndoStack *stack = DzUndoStack::instance();
-    const int maxSteps = stack->getMaxSteps();
-    stack->setMaxSteps(20000);
-    DzFloatProperty *x = m_hip->getXRotControl();
-    for (int f = 0; f < 6; ++f)
-        x->setValue(DzTime(f * 2400), float(f * 7 - 10)); // keys set by hand
-    const TrackState initial = stateOf(*m_track, m_hip);
-    KyBlock *turn = makeBlock(QStringLiteral("turn"), turnY(90.0f, 700));
-
-    std::mt19937 rng(20261206);
-    auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
-    auto edit = [this](const char *caption, auto fn) {
-        KyTrackEdit e(m_track);
-        fn();
-        e.commit(QString::fromLatin1(caption));
-    };
-    int edits = 0;
-    for (int step = 0; step < 10000; ++step) {
-        const int n = m_track->count();
-        KyBlock *b = n ? m_track->blockAt(pick(n)) : nullptr;
-        switch (b ? pick(10) : 0) {
-        case 0:
-            if (n < 8)
-                m_page->insertBlockAt(pick(n * 40 + 40), pick(2) ? *m_walk : *turn);
-            break;
-        case 1: edit("Delete kinBlocks", [&] { m_track->removeBlock(b); }); break;
-        case 2: edit("Move kinBlocks", [&] { m_track->moveBlock(b, m_track->blockAt(pick(n))); }); break;
-        case 3: edit("Slide kinBlock", [&] { m_track->setGap(b, pick(900) - 100); }); break;
-        case 4: edit("Trim kinBlock", [&] { m_track->setInOut(b, pick(600), 100 + pick(2500)); }); break;
-        case 5: edit("Blend kinBlock", [&] { m_track->setBlendIn(b, pick(1200)); }); break;
-        case 6:
-            edit("kinBlock Parameters", [&] {
-                m_track->clearSelection();
-                m_track->addToSelection(b);
-                m_track->rememberClipOutPoints();
-                m_track->speedChanged(25 + pick(300));
-                m_track->mirrorChanged(pick(2));
-            });
-            break;
-        case 7: case 8: stack->undo(); break;
-        default: stack->redo(); break;
-        }
-        ++edits;
-        ASSERT_EQ(m_track->checkConsistency().toStdString(), "") << "after step " << step;
-    }
-    EXPECT_EQ(edits, 10000);
-    const TrackState last = stateOf(*m_track, m_hip);
-    int undone = 0;
-    while (stack->undo())
-        ++undone;
-    EXPECT_GT(undone, 100);
-    EXPECT_TRUE(stateOf(*m_track, m_hip) == initial);
-    while (stack->redo())
-        ;
-    EXPECT_TRUE(stateOf(*m_track, m_hip) == last);
-    EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
-    stack->setMaxSteps(maxSteps);
 }

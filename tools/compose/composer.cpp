@@ -1,5 +1,6 @@
 #include "composer.h"
 
+#include "framewriter.h"
 #include "recipe.h"
 
 #include "figurebinding.h"
@@ -13,14 +14,14 @@
 #include "kyblock.h"
 #include "nodetable.h"
 
+#include "atomicfile.h"
+#include "bvhwriter.h"
 #include "motionexporter.h"
 
 #include "dzapp.h"
-#include "dzbone.h"
 #include "dzcontentmgr.h"
 #include "dzfilesystem.h"
 #include "dzfigureloader.h"
-#include "dzfloatproperty.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 
@@ -28,6 +29,8 @@
 #include <QFileInfo>
 
 #include <memory>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -37,34 +40,6 @@ QString usage()
         "usage: trelvo-compose RECIPE.json [-o OUT.json] [--bvh OUT.bvh] [--scene OUT.trelvo] [--figure FILE] "
         "[--fps N]\n"
         "  at most 1000000 frames are written");
-}
-
-QString num(double v)
-{
-    return QString::number(v, 'g', 9);
-}
-
-// A JSON string (RFC 8259): quotes, backslashes and control characters
-// escaped, so any bone name gives a file every JSON reader reads.
-QString jsonString(const QString &text)
-{
-    QString out = QStringLiteral("\"");
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
-        if (u == '"' || u == '\\')
-            out += QLatin1Char('\\') + c;
-        else if (u == '\n')
-            out += QStringLiteral("\\n");
-        else if (u == '\t')
-            out += QStringLiteral("\\t");
-        else if (u == '\r')
-            out += QStringLiteral("\\r");
-        else if (u < 0x20)
-            out += QStringLiteral("\\u%1").arg(unsigned(u), 4, 16, QLatin1Char('0'));
-        else
-            out += c;
-    }
-    return out + QLatin1Char('"');
 }
 
 // The scene's time settings, put back when composing is over.
@@ -112,6 +87,58 @@ public:
 
 private:
     DzSkeleton *m_figure;
+};
+
+// Makes a figure's BVH text on a thread of its own, then writes it.
+class BvhMaker
+{
+public:
+    BvhMaker() = default;
+    BvhMaker(const BvhMaker &) = delete;
+    BvhMaker &operator=(const BvhMaker &) = delete;
+    ~BvhMaker()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    // The figure must stay unchanged until write() or destruction.
+    void start(DzSkeleton *figure, const DzTimeRange &range, DzTime step, const std::string &path)
+    {
+        m_path = path;
+        m_thread = std::thread([this, figure, range, step] {
+            trelvo::motion::MotionExportOptions options;
+            options.step = step;
+            trelvo::motion::MotionExporter exporter;
+            trelvo::motion::BvhData data;
+            trelvo::motion::BvhWriter writer;
+            if (!exporter.exportBvh(figure, range, data, options))
+                m_error = exporter.errorString();
+            else if (!writer.toText(data, m_text))
+                m_error = m_path + ": " + writer.errorString();
+            else
+                m_made = true;
+        });
+    }
+
+    // Waits for the text and replaces the file with it; false with *error.
+    bool write(std::string *error)
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (!m_made) {
+            *error = m_error;
+            return false;
+        }
+        return trelvo::motion::writeFileAtomically(m_path, m_text, error);
+    }
+
+private:
+    std::thread m_thread;
+    std::string m_path;
+    std::string m_text;
+    std::string m_error;
+    bool m_made = false;
 };
 
 QString figurePath(const QString &figure)
@@ -178,56 +205,6 @@ bool buildTrack(const Recipe &recipe, KyTimeline &timeline, QString *error)
             *error = QStringLiteral("%1: the timeline becomes longer than one hour").arg(where);
             return false;
         }
-    }
-    return true;
-}
-
-bool writeFrames(const QString &path, DzSkeleton *figure, int fps, QString *error)
-{
-    DzAtomicWriter file;
-    if (!file.open(path)) {
-        *error = file.errorString();
-        return false;
-    }
-    DzNode *hip = figure->findNodeChild(QStringLiteral("hip"), false);
-    if (!hip)
-        hip = figure;
-    const QList<DzBone *> bones = figure->getAllBones();
-    const DzTime step = dzScene->getTimeStep();
-    const DzTime end = dzScene->getAnimRange().getEnd();
-    QList<QString> names;
-    for (DzBone *bone : bones)
-        names << jsonString(bone->getName());
-
-    bool ok = file.write(QStringLiteral("{\"fps\": %1, \"frames\": [").arg(fps).toUtf8());
-    bool firstFrame = true;
-    for (qint64 t = 0; ok && t < end; t += step) {
-        const DzTime tick = static_cast<DzTime>(t);
-        const DzVec3 p = hip->getLocalPos(tick);
-        QString frame = firstFrame ? QStringLiteral("\n") : QStringLiteral(",\n");
-        firstFrame = false;
-        frame += QStringLiteral("{\"tick\": %1, \"hipPos\": [%2, %3, %4], \"bones\": {")
-                     .arg(tick)
-                     .arg(num(p.m_x), num(p.m_y), num(p.m_z));
-        for (qsizetype i = 0; i < bones.size(); ++i) {
-            DzBone *bone = bones[i];
-            const DzQuat q = bone->getLocalRot(tick);
-            if (i > 0)
-                frame += QStringLiteral(", ");
-            frame += QStringLiteral("%1: {\"quat\": [%2, %3, %4, %5], \"euler\": [%6, %7, %8], "
-                                    "\"order\": \"%9\"}")
-                         .arg(names[i], num(q.m_x), num(q.m_y), num(q.m_z), num(q.m_w),
-                              num(bone->getXRotControl()->getValue(tick)),
-                              num(bone->getYRotControl()->getValue(tick)),
-                              num(bone->getZRotControl()->getValue(tick)),
-                              bone->getRotationOrder().toString());
-        }
-        frame += QStringLiteral("}}");
-        ok = file.write(frame.toUtf8());
-    }
-    if (!ok || !file.write(QByteArrayLiteral("\n]}\n")) || !file.commit()) {
-        *error = file.errorString();
-        return false;
     }
     return true;
 }
@@ -357,22 +334,26 @@ int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
         }
         bakeTimeline(timeline);
     }
-    if (!options.outPath.isEmpty() && !writeFrames(options.outPath, figure, options.fps, &error))
-        return fail(error);
     const DzTime step = dzScene->getTimeStep();
     const DzTime end = dzScene->getAnimRange().getEnd();
     const DzTime frames = (end + step - 1) / step;
+    // The BVH text is made while the JSON is written (both only read the
+    // baked figure); its file is still written after the JSON's, so that
+    // a failure leaves the files as before.
+    BvhMaker bvh;
+    if (!options.bvhPath.isEmpty() && frames >= 1) {
+        // The same frames as the JSON: ticks 0, step, ... before the end.
+        bvh.start(figure, DzTimeRange(0, (frames - 1) * step), step,
+                  QFile::encodeName(options.bvhPath).toStdString());
+    }
+    if (!options.outPath.isEmpty() && !writeFrames(options.outPath, figure, options.fps, &error))
+        return fail(error);
     if (!options.bvhPath.isEmpty()) {
         if (frames < 1)
             return fail(QStringLiteral("the baked timeline holds no frame to export"));
-        // The same frames as the JSON: ticks 0, step, ... before the end.
-        trelvo::motion::MotionExportOptions exportOptions;
-        exportOptions.step = step;
-        trelvo::motion::MotionExporter exporter;
-        if (!exporter.exportFile(QFile::encodeName(options.bvhPath).toStdString(), figure,
-                                 DzTimeRange(0, (frames - 1) * step), exportOptions))
-            return fail(QStringLiteral("cannot write %1: %2")
-                            .arg(options.bvhPath, QString::fromStdString(exporter.errorString())));
+        std::string why;
+        if (!bvh.write(&why))
+            return fail(QStringLiteral("cannot write %1: %2").arg(options.bvhPath, QString::fromStdString(why)));
     }
     QStringList written;
     for (const QString &path : {options.outPath, options.bvhPath, options.scenePath}) {
