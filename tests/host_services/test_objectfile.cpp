@@ -83,32 +83,25 @@ public:
     void loadSection(DzInFile *f, short id) override
     {
         m_events.append(QStringLiteral("section %1").arg(id));
-        switch (id) {
-        case 1:
+        if (id == 1) {
             m_int = f->readInt();
             m_float = f->readFloat();
             m_double = f->readDouble();
             m_bool = f->readBool();
-            break;
-        case 2:
+        } else if (id == 2) {
             m_text = f->readString();
-            break;
-        case 3:
+        } else if (id == 3) {
             m_vec = f->readVec();
             m_quat = f->readQuat();
             m_bytes = f->readBytes();
-            break;
-        case 4: {
+        } else if (id == 4) {
             f->readInt();
             short index = -1;
             while (f->readPointer(&index) == 0)
                 m_partsAfterEachRead.append(int(m_parts.size()));
-            break;
-        }
-        case 5:
+        } else if (id == 5) {
             f->readPointer();
-            break;
-        default:
+        } else {
             DzBase::loadSection(f, id);
         }
     }
