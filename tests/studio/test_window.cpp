@@ -4,12 +4,10 @@
 #include "dzactionmgr.h"
 #include "dzappsettings.h"
 #include "dzbone.h"
-#include "dzclassfactory.h"
 #include "dzcontentmgr.h"
 #include "dzpane.h"
 #include "dzpaneaction.h"
 #include "dzpanemgr.h"
-#include "dzplugin.h"
 #include "dzrendermgr.h"
 #include "dzscenedata.h"
 #include "parameterspanel.h"
@@ -114,21 +112,10 @@ TEST_F(StudioWindowTest, FindsThePluginBesideTheProgramOrReportsWhyNot)
     EXPECT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
     ASSERT_EQ(window->plugins().loaded().size(), 1);
     EXPECT_TRUE(window->plugins().loaded().first().second.endsWith("/lib/libtrelvo.so"));
-    // Every pane and action the plug-in defines is installed.
+    // Installing what a definition offers is the sample plug-in's test.
     ASSERT_EQ(window->plugins().installed().size(), 1);
-    const auto &installed = window->plugins().installed().first();
-    int panes = 0, actions = 0;
-    for (int i = 0; i < installed.plugin->getNumClassFactories(); ++i) {
-        const QString name = installed.plugin->getClassFactory(i)->getClassName();
-        if (DzPane *pane = window->getPaneMgr()->findPane(name)) {
-            ++panes;
-            EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane)) << name.toStdString();
-        }
-        actions += window->getActionMgr()->findAction(name) != nullptr;
-    }
-    EXPECT_EQ(installed.panes.size(), panes);
-    EXPECT_EQ(installed.actions.size(), actions);
-    EXPECT_GT(panes * actions, 0);
+    EXPECT_FALSE(window->plugins().installed().first().panes.isEmpty());
+    EXPECT_FALSE(window->plugins().installed().first().actions.isEmpty());
     EXPECT_TRUE(StudioHelp::pluginsText(window->plugins(), {}).contains("Trelvo 1.0.0.30"));
 
     QDir().mkpath(path("fake"));
