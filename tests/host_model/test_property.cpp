@@ -42,6 +42,10 @@ TEST(FloatProperty, InterpolatesBetweenKeysAndHoldsOutside)
     std::unique_ptr<DzFloatProperty> wide(keyed({{std::numeric_limits<int>::min(), 0.f},
                                                   {std::numeric_limits<int>::max(), 1.f}}));
     EXPECT_NEAR(wide->getValue(0), 0.5f, 1e-6f);
+    // The current value follows the scene's time.
+    DzScene scene;
+    scene.setTime(160);
+    EXPECT_FLOAT_EQ(p->getValue(), 15.f);
 }
 
 TEST(FloatProperty, KeysStaySortedReplaceAndLookUpByTime)
@@ -62,6 +66,13 @@ TEST(FloatProperty, KeysStaySortedReplaceAndLookUpByTime)
     for (const auto &row : table)
         EXPECT_EQ(p->getKeyIndex(row.t), row.index) << "t=" << row.t;
     EXPECT_EQ(DzFloatProperty().getKeyIndex(0), -1);
+
+    // Restoring a saved state sorts the keys and keeps the last of a time.
+    p->restoreState(3.f, {{320, 1.f}, {0, 2.f}, {320, 5.f}});
+    ASSERT_EQ(p->getNumKeys(), 2);
+    EXPECT_EQ(p->getKeyTime(0), 0);
+    EXPECT_FLOAT_EQ(p->getKeyValue(1), 5.f);
+    EXPECT_FLOAT_EQ(p->getStaticValue(), 3.f);
 }
 
 TEST(FloatProperty, RemovesKeysByTimeAndByInclusiveRange)
@@ -135,23 +146,4 @@ TEST(FloatProperty, SignalsOnlyRealChanges)
     EXPECT_EQ(keys.count(), 2);
     p.deleteKeys(DzTimeRange(0, 1000)); // nothing to delete
     EXPECT_EQ(keys.count(), 2);
-}
-
-TEST(FloatProperty, CurrentValueFollowsTheSceneTime)
-{
-    DzScene scene;
-    std::unique_ptr<DzFloatProperty> p(keyed({{0, 0.f}, {4800, 48.f}}));
-    EXPECT_FLOAT_EQ(p->getValue(), 0.f);
-    scene.setTime(2400);
-    EXPECT_FLOAT_EQ(p->getValue(), 24.f);
-}
-
-TEST(FloatProperty, RestoreStateSortsAndDeduplicates)
-{
-    DzFloatProperty p;
-    p.restoreState(3.f, {{320, 1.f}, {0, 2.f}, {320, 5.f}});
-    ASSERT_EQ(p.getNumKeys(), 2);
-    EXPECT_EQ(p.getKeyTime(0), 0);
-    EXPECT_FLOAT_EQ(p.getKeyValue(1), 5.f);
-    EXPECT_FLOAT_EQ(p.getStaticValue(), 3.f);
 }

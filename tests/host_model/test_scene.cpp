@@ -15,6 +15,8 @@
 #include <QPointer>
 #include <QSignalSpy>
 
+#include <utility>
+
 namespace {
 
 // Records the scene's signals in the order they arrive.
@@ -34,12 +36,7 @@ public:
         QObject::connect(&scene, &DzScene::sceneLoadStarting, &m_ctx, [this] { add("loadStarting"); });
         QObject::connect(&scene, &DzScene::sceneLoaded, &m_ctx, [this] { add("loaded"); });
     }
-    QStringList take()
-    {
-        QStringList out = m_events;
-        m_events.clear();
-        return out;
-    }
+    QStringList take() { return std::exchange(m_events, {}); }
 
 private:
     void add(const QString &e) { m_events.append(e); }
@@ -103,16 +100,11 @@ TEST(Scene, RemoveNodeSignalsThenDeletesLater)
     EXPECT_EQ(other->getNumNodeChildren(), 0);
     EXPECT_EQ(scene.getNumNodes(), 1);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
 
-TEST(Scene, DeletingANodeDirectlyIsForgotten)
-{
-    DzScene scene;
-    DzSkeleton *fig = smallFigure("fig");
-    scene.addNode(fig);
-    scene.selectNode(fig->findNodeChild("leg", true));
+    // A node deleted directly is forgotten, selection included.
+    scene.selectNode(other);
     QSignalSpy primary(&scene, &DzScene::primarySelectionChanged);
-    delete fig;
+    delete other;
     EXPECT_EQ(scene.getNumNodes(), 0);
     EXPECT_EQ(scene.getPrimarySelection(), nullptr);
     EXPECT_EQ(primary.count(), 1);
@@ -152,23 +144,7 @@ TEST(Scene, SelectionKeepsTheMostRecentAsPrimary)
     EXPECT_EQ(scene.getNumSelectedNodes(), 0);
 }
 
-TEST(Scene, TimeAndRanges)
-{
-    DzScene scene;
-    QSignalSpy time(&scene, &DzScene::timeChanged);
-    scene.setTime(0);
-    scene.setTime(320);
-    EXPECT_EQ(time.count(), 1);
-    scene.setTimeStep(0);
-    EXPECT_EQ(scene.getTimeStep(), 160);
-    QSignalSpy range(&scene, &DzScene::animRangeChanged);
-    scene.setAnimRange(DzTimeRange(9600, 0)); // reversed: put in order
-    EXPECT_EQ(scene.getAnimRange(), DzTimeRange(0, 9600));
-    scene.setAnimRange(DzTimeRange(0, 9600));
-    EXPECT_EQ(range.count(), 1);
-}
-
-TEST(Playback, StepsFrameByFrameThenLoopsOrStops)
+TEST(Playback, StepsFrameByFrameThenLoopsOrStopsAndKeepsTimeSane)
 {
     DzScene scene;
     scene.setPlayRange(DzTimeRange(0, 480));
@@ -203,6 +179,19 @@ TEST(Playback, StepsFrameByFrameThenLoopsOrStops)
     EXPECT_EQ(stopped.count(), 3);
     scene.pause(); // not playing: no second signal
     EXPECT_EQ(stopped.count(), 3);
+
+    // Time signals only on change; the step and ranges are kept sane.
+    QSignalSpy time(&scene, &DzScene::timeChanged);
+    scene.setTime(400);
+    scene.setTime(320);
+    EXPECT_EQ(time.count(), 1);
+    scene.setTimeStep(0);
+    EXPECT_EQ(scene.getTimeStep(), 160);
+    QSignalSpy range(&scene, &DzScene::animRangeChanged);
+    scene.setAnimRange(DzTimeRange(9600, 0)); // reversed: put in order
+    EXPECT_EQ(scene.getAnimRange(), DzTimeRange(0, 9600));
+    scene.setAnimRange(DzTimeRange(0, 9600));
+    EXPECT_EQ(range.count(), 1);
 }
 
 TEST(Scene, DataItemsAreOwnedAndUniqueByName)
@@ -254,7 +243,7 @@ TEST(Scene, ClearEmptiesEverythingBetweenItsSignals)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-TEST(Scene, LoadNotificationsAndModifiedFlag)
+TEST(Scene, LoadNotificationsModifiedFlagTransformSignalsAndScripts)
 {
     DzScene scene;
     Recorder rec(scene);
@@ -274,13 +263,8 @@ TEST(Scene, LoadNotificationsAndModifiedFlag)
     fig->findNodeChild("leg", true)->getXRotControl()->setValue(480, 10.f);
     EXPECT_TRUE(scene.isModified());
     EXPECT_EQ(modified.count(), 1);
-}
 
-TEST(Scene, ForwardsTransformChangesAndGathersScripts)
-{
-    DzScene scene;
-    DzSkeleton *fig = smallFigure("fig");
-    scene.addNode(fig);
+    // Transform changes of its nodes are forwarded; state scripts gathered.
     QSignalSpy moved(&scene, &DzScene::nodeTransformChanged);
     DzNode *leg = fig->findNodeChild("leg", true);
     leg->setLocalPos(DzVec3(1, 0, 0));
@@ -332,20 +316,17 @@ TEST(AudioClip, ModelsLengthPositionAndPlayingState)
     now += 10000;
     EXPECT_EQ(clip.getPosition(), 4800);
     EXPECT_FALSE(clip.isPlaying()) << "stops by itself at the end";
-}
 
-TEST(AudioClip, ScenePlaybackStartsAndStopsTheClip)
-{
+    // Scene playback starts and stops the scene's clip; the scene owns it.
     DzScene scene;
-    auto *clip = new DzAudioClip;
-    clip->setPcmData(QByteArray(8000 * 2, '\0'), 8000, 1, 2);
-    scene.setAudio(clip);
+    auto *owned = new DzAudioClip;
+    owned->setPcmData(QByteArray(8000 * 2, '\0'), 8000, 1, 2);
+    scene.setAudio(owned);
     scene.play();
-    EXPECT_TRUE(clip->isPlaying());
+    EXPECT_TRUE(owned->isPlaying());
     scene.pause();
-    EXPECT_FALSE(clip->isPlaying());
-    QPointer<DzAudioClip> watch(clip);
+    EXPECT_FALSE(owned->isPlaying());
+    QPointer<DzAudioClip> watch(owned);
     scene.setAudio(nullptr);
     EXPECT_TRUE(watch.isNull());
 }
-

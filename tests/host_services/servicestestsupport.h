@@ -10,6 +10,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -36,6 +37,19 @@ protected:
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     QString scratchPath(const QString &name) const { return m_dir.filePath(name); }
+    // Writes data to the scratch file `name` and gives its path.
+    QString writeScratch(const QString &name, const QByteArray &data) const
+    {
+        QFile f(scratchPath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate)) << name.toStdString();
+        f.write(data);
+        return f.fileName();
+    }
+    static QByteArray readFile(const QString &path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+    }
 
     QTemporaryDir m_dir;
     QByteArray m_oldSettings;
@@ -45,14 +59,8 @@ protected:
 // A factory making T, for test classes registered with the host.
 template <typename T> class Factory : public DzClassFactory {
 public:
-    explicit Factory(const DzGUID &id)
-        : DzClassFactory(&T::staticMetaObject, id)
-    {
-    }
-    explicit Factory(const char *id)
-        : Factory(DzGUID::fromString(QString::fromLatin1(id)))
-    {
-    }
+    explicit Factory(const DzGUID &id) : DzClassFactory(&T::staticMetaObject, id) { }
+    explicit Factory(const char *id) : Factory(DzGUID::fromString(QString::fromLatin1(id))) { }
     using DzClassFactory::createInstance;
     QObject *createInstance() const override { return new T; }
 };

@@ -44,37 +44,21 @@ QByteArray readRaw(const QByteArray &path)
 TEST_F(ServicesTest, EveryReaderRefusesANamedPipeAtOnce)
 {
     const QString fifo = scratchPath("pipe");
+    QByteArray data;
+    QString error;
     const std::vector<std::pair<const char *, std::function<QString()>>> readers = {
-        { "whole file",
-          [&] {
-              QByteArray data;
-              QString error;
-              return dzReadWholeFile(fifo, 100, &data, &error) ? QString() : error;
-          } },
-        { "object file",
-          [&] {
-              DzInFile in;
-              return in.open(fifo) ? QString() : in.getErrorString();
-          } },
-        { "figure",
-          [&] {
-              QString error;
-              delete DzFigureLoader::loadFile(fifo, &error);
-              return error;
-          } },
-        { "scene",
-          [&] {
-              QString error;
-              return loadSceneFile(fifo, &error) ? QString() : error;
-          } },
+        { "whole file", [&] { return dzReadWholeFile(fifo, 100, &data, &error) ? QString() : error; } },
+        { "object file", [&] { DzInFile in; return in.open(fifo) ? QString() : in.getErrorString(); } },
+        { "figure", [&] { delete DzFigureLoader::loadFile(fifo, &error); return error; } },
+        { "scene", [&] { return loadSceneFile(fifo, &error) ? QString() : error; } },
     };
     for (const auto &[what, read] : readers) {
         FifoGuard guard(fifo); // unblocks a reader that waits, after a few seconds
         QElapsedTimer clock;
         clock.start();
-        const QString error = read();
+        const QString said = read();
         EXPECT_LT(clock.elapsed(), 2000) << what;
-        EXPECT_TRUE(error.contains("not a regular file")) << what << ": " << error.toStdString();
+        EXPECT_TRUE(said.contains("not a regular file")) << what << ": " << said.toStdString();
     }
 }
 
@@ -133,10 +117,7 @@ TEST_F(ServicesTest, AtomicWriterRemovesStaleTemporariesOfItsTarget)
 {
     const QString target = scratchPath("scene.trelvo");
     auto make = [&](const char *name, bool old) {
-        const QByteArray path = raw(scratchPath(QString::fromLatin1(name)));
-        QFile f(QString::fromLatin1(path));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.close();
+        const QByteArray path = raw(writeScratch(QString::fromLatin1(name), {}));
         if (old) {
             const utimbuf times { std::time(nullptr) - 3600, std::time(nullptr) - 3600 };
             ::utime(path.constData(), &times);

@@ -33,6 +33,11 @@ TEST(Guid, ParsesTextIgnoringCaseAndBracesAndRoundTripsBytes)
     EXPECT_EQ(bytes[0], 0xA0); // data1 little-endian
     EXPECT_EQ(DzGUID::fromBytes(bytes.data()), g);
     EXPECT_EQ(QSet<DzGUID>({ g, DzGUID::fromString(g.toString().toLower()), DzGUID::fromLegacyClassID(7) }).size(), 2);
+    // Legacy class ids share the namespace.
+    const DzGUID legacy = DzGUID::fromLegacyClassID(0x13370014);
+    EXPECT_TRUE(legacy.isLegacyClassID() && !g.isLegacyClassID());
+    EXPECT_EQ(legacy.getLegacyClassID(), 0x13370014u);
+    EXPECT_TRUE(DzGUID::fromLegacyClassID(0).isNull());
 
     const char *bad[] = {
         "",
@@ -53,18 +58,9 @@ TEST(Guid, ParsesTextIgnoringCaseAndBracesAndRoundTripsBytes)
     }
 }
 
-TEST(Guid, LegacyClassIdsShareTheNamespace)
-{
-    const DzGUID legacy = DzGUID::fromLegacyClassID(0x13370014);
-    EXPECT_TRUE(legacy.isLegacyClassID());
-    EXPECT_EQ(legacy.getLegacyClassID(), 0x13370014u);
-    EXPECT_FALSE(kSomeId.isLegacyClassID());
-    EXPECT_TRUE(DzGUID::fromLegacyClassID(0).isNull());
-}
-
 using ClassRegistry = ServicesTest;
 
-TEST_F(ClassRegistry, FindsAndCreatesByIdentifierAndName)
+TEST_F(ClassRegistry, FindsAndCreatesByIdentifierAndNameAndRefusesClashes)
 {
     Factory<Widgetless> f(kSomeId);
     ASSERT_TRUE(m_app->registerClassFactory(&f));
@@ -78,24 +74,18 @@ TEST_F(ClassRegistry, FindsAndCreatesByIdentifierAndName)
     EXPECT_EQ(byId->objectName(), QStringLiteral("Widgetless"));
     EXPECT_EQ(m_app->createInstance(QStringLiteral("Other")), nullptr);
 
+
+    // Clashing factories are refused.
+    Factory<Widgetless> sameId(kSomeId), sameName(DzGUID::fromLegacyClassID(9)), nullId { DzGUID() };
+    for (Factory<Widgetless> *clash : { &f, &sameId, &sameName, &nullId })
+        EXPECT_FALSE(m_app->registerClassFactory(clash));
+    EXPECT_EQ(m_app->getNumClassFactories(), 1);
+    EXPECT_TRUE(dzLogContains(QStringLiteral("already registered")));
+
     EXPECT_TRUE(m_app->unregisterClassFactory(&f));
     EXPECT_EQ(m_app->findClassFactory(kSomeId), nullptr);
 }
 
-TEST_F(ClassRegistry, RefusesClashingFactories)
-{
-    Factory<Widgetless> f(kSomeId);
-    Factory<Widgetless> sameId(kSomeId);
-    Factory<Widgetless> sameName(DzGUID::fromLegacyClassID(9));
-    Factory<Widgetless> nullId { DzGUID() };
-    ASSERT_TRUE(m_app->registerClassFactory(&f));
-    EXPECT_FALSE(m_app->registerClassFactory(&f));
-    EXPECT_FALSE(m_app->registerClassFactory(&sameId));
-    EXPECT_FALSE(m_app->registerClassFactory(&sameName));
-    EXPECT_FALSE(m_app->registerClassFactory(&nullId));
-    EXPECT_EQ(m_app->getNumClassFactories(), 1);
-    EXPECT_TRUE(dzLogContains(QStringLiteral("already registered")));
-    m_app->unregisterClassFactory(&f);
-}
+
 
 #include "test_guid.moc"

@@ -13,6 +13,8 @@
 #include <QPointer>
 #include <QtEndian>
 
+#include <tuple>
+
 namespace {
 
 const DzGUID kPieceId = DzGUID::fromString(QStringLiteral("5A2B7C1D-0E3F-4A5B-9C6D-7E8F9A0B1C2D"));
@@ -81,32 +83,25 @@ public:
     void loadSection(DzInFile *f, short id) override
     {
         m_events.append(QStringLiteral("section %1").arg(id));
-        switch (id) {
-        case 1:
+        if (id == 1) {
             m_int = f->readInt();
             m_float = f->readFloat();
             m_double = f->readDouble();
             m_bool = f->readBool();
-            break;
-        case 2:
+        } else if (id == 2) {
             m_text = f->readString();
-            break;
-        case 3:
+        } else if (id == 3) {
             m_vec = f->readVec();
             m_quat = f->readQuat();
             m_bytes = f->readBytes();
-            break;
-        case 4: {
+        } else if (id == 4) {
             f->readInt();
             short index = -1;
             while (f->readPointer(&index) == 0)
                 m_partsAfterEachRead.append(int(m_parts.size()));
-            break;
-        }
-        case 5:
+        } else if (id == 5) {
             f->readPointer();
-            break;
-        default:
+        } else {
             DzBase::loadSection(f, id);
         }
     }
@@ -137,6 +132,12 @@ public:
     }
 };
 int Piece::s_alive = 0;
+
+// The plain values of a piece, to compare in one go.
+auto values(const Piece &p)
+{
+    return std::make_tuple(p.m_int, p.m_float, p.m_double, p.m_bool, p.m_text, p.m_vec, p.m_quat, p.m_bytes);
+}
 
 // Reads its sections with the wrong types and past their ends.
 class Misreader : public DzBase {
@@ -240,11 +241,7 @@ TEST_F(ObjectFile, RoundTripsValuesReferencesAndPostLoadSkippingUnknownSections)
 
     auto *root = qobject_cast<Piece *>(in.getObject(0));
     ASSERT_TRUE(root);
-    EXPECT_TRUE(root->m_int == -12 && root->m_float == 3.5f && root->m_double == 1.0 / 3.0 && root->m_bool);
-    EXPECT_EQ(root->m_text, original->m_text);
-    EXPECT_EQ(root->m_vec, original->m_vec);
-    EXPECT_EQ(root->m_quat, original->m_quat);
-    EXPECT_EQ(root->m_bytes, original->m_bytes);
+    EXPECT_TRUE(values(*root) == values(*original));
     ASSERT_EQ(root->m_parts.size(), 2);
     Piece *a = root->m_parts[0];
     Piece *b = root->m_parts[1];
@@ -310,30 +307,12 @@ TEST_F(ObjectFile, ReadsTheVersionOneFixture)
     in.postLoadObjects();
     auto *root = qobject_cast<Piece *>(in.getObject(0));
     ASSERT_TRUE(root);
-    EXPECT_TRUE(root->m_int == -7 && root->m_float == 1.5f && root->m_double == 2.25 && root->m_bool);
-    EXPECT_EQ(root->m_text, QStringLiteral("fixture \u00fc"));
-    EXPECT_EQ(root->m_vec, DzVec3(1, 2, 3));
-    EXPECT_EQ(root->m_quat, DzQuat(0, 0, 0.6, 0.8));
-    EXPECT_EQ(root->m_bytes, QByteArray("\x00\x01\xff", 3));
+    EXPECT_TRUE(values(*root)
+        == std::make_tuple(-7, 1.5f, 2.25, true, QStringLiteral("fixture \u00fc"), DzVec3(1, 2, 3),
+            DzQuat(0, 0, 0.6, 0.8), QByteArray("\x00\x01\xff", 3)));
     ASSERT_EQ(root->m_parts.size(), 1);
     EXPECT_EQ(root->m_parts[0]->m_text, QStringLiteral("part"));
     EXPECT_EQ(root->m_parts[0]->m_partner, root);
-}
-
-TEST_F(ObjectFile, RefusesATruncatedFileAtEveryCut)
-{
-    const auto original = makeTree();
-    const QByteArray data = write(original.get());
-    const int aliveBefore = Piece::s_alive;
-    for (int cut = 0; cut < data.size(); ++cut) {
-        DzInFile in;
-        ASSERT_FALSE(in.setData(data.left(cut), QStringLiteral("cut.dzo"))) << "cut at " << cut;
-        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("truncated")))
-            << in.getErrorString().toStdString();
-        EXPECT_TRUE(in.getErrorString().startsWith(QStringLiteral("cut.dzo: ")));
-        EXPECT_EQ(in.createObjects(), 0);
-    }
-    EXPECT_EQ(Piece::s_alive, aliveBefore);
 }
 
 // One object, three sections; the bytes the corruptions below aim at:
@@ -390,10 +369,19 @@ TEST_F(ObjectFile, RefusesCorruptStructureNamingWhatAndWhere)
     }
 }
 
-TEST_F(ObjectFile, RefusesBadHeaders)
+TEST_F(ObjectFile, RefusesTruncatedFilesAtEveryCutAndBadHeaders)
 {
     const auto original = makeTree();
     const QByteArray good = write(original.get());
+    const int aliveBefore = Piece::s_alive;
+    for (int cut = 0; cut < good.size(); ++cut) {
+        DzInFile in;
+        ASSERT_FALSE(in.setData(good.left(cut), QStringLiteral("cut.dzo"))) << "cut at " << cut;
+        EXPECT_TRUE(in.getErrorString().startsWith(QStringLiteral("cut.dzo: ")));
+        EXPECT_TRUE(in.getErrorString().contains(QStringLiteral("truncated"))) << in.getErrorString().toStdString();
+        EXPECT_EQ(in.createObjects(), 0);
+    }
+    EXPECT_EQ(Piece::s_alive, aliveBefore);
     QByteArray flipped = good, version = good, magic = good;
     flipped[100] = char(flipped[100] ^ 0x40);
     qToLittleEndian(quint32(2), version.data() + 8);
@@ -413,12 +401,7 @@ TEST_F(ObjectFile, RefusesBadHeaders)
 
 TEST_F(ObjectFile, MisusedWriterFailsTheWholeFileAndLeavesTheTargetAlone)
 {
-    const QString target = scratchPath(QStringLiteral("target.dzo"));
-    {
-        QFile f(target);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("previous contents");
-    }
+    const QString target = writeScratch("target.dzo", "previous contents");
     struct Case {
         const char *what;
         std::function<void(DzOutFile *)> writer;
@@ -444,16 +427,13 @@ TEST_F(ObjectFile, MisusedWriterFailsTheWholeFileAndLeavesTheTargetAlone)
         EXPECT_FALSE(out.save(target)) << c.what;
         EXPECT_TRUE(out.getErrorString().contains(QLatin1String(c.message)))
             << c.what << ": " << out.getErrorString().toStdString();
-        QFile f(target);
-        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-        EXPECT_EQ(f.readAll(), QByteArray("previous contents")) << c.what;
+        EXPECT_EQ(readFile(target), QByteArray("previous contents")) << c.what;
     }
-    // A good save replaces the file.
+    DzOutFile out; // a good save replaces the file
     const auto tree = makeTree();
-    DzOutFile out;
     out.addObject(tree.get());
     ASSERT_TRUE(out.save(target));
-    EXPECT_EQ(DzInFile().open(target), true);
+    EXPECT_TRUE(DzInFile().open(target));
 }
 
 TEST_F(ObjectFile, UnknownClassesAreSkippedAndTheirReferencesDropped)
@@ -500,9 +480,8 @@ TEST_F(ObjectFile, UnknownClassesAreSkippedAndTheirReferencesDropped)
     ASSERT_EQ(lone.getWarnings().size(), 1);
     EXPECT_TRUE(lone.getWarnings()[0].contains(QStringLiteral("Stranger")));
     back.createObjects();
-    std::unique_ptr<DzBase> top(back.takeObject(0));
     back.loadObjects();
-    EXPECT_FALSE(qobject_cast<Piece *>(top.get())->m_events.contains(QStringLiteral("pointer 5/0")));
+    EXPECT_FALSE(qobject_cast<Piece *>(back.getObject(0))->m_events.contains(QStringLiteral("pointer 5/0")));
 }
 
 #include "test_objectfile.moc"

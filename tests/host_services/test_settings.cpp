@@ -15,10 +15,7 @@ namespace {
 class OptionsPane : public DzPane {
     Q_OBJECT
 public:
-    OptionsPane()
-        : DzPane(QStringLiteral("Options"))
-    {
-    }
+    OptionsPane() : DzPane(QStringLiteral("Options")) { }
     bool m_skimming = true;
     int m_flags = 13;
     double m_speed = 1.0;
@@ -144,19 +141,13 @@ TEST_F(PanePersistence, SavesAndRestoresThroughTheAppSettings)
     window.getPaneMgr()->savePaneSettings(pane);
     window.getPaneMgr()->restorePaneSettings(pane);
     EXPECT_EQ(pane->m_folder, QStringLiteral("none"));
+
+    // Closing the window saves the panes' settings.
+    pane->m_flags = 9;
+    window.close();
+    EXPECT_EQ(DzAppSettings(QStringLiteral("PaneSettings/OptionsPane")).getIntValue(QStringLiteral("mDefaultFlags0")), 9);
 }
 
-TEST_F(PanePersistence, ClosingTheWindowSavesPaneSettings)
-{
-    {
-        DzMainWindow window;
-        auto *pane = new OptionsPane;
-        window.getPaneMgr()->addPane(pane);
-        pane->m_flags = 9;
-        window.close();
-    }
-    DzAppSettings s(QStringLiteral("PaneSettings/OptionsPane"));
-    EXPECT_EQ(s.getIntValue(QStringLiteral("mDefaultFlags0")), 9);
-}
+
 
 #include "test_settings.moc"

@@ -28,10 +28,7 @@ namespace {
 class CountingAction : public DzAction {
     Q_OBJECT
 public:
-    CountingAction()
-        : DzAction(QStringLiteral("Count"), QStringLiteral("Counts"))
-    {
-    }
+    CountingAction() : DzAction(QStringLiteral("Count"), QStringLiteral("Counts")) { }
     int m_executed = 0;
     QList<bool> m_toggles;
     int m_inits = 0;
@@ -55,10 +52,7 @@ public:
 class MenuPane : public DzPane {
     Q_OBJECT
 public:
-    MenuPane()
-        : DzPane(QStringLiteral("Menu Pane"))
-    {
-    }
+    MenuPane() : DzPane(QStringLiteral("Menu Pane")) { }
     void buildOptionsMenu(DzActionMenu *menu) const override
     {
         menu->insertAction(QStringLiteral("CountingAction"));
@@ -239,22 +233,19 @@ TEST_F(Panes, WindowWithdrawsItselfAndItsPanesFirst)
 
 using Help = ServicesTest;
 
-TEST_F(Help, WidgetsWithoutTextTakeItFromTheTableEvenLater)
+TEST_F(Help, WidgetsTakeTheirTextFromTheTableEvenLaterAndAreForgottenWhenDeleted)
 {
     DzHelpMgr *help = m_app->getHelpMgr();
-    help->setHelpText(QStringLiteral("QLabel"), QStringLiteral("any label"));
-    QLabel named;
-    named.setObjectName(QStringLiteral("kinPadNodeMenu"));
-    QLabel anonymous;
+    help->setHelpText("QLabel", "any label");
+    QLabel named, anonymous;
+    named.setObjectName("kinPadNodeMenu");
     help->setOnlineHelp(&named);
     help->setOnlineHelp(&anonymous);
-    EXPECT_EQ(named.toolTip(), QStringLiteral("any label"));
-    help->setHelpText(QStringLiteral("kinPadNodeMenu"), QStringLiteral("Choose the figure"));
+    help->setHelpText("kinPadNodeMenu", "Choose the figure");
     EXPECT_EQ(named.whatsThis(), QStringLiteral("Choose the figure"));
     EXPECT_EQ(anonymous.toolTip(), QStringLiteral("any label"));
-
     auto *temp = new QLabel;
-    help->setOnlineHelp(temp, QStringLiteral("gone soon"));
+    help->setOnlineHelp(temp, "gone soon");
     const QObject *address = temp;
     delete temp;
     EXPECT_FALSE(help->isRegistered(address));
@@ -262,39 +253,32 @@ TEST_F(Help, WidgetsWithoutTextTakeItFromTheTableEvenLater)
 
 using NodeMenu = ServicesTest;
 
-TEST_F(NodeMenu, ListsLabelsSelectsWithoutSignalAndForgetsDeletedNodes)
+TEST_F(NodeMenu, ListsSelectsQuietlyForgetsDeletedNodesAndSignalsUserPicks)
 {
-    DzNode hero(QStringLiteral("Hero"));
-    hero.setLabel(QStringLiteral("The Hero"));
-    DzNode other(QStringLiteral("Other"));
-    DzNodeMenu menu(nullptr, QStringLiteral("kinPadNodeMenu"), true);
+    DzNode hero("Hero"), other("Other");
+    hero.setLabel("The Hero");
+    DzNodeMenu menu(nullptr, "kinPadNodeMenu", true);
     QSignalSpy picked(&menu, &DzNodeMenu::selectionChanged);
     menu.setNodeList({ &hero, nullptr, &other, &hero });
     EXPECT_EQ(menu.getNodeList(), (QList<DzNode *> { &hero, &other }));
     QComboBox *combo = menu.getComboBox();
     ASSERT_EQ(combo->count(), 3);
-    EXPECT_EQ(combo->itemText(1), QStringLiteral("The Hero"));
-
+    EXPECT_EQ(combo->itemText(0), QStringLiteral("None"));
+    hero.setLabel("Renamed");
+    EXPECT_EQ(combo->itemText(1), QStringLiteral("Renamed"));
     menu.selectNode(&other);
     EXPECT_EQ(combo->currentText(), QStringLiteral("Other"));
-    EXPECT_EQ(picked.count(), 0);
-
-    // A node not in the list is added when selected.
-    DzNode newcomer(QStringLiteral("Newcomer"));
+    EXPECT_EQ(picked.count(), 0) << "only the user's picks signal";
+    DzNode newcomer("Newcomer"); // selected, so added
     menu.selectNode(&newcomer);
     EXPECT_EQ(combo->count(), 4);
-    // A new list without the current node leaves nothing current.
-    menu.setNodeList({ &hero });
+    menu.setNodeList({ &hero }); // without the current node: nothing current
     EXPECT_EQ(menu.getCurrent(), nullptr);
 
-    hero.setLabel(QStringLiteral("Renamed"));
-    EXPECT_EQ(combo->itemText(1), QStringLiteral("Renamed"));
-
     // The list is asked for before the popup opens; deleted nodes are forgotten.
-    auto *gone = new DzNode(QStringLiteral("Gone"));
+    auto *gone = new DzNode("Gone");
     QObject::connect(&menu, &DzNodeMenu::aboutToShowMenu, &menu, [&] { menu.setNodeList({ gone, &other }); });
     combo->showPopup();
-    EXPECT_EQ(combo->count(), 3);
     combo->hidePopup();
     menu.selectNode(gone);
     delete gone;
@@ -302,25 +286,18 @@ TEST_F(NodeMenu, ListsLabelsSelectsWithoutSignalAndForgetsDeletedNodes)
     QCoreApplication::processEvents();
     EXPECT_EQ(menu.getNodeList(), QList<DzNode *> { &other });
     EXPECT_EQ(combo->count(), 2);
-}
 
-TEST_F(NodeMenu, UserPicksEmitSelectionChangedAndNoneOnlyWhenOffered)
-{
-    DzNode a(QStringLiteral("A"));
-    DzNode b(QStringLiteral("B"));
+    // Picks by key signal; "None" is a choice only when offered.
     for (bool withNone : { true, false }) {
-        DzNodeMenu menu(nullptr, QString(), withNone);
-        menu.setNodeList({ &a, &b });
-        QSignalSpy picked(&menu, &DzNodeMenu::selectionChanged);
-        QComboBox *combo = menu.getComboBox();
-        EXPECT_EQ(combo->itemText(0), QStringLiteral("None")); // shown while nothing is current
-        QTest::keyClick(combo, Qt::Key_Down);
-        ASSERT_EQ(picked.count(), 1);
-        EXPECT_EQ(picked.at(0).at(0).value<DzNode *>(), &a);
-        EXPECT_EQ(combo->count(), withNone ? 3 : 2) << "without None the placeholder goes";
-        QTest::keyClick(combo, Qt::Key_Up);
-        EXPECT_EQ(picked.count(), withNone ? 2 : 1);
-        EXPECT_EQ(menu.getCurrent(), withNone ? nullptr : &a);
+        DzNodeMenu m(nullptr, QString(), withNone);
+        m.setNodeList({ &hero, &other });
+        QSignalSpy picks(&m, &DzNodeMenu::selectionChanged);
+        QTest::keyClick(m.getComboBox(), Qt::Key_Down);
+        ASSERT_EQ(picks.count(), 1);
+        EXPECT_EQ(picks.at(0).at(0).value<DzNode *>(), &hero);
+        EXPECT_EQ(m.getComboBox()->count(), withNone ? 3 : 2) << "without None the placeholder goes";
+        QTest::keyClick(m.getComboBox(), Qt::Key_Up);
+        EXPECT_EQ(m.getCurrent(), withNone ? nullptr : &hero);
     }
 }
 
@@ -333,43 +310,35 @@ TEST(ViewportManipulation, NestsAndSignalsOnlyTheOutermostBracket)
     mgr.startManipulation();
     mgr.endManipulation();
     EXPECT_TRUE(mgr.isManipulating());
-    EXPECT_EQ(ended.count(), 0);
     mgr.endManipulation();
+    mgr.endManipulation(); // unbalanced: ignored
     EXPECT_FALSE(mgr.isManipulating());
     EXPECT_EQ(started.count(), 1);
-    EXPECT_EQ(ended.count(), 1);
-    mgr.endManipulation(); // unbalanced: ignored
     EXPECT_EQ(ended.count(), 1);
     EXPECT_TRUE(dzLogContains(QStringLiteral("without a matching startManipulation")));
 }
 
-TEST(Rendering, BracketsEveryRenderWithSignals)
+TEST(Rendering, BracketsEveryRenderWithSignalsAndRefusesNestedRenders)
 {
     DzRenderMgr mgr;
     QStringList events;
     QObject::connect(&mgr, &DzRenderMgr::renderStarting, [&] { events << "starting"; });
     QObject::connect(&mgr, &DzRenderMgr::renderFinished, [&](bool ok) { events << (ok ? "ok" : "failed"); });
-
-    EXPECT_FALSE(mgr.doRender(QStringLiteral("/tmp/x.png")));
+    EXPECT_FALSE(mgr.doRender("/tmp/x.png"));
     EXPECT_TRUE(mgr.getLastError().contains(QStringLiteral("No renderer")));
-    EXPECT_TRUE(events.isEmpty());
-
     auto *renderer = new FakeRenderer;
     mgr.setRenderer(renderer);
     EXPECT_FALSE(mgr.doRender(QString()));
-    EXPECT_TRUE(mgr.doRender(QStringLiteral("a.png")));
+    bool nested = true;
+    renderer->m_during = [&] { nested = mgr.doRender("c.png"); };
+    EXPECT_TRUE(mgr.doRender("a.png"));
+    EXPECT_FALSE(nested);
     renderer->m_succeed = false;
-    EXPECT_FALSE(mgr.doRender(QStringLiteral("b.png")));
+    renderer->m_during = nullptr;
+    EXPECT_FALSE(mgr.doRender("b.png"));
     EXPECT_EQ(mgr.getLastError(), QStringLiteral("disk full"));
     EXPECT_EQ(events, (QStringList { "starting", "ok", "starting", "failed" }));
-
-    // A render started from inside a render is refused.
-    renderer->m_succeed = true;
-    bool nested = true;
-    renderer->m_during = [&] { nested = mgr.doRender(QStringLiteral("c.png")); };
-    EXPECT_TRUE(mgr.doRender(QStringLiteral("d.png")));
-    EXPECT_FALSE(nested);
-    EXPECT_EQ(renderer->m_paths.last(), QStringLiteral("d.png"));
+    EXPECT_EQ(renderer->m_paths, (QStringList { "a.png", "b.png" }));
 }
 
 #include "test_ui.moc"

@@ -40,7 +40,7 @@ TEST_F(PropertyEditorTest, GroupsTransformsOtherPropertiesAndMorphs)
     EXPECT_FALSE(bone.contains(forearm->getXScaleControl()));
 }
 
-TEST_F(PropertyEditorTest, EditWritesStaticValueUntilAnimated)
+TEST_F(PropertyEditorTest, EditWritesStaticValueUntilAnimatedEachAsOneUndoStep)
 {
     DzFloatProperty *bend = forearm->getZRotControl();
     ASSERT_TRUE(PropertyEditor::setValue(bend, 960, 30.0f, false));
@@ -58,24 +58,18 @@ TEST_F(PropertyEditorTest, EditWritesStaticValueUntilAnimated)
 
     EXPECT_FALSE(PropertyEditor::setValue(bend, 0, std::numeric_limits<float>::quiet_NaN(), true));
     EXPECT_EQ(bend->getNumKeys(), 2);
-}
 
-TEST_F(PropertyEditorTest, EachEditIsOneUndoStepWithCaption)
-{
-    DzFloatProperty *bend = forearm->getZRotControl();
-    PropertyEditor::setValue(bend, 0, 25.0f, false);
-    ASSERT_EQ(undo->getNumUndoSteps(), 1);
+    // Each edit is one undo step with a caption.
+    ASSERT_EQ(undo->getNumUndoSteps(), 3);
     EXPECT_EQ(undo->getUndoCaption(), "Change Left Forearm Z Rotate");
-
     PropertyEditor::setValue(smile(), 0, 0.5f, false);
     EXPECT_EQ(undo->getUndoCaption(), "Change Smile");
-
     ASSERT_TRUE(undo->undo());
     EXPECT_FLOAT_EQ(smile()->getValue(), 0.0f);
     ASSERT_TRUE(undo->undo());
-    EXPECT_FLOAT_EQ(bend->getValue(), 0.0f);
+    EXPECT_EQ(bend->getNumKeys(), 1);
     ASSERT_TRUE(undo->redo());
-    EXPECT_FLOAT_EQ(bend->getValue(), 25.0f);
+    EXPECT_FLOAT_EQ(bend->getValue(1920), -10.0f);
 }
 
 TEST_F(PropertyEditorTest, SetAndDeleteKeysOfTheWholeNode)
@@ -100,7 +94,7 @@ TEST_F(PropertyEditorTest, SetAndDeleteKeysOfTheWholeNode)
     EXPECT_TRUE(smile()->isKeyed());
 }
 
-TEST_F(PropertyEditorTest, ToggleKeyAndKeyState)
+TEST_F(PropertyEditorTest, ToggleKeyKeyStateDeleteAllAndResetPose)
 {
     DzFloatProperty *twist = forearm->getXRotControl();
     EXPECT_EQ(PropertyEditor::keyState(twist, 0), PropertyEditor::KeyState::None);
@@ -119,17 +113,15 @@ TEST_F(PropertyEditorTest, ToggleKeyAndKeyState)
     EXPECT_EQ(PropertyEditor::deleteAllKeys(bend), 2);
     EXPECT_FALSE(bend->isKeyed());
     EXPECT_FLOAT_EQ(bend->getValue(), 30.0f);
-}
 
-TEST_F(PropertyEditorTest, ResetPoseReturnsEveryPropertyToItsDefault)
-{
-    forearm->getZRotControl()->setValue(40.0f);
+    // Reset Pose returns every property to its default.
     forearm->getYPosControl()->setValue(3.0f);
     EXPECT_EQ(PropertyEditor::resetNode(forearm, 0, false), 10);
     EXPECT_FLOAT_EQ(forearm->getYPosControl()->getValue(), 0.0f);
+    EXPECT_FLOAT_EQ(bend->getValue(), 0.0f);
     EXPECT_EQ(undo->getUndoCaption(), "Reset Pose");
     undo->undo();
-    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 40.0f);
+    EXPECT_FLOAT_EQ(bend->getValue(), 30.0f);
 }
 
 TEST_F(PropertyEditorTest, DragSessionIsOneStep)

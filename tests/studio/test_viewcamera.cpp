@@ -64,7 +64,7 @@ TEST(ViewCamera, NearerIsLargerBehindIsInvisibleAndSegmentsClipAtTheNearPlane)
         cam.projectSegment(cam.getTarget(), cam.getTarget() + DzVec3(1, 0, 0), QSizeF(0, 0), &a, &b));
 }
 
-TEST(ViewCamera, GesturesStayWithinLimits)
+TEST(ViewCamera, GesturesStayWithinLimitsAndPanFollowsTheMouse)
 {
     ViewCamera cam;
     cam.setOrbit(0.0, 0.0, 300.0);
@@ -86,11 +86,8 @@ TEST(ViewCamera, GesturesStayWithinLimits)
     EXPECT_DOUBLE_EQ(cam.getYaw(), yaw) << "non-finite values are ignored";
     cam.setOrbit(540.0, 0.0, 300.0);
     EXPECT_DOUBLE_EQ(cam.getYaw(), 180.0);
-}
 
-TEST(ViewCamera, PanMovesTheSceneWithTheMouse)
-{
-    ViewCamera cam;
+    // A pan moves the scene with the mouse.
     cam.setOrbit(30.0, 20.0, 300.0);
     const DzVec3 anchor = cam.getTarget();
     cam.pan(40.0, -25.0, kView);

@@ -4,15 +4,14 @@
 #include "dzactionmgr.h"
 #include "dzappsettings.h"
 #include "dzbone.h"
-#include "dzclassfactory.h"
 #include "dzcontentmgr.h"
 #include "dzpane.h"
 #include "dzpaneaction.h"
 #include "dzpanemgr.h"
-#include "dzplugin.h"
 #include "dzrendermgr.h"
 #include "dzscenedata.h"
 #include "parameterspanel.h"
+#include "propertyeditor.h"
 #include "propertyrow.h"
 #include "recentfiles.h"
 #include "scenecommands.h"
@@ -23,7 +22,6 @@
 #include "studioviewport.h"
 #include "studiowindow.h"
 
-#include <QDockWidget>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QImage>
@@ -74,42 +72,6 @@ QList<QAction *> allActions(QMenu *menu)
 
 } // namespace
 
-TEST_F(StudioWindowTest, LoadsThePluginAndInstallsEveryPaneAndAction)
-{
-    window->loadPlugins(kPluginDir, QString());
-    ASSERT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
-    ASSERT_EQ(window->plugins().installed().size(), 1);
-    DzPlugin *plugin = window->plugins().installed().first().plugin;
-    QMenu *windowMenu = window->menuNamed("Window");
-    ASSERT_NE(windowMenu, nullptr);
-
-    int panes = 0, actions = 0;
-    for (int i = 0; i < plugin->getNumClassFactories(); ++i) {
-        DzClassFactory *factory = plugin->getClassFactory(i);
-        SCOPED_TRACE(factory->getClassName().toStdString());
-        if (factory->inherits("DzPane")) {
-            ++panes;
-            DzPane *pane = window->getPaneMgr()->findPane(factory->getClassName());
-            ASSERT_NE(pane, nullptr);
-            EXPECT_NE(window->dockWidgetArea(window->getPaneMgr()->getDock(pane)), Qt::NoDockWidgetArea);
-            EXPECT_TRUE(window->getPaneMgr()->isPaneShown(pane));
-        }
-        if (factory->inherits("DzAction")) {
-            ++actions;
-            DzAction *action = window->getActionMgr()->findAction(factory->getClassName());
-            ASSERT_NE(action, nullptr);
-            if (qobject_cast<DzPaneAction *>(action)) {
-                EXPECT_TRUE(windowMenu->actions().contains(action)) << "pane actions are in the Window menu";
-            } else {
-                EXPECT_TRUE(allActions(window->menuNamed(plugin->getName())).contains(action));
-            }
-        }
-    }
-    EXPECT_EQ(window->plugins().installed().first().panes.size(), panes);
-    EXPECT_EQ(window->plugins().installed().first().actions.size(), actions);
-    EXPECT_TRUE(StudioHelp::pluginsText(window->plugins(), {}).contains("Trelvo 1.0.0.30"));
-}
-
 TEST_F(StudioWindowTest, InstallsWhateverAPluginDefinitionOffers)
 {
     window->loadPlugins(QStringLiteral(STUDIO_SAMPLE_DIR), QString());
@@ -150,6 +112,11 @@ TEST_F(StudioWindowTest, FindsThePluginBesideTheProgramOrReportsWhyNot)
     EXPECT_TRUE(window->startupProblems().isEmpty()) << window->startupProblems().join('\n').toStdString();
     ASSERT_EQ(window->plugins().loaded().size(), 1);
     EXPECT_TRUE(window->plugins().loaded().first().second.endsWith("/lib/libtrelvo.so"));
+    // Installing what a definition offers is the sample plug-in's test.
+    ASSERT_EQ(window->plugins().installed().size(), 1);
+    EXPECT_FALSE(window->plugins().installed().first().panes.isEmpty());
+    EXPECT_FALSE(window->plugins().installed().first().actions.isEmpty());
+    EXPECT_TRUE(StudioHelp::pluginsText(window->plugins(), {}).contains("Trelvo 1.0.0.30"));
 
     QDir().mkpath(path("fake"));
     QDir().mkpath(path("empty/bin"));
@@ -175,40 +142,6 @@ TEST_F(StudioWindowTest, FindsThePluginBesideTheProgramOrReportsWhyNot)
         EXPECT_TRUE(w.plugins().installed().isEmpty());
         EXPECT_TRUE(w.commands()->addStandardFigure()) << "the studio still works";
     }
-}
-
-TEST_F(StudioWindowTest, NewSceneEmitsSceneSignalsInHostOrder)
-{
-    QStringList log; // runs of one event are noted once
-    auto note = [&log](const QString &e) { log.endsWith(e) ? void() : log.append(e); };
-    QObject context;
-    QObject::connect(dzScene, &DzScene::sceneClearStarting, &context, [&] { note("clearStarting"); });
-    QObject::connect(dzScene, &DzScene::sceneCleared, &context, [&] { note("cleared"); });
-    QObject::connect(dzScene, &DzScene::nodeRemoved, &context, [&] { note("nodeRemoved"); });
-    QObject::connect(dzScene, &DzScene::nodeAdded, &context, [&] { note("nodeAdded"); });
-    QObject::connect(dzScene, &DzScene::nodeListChanged, &context, [&] { note("nodeListChanged"); });
-    QObject::connect(dzScene, &DzScene::primarySelectionChanged, &context,
-        [&](DzNode *n) { note(n ? "selected " + n->getName() : QStringLiteral("deselected")); });
-
-    figure()->getXRotControl()->setValue(0, 3.0f);
-    prompts.answers = { StudioPrompt::Discard };
-    ASSERT_TRUE(window->newScene());
-    EXPECT_EQ(log,
-        QStringList({ "clearStarting", "deselected", "nodeRemoved", "nodeListChanged", "cleared", "nodeAdded",
-            "nodeListChanged", "selected StandardFigure" }));
-    EXPECT_FALSE(dzScene->isModified());
-    EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 0);
-}
-
-TEST_F(StudioWindowTest, NewSceneWithoutContentIsEmptyButUsable)
-{
-    ASSERT_TRUE(dzApp->getContentMgr()->setContentDirectory(tmp.path()));
-    QString error;
-    EXPECT_FALSE(window->document()->newScene(&error));
-    EXPECT_TRUE(error.contains("standard.json")) << error.toStdString();
-    EXPECT_EQ(dzScene->getNumNodes(), 0);
-    dzApp->getContentMgr()->resetContentDirectory();
-    EXPECT_TRUE(window->commands()->addStandardFigure());
 }
 
 TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
@@ -238,6 +171,15 @@ TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
     EXPECT_EQ(dzScene->getNumNodes(), nodes - 54) << "the figure and its 53 bones";
     EXPECT_EQ(dzScene->getPrimarySelection(), nullptr);
     EXPECT_FALSE(window->commands()->deleteSelectedFigure()) << "nothing selected";
+
+    // Without content a new scene is empty but usable.
+    ASSERT_TRUE(dzApp->getContentMgr()->setContentDirectory(tmp.path()));
+    QString error;
+    EXPECT_FALSE(window->document()->newScene(&error));
+    EXPECT_TRUE(error.contains("standard.json")) << error.toStdString();
+    EXPECT_EQ(dzScene->getNumNodes(), 0);
+    dzApp->getContentMgr()->resetContentDirectory();
+    EXPECT_TRUE(window->commands()->addStandardFigure());
 }
 
 TEST_F(StudioWindowTest, SaveAndOpenRoundTripKeepsPoseKeysAndSelection)
@@ -272,28 +214,21 @@ TEST_F(StudioWindowTest, CorruptOrTruncatedFileIsRefusedAndSceneUntouched)
 {
     const QString good = path("good.trelvo");
     ASSERT_TRUE(window->saveSceneAs(good));
-    // A truncated file (the host tests every kind of damage) and a missing one.
-    QFile in(good), cut(path("cut.trelvo"));
+    QFile in(good), cut(path("cut.trelvo")); // the host tests every kind of damage
     ASSERT_TRUE(in.open(QIODevice::ReadOnly) && cut.open(QIODevice::WriteOnly));
     cut.write(in.read(in.size() / 2));
     cut.close();
-    const QStringList bad = { cut.fileName(), path("missing.trelvo") };
-
     // The open scene has changes of its own that must survive.
-    DzSkeleton *fig = figure();
-    fig->findBone("head")->getYRotControl()->setValue(0, 33.0f);
+    DzFloatProperty *turn = figure()->findBone("head")->getYRotControl();
+    turn->setValue(0, 33.0f);
     const QList<DzNode *> nodes = dzScene->getNodeList();
-
-    for (const QString &file : bad) {
-        SCOPED_TRACE(file.toStdString());
-        prompts.shown.clear();
+    for (const QString &file : { cut.fileName(), path("missing.trelvo") }) {
         prompts.answers = { StudioPrompt::Discard };
         EXPECT_FALSE(window->openScene(file));
-        ASSERT_FALSE(prompts.shown.isEmpty());
         EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
         EXPECT_TRUE(prompts.lastText().contains(QFileInfo(file).fileName())) << prompts.lastText().toStdString();
         EXPECT_EQ(dzScene->getNodeList(), nodes);
-        EXPECT_FLOAT_EQ(fig->findBone("head")->getYRotControl()->getValue(0), 33.0f);
+        EXPECT_FLOAT_EQ(turn->getValue(0), 33.0f);
         EXPECT_TRUE(dzScene->isModified());
         EXPECT_EQ(window->document()->filePath(), good);
     }
@@ -302,36 +237,32 @@ TEST_F(StudioWindowTest, CorruptOrTruncatedFileIsRefusedAndSceneUntouched)
 TEST_F(StudioWindowTest, HandEditsAndKeysInTheParametersPanelUndoAndRedo)
 {
     DzBone *forearm = figure()->findBone("lForeArm");
+    DzFloatProperty *bend = forearm->getZRotControl();
     StudioViewport::selectOnly(dzScene, forearm);
     ASSERT_EQ(window->parameters()->node(), forearm);
-    PropertyRow *row = window->parameters()->rowFor(forearm->getZRotControl());
+    PropertyRow *row = window->parameters()->rowFor(bend);
     ASSERT_NE(row, nullptr);
-
-    row->spinBox()->setValue(33.0);
-    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 33.0f);
     QAction *undo = window->studioAction("actionUndo");
     QAction *redo = window->studioAction("actionRedo");
-    EXPECT_EQ(undo->text(), "&Undo Change Left Forearm Z Rotate");
 
+    row->spinBox()->setValue(33.0);
+    EXPECT_FLOAT_EQ(bend->getValue(), 33.0f);
+    EXPECT_EQ(undo->text(), "&Undo Change Left Forearm Z Rotate");
     undo->trigger();
-    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 0.0f);
     EXPECT_DOUBLE_EQ(row->spinBox()->value(), 0.0) << "the panel follows the undo";
     EXPECT_EQ(redo->text(), "&Redo Change Left Forearm Z Rotate");
     redo->trigger();
-    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 33.0f);
+    EXPECT_FLOAT_EQ(bend->getValue(), 33.0f);
     undo->trigger();
     EXPECT_FALSE(undo->isEnabled());
 
     // A slider drag is one step however far it goes.
-    QSlider *slider = row->slider();
-    slider->setSliderDown(true);
+    row->slider()->setSliderDown(true);
     for (int v : { 600, 650, 700, 750 })
-        slider->setValue(v);
-    slider->setSliderDown(false);
+        row->slider()->setValue(v);
+    row->slider()->setSliderDown(false);
     EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 1);
-    EXPECT_NEAR(forearm->getZRotControl()->getValue(), -180.0 + 360.0 * 0.75, 1e-3);
-    undo->trigger();
-    EXPECT_FLOAT_EQ(forearm->getZRotControl()->getValue(), 0.0f);
+    EXPECT_NEAR(bend->getValue(), -180.0 + 360.0 * 0.75, 1e-3);
 
     // The key button and Set Key work at the current frame.
     DzBone *shin = figure()->findBone("rShin");
@@ -344,7 +275,6 @@ TEST_F(StudioWindowTest, HandEditsAndKeysInTheParametersPanelUndoAndRedo)
     EXPECT_EQ(row->keyButton()->text(), QString(QChar(0x25c6))) << "a filled diamond marks the key";
     dzScene->setTime(0);
     EXPECT_EQ(row->keyButton()->text(), QString(QChar(0x25c7))) << "animated, no key here";
-
     window->studioAction("actionSetKey")->trigger();
     EXPECT_EQ(shin->getZRotControl()->findKeyIndex(0), 0);
     window->studioAction("actionDeleteKey")->trigger();
@@ -355,7 +285,7 @@ TEST_F(StudioWindowTest, HandEditsAndKeysInTheParametersPanelUndoAndRedo)
 TEST_F(StudioWindowTest, UnsavedChangesArePromptedBeforeTheyAreLost)
 {
     DzSkeleton *fig = figure();
-    fig->getYRotControl()->setValue(45.0f);
+    ASSERT_TRUE(PropertyEditor::setValue(fig->getYRotControl(), 0, 45.0f, false)); // an undo step
     ASSERT_TRUE(dzScene->isModified());
 
     prompts.answers = { StudioPrompt::Cancel };
@@ -369,6 +299,8 @@ TEST_F(StudioWindowTest, UnsavedChangesArePromptedBeforeTheyAreLost)
     EXPECT_TRUE(window->newScene());
     EXPECT_TRUE(QFile::exists(path("kept.trelvo")));
     EXPECT_NE(figure(), fig);
+    EXPECT_FALSE(dzScene->isModified());
+    EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 0) << "a new scene starts a new history";
 
     figure()->getYRotControl()->setValue(10.0f);
     prompts.answers = { StudioPrompt::Discard };
@@ -391,14 +323,11 @@ TEST_F(StudioWindowTest, SceneOutlineFollowsAndDrivesTheSelection)
     DzBone *knee = figure()->findBone("lShin");
     QTreeWidgetItem *item = outline->itemFor(knee);
     ASSERT_NE(item, nullptr);
-    EXPECT_EQ(outline->nodeFor(item), knee);
     EXPECT_EQ(outline->itemFor(figure())->parent(), nullptr) << "figures are top-level";
-
     StudioViewport::selectOnly(dzScene, knee);
     EXPECT_EQ(outline->currentItem(), item);
     emit outline->itemClicked(outline->itemFor(figure()), 0);
     EXPECT_EQ(dzScene->getPrimarySelection(), figure());
-
     // Deleting the figure leaves no item that still names its nodes.
     prompts.answers = { StudioPrompt::Yes };
     ASSERT_TRUE(window->commands()->deleteSelectedFigure());
@@ -412,45 +341,33 @@ TEST_F(StudioWindowTest, SaveImageGoesThroughTheRenderManager)
     window->resize(1000, 700);
     window->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    DzRenderMgr *mgr = dzApp->getRenderMgr();
-    QSignalSpy starting(mgr, &DzRenderMgr::renderStarting);
-    QSignalSpy finished(mgr, &DzRenderMgr::renderFinished);
-
-    const QString png = path("render.png");
-    ASSERT_TRUE(window->commands()->saveImage(png)) << prompts.lastText().toStdString();
-    EXPECT_EQ(starting.count(), 1);
-    ASSERT_EQ(finished.count(), 1);
-    EXPECT_TRUE(finished.first().first().toBool());
-    EXPECT_EQ(QImage(png).size(), window->viewport()->size());
-
+    QSignalSpy finished(dzApp->getRenderMgr(), &DzRenderMgr::renderFinished);
+    ASSERT_TRUE(window->commands()->saveImage(path("render.png"))) << prompts.lastText().toStdString();
+    EXPECT_EQ(QImage(path("render.png")).size(), window->viewport()->size());
     EXPECT_FALSE(window->commands()->saveImage(path("no/such/folder/render.png")));
     ASSERT_EQ(finished.count(), 2);
+    EXPECT_TRUE(finished.first().first().toBool());
     EXPECT_FALSE(finished.last().first().toBool());
     EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
 }
 
 TEST_F(StudioWindowTest, MotionExportAndImportThroughTheFileMenu)
 {
-    DzSkeleton *fig = figure();
-    DzBone *shoulder = fig->findBone("lShldr");
-    shoulder->getZRotControl()->setValue(0, 0.0f);
-    shoulder->getZRotControl()->setValue(4800, -60.0f);
+    DzFloatProperty *bend = figure()->findBone("lShldr")->getZRotControl();
+    bend->setValue(0, 0.0f);
+    bend->setValue(4800, -60.0f);
     const QString bvh = path("wave.bvh");
     ASSERT_TRUE(window->commands()->exportMotion(bvh)) << prompts.lastText().toStdString();
-    QFile f(bvh);
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(f.readLine().startsWith("HIERARCHY"));
-
     prompts.answers = { StudioPrompt::Discard };
     ASSERT_TRUE(window->newScene());
-    DzUndoStack::instance()->clear();
     ASSERT_TRUE(window->commands()->importMotion(bvh)) << prompts.lastText().toStdString();
     EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 1);
     EXPECT_EQ(DzUndoStack::instance()->getUndoCaption(), "Import Motion");
-    DzBone *loaded = figure()->findBone("lShldr");
-    EXPECT_TRUE(loaded->getZRotControl()->isKeyed() || loaded->getXRotControl()->isKeyed()
-        || loaded->getYRotControl()->isKeyed());
-
+    // The file's first frame is read as a rest pose and left out, so the
+    // take starts a frame later: -32 degrees halfway.
+    DzBone *shoulder = figure()->findBone("lShldr");
+    EXPECT_NEAR(shoulder->getZRotControl()->getValue(2400), -32.0f, 1e-2f);
+    EXPECT_NEAR(shoulder->getXRotControl()->getValue(2400), 0.0f, 1e-2f);
     EXPECT_FALSE(window->commands()->importMotion(path("missing.bvh")));
     EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
     EXPECT_EQ(DzUndoStack::instance()->getNumUndoSteps(), 1) << "a refused import leaves no step";
