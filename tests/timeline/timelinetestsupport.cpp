@@ -220,6 +220,16 @@ DzQuat tableRotation(const QString &bone)
     return DzQuat(DzVec3(-ax, -ay, -az), angle * 3.14159265358979323846 / 180.0);
 }
 
+::testing::AssertionResult near(const Vec3f &got, const Vec3f &want, float tolerance)
+{
+    if (std::fabs(got.x - want.x) <= tolerance && std::fabs(got.y - want.y) <= tolerance
+        && std::fabs(got.z - want.z) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+        << "(" << got.x << ", " << got.y << ", " << got.z << ") is not within " << tolerance << " of ("
+        << want.x << ", " << want.y << ", " << want.z << ")";
+}
+
 double angleBetween(const DzQuat &a, const DzQuat &b)
 {
     const double d = std::fabs(a.dot(b)) / (a.length() * b.length());

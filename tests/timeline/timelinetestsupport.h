@@ -4,9 +4,9 @@
 // blocks made in memory and saved to a temporary folder.
 
 #include "kyblock.h"
+#include "kyprompt.h"
 #include "kytimeline.h"
 #include "kytrack.h"
-#include "kyprompt.h"
 #include "vec3f.h"
 
 #include "dzquat.h"
@@ -117,3 +117,5 @@ DzQuat hostRotation(const BlockRotation &r);
 DzQuat tableRotation(const QString &bone);
 // Angle between two rotations in degrees (q and −q count as equal).
 double angleBetween(const DzQuat &a, const DzQuat &b);
+// Every component of got within tolerance of want.
+::testing::AssertionResult near(const Vec3f &got, const Vec3f &want, float tolerance);
