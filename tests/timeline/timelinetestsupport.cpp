@@ -13,46 +13,6 @@
 
 #include <cmath>
 
-namespace {
-
-// The front of a queue of scripted answers, or `none` when it is empty.
-template <typename T>
-T next(std::deque<T> &queue, T none)
-{
-    if (queue.empty())
-        return none;
-    T front = queue.front();
-    queue.pop_front();
-    return front;
-}
-
-} // namespace
-
-void ScriptedPrompts::information(const QString &caption, const QString &text, QObject *)
-{
-    captions << caption;
-    messages << text;
-}
-
-bool ScriptedPrompts::question(const QString &caption, const QString &text, QObject *)
-{
-    captions << caption;
-    questions << text;
-    return next(answers, false);
-}
-
-QStringList ScriptedPrompts::openFileNames(const KySaveFileRequest &request)
-{
-    fileRequests.push_back(request);
-    return next(openFiles, QStringList());
-}
-
-QString ScriptedPrompts::saveFileName(const KySaveFileRequest &request)
-{
-    fileRequests.push_back(request);
-    return next(files, QString());
-}
-
 void TimelineTest::SetUp()
 {
     static const bool nodesRegistered = [] {
@@ -86,16 +46,6 @@ void FigureTimelineTest::TearDown()
 {
     m_timeline.reset();
     TimelineTest::TearDown();
-}
-
-QString TimelineTest::contentDir()
-{
-    return QStringLiteral(TRELVO_CONTENT_DIR);
-}
-
-QString TimelineTest::tempPath(const QString &file) const
-{
-    return m_temp.filePath(file);
 }
 
 QString TimelineTest::writeTemp(const QString &file, const QByteArray &bytes) const
