@@ -137,8 +137,8 @@ TEST_F(KbaTool, ValidateReportsEachFileAndFailsIfAnyIsRefused)
     const QStringList lines = all.out.split('\n', Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_EQ(lines[0], good + ": ok");
-    EXPECT_TRUE(lines[1].startsWith(bad + ": the keys of the record at offset 0"));
-    EXPECT_TRUE(lines[2].startsWith(missing + ": cannot open the file"));
+    EXPECT_TRUE(lines[1].startsWith(bad + ": the keys of the record at offset 0")
+                && lines[2].startsWith(missing + ": cannot open the file"));
     EXPECT_EQ(kba({"validate", good, kGolden}).status, kKbaOk);
 }
 

@@ -28,17 +28,12 @@ TEST(TimeUnits, ConvertsAndSnapsMillisecondsTicksAndPixels)
         EXPECT_EQ(msToTicks(c.ms), c.ticks) << c.ms;
         EXPECT_EQ(msToPixels(c.ms), c.px) << c.ms;
     }
-    EXPECT_EQ(ticksToMs(4800), 1000);
-    EXPECT_EQ(ticksToMs(160), 33);
-    EXPECT_EQ(pixelsToMs(40), 1000);
-    EXPECT_EQ(pixelsToMs(-8), -200);
+    EXPECT_EQ(std::tuple(ticksToMs(4800), ticksToMs(160), pixelsToMs(40), pixelsToMs(-8)),
+              std::tuple(1000, 33, 1000, -200));
     // To the nearest frame.
-    EXPECT_EQ(snapTicks(79, 160), 0);
-    EXPECT_EQ(snapTicks(80, 160), 160);
-    EXPECT_EQ(snapTicks(4799, 160), 4800);
-    EXPECT_EQ(snappedTicks(33, 160), 160);
-    EXPECT_EQ(snappedMs(33, 160), 33);
-    EXPECT_EQ(snappedMs(50, 160), 66);
+    EXPECT_EQ(std::tuple(snapTicks(79, 160), snapTicks(80, 160), snapTicks(4799, 160), snappedTicks(33, 160)),
+              std::tuple(0, 160, 4800, 160));
+    EXPECT_EQ(std::tuple(snappedMs(33, 160), snappedMs(50, 160)), std::tuple(33, 66));
     // One millisecond before the start is frame 0 (goForward on an empty track).
     EXPECT_EQ(snappedMs(-1, 160), 0);
     // A broken step does not divide by zero.
