@@ -273,7 +273,8 @@ bool loadBlockIntoSlot(int slot, const std::string &path, std::string *error)
     if (!chain)
         return false;
     bindChain(chain, NodeBinding::AddUnknownNodes);
-    evaluateChain(chain, 0);
+    // Once, so without building the chain's sampler.
+    evaluateChainRecordByRecord(chain, 0);
     replaceSlotRecords(slot, chain);
     return true;
 }

@@ -2,6 +2,22 @@
 
 #include <cmath>
 
+namespace {
+
+uint32_t g_editEpoch = 0;
+
+} // namespace
+
+uint32_t recordEditEpoch()
+{
+    return g_editEpoch;
+}
+
+void noteRecordsChanged()
+{
+    ++g_editEpoch;
+}
+
 int32_t recordKeyCount(const ChannelRecord &record)
 {
     switch (record.type) {
@@ -28,6 +44,7 @@ void appendKey(ChannelRecord &record, int32_t time, const Fixed v[3])
 {
     std::vector<ChannelKey> &keys = record.keys;
     const size_t n = keys.size();
+    record.editStamp = ++g_editEpoch;
     if (n >= static_cast<size_t>(kMaxRecordKeys))
         return;
     if (n >= 1 && keys[n - 1].time >= time)
@@ -69,4 +86,5 @@ void updateKeysSorted(ChannelRecord &record)
             sorted = record.keys[i - 1].time <= record.keys[i].time;
     }
     record.keysSorted = sorted;
+    record.editStamp = ++g_editEpoch;
 }

@@ -45,6 +45,31 @@ struct StreamState {
     Fixed axis[3] = {0, 0, 0};
 };
 
+class ChainSampler;
+
+// The sampler a chain's first record keeps for the whole chain
+// (chainsampler.h), made when the chain is first sampled. A copied record
+// starts without one.
+struct SamplerSlot {
+    ChainSampler *sampler = nullptr;
+    // Samples since the chain's sampler was last found stale, and how many
+    // make a new one worth building (more each time one went stale, so that
+    // a chain edited between samples is not copied over and over).
+    uint32_t unchangedRuns = 0;
+    uint32_t runsBeforeBuild = 1;
+
+    SamplerSlot() = default;
+    SamplerSlot(const SamplerSlot &) {}
+    SamplerSlot &operator=(const SamplerSlot &other)
+    {
+        if (this != &other)
+            clear();
+        return *this;
+    }
+    ~SamplerSlot() { clear(); }
+    void clear();
+};
+
 struct ChannelRecord {
     uint32_t hash = 0;      // node-name hash (file offset 0)
     uint32_t bindHash = 0;  // hash the record is bound by (file offset 16)
@@ -52,6 +77,10 @@ struct ChannelRecord {
     // Key index (types 1, 2, 3) or byte offset from the record start (type 5)
     // where evaluation resumes; 0 after loading.
     int32_t cursor = 0;
+    // Whether key times never decrease; lets the key search jump instead of
+    // stepping (the result is the same). Kept beside the cursor: samplers
+    // read both for every record.
+    bool keysSorted = true;
     NodeEntry *target = nullptr;
     ChannelRecord *next = nullptr;
 
@@ -64,10 +93,18 @@ struct ChannelRecord {
     StreamState decoder;
     // Key count of a record of another type, kept so that it is written back.
     int32_t otherKeyCount = 0;
-    // Whether key times never decrease; lets the key search jump instead of
-    // stepping (the result is the same).
-    bool keysSorted = true;
+    // The edit epoch (below) of the last change made through appendKey or
+    // updateKeysSorted, so that a chain's sampler sees that its copy of the
+    // keys is stale.
+    uint32_t editStamp = 0;
+    SamplerSlot sampler;
 };
+
+// Counts every change to keys or chain structure made through this library
+// (appendKey, updateKeysSorted, noteRecordsChanged); samplers check their
+// chain again only when it moved.
+uint32_t recordEditEpoch();
+void noteRecordsChanged();
 
 // Number of keys as the file header counts them.
 int32_t recordKeyCount(const ChannelRecord &record);
@@ -84,5 +121,7 @@ void appendKey(ChannelRecord &record, int32_t time, const Fixed v[3]);
 // brought into −180 … 180, then angle × axis component by component.
 void rotationKeyVector(float angle, float ax, float ay, float az, Fixed out[3]);
 
-// Recomputes keysSorted after keys were filled in directly.
+// Recomputes keysSorted after keys were filled in directly; code that edits
+// keys or links records directly calls this (or noteRecordsChanged for
+// links) before the chain is evaluated again.
 void updateKeysSorted(ChannelRecord &record);

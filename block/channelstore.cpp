@@ -113,6 +113,7 @@ ChannelRecord *findOrMakeRecord(int slot, const char *nodeName, int32_t type)
     }
     ChannelRecord *record = makeRecord(nodeName, type);
     last->next = record;
+    noteRecordsChanged();
     return record;
 }
 

@@ -1,5 +1,7 @@
 #include "evaluation.h"
 
+#include "chainsampler.h"
+#include "keyinterpolation.h"
 #include "nodetable.h"
 
 #include <cmath>
@@ -8,79 +10,6 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-
-// The key pair for time t: advances the remembered index c while t lies
-// after the next key, restarting from 0 when t is before key c. On keys whose
-// times never decrease the walk is replaced, after a few steps, by a
-// bisection that lands on the same index (the first c with t at or before
-// key c + 1); unsorted keys are walked one by one.
-template <class Key>
-inline int findKeyPair(const Key *k, int n, int32_t &cursor, int t, bool sorted)
-{
-    int c = cursor;
-    if (c < 0 || c >= n)
-        c = 0;
-    if (t < k[c].time)
-        c = 0;
-    if (sorted) {
-        int steps = 0;
-        while (c < n - 1 && t > k[c + 1].time) {
-            if (++steps > 4) {
-                int lo = c + 1, hi = n - 1;
-                while (lo < hi) {
-                    const int mid = lo + (hi - lo) / 2;
-                    if (t <= k[mid + 1].time)
-                        hi = mid;
-                    else
-                        lo = mid + 1;
-                }
-                c = lo;
-                break;
-            }
-            ++c;
-        }
-    } else {
-        while (c < n - 1 && t > k[c + 1].time)
-            ++c;
-    }
-    cursor = c;
-    return c;
-}
-
-// For keys more than half a turn apart: q may stand for the same rotation as
-// a vector one turn shorter or longer; take whichever of q, the longer (b)
-// and the shorter (a) is nearest to p, a later one only when strictly
-// nearer.
-__attribute__((noinline)) void nearestTurn(const Fixed p[3], Fixed q[3])
-{
-    const Fixed length = fxLength3(q[0], q[1], q[2]);
-    Fixed a[3] = {q[0], q[1], q[2]};
-    Fixed b[3] = {q[0], q[1], q[2]};
-    if (length != 0) {
-        const Fixed inv = fxRecip(length);
-        const Fixed shorter = fxSub(length, kFixed360);
-        const Fixed longer = fxAdd(length, kFixed360);
-        for (int i = 0; i < 3; ++i) {
-            const Fixed d = fxMul(q[i], inv);
-            a[i] = fxMul(d, shorter);
-            b[i] = fxMul(d, longer);
-        }
-    }
-    const Fixed *best = q;
-    int64_t bestDistance = sumAbsDiff(p, q);
-    const int64_t db = sumAbsDiff(p, b);
-    if (db < bestDistance) {
-        best = b;
-        bestDistance = db;
-    }
-    if (sumAbsDiff(p, a) < bestDistance)
-        best = a;
-    if (best != q) {
-        q[0] = best[0];
-        q[1] = best[1];
-        q[2] = best[2];
-    }
-}
 
 // The angle one turn the other way: a − 360 for a positive angle, else + 360.
 inline Fixed otherTurn(Fixed angle)
@@ -123,21 +52,7 @@ int evaluateTranslation(ChannelRecord &r, int t)
         return 0;
     const ChannelKey *k = r.keys.data();
     const int c = findKeyPair(k, n, r.cursor, t, r.keysSorted);
-    const ChannelKey &k0 = k[c];
-    NodeEntry &e = *r.target;
-    if (c < n - 1 && k[c + 1].time != k0.time) {
-        const ChannelKey &k1 = k[c + 1];
-        Fixed u = fxDiv(fxSub(t, k0.time), fxSub(k1.time, k0.time));
-        if (u < 0)
-            u = 0;
-        lerpVector(k0.v, k1.v, u, e.pos);
-    } else {
-        e.pos[0] = k0.v[0];
-        e.pos[1] = k0.v[1];
-        e.pos[2] = k0.v[2];
-    }
-    e.nodeFlags |= kNodeTranslationSet | kNodeWritten;
-    return fxSub(k[n - 1].time, t);
+    return applyTranslationStep(r, keyStepAt(k, n, c, t), t);
 }
 
 int evaluateRotationVector(ChannelRecord &r, int t)
@@ -147,30 +62,18 @@ int evaluateRotationVector(ChannelRecord &r, int t)
         return 0;
     const ChannelKey *k = r.keys.data();
     const int c = findKeyPair(k, n, r.cursor, t, r.keysSorted);
-    const ChannelKey &k0 = k[c];
-    Fixed u = 0;
-    Fixed q[3] = {k0.v[0], k0.v[1], k0.v[2]};
-    if (c < n - 1 && k[c + 1].time != k0.time) {
-        const ChannelKey &k1 = k[c + 1];
-        u = fxDiv(fxSub(t, k0.time), fxSub(k1.time, k0.time));
-        q[0] = k1.v[0];
-        q[1] = k1.v[1];
-        q[2] = k1.v[2];
-        if (sumAbsDiff(k0.v, q) > kFixed180)
-            nearestTurn(k0.v, q);
-    }
+    const KeyStep s = keyStepAt(k, n, c, t);
+    Fixed d[3] = {0, 0, 0};
+    if (s.interpolate)
+        rotationKeyDelta(k[c].v, k[c + 1].v, d);
     Fixed v[3];
-    lerpVector(k0.v, q, u, v);
-    const Fixed length = fxLength3(v[0], v[1], v[2]);
+    offsetVector(k[c].v, d, s.u, v);
+    const Rotation rot = rotationOfVector(v);
     NodeEntry &e = *r.target;
-    if (length == 0) {
-        e.rotAngle = 0;
-        e.rotAxis[0] = 0;
-        e.rotAxis[1] = kFixedOne;
-        e.rotAxis[2] = 0;
-    } else {
-        rotationFromVector(v, length, &e.rotAngle, e.rotAxis);
-    }
+    e.rotAngle = rot.angle;
+    e.rotAxis[0] = rot.axis[0];
+    e.rotAxis[1] = rot.axis[1];
+    e.rotAxis[2] = rot.axis[2];
     e.nodeFlags |= kNodeRotationSet | kNodeWritten;
     return c < n - 1 ? 1 : 0;
 }
@@ -182,18 +85,11 @@ int evaluateAngleAxis(ChannelRecord &r, int t)
         return 0;
     const AngleAxisKey *k = r.angleKeys.data();
     const int c = findKeyPair(k, n, r.cursor, t, r.keysSorted);
+    const KeyStep s = keyStepAt(k, n, c, t);
     const AngleAxisKey &k0 = k[c];
-    const AngleAxisKey *k1 = &k0;
-    Fixed u = 0;
-    if (c < n - 1 && k[c + 1].time != k0.time) {
-        k1 = &k[c + 1];
-        u = fxDiv(fxSub(t, k0.time), fxSub(k1->time, k0.time));
-        if (u < 0)
-            u = 0;
-        else if (u > kFixedOne)
-            u = kFixedOne;
-    }
-    blendAngleAxis(*r.target, k0.angle, k0.axis, k1->angle, k1->axis, u);
+    const AngleAxisKey &k1 = s.interpolate ? k[c + 1] : k0;
+    const Fixed u = s.u < 0 ? 0 : s.u > kFixedOne ? kFixedOne : s.u;
+    blendAngleAxis(*r.target, k0.angle, k0.axis, k1.angle, k1.axis, u);
     return c < n - 1 ? 1 : 0;
 }
 
@@ -318,6 +214,53 @@ inline double toDouble(Fixed a)
 
 } // namespace
 
+__attribute__((noinline)) void nearestTurn(const Fixed p[3], Fixed q[3])
+{
+    const Fixed length = fxLength3(q[0], q[1], q[2]);
+    Fixed a[3] = {q[0], q[1], q[2]};
+    Fixed b[3] = {q[0], q[1], q[2]};
+    if (length != 0) {
+        const Fixed inv = fxRecip(length);
+        const Fixed shorter = fxSub(length, kFixed360);
+        const Fixed longer = fxAdd(length, kFixed360);
+        for (int i = 0; i < 3; ++i) {
+            const Fixed d = fxMul(q[i], inv);
+            a[i] = fxMul(d, shorter);
+            b[i] = fxMul(d, longer);
+        }
+    }
+    const Fixed *best = q;
+    int64_t bestDistance = sumAbsDiff(p, q);
+    const int64_t db = sumAbsDiff(p, b);
+    if (db < bestDistance) {
+        best = b;
+        bestDistance = db;
+    }
+    if (sumAbsDiff(p, a) < bestDistance)
+        best = a;
+    if (best != q) {
+        q[0] = best[0];
+        q[1] = best[1];
+        q[2] = best[2];
+    }
+}
+
+int applyTranslationStep(ChannelRecord &r, const KeyStep &s, int t)
+{
+    const ChannelKey *k = r.keys.data();
+    const ChannelKey &k0 = k[s.c];
+    NodeEntry &e = *r.target;
+    if (s.interpolate)
+        lerpVector(k0.v, k[s.c + 1].v, s.u < 0 ? 0 : s.u, e.pos);
+    else {
+        e.pos[0] = k0.v[0];
+        e.pos[1] = k0.v[1];
+        e.pos[2] = k0.v[2];
+    }
+    e.nodeFlags |= kNodeTranslationSet | kNodeWritten;
+    return fxSub(k[r.keys.size() - 1].time, t);
+}
+
 int decodeStreamEntry(const uint8_t *bytes, size_t available, const StreamState &prev,
                       StreamEntry *out)
 {
@@ -361,18 +304,20 @@ int evaluateRecord(ChannelRecord &record, int timeMs)
     }
 }
 
+int evaluateChainRecordByRecord(ChannelRecord *first, int timeMs)
+{
+    int result = 0;
+    for (ChannelRecord *r = first; r; r = r->next)
+        evaluateChainStep(*r, timeMs, &result);
+    return result;
+}
+
 int evaluateChain(ChannelRecord *first, int timeMs)
 {
     int result = 0;
-    for (ChannelRecord *r = first; r; r = r->next) {
-        // A translation record without keys leaves the time left untouched.
-        if (r->type == kTranslationRecord && r->keys.empty())
-            continue;
-        const int value = evaluateRecord(*r, timeMs);
-        if (r->type == kTranslationRecord && r->target)
-            result = value;
-    }
-    return result;
+    if (sampleChain(first, timeMs, &result))
+        return result;
+    return evaluateChainRecordByRecord(first, timeMs);
 }
 
 void mirrorPose()

@@ -17,11 +17,30 @@ struct OffsetTransform {
 // skipped, as are records without keys. Returns the value of the last
 // translation record evaluated (its last key time − timeMs, in ms), 0 when
 // there is none.
+// Chains are evaluated through a sampler built for them (chainsampler.h),
+// with bit-identical results, node writes in the same order and the same
+// cursors.
 int evaluateChain(ChannelRecord *first, int timeMs);
+
+// The same, one record after the other: the reference that the sampler is
+// checked against.
+int evaluateChainRecordByRecord(ChannelRecord *first, int timeMs);
 
 // One record at timeMs (clip ms); returns the record's own value (type 1:
 // ms left until its last key; other types: 1 before the last key, 0 at it).
 int evaluateRecord(ChannelRecord &record, int timeMs);
+
+// One record's part in evaluateChain: a translation record without keys is
+// skipped (it leaves *result as it is); a bound translation record sets
+// *result to its value.
+inline void evaluateChainStep(ChannelRecord &record, int timeMs, int *result)
+{
+    if (record.type == kTranslationRecord && record.keys.empty())
+        return;
+    const int value = evaluateRecord(record, timeMs);
+    if (record.type == kTranslationRecord && record.target)
+        *result = value;
+}
 
 // Left/right mirror of the whole node table: x translations and the y and z
 // rotation axis components negated, then the rotations of each "l…"/"r…"

@@ -73,6 +73,13 @@ signals:
     void propertyListChanged();
     void dataItemListChanged();
 
+protected:
+    friend class DzProperty;
+    // One of the element's properties changed (value or keys); called after
+    // the property's own signals, or, inside a DzChangeBatch, when they are
+    // deferred. Cheaper than a connection per property.
+    virtual void propertyChanged(DzProperty *) {}
+
 private:
     QList<DzProperty *> m_properties;
     QList<DzElementData *> m_dataItems;

@@ -12,15 +12,9 @@
 
 namespace {
 
-bool keyBefore(const DzFloatProperty::Key &k, DzTime t)
-{
-    return k.time < t;
-}
-
-bool timeBefore(DzTime t, const DzFloatProperty::Key &k)
-{
-    return t < k.time;
-}
+// Comparators as function objects, so that the searches inline them.
+constexpr auto keyBefore = [](const DzFloatProperty::Key &k, DzTime t) { return k.time < t; };
+constexpr auto timeBefore = [](DzTime t, const DzFloatProperty::Key &k) { return t < k.time; };
 
 bool sameKeys(const std::vector<DzFloatProperty::Key> &a, const std::vector<DzFloatProperty::Key> &b)
 {
@@ -118,7 +112,7 @@ void DzFloatProperty::setValue(float value)
     if (value == m_value)
         return;
     m_value = value;
-    emit currentValueChanged();
+    notifyChanged(false);
 }
 
 void DzFloatProperty::setValue(DzTime time, float value)
@@ -127,19 +121,42 @@ void DzFloatProperty::setValue(DzTime time, float value)
         setValue(value);
         return;
     }
+    if (storeKey(time, value))
+        notifyChanged(true);
+}
+
+bool DzFloatProperty::storeKey(DzTime time, float value)
+{
     if (!std::isfinite(value))
-        return;
+        return false;
     value = clampValue(value);
-    auto it = std::lower_bound(m_keys.begin(), m_keys.end(), time, keyBefore);
-    if (it != m_keys.end() && it->time == time) {
-        if (it->value == value)
-            return;
-        it->value = value;
-    } else {
-        m_keys.insert(it, Key{time, value});
+    // A bake writes past the last key; playback writes on or just after the
+    // key it wrote before. Both go without a search.
+    if (m_keys.empty() || m_keys.back().time < time) {
+        m_lastWritten = m_keys.size();
+        m_keys.push_back(Key{time, value});
+        return true;
     }
-    emit keysChanged();
-    emit currentValueChanged();
+    size_t at = m_lastWritten;
+    if (at + 1 < m_keys.size() && m_keys[at].time < time && m_keys[at + 1].time >= time)
+        ++at;
+    else if (at >= m_keys.size() || m_keys[at].time != time)
+        at = static_cast<size_t>(std::lower_bound(m_keys.begin(), m_keys.end(), time, keyBefore) - m_keys.begin());
+    m_lastWritten = at;
+    Key &key = m_keys[at];
+    if (key.time == time) {
+        if (key.value == value)
+            return false;
+        key.value = value;
+    } else {
+        m_keys.insert(m_keys.begin() + static_cast<std::ptrdiff_t>(at), Key{time, value});
+    }
+    return true;
+}
+
+void DzFloatProperty::reserveKeys(size_t count)
+{
+    m_keys.reserve(count);
 }
 
 void DzFloatProperty::setMinMax(float min, float max)
@@ -194,8 +211,7 @@ bool DzFloatProperty::removeKey(DzTime time)
     if (i < 0)
         return false;
     m_keys.erase(m_keys.begin() + i);
-    emit keysChanged();
-    emit currentValueChanged();
+    notifyChanged(true);
     return true;
 }
 
@@ -208,8 +224,7 @@ void DzFloatProperty::deleteKeys(const DzTimeRange &range)
     if (first == last)
         return;
     m_keys.erase(first, last);
-    emit keysChanged();
-    emit currentValueChanged();
+    notifyChanged(true);
 }
 
 void DzFloatProperty::deleteAllKeys()
@@ -217,8 +232,7 @@ void DzFloatProperty::deleteAllKeys()
     if (m_keys.empty())
         return;
     m_keys.clear();
-    emit keysChanged();
-    emit currentValueChanged();
+    notifyChanged(true);
 }
 
 void DzFloatProperty::restoreState(float staticValue, const std::vector<Key> &keys)
@@ -243,10 +257,8 @@ void DzFloatProperty::restoreState(float staticValue, const std::vector<Key> &ke
         m_value = staticValue;
     if (keysDiffer)
         m_keys.swap(unique);
-    if (keysDiffer)
-        emit keysChanged();
     if (keysDiffer || valueDiffers)
-        emit currentValueChanged();
+        notifyChanged(keysDiffer);
 }
 
 void DzFloatProperty::recordEditState()

@@ -40,6 +40,9 @@ public:
     float getStaticValue() const { return m_value; }
     void setValue(float value);
     void setValue(DzTime time, float value);
+    // Room for count keys, so that adding them one by one (a bake) does not
+    // reallocate.
+    void reserveKeys(size_t count);
 
     // The value a reset goes back to; also the initial static value.
     float getDefaultValue() const { return m_default; }
@@ -85,9 +88,15 @@ protected:
     void discardEditState() override;
 
 private:
+    friend class DzNode;
     float clampValue(float v) const;
+    // The key write of setValue(time, value) without signals (animatable
+    // properties only); whether the keys changed.
+    bool storeKey(DzTime time, float value);
 
     std::vector<Key> m_keys;
+    // Index of the key storeKey() wrote last (a hint; checked before use).
+    size_t m_lastWritten = 0;
     float m_value;
     float m_default;
     float m_min;

@@ -1,6 +1,7 @@
 #include "dzhelpmgr.h"
 
-#include <QAction>
+#include <QVariant>
+
 
 DzHelpMgr::DzHelpMgr(QObject *parent)
     : QObject(parent)
@@ -19,15 +20,16 @@ void DzHelpMgr::track(QObject *object)
 
 void DzHelpMgr::apply(QObject *object, const QString &text)
 {
-    // Widgets through their properties: the model library links no widgets.
-    if (object->isWidgetType()) {
+    // Through the objects' properties: the model library links neither
+    // widgets nor actions.
+    const bool widget = object->isWidgetType();
+    const bool action = !widget && object->inherits("QAction");
+    if (widget || action) {
         object->setProperty("toolTip", text);
         object->setProperty("whatsThis", text);
-    } else if (auto *a = qobject_cast<QAction *>(object)) {
-        a->setToolTip(text);
-        a->setWhatsThis(text);
-        a->setStatusTip(text);
     }
+    if (action)
+        object->setProperty("statusTip", text);
     m_objects.insert(object, text);
 }
 

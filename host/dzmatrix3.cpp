@@ -11,22 +11,6 @@ DzMatrix3::DzMatrix3(bool identity)
             m_m[r][c] = (identity && r == c) ? 1.0 : 0.0;
 }
 
-DzMatrix3::DzMatrix3(const DzQuat &quat)
-{
-    DzQuat q = quat;
-    q.normalize();
-    const double x = q.m_x, y = q.m_y, z = q.m_z, w = q.m_w;
-    m_m[0][0] = 1.0 - 2.0 * (y * y + z * z);
-    m_m[0][1] = 2.0 * (x * y - z * w);
-    m_m[0][2] = 2.0 * (x * z + y * w);
-    m_m[1][0] = 2.0 * (x * y + z * w);
-    m_m[1][1] = 1.0 - 2.0 * (x * x + z * z);
-    m_m[1][2] = 2.0 * (y * z - x * w);
-    m_m[2][0] = 2.0 * (x * z - y * w);
-    m_m[2][1] = 2.0 * (y * z + x * w);
-    m_m[2][2] = 1.0 - 2.0 * (x * x + y * y);
-}
-
 DzMatrix3::DzMatrix3(double m00, double m01, double m02, double m10, double m11, double m12,
                      double m20, double m21, double m22)
 {

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "dzquat.h"
 #include "dzvec3.h"
-
-class DzQuat;
 
 // A 3x3 matrix (double precision, row-major m[row][col]) acting on column
 // vectors: v' = M v. Used for rotations and scale.
@@ -12,7 +11,21 @@ public:
     // Identity when `identity` is true, all zeros otherwise.
     explicit DzMatrix3(bool identity = true);
     // The rotation matrix of q (q is normalised first).
-    explicit DzMatrix3(const DzQuat &q);
+    explicit DzMatrix3(const DzQuat &quat)
+    {
+        DzQuat q = quat;
+        q.normalize();
+        const double x = q.m_x, y = q.m_y, z = q.m_z, w = q.m_w;
+        m_m[0][0] = 1.0 - 2.0 * (y * y + z * z);
+        m_m[0][1] = 2.0 * (x * y - z * w);
+        m_m[0][2] = 2.0 * (x * z + y * w);
+        m_m[1][0] = 2.0 * (x * y + z * w);
+        m_m[1][1] = 1.0 - 2.0 * (x * x + z * z);
+        m_m[1][2] = 2.0 * (y * z - x * w);
+        m_m[2][0] = 2.0 * (x * z - y * w);
+        m_m[2][1] = 2.0 * (y * z + x * w);
+        m_m[2][2] = 1.0 - 2.0 * (x * x + y * y);
+    }
     DzMatrix3(double m00, double m01, double m02,
               double m10, double m11, double m12,
               double m20, double m21, double m22);

@@ -5,7 +5,9 @@
 #include "dzscene.h"
 #include "dzskeleton.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -29,6 +31,8 @@ const ControlInfo kControls[10] = {
 
 } // namespace
 
+quint64 DzNode::s_structureRevision = 0;
+
 DzNode::DzNode(const QString &name, QObject *parent) : DzElement(name, parent)
 {
     for (int i = 0; i < 10; ++i) {
@@ -37,12 +41,69 @@ DzNode::DzNode(const QString &name, QObject *parent) : DzElement(name, parent)
         p->setXYZInterest(kControls[i].xyz);
         addProperty(p);
         m_controls[i] = p;
-        connect(p, &DzProperty::currentValueChanged, this, &DzNode::transformChanged);
     }
+    ++s_structureRevision;
+    connect(this, &QObject::objectNameChanged, this, [] { ++s_structureRevision; });
+}
+
+void DzNode::propertyChanged(DzProperty *property)
+{
+    if (m_scene)
+        m_scene->markModified();
+    // A control's value or keys changed: transformChanged(), once per node
+    // when a batch is open.
+    if (std::find(m_controls, m_controls + 10, property) == m_controls + 10)
+        return;
+    if (DzChangeBatch::isOpen()) {
+        if (!m_transformPending) {
+            m_transformPending = true;
+            DzChangeBatch::defer(this, &DzNode::flushTransform);
+        }
+        return;
+    }
+    signalTransform();
+}
+
+void DzNode::signalTransform()
+{
+    emit transformChanged();
+    // The scene relays it to the views; a call, not a connection per node.
+    if (m_scene)
+        emit m_scene->nodeTransformChanged(this);
+}
+
+void DzNode::flushTransform(DzBase *object)
+{
+    auto *node = static_cast<DzNode *>(object);
+    node->m_transformPending = false;
+    node->signalTransform();
+}
+
+void DzNode::setKeys(int first, DzTime time, const DzVec3 &values)
+{
+    DzFloatProperty **controls = m_controls + first;
+    if (!controls[0]->isAnimatable() || !controls[1]->isAnimatable() || !controls[2]->isAnimatable()) {
+        controls[0]->setValue(time, values.m_x);
+        controls[1]->setValue(time, values.m_y);
+        controls[2]->setValue(time, values.m_z);
+        return;
+    }
+    const bool changed[3] = {controls[0]->storeKey(time, values.m_x), controls[1]->storeKey(time, values.m_y),
+                             controls[2]->storeKey(time, values.m_z)};
+    if (!changed[0] && !changed[1] && !changed[2])
+        return;
+    // One transformChanged() for the three controls.
+    DzChangeBatch batch;
+    for (int axis = 0; axis < 3; ++axis)
+        if (changed[axis])
+            controls[axis]->notifyChanged(true);
 }
 
 DzNode::~DzNode()
 {
+    ++s_structureRevision;
+    if (m_transformPending)
+        DzChangeBatch::forget(this);
     // Children are deleted by QObject after this body; make sure none of them
     // reaches back into this half-destroyed node or its parent.
     for (DzNode *child : m_children)
@@ -89,6 +150,7 @@ bool DzNode::addNodeChild(DzNode *child)
     child->m_parent = this;
     child->setParent(this);
     m_children.append(child);
+    ++s_structureRevision;
     emit childListChanged();
     return true;
 }
@@ -101,6 +163,7 @@ bool DzNode::removeNodeChild(DzNode *child)
     child->m_parent = nullptr;
     // A node in a scene stays owned by the scene; otherwise the caller owns it.
     child->setParent(child->m_scene);
+    ++s_structureRevision;
     emit childListChanged();
     return true;
 }
@@ -151,7 +214,7 @@ void DzNode::setOrigin(const DzVec3 &origin)
     if (origin == m_origin)
         return;
     m_origin = origin;
-    emit transformChanged();
+    signalTransform();
 }
 
 void DzNode::setEndPoint(const DzVec3 &endPoint)
@@ -159,7 +222,7 @@ void DzNode::setEndPoint(const DzVec3 &endPoint)
     if (endPoint == m_endPoint)
         return;
     m_endPoint = endPoint;
-    emit transformChanged();
+    signalTransform();
 }
 
 // --- local transform ---------------------------------------------------------
@@ -212,21 +275,29 @@ void DzNode::setLocalPos(const DzVec3 &pos)
 
 void DzNode::setLocalPos(DzTime time, const DzVec3 &pos)
 {
-    m_controls[0]->setValue(time, pos.m_x);
-    m_controls[1]->setValue(time, pos.m_y);
-    m_controls[2]->setValue(time, pos.m_z);
+    setKeys(0, time, pos);
 }
 
-static DzVec3 eulerDegrees(const DzQuat &rot, DzRotationOrder order)
+DzVec3 DzNode::eulerDegrees(const DzQuat &rot)
 {
+    // Bones that hold still are written the same rotation again and again;
+    // the conversion is reused then. Compared bit for bit: -0 and 0 may give
+    // angles a half turn apart.
+    if (m_eulerCacheValid && m_eulerCacheOrder == m_rotationOrder
+        && std::memcmp(&m_eulerCacheRot, &rot, sizeof rot) == 0)
+        return m_eulerCache;
     DzVec3 e;
-    rot.getValue(order, e);
-    return DzVec3(float(e.m_x * kRadToDeg), float(e.m_y * kRadToDeg), float(e.m_z * kRadToDeg));
+    rot.getValue(m_rotationOrder, e);
+    m_eulerCache = DzVec3(float(e.m_x * kRadToDeg), float(e.m_y * kRadToDeg), float(e.m_z * kRadToDeg));
+    m_eulerCacheRot = rot;
+    m_eulerCacheOrder = m_rotationOrder;
+    m_eulerCacheValid = true;
+    return m_eulerCache;
 }
 
 void DzNode::setLocalRot(const DzQuat &rot)
 {
-    const DzVec3 e = eulerDegrees(rot, m_rotationOrder);
+    const DzVec3 e = eulerDegrees(rot);
     m_controls[3]->setValue(e.m_x);
     m_controls[4]->setValue(e.m_y);
     m_controls[5]->setValue(e.m_z);
@@ -234,10 +305,7 @@ void DzNode::setLocalRot(const DzQuat &rot)
 
 void DzNode::setLocalRot(DzTime time, const DzQuat &rot)
 {
-    const DzVec3 e = eulerDegrees(rot, m_rotationOrder);
-    m_controls[3]->setValue(time, e.m_x);
-    m_controls[4]->setValue(time, e.m_y);
-    m_controls[5]->setValue(time, e.m_z);
+    setKeys(3, time, eulerDegrees(rot));
 }
 
 void DzNode::setLocalScale(const DzVec3 &scale, double generalScale)

@@ -146,6 +146,10 @@ public:
     // of their own.
     void clearAnimData(const DzTimeRange &range) override;
 
+    // Bumped whenever any node is created, destroyed, renamed or moved in a
+    // hierarchy, so that lookups built over nodes know when to rebuild.
+    static quint64 structureRevision() { return s_structureRevision; }
+
 signals:
     // A transform control's value or keys changed.
     void transformChanged();
@@ -154,10 +158,22 @@ signals:
     void selectionStateChanged(DzNode *node, bool selected);
     void objectChanged();
 
+protected:
+    void propertyChanged(DzProperty *property) override;
+
 private:
     friend class DzScene;
     void setSceneInternal(DzScene *scene) { m_scene = scene; }
     void setSelectedFlag(bool selected);
+    static void flushTransform(DzBase *object);
+    // transformChanged(), and the scene's nodeTransformChanged().
+    void signalTransform();
+    // Writes three controls starting at first at time, then signals once.
+    void setKeys(int first, DzTime time, const DzVec3 &values);
+    // The Euler angles (degrees) of rot in the node's rotation order.
+    DzVec3 eulerDegrees(const DzQuat &rot);
+
+    static quint64 s_structureRevision;
 
     DzFloatProperty *m_controls[10];
     QList<DzNode *> m_children;
@@ -169,4 +185,9 @@ private:
     DzRotationOrder m_rotationOrder;
     bool m_hidden = false;
     bool m_selected = false;
+    bool m_transformPending = false;
+    bool m_eulerCacheValid = false;
+    DzRotationOrder m_eulerCacheOrder;
+    DzQuat m_eulerCacheRot;
+    DzVec3 m_eulerCache;
 };

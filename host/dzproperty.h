@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 class DzElement;
 class DzUndoItem;
 
@@ -58,8 +60,13 @@ public:
     // changes of all its properties into one undo item.
     DzUndoItem *finishEditItem();
 
+    // Emits keysChanged() (when keys is set) and currentValueChanged(); inside
+    // a DzChangeBatch the property signals once at the batch's end instead.
+    void notifyChanged(bool keys);
+
 signals:
-    // The value at the current time may have changed (static value or keys).
+    // The value at the current time may have changed (static value or keys);
+    // follows every keysChanged().
     void currentValueChanged();
     // A key was added, replaced or removed.
     void keysChanged();
@@ -67,6 +74,11 @@ signals:
     void hiddenChanged(bool hidden);
 
 protected:
+    // Count the connections to the change signals, so that a change nobody
+    // listens to costs no emission.
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
+
     // Subclasses record their state when the outermost edit begins...
     virtual void recordEditState() {}
     // ...and return an undo item for the difference (null when unchanged).
@@ -80,4 +92,42 @@ private:
     int m_editDepth = 0;
     bool m_hidden = false;
     bool m_animatable = true;
+    // Signals owed at the end of the open batch (kPendingValue, kPendingKeys).
+    uint8_t m_pendingSignals = 0;
+    // Connections to keysChanged() and currentValueChanged(); never less than
+    // their true number (a disconnection Qt does not report keeps it higher).
+    int m_changeConnections = 0;
+
+    void emitChangeSignals(bool keys);
+
+    friend class DzChangeBatch;
+    static void flushPending(DzBase *object);
+};
+
+// Defers change signals while it lives (nested batches count as one): a
+// property written many times in a batch, or a node whose three controls are
+// written together, signals once when the outermost batch ends, with its final
+// values. Posing a figure and baking keys open one, so that observers (the
+// viewport, panels, the scene's modified flag) are notified once per change
+// instead of once per written value. The pending list keeps its capacity, so
+// a batch allocates nothing once it has run.
+class DzChangeBatch
+{
+public:
+    DzChangeBatch();
+    ~DzChangeBatch();
+    DzChangeBatch(const DzChangeBatch &) = delete;
+    DzChangeBatch &operator=(const DzChangeBatch &) = delete;
+
+    // Whether signals are being deferred now (a batch is open or ending).
+    static bool isOpen();
+    using Flush = void (*)(DzBase *object);
+    // Queues flush(object) for the end of the batch. The caller keeps its own
+    // flag so that it queues once, and calls forget() when it is destroyed
+    // while queued.
+    static void defer(DzBase *object, Flush flush);
+    static void forget(DzBase *object);
+
+private:
+    static void flush();
 };

@@ -207,25 +207,6 @@ DzQuat DzQuat::inverse() const
     return DzQuat(-m_x / n, -m_y / n, -m_z / n, m_w / n);
 }
 
-DzQuat &DzQuat::normalize()
-{
-    const double len = length();
-    if (len < 1e-300 || !std::isfinite(len)) {
-        *this = DzQuat();
-        return *this;
-    }
-    m_x /= len;
-    m_y /= len;
-    m_z /= len;
-    m_w /= len;
-    return *this;
-}
-
-double DzQuat::length() const
-{
-    return std::sqrt(dot(*this));
-}
-
 DzQuat DzQuat::slerp(const DzQuat &from, const DzQuat &to, double t)
 {
     DzQuat a = from, b = to;

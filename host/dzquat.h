@@ -5,6 +5,8 @@
 
 #include <QMetaType>
 
+#include <cmath>
+
 class DzMatrix3;
 
 // A rotation quaternion (double precision). Default: the identity (0, 0, 0, 1).
@@ -69,8 +71,20 @@ public:
     // Inverse rotation; for a zero quaternion the identity.
     DzQuat inverse() const;
     // Scales to unit length in place (zero becomes the identity).
-    DzQuat &normalize();
-    double length() const;
+    DzQuat &normalize()
+    {
+        const double len = length();
+        if (len < 1e-300 || !std::isfinite(len)) {
+            *this = DzQuat();
+            return *this;
+        }
+        m_x /= len;
+        m_y /= len;
+        m_z /= len;
+        m_w /= len;
+        return *this;
+    }
+    double length() const { return std::sqrt(dot(*this)); }
     double dot(const DzQuat &o) const { return m_x * o.m_x + m_y * o.m_y + m_z * o.m_z + m_w * o.m_w; }
     // Spherical interpolation along the shorter arc; t = 0 gives a, 1 gives b.
     static DzQuat slerp(const DzQuat &a, const DzQuat &b, double t);

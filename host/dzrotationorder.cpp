@@ -25,29 +25,9 @@ const OrderInfo &info(DzRotationOrder::Order order)
 
 } // namespace
 
-DzRotationOrder::Axis DzRotationOrder::firstAxis() const
-{
-    return info(m_order).axes[0];
-}
-
-DzRotationOrder::Axis DzRotationOrder::secondAxis() const
-{
-    return info(m_order).axes[1];
-}
-
-DzRotationOrder::Axis DzRotationOrder::thirdAxis() const
-{
-    return info(m_order).axes[2];
-}
-
 DzRotationOrder::Axis DzRotationOrder::getAxis(int position) const
 {
     return info(m_order).axes[(position == 0 || position == 1) ? position : 2];
-}
-
-bool DzRotationOrder::isEvenPermutation() const
-{
-    return m_order == XYZ || m_order == YZX || m_order == ZXY;
 }
 
 QString DzRotationOrder::toString() const

@@ -19,13 +19,13 @@ public:
     DzRotationOrder(Order order = XYZ) : m_order(order) {}
 
     Order getOrder() const { return m_order; }
-    Axis firstAxis() const;
-    Axis secondAxis() const;
-    Axis thirdAxis() const;
+    Axis firstAxis() const { return axisAt(0); }
+    Axis secondAxis() const { return axisAt(1); }
+    Axis thirdAxis() const { return axisAt(2); }
     // Axis by position 0..2 (0 = first applied); other positions give the third.
     Axis getAxis(int position) const;
     // True for XYZ, YZX and ZXY (cyclic permutations of X, Y, Z).
-    bool isEvenPermutation() const;
+    bool isEvenPermutation() const { return m_order == XYZ || m_order == YZX || m_order == ZXY; }
     // "XYZ", "XZY", "YXZ", "YZX", "ZXY" or "ZYX".
     QString toString() const;
     // Parses one of the six names (case-insensitive). On anything else returns
@@ -36,5 +36,14 @@ public:
     bool operator!=(const DzRotationOrder &o) const { return m_order != o.m_order; }
 
 private:
+    // Inline: Euler conversions ask for the axes of every rotation they make.
+    Axis axisAt(int position) const
+    {
+        static constexpr unsigned char kAxes[6][3] = {{0, 1, 2}, {0, 2, 1}, {1, 0, 2},
+                                                      {1, 2, 0}, {2, 0, 1}, {2, 1, 0}};
+        const int i = static_cast<int>(m_order);
+        return static_cast<Axis>(kAxes[(i >= 0 && i < 6) ? i : 0][position]);
+    }
+
     Order m_order;
 };

@@ -202,14 +202,15 @@ bool DzScene::addNode(DzNode *node)
 
 void DzScene::connectNode(DzNode *node)
 {
-    connect(node, &DzNode::transformChanged, this, [this, node] { emit nodeTransformChanged(node); });
+    // The node relays its transform changes and marks the scene modified for
+    // its own properties (DzNode::signalTransform, propertyChanged), without
+    // a connection each.
     auto watch = [this](const DzElement *element) {
         for (DzProperty *p : element->getProperties()) {
+            // A key change signals currentValueChanged() too.
             connect(p, &DzProperty::currentValueChanged, this, &DzScene::markModified);
-            connect(p, &DzProperty::keysChanged, this, &DzScene::markModified);
         }
     };
-    watch(node);
     if (DzObject *obj = node->getObject())
         for (int i = 0; i < obj->getNumModifiers(); ++i)
             watch(obj->getModifier(i));

@@ -13,8 +13,9 @@
 
 #include <cstdint>
 #include <map>
-#include <unordered_map>
+#include <vector>
 
+class DzBone;
 class DzFloatProperty;
 class DzNode;
 
@@ -55,16 +56,28 @@ struct FigureBinding {
     // The pose at the moment the offset tool was switched on (inverted).
     std::map<DzNode *, DzQuat> m_offsetSnapshot;
 
-    // The node table entry of each posed bone, found by name once instead of
-    // at every pose; an entry stands while the bone keeps the name and the
-    // table its revision.
-    struct TableEntry {
-        QString name;
-        int index = -1;
-        uint32_t revision = 0;
-        bool known = false;
+    // What a pose writes, resolved once instead of by name at every pose:
+    // the root, and the figure's bones in the order they are written, each
+    // with its node table entry. Rebuilt when the skeleton, any node's name
+    // or place in a hierarchy, or the node table's names change.
+    struct PosedBone {
+        DzBone *bone = nullptr;
+        int tableIndex = -1;
+        int subtreeEnd = 0; // index just past the bone's descendants
+        uint8_t kind = 0;   // kOtherBone, kFoot, kToe or kHand
     };
-    std::unordered_map<const DzNode *, TableEntry> m_tableEntries;
+    static constexpr uint8_t kOtherBone = 0, kFoot = 1, kToe = 2, kHand = 3;
+    struct PosePlan {
+        const DzSkeleton *skeleton = nullptr; // null: not built
+        quint64 structureRevision = 0;
+        uint32_t tableRevision = 0;
+        DzNode *root = nullptr;
+        int rootTableIndex = -1;
+        std::vector<PosedBone> bones;
+    };
+    PosePlan m_posePlan;
+    // The plan for the bound skeleton, rebuilt first when it is out of date.
+    const PosePlan &posePlan();
 
     DzSkeleton *skeleton() const { return m_skeleton.data(); }
 

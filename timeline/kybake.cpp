@@ -1,5 +1,6 @@
 #include "kybake.h"
 
+#include "figurebinding.h"
 #include "kyprompt.h"
 #include "kytime.h"
 #include "kytimeline.h"
@@ -9,7 +10,10 @@
 #include "kyblock.h"
 #include "nodetable.h"
 
+#include "dzbone.h"
+#include "dzfloatproperty.h"
 #include "dznode.h"
+#include "dzproperty.h"
 #include "dzscene.h"
 
 #include <functional>
@@ -23,6 +27,31 @@ void clearTree(DzNode *node, const DzTimeRange &range)
         clearTree(node->getNodeChild(i), range);
 }
 
+// Makes room for a key per frame on the controls a bake writes, so that the
+// bake does not reallocate key arrays as it goes.
+void reserveBakeKeys(KyTimeline &timeline, size_t frames)
+{
+    auto reserve = [frames](DzNode *node, bool rotation) {
+        for (int axis = 0; axis < 3; ++axis) {
+            DzFloatProperty *control = transformControl(node, rotation, axis);
+            control->reserveKeys(static_cast<size_t>(control->getNumKeys()) + frames);
+        }
+    };
+    for (int i = 0; i < timeline.bindingCount(); ++i) {
+        FigureBinding *binding = timeline.binding(i);
+        if (!binding || !binding->skeleton())
+            continue;
+        const FigureBinding::PosePlan &plan = binding->posePlan();
+        if (plan.root && plan.rootTableIndex >= 0) {
+            reserve(plan.root, false);
+            reserve(plan.root, true);
+        }
+        for (const FigureBinding::PosedBone &posed : plan.bones)
+            if (posed.tableIndex >= 0)
+                reserve(posed.bone, true);
+    }
+}
+
 } // namespace
 
 int bakeTimeline(KyTimeline &timeline)
@@ -33,6 +62,9 @@ int bakeTimeline(KyTimeline &timeline)
     if (end < 1)
         return 0;
     const DzTime step = hostTimeStep();
+    reserveBakeKeys(timeline, static_cast<size_t>((static_cast<int64_t>(end) + step - 1) / step));
+    // Observers hear of the baked keys once, at the end.
+    DzChangeBatch batch;
     int frames = 0;
     for (int64_t t = 0; t < end; t += step) {
         timeline.goSeek(snappedMs(ticksToMs(static_cast<DzTime>(t))), false, false);

@@ -10,6 +10,7 @@
 #include "dzfloatproperty.h"
 #include "dzmatrix3.h"
 #include "dznode.h"
+#include "dzproperty.h"
 #include "dzskeleton.h"
 
 #include <cmath>
@@ -29,14 +30,35 @@ bool isToe(const QString &name)
     return name == QLatin1String("lToe") || name == QLatin1String("rToe");
 }
 
-bool isHand(const QString &name)
-{
-    return name == QLatin1String("lHand") || name == QLatin1String("rHand");
-}
-
 DzQuat aboutX(double degrees)
 {
     return DzQuat(DzVec3(1.0f, 0.0f, 0.0f), degrees * kPi / 180.0);
+}
+
+DzQuat heelOffset(bool foot, bool toe, float heelDegrees, const DzQuat &q)
+{
+    if (heelDegrees != 0.0f && foot)
+        return aboutX(-heelDegrees) * q;
+    if (heelDegrees > 0.0f && toe) {
+        const DzQuat offset = aboutX(heelDegrees);
+        return heelDegrees <= kHeelToeLimit ? offset * q : offset;
+    }
+    return q;
+}
+
+// The engine's translation of a node table entry; true only when this
+// evaluation set it.
+bool engineTranslationAt(int tableIndex, float *x, float *y, float *z)
+{
+    const NodeTable &table = nodeTable();
+    if (tableIndex < 0 || tableIndex >= table.count)
+        return false;
+    const NodeEntry &entry = table.entries[tableIndex];
+    *x = toFloat(entry.pos[0]);
+    *y = toFloat(entry.pos[1]);
+    *z = toFloat(entry.pos[2]);
+    const uint32_t need = kNodeWritten | kNodeTranslationSet;
+    return (entry.nodeFlags & need) == need;
 }
 
 // One pose application: where and how the values are written.
@@ -51,12 +73,12 @@ public:
     {
     }
 
-    void writeRoot(DzNode *root)
+    void writeRoot(DzNode *root, int tableIndex)
     {
         float x = 0.0f, y = 0.0f, z = 0.0f;
-        const bool hasPosition = nodeTranslation("hip", &x, &y, &z);
+        const bool hasPosition = engineTranslationAt(tableIndex, &x, &y, &z);
         DzQuat q;
-        const bool hasRotation = engineRotation(QStringLiteral("hip"), &q);
+        const bool hasRotation = engineRotationAt(tableIndex, &q);
         DzVec3 position = root->getLocalPos(m_ticks);
         if (hasPosition) {
             position = DzVec3(x, y - kReferenceHipHeight, z) * m_binding.m_figureScale;
@@ -78,53 +100,38 @@ public:
             m_options.recording->addRoot(root, position, hasRotation ? q : root->getLocalRot(m_ticks));
     }
 
-    void writeBone(DzNode *node)
+    void writeBone(const FigureBinding::PosedBone &posed)
     {
-        DzBone *bone = qobject_cast<DzBone *>(node);
-        if (!bone)
-            return;
-        const QString name = bone->getName();
         DzQuat q;
-        if (engineRotationAt(tableIndex(bone, name), &q)) {
+        if (!engineRotationAt(posed.tableIndex, &q))
+            return;
+        DzBone *bone = posed.bone;
+        if (!m_binding.m_rotationalOffsets.empty()) {
             const auto offset = m_binding.m_rotationalOffsets.find(bone);
             if (offset != m_binding.m_rotationalOffsets.end())
                 q = DzQuat(DzMatrix3(offset->second) * DzMatrix3(q));
-            // Blocks may turn a bone beyond the figure's posing limits.
-            bone->getXRotControl()->setIsClamped(false);
-            bone->getYRotControl()->setIsClamped(false);
-            bone->getZRotControl()->setIsClamped(false);
-            q = applyHeelOffset(name, m_binding.m_heelOffset, q);
-            backup(bone, true);
-            bone->setLocalRot(m_ticks, q);
-            if (m_options.recording)
-                m_options.recording->addRotation(bone, q);
         }
-        if (m_options.maskFingers && isHand(name))
-            return;
-        for (int i = 0; i < bone->getNumNodeChildren(); ++i)
-            writeBone(bone->getNodeChild(i));
+        // Blocks may turn a bone beyond the figure's posing limits.
+        bone->getXRotControl()->setIsClamped(false);
+        bone->getYRotControl()->setIsClamped(false);
+        bone->getZRotControl()->setIsClamped(false);
+        q = heelOffset(posed.kind == FigureBinding::kFoot, posed.kind == FigureBinding::kToe,
+                       m_binding.m_heelOffset, q);
+        backup(bone, true);
+        bone->setLocalRot(m_ticks, q);
+        if (m_options.recording)
+            m_options.recording->addRotation(bone, q);
     }
 
 private:
-    int tableIndex(const DzNode *node, const QString &name)
-    {
-        const uint32_t revision = nodeTable().revision;
-        FigureBinding::TableEntry &entry = m_binding.m_tableEntries[node];
-        if (!entry.known || entry.revision != revision || entry.name != name) {
-            entry.name = name;
-            entry.index = nodeIndexByHash(nameHash(name));
-            entry.revision = revision;
-            entry.known = true;
-        }
-        return entry.index;
-    }
-
     // A preview (hold > 0) backs the host's state up once per node before
     // writing; a seek (hold 0) writes keys that stay, so a backup pending at
     // the same time must not take them away later.
     void backup(DzNode *node, bool rotation)
     {
         auto &backups = rotation ? m_binding.m_rotationBackups : m_binding.m_positionBackups;
+        if (m_keyHold <= 0 && backups.empty())
+            return;
         if (m_keyHold > 0) {
             if (backups.find(node) == backups.end())
                 backups.emplace(node, HostBackup::capture(node, m_ticks, rotation));
@@ -169,7 +176,11 @@ DzNode *poseRoot(DzNode *skeleton)
 
 float figureScaleOf(DzNode *skeleton)
 {
-    DzNode *root = poseRoot(skeleton);
+    return figureScaleOfRoot(poseRoot(skeleton));
+}
+
+float figureScaleOfRoot(DzNode *root)
+{
     if (!root)
         return 1.0f;
     const float scale = root->getOrigin().m_y / kReferenceHipHeight;
@@ -196,13 +207,7 @@ bool engineRotationAt(int tableIndex, DzQuat *q)
 
 DzQuat applyHeelOffset(const QString &boneName, float heelDegrees, const DzQuat &q)
 {
-    if (heelDegrees != 0.0f && isFoot(boneName))
-        return aboutX(-heelDegrees) * q;
-    if (heelDegrees > 0.0f && isToe(boneName)) {
-        const DzQuat toe = aboutX(heelDegrees);
-        return heelDegrees <= kHeelToeLimit ? toe * q : toe;
-    }
-    return q;
+    return heelOffset(isFoot(boneName), isToe(boneName), heelDegrees, q);
 }
 
 DzQuat removeHeelOffset(const QString &boneName, float heelDegrees, const DzQuat &q)
@@ -231,16 +236,24 @@ void applyPose(FigureBinding &binding, int tMs, int keyHoldMs, const PoseOptions
     DzSkeleton *skeleton = binding.skeleton();
     if (!skeleton || skeleton->getFollowTarget())
         return;
-    DzNode *root = poseRoot(skeleton);
-    binding.m_figureScale = figureScaleOf(skeleton);
+    const FigureBinding::PosePlan &plan = binding.posePlan();
+    DzNode *root = plan.root;
+    binding.m_figureScale = figureScaleOfRoot(root);
 
     if (keyHoldMs > 0)
         binding.m_keyHoldTime = keyHoldMs;
 
+    // Observers hear of the pose once, when it is complete.
+    DzChangeBatch batch;
     PoseWriter writer(binding, snappedTicks(tMs), keyHoldMs, options);
-    writer.writeRoot(root);
-    for (int i = 0; i < root->getNumNodeChildren(); ++i)
-        writer.writeBone(root->getNodeChild(i));
+    writer.writeRoot(root, plan.rootTableIndex);
+    const std::vector<FigureBinding::PosedBone> &bones = plan.bones;
+    for (size_t i = 0; i < bones.size();) {
+        writer.writeBone(bones[i]);
+        // Masked fingers: the hand is posed, the bones below it are not.
+        i = options.maskFingers && bones[i].kind == FigureBinding::kHand ? static_cast<size_t>(bones[i].subtreeEnd)
+                                                                         : i + 1;
+    }
 }
 
 void restoreBackups(FigureBinding &binding)

@@ -42,6 +42,8 @@ void applyPose(FigureBinding &binding, int tMs, int keyHoldMs, const PoseOptions
 DzNode *poseRoot(DzNode *skeleton);
 // The figure scale of a skeleton (see above).
 float figureScaleOf(DzNode *skeleton);
+// The same from the skeleton's root node (poseRoot).
+float figureScaleOfRoot(DzNode *root);
 
 // The rotation of a named node in the node table as a host quaternion;
 // false when the node table has no rotation for it.

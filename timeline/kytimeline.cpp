@@ -263,8 +263,7 @@ void KyTimeline::goSeek(int ms, bool updatePlayhead, bool doUpdateScene)
     m_seekTarget = ms;
     m_lastStepValid = false;
     m_dirty = true;
-    for (KyTrack *track : allTracks())
-        track->setPlayhead(ms, updatePlayhead);
+    m_bindings->forEachTrack([ms, updatePlayhead](KyTrack &track) { track.setPlayhead(ms, updatePlayhead); });
     if (!doUpdateScene || !dzScene)
         return;
     const DzTime ticks = snappedTicks(ms);

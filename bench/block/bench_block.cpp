@@ -4,8 +4,12 @@
 // engine during a fade; reading block files; and the square root.
 //
 // Time per iteration is time per evaluated pose; "per_bone" divides it by
-// the 53 bones.
+// the 53 bones. The sampling benchmarks count the allocations made while
+// sampling (after the first sample, which builds the chain's sampler) and
+// fail when there are any; their "RecordByRecord" twins give the same
+// samples evaluated one record after the other, as before samplers.
 #include "blockfile.h"
+#include "chainsampler.h"
 #include "channelstore.h"
 #include "engine.h"
 #include "evaluation.h"
@@ -16,10 +20,34 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <random>
 #include <string>
 #include <unistd.h>
 #include <vector>
+
+namespace {
+size_t g_allocations = 0;
+} // namespace
+
+void *operator new(size_t size)
+{
+    ++g_allocations;
+    if (void *p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+void operator delete(void *p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void *p, size_t) noexcept
+{
+    std::free(p);
+}
 
 namespace {
 
@@ -76,36 +104,97 @@ void perBone(benchmark::State &state)
                                                     benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-void BM_SampleIncreasingTimes(benchmark::State &state)
+// Samples the fixture block at each time the generator gives, in the mode
+// asked for; after the first sample (which builds the chain's sampler) no
+// sample may allocate.
+template <class NextTime>
+void sampleLoop(benchmark::State &state, SamplingMode mode, NextTime next)
 {
     const int slot = fixture().block;
+    const SamplingMode before = samplingMode();
+    setSamplingMode(mode);
+    sampleSlot(slot, 0);
+    const size_t allocationsBefore = g_allocations;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(sampleSlot(slot, next()));
+    const size_t allocations = g_allocations - allocationsBefore;
+    setSamplingMode(before);
+    perBone(state);
+    state.counters["allocations"] = static_cast<double>(allocations);
+    if (allocations > 0)
+        state.SkipWithError("sampling allocated");
+}
+
+void sampleIncreasing(benchmark::State &state, SamplingMode mode)
+{
     const int step = static_cast<int>(state.range(0));
     int t = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(sampleSlot(slot, t));
+    sampleLoop(state, mode, [&] {
+        const int now = t;
         t += step;
         if (t > kClipMs)
             t -= kClipMs;
-    }
-    perBone(state);
+        return now;
+    });
 }
-BENCHMARK(BM_SampleIncreasingTimes)->Arg(7)->Arg(16)->Arg(33);
 
-void BM_SampleRandomTimes(benchmark::State &state)
+void sampleRandom(benchmark::State &state, SamplingMode mode)
 {
-    const int slot = fixture().block;
     std::mt19937 random(42);
     std::vector<int> times(8192);
     for (int &t : times)
         t = static_cast<int>(random() % (kClipMs + 1));
     size_t i = 0;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(sampleSlot(slot, times[i]));
+    sampleLoop(state, mode, [&] {
+        const int t = times[i];
         i = (i + 1) & (times.size() - 1);
-    }
-    perBone(state);
+        return t;
+    });
+}
+
+void BM_SampleIncreasingTimes(benchmark::State &state)
+{
+    sampleIncreasing(state, bestSamplingMode());
+}
+BENCHMARK(BM_SampleIncreasingTimes)->Arg(7)->Arg(16)->Arg(33);
+
+void BM_SampleRandomTimes(benchmark::State &state)
+{
+    sampleRandom(state, bestSamplingMode());
 }
 BENCHMARK(BM_SampleRandomTimes);
+
+void BM_SampleIncreasingTimesScalar(benchmark::State &state)
+{
+    sampleIncreasing(state, SamplingMode::Scalar);
+}
+BENCHMARK(BM_SampleIncreasingTimesScalar)->Arg(7)->Arg(16)->Arg(33);
+
+void BM_SampleRandomTimesScalar(benchmark::State &state)
+{
+    sampleRandom(state, SamplingMode::Scalar);
+}
+BENCHMARK(BM_SampleRandomTimesScalar);
+
+void BM_SampleIncreasingTimesAvx2(benchmark::State &state)
+{
+    if (!samplingModeAvailable(SamplingMode::Avx2))
+        state.SkipWithError("no AVX2 here");
+    sampleIncreasing(state, SamplingMode::Avx2);
+}
+BENCHMARK(BM_SampleIncreasingTimesAvx2)->Arg(7)->Arg(16)->Arg(33);
+
+void BM_SampleIncreasingTimesRecordByRecord(benchmark::State &state)
+{
+    sampleIncreasing(state, SamplingMode::RecordByRecord);
+}
+BENCHMARK(BM_SampleIncreasingTimesRecordByRecord)->Arg(7)->Arg(16)->Arg(33);
+
+void BM_SampleRandomTimesRecordByRecord(benchmark::State &state)
+{
+    sampleRandom(state, SamplingMode::RecordByRecord);
+}
+BENCHMARK(BM_SampleRandomTimesRecordByRecord);
 
 // A fade of 30 s from one block into the other, advanced 1 ms at a time:
 // every step evaluates the incoming block, applies its root offsets and

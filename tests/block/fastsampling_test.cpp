@@ -1,0 +1,204 @@
+// Chains sampled through their samplers (scalar arithmetic and each vector
+// arithmetic the processor runs) against the same chains evaluated record by
+// record: identical node entries, results and cursors after every sample.
+#include "blocktestsupport.h"
+
+#include "chainsampler.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+using namespace blocktest;
+
+namespace {
+
+// A copy of every record, linked the same way and bound to the same nodes.
+ChannelRecord *copyChain(const ChannelRecord *chain)
+{
+    ChannelRecord *head = nullptr, *last = nullptr;
+    for (const ChannelRecord *r = chain; r; r = r->next) {
+        ChannelRecord *copy = new ChannelRecord(*r);
+        copy->next = nullptr;
+        (last ? last->next : head) = copy;
+        last = copy;
+    }
+    return head;
+}
+
+struct Pose {
+    std::vector<NodeEntry> entries;
+    std::vector<int32_t> cursors;
+    int result = 0;
+};
+
+// Evaluates the chain from a poisoned table and takes the pose it leaves.
+template <class Evaluate>
+Pose poseAfter(ChannelRecord *chain, int t, Evaluate evaluate)
+{
+    NodeTable &table = nodeTable();
+    for (int i = 0; i < table.count; ++i) {
+        NodeEntry &e = table.entries[i];
+        e.nodeFlags = 0;
+        std::memset(e.pos, 0x5A, sizeof e.pos);
+        e.rotAngle = 0x5A5A5A5A;
+        std::memset(e.rotAxis, 0x5A, sizeof e.rotAxis);
+    }
+    Pose pose;
+    pose.result = evaluate(chain, t);
+    for (int i = 0; i < table.count; ++i) {
+        const NodeEntry &e = table.entries[i];
+        pose.entries.push_back(NodeEntry{e.nodeFlags, e.hash, {e.pos[0], e.pos[1], e.pos[2]}, e.rotAngle,
+                                         {e.rotAxis[0], e.rotAxis[1], e.rotAxis[2]}, nullptr});
+    }
+    for (const ChannelRecord *r = chain; r; r = r->next)
+        pose.cursors.push_back(r->cursor);
+    return pose;
+}
+
+// Samples both chains at each time and stops at the first difference. With
+// unsettle, every few samples one record of each is first evaluated on its
+// own at another time, so that its cursor parts from its neighbours'.
+void expectSameSamples(ChannelRecord *fast, ChannelRecord *reference, const std::vector<int> &times,
+                       bool unsettle = false)
+{
+    std::mt19937 random(11);
+    for (int t : times) {
+        if (unsettle && random() % 4 == 0) {
+            const unsigned index = random() % 8;
+            const int other = t + static_cast<int>(random() % 200) - 100;
+            ChannelRecord *a = fast, *b = reference;
+            for (unsigned i = 0; i < index && a->next; ++i)
+                a = a->next, b = b->next;
+            evaluateRecord(*a, other);
+            evaluateRecord(*b, other);
+        }
+        const Pose a = poseAfter(fast, t, evaluateChain);
+        const Pose b = poseAfter(reference, t, evaluateChainRecordByRecord);
+        ASSERT_EQ(a.result, b.result) << "t = " << t;
+        ASSERT_EQ(a.cursors, b.cursors) << "t = " << t;
+        for (size_t i = 0; i < a.entries.size(); ++i) {
+            const NodeEntry &x = a.entries[i], &y = b.entries[i];
+            ASSERT_TRUE(x.nodeFlags == y.nodeFlags && std::memcmp(x.pos, y.pos, sizeof x.pos) == 0
+                        && x.rotAngle == y.rotAngle && std::memcmp(x.rotAxis, y.rotAxis, sizeof x.rotAxis) == 0)
+                << "entry " << i << " at t = " << t;
+        }
+    }
+}
+
+// Forward at 7, 16 and 33 ms from before the first key to after the last,
+// random times, then backwards.
+std::vector<int> sampleTimes(int length, unsigned seed)
+{
+    std::vector<int> times;
+    for (int step : {7, 16, 33})
+        for (int t = -100; t <= length + 100; t += step)
+            times.push_back(t);
+    std::mt19937 random(seed);
+    for (int i = 0; i < 500; ++i)
+        times.push_back(static_cast<int>(random() % static_cast<unsigned>(length + 300)) - 150);
+    for (int t = length + 50; t >= -50; t -= 41)
+        times.push_back(t);
+    return times;
+}
+
+std::vector<SamplingMode> samplerModes()
+{
+    std::vector<SamplingMode> modes;
+    for (SamplingMode mode : {SamplingMode::Scalar, SamplingMode::Avx2, SamplingMode::Avx512})
+        if (samplingModeAvailable(mode))
+            modes.push_back(mode);
+    return modes;
+}
+
+class FastSampling : public ::testing::Test {
+protected:
+    void SetUp() override { resetCore(); }
+    void TearDown() override { setSamplingMode(bestSamplingMode()); }
+};
+
+} // namespace
+
+TEST_F(FastSampling, EveryStockBlockSamplesAsRecordByRecord)
+{
+    int blocks = 0;
+    for (const auto &file : std::filesystem::recursive_directory_iterator(TRELVO_CONTENT_DIR "/kinBlocks")) {
+        if (file.path().extension() != ".kba")
+            continue;
+        SCOPED_TRACE(file.path().string());
+        ++blocks;
+        for (SamplingMode mode : samplerModes()) {
+            setSamplingMode(mode);
+            std::unique_ptr<ChannelRecord, void (*)(ChannelRecord *)> fast(readBlockFile(file.path().string(), nullptr),
+                                                                           freeChain);
+            ASSERT_TRUE(fast);
+            bindChain(fast.get(), NodeBinding::AddUnknownNodes);
+            std::unique_ptr<ChannelRecord, void (*)(ChannelRecord *)> reference(copyChain(fast.get()), freeChain);
+            expectSameSamples(fast.get(), reference.get(), sampleTimes(chainDuration(fast.get()), 1));
+        }
+    }
+    EXPECT_GE(blocks, 28);
+}
+
+TEST_F(FastSampling, AwkwardChainsSampleAsRecordByRecord)
+{
+    // Records with shared, partly shared and repeated key times, unsorted
+    // keys, zero vectors, keys half a turn apart, huge values, records of
+    // other types, unbound or empty records and nodes driven twice.
+    std::mt19937 random(5);
+    const auto &names = standardNodeNames();
+    for (int variant = 0; variant < 24; ++variant) {
+        SCOPED_TRACE(variant);
+        const bool repeatedTimes = variant % 3 == 1, unsorted = variant % 4 == 2;
+        const int keyCount = 1 + (variant * 7) % 40;
+        const auto fill = [&](ChannelRecord *r, bool shared) {
+            int t = shared ? 0 : static_cast<int>(random() % 20);
+            for (int k = 0; k < keyCount; ++k) {
+                ChannelKey key{t, {0, 0, 0}};
+                const int kind = static_cast<int>(random() % 5);
+                for (int c = 0; c < 3 && kind > 0; ++c)
+                    key.v[c] = kind == 1   ? fx(c == 0 ? (random() % 2 ? 179 : -179) : 0)
+                               : kind == 2 ? static_cast<Fixed>(random())
+                                           : fx(static_cast<int>(random() % 400) - 200);
+                r->keys.push_back(key);
+                t += repeatedTimes ? static_cast<int>(random() % 3) * 20 : (unsorted && random() % 4 == 0 ? -50 : 33);
+            }
+            if (!shared && random() % 2)
+                r->keys.resize(r->keys.size() / 2 + 1);
+            updateKeysSorted(*r);
+        };
+        ChannelRecord *head = vectorRecord(kTranslationRecord, "hip", {});
+        fill(head, true);
+        ChannelRecord *last = head;
+        for (int i = 0; i < 1 + variant % 19; ++i) {
+            const char *name = names[1 + random() % (variant % 4 == 0 ? 4 : 53)];
+            const int kind = static_cast<int>(random() % 10);
+            ChannelRecord *r = kind == 0 ? angleAxisRecord(name, {{0, 30, 0, 1, 0}, {500, -170, 1, 0, 0}})
+                                         : vectorRecord(kind == 1 ? kTranslationRecord : kRotationRecord, name, {});
+            if (kind > 0)
+                fill(r, kind < 8);
+            if (random() % 11 == 0)
+                r->target = nullptr;
+            last = last->next = r;
+        }
+        ChannelRecord *reference = copyChain(head);
+        const int length = std::max(1000, chainDuration(head));
+        for (SamplingMode mode : samplerModes()) {
+            setSamplingMode(mode);
+            expectSameSamples(head, reference, sampleTimes(length, variant));
+            expectSameSamples(head, reference, sampleTimes(length, variant + 1), true);
+        }
+        // Keys appended through the library reach the sampler.
+        for (ChannelRecord *chain : {head, reference})
+            for (ChannelRecord *r = chain; r; r = r->next)
+                if (!r->keys.empty()) {
+                    const Fixed v[3] = {fx(10), fx(-20), fx(30)};
+                    appendKey(*r, r->keys.back().time + 40, v);
+                }
+        expectSameSamples(head, reference, sampleTimes(length + 40, 3));
+        freeChain(head);
+        freeChain(reference);
+    }
+}

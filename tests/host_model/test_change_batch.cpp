@@ -1,0 +1,142 @@
+// Deferred change signals, the write path posing uses (three controls, one
+// notification) and the Euler angles a node reuses for a repeated rotation.
+#include "dzfloatproperty.h"
+#include "dznode.h"
+#include "dzscene.h"
+
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+TEST(ChangeBatch, SignalsOncePerChangedObjectWithFinalValues)
+{
+    DzNode node(QStringLiteral("n"));
+    DzFloatProperty *x = node.getXRotControl();
+    DzFloatProperty *untouched = node.getZPosControl();
+    QSignalSpy values(x, &DzProperty::currentValueChanged);
+    QSignalSpy keys(x, &DzProperty::keysChanged);
+    QSignalSpy quiet(untouched, &DzProperty::currentValueChanged);
+    QSignalSpy transform(&node, &DzNode::transformChanged);
+    float seen = 0.0f;
+    QObject::connect(x, &DzProperty::currentValueChanged, x, [&] { seen = x->getValue(40); });
+    {
+        DzChangeBatch outer;
+        {
+            DzChangeBatch inner;
+            x->setValue(40, 1.0f);
+            node.getYRotControl()->setValue(40, 2.0f);
+        }
+        EXPECT_EQ(values.count(), 0) << "an inner batch does not end the deferral";
+        x->setValue(40, 3.0f);
+        x->setValue(80, 4.0f);
+    }
+    EXPECT_EQ(values.count(), 1);
+    EXPECT_EQ(keys.count(), 1);
+    EXPECT_EQ(quiet.count(), 0);
+    EXPECT_EQ(transform.count(), 1) << "one per node, not per control";
+    EXPECT_EQ(seen, 3.0f);
+
+    // Without a batch every write signals, as before.
+    x->setValue(120, 5.0f);
+    x->setValue(1.0f);
+    EXPECT_EQ(values.count(), 3);
+    EXPECT_EQ(keys.count(), 2);
+    EXPECT_EQ(transform.count(), 3);
+}
+
+TEST(ChangeBatch, SurvivesObjectsDeletedAndWritesMadeWhileSignalling)
+{
+    auto *doomed = new DzNode(QStringLiteral("doomed"));
+    DzNode other(QStringLiteral("other"));
+    QSignalSpy otherTransform(&other, &DzNode::transformChanged);
+    // A receiver that writes again while the batch is being flushed: the write
+    // still reaches its observers.
+    QObject::connect(other.getXPosControl(), &DzProperty::currentValueChanged, &other,
+                     [&] { other.getYPosControl()->setValue(7.0f); });
+    QSignalSpy y(other.getYPosControl(), &DzProperty::currentValueChanged);
+    {
+        DzChangeBatch batch;
+        doomed->getXPosControl()->setValue(1.0f);
+        other.getXPosControl()->setValue(2.0f);
+        delete doomed;
+    }
+    EXPECT_EQ(y.count(), 1);
+    EXPECT_EQ(other.getYPosControl()->getValue(), 7.0f);
+    EXPECT_GE(otherTransform.count(), 1);
+}
+
+TEST(ChangeBatch, NodePropertiesMarkTheSceneModified)
+{
+    DzScene scene;
+    auto *node = new DzNode(QStringLiteral("n"));
+    scene.addNode(node);
+    auto *extra = new DzFloatProperty(QStringLiteral("extra"));
+    node->addProperty(extra); // added after the node joined the scene
+    for (DzFloatProperty *p : {node->getXRotControl(), extra}) {
+        scene.setModified(false);
+        p->setValue(10, 2.0f);
+        EXPECT_TRUE(scene.isModified()) << p->getName().toStdString();
+    }
+    scene.removeNode(node); // deleted later by the scene
+    scene.setModified(false);
+    node->getXRotControl()->setValue(10, 3.0f);
+    EXPECT_FALSE(scene.isModified());
+}
+
+// Keys written in any order (appends, rewrites, inserts before the last
+// write) end up as a plain sorted write of the last value per time.
+TEST(KeyWrites, AnyOrderGivesTheSortedKeys)
+{
+    std::mt19937 random(7);
+    for (int round = 0; round < 20; ++round) {
+        DzNode node;
+        DzFloatProperty *p = node.getXRotControl();
+        std::vector<DzFloatProperty::Key> expected;
+        for (int i = 0; i < 200; ++i) {
+            const DzTime time = static_cast<DzTime>(random() % 40) * 160 - 800;
+            const float value = static_cast<float>(random() % 1000);
+            node.setLocalRot(time, DzQuat(DzVec3(1.0f, 0.0f, 0.0f), value / 100.0));
+            const float stored = p->getValue(time);
+            auto it = std::find_if(expected.begin(), expected.end(), [&](const auto &k) { return k.time == time; });
+            if (it != expected.end())
+                it->value = stored;
+            else
+                expected.push_back({time, stored});
+        }
+        std::sort(expected.begin(), expected.end(), [](const auto &a, const auto &b) { return a.time < b.time; });
+        ASSERT_EQ(p->getKeys().size(), expected.size());
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(p->getKeys()[i].time, expected[i].time);
+            EXPECT_EQ(p->getKeys()[i].value, expected[i].value);
+        }
+    }
+}
+
+// The Euler angles a node reuses equal a fresh conversion bit for bit, also
+// where only the sign of a zero differs or the rotation order changed.
+TEST(EulerReuse, MatchesAFreshConversion)
+{
+    const DzQuat rotations[] = {
+        DzQuat(0.0, 0.0, 0.0, -1.0), DzQuat(-0.0, 0.0, -0.0, -1.0), DzQuat(0.0, 0.0, 0.0, -1.0),
+        DzQuat(DzVec3(0.3f, 1.0f, -0.2f), 2.5), DzQuat(DzVec3(0.3f, 1.0f, -0.2f), 2.5),
+        DzQuat(DzVec3(0.0f, 1.0f, 0.0f), 1.5707963267948966),
+    };
+    for (DzRotationOrder::Order order : {DzRotationOrder::XYZ, DzRotationOrder::ZXY, DzRotationOrder::YZX}) {
+        DzNode node;
+        for (int pass = 0; pass < 2; ++pass) {
+            for (const DzQuat &q : rotations) {
+                node.setRotationOrder(pass == 0 ? order : DzRotationOrder::ZYX);
+                node.setLocalRot(q);
+                DzVec3 e;
+                q.getValue(node.getRotationOrder(), e);
+                const double toDegrees = 180.0 / M_PI;
+                EXPECT_EQ(node.getXRotControl()->getValue(0), float(e.m_x * toDegrees));
+                EXPECT_EQ(node.getYRotControl()->getValue(0), float(e.m_y * toDegrees));
+                EXPECT_EQ(node.getZRotControl()->getValue(0), float(e.m_z * toDegrees));
+            }
+        }
+    }
+}
