@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -91,14 +92,11 @@ TEST_F(BlockFile, WritingReloadsTheSlotFromTheFileNamedKba)
     const ChannelRecord *after = slotRecords(slot);
     ASSERT_NE(after, nullptr);
     EXPECT_NE(after, before);
-    EXPECT_EQ(after->cursor, 0);
-    EXPECT_EQ(after->target, &entry("hip"));
+    EXPECT_EQ(std::tuple(after->cursor, after->target), std::tuple(0, &entry("hip")));
     ASSERT_NE(after->next, nullptr);
-    EXPECT_EQ(after->next->target, &entry("lHand"));
-    EXPECT_EQ(after->next->keys[0].v[2], fx(30));
+    EXPECT_EQ(std::tuple(after->next->target, after->next->keys[0].v[2]), std::tuple(&entry("lHand"), fx(30)));
     // .kba is appended only when the path lacks it; case matters.
-    EXPECT_TRUE(exists("reload.kba"));
-    EXPECT_FALSE(exists("reload"));
+    EXPECT_TRUE(exists("reload.kba") && !exists("reload"));
     ASSERT_TRUE(writeBlockFile(slot, path("named.kba.old"), nullptr));
     EXPECT_TRUE(exists("named.kba.old"));
     EXPECT_EQ(blockFilePath("a.KBA"), "a.KBA.kba");
@@ -125,8 +123,7 @@ TEST_F(BlockFile, SaveRoundTripsThroughGetAndTakesTheRegisteredPlace)
     sampleSlot(loaded->clipHandle, 330);
     float angle, x, y, z;
     ASSERT_TRUE(nodeRotation("rShldr", &angle, &x, &y, &z));
-    EXPECT_NEAR(angle, 50.0f, 1e-3f);
-    EXPECT_NEAR(z, 1.0f, 1e-3f);
+    EXPECT_TRUE(std::fabs(angle - 50) < 1e-3f && std::fabs(z - 1) < 1e-3f);
 
     KyBlock *edited = loaded->clone();
     ASSERT_TRUE(edited->crop());
@@ -155,8 +152,7 @@ TEST_F(BlockFile, OtherRecordTypesAreWrittenInTheirOwnLayout)
     ASSERT_EQ(angles->angleKeys.size(), 2u);
     EXPECT_EQ(angles->angleKeys[1].angle, fx(20));
     EXPECT_EQ(angles->next->stream, stream);
-    EXPECT_EQ(angles->next->next->type, 9);
-    EXPECT_EQ(recordKeyCount(*angles->next->next), 4);
+    EXPECT_EQ(std::tuple(angles->next->next->type, recordKeyCount(*angles->next->next)), std::tuple(9, 4));
     freeChain(back);
     freeChain(chain);
 }
@@ -172,8 +168,7 @@ TEST_F(BlockFile, BindingAddsEntriesForUnknownHashesOnlyWhenAsked)
     const int count = nodeTable().count;
     bindChain(chain, NodeBinding::AddUnknownNodes);
     ASSERT_NE(chain->target, nullptr);
-    EXPECT_EQ(nodeTable().count, count + 1);
-    EXPECT_EQ(chain->target->hash, 0xABCDEF01u);
+    EXPECT_EQ(std::tuple(nodeTable().count, chain->target->hash), std::tuple(count + 1, 0xABCDEF01u));
     EXPECT_EQ(chain->target->name, nullptr);
     freeChain(chain);
 }
@@ -198,8 +193,7 @@ TEST_F(BlockFile, FailedWritesKeepTheExistingFileAndTheSlot)
     const bool written = writeBlockFile(slot, path("keep.kba"), &error);
     setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, previousHandler);
-    EXPECT_FALSE(written);
-    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(!written && !error.empty());
     EXPECT_EQ(readBytes(path("keep.kba")), original);
     EXPECT_EQ(slotRecords(slot), records);
     EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files).size(), 1); // no temporary left behind
@@ -215,8 +209,7 @@ TEST_F(BlockFile, FailedWritesKeepTheExistingFileAndTheSlot)
     block->clipHandle = slot;
     block->path = QString::fromStdString(path("keep.kba"));
     QString reason;
-    EXPECT_FALSE(block->save(&reason));
-    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_TRUE(!block->save(&reason) && !reason.isEmpty());
     EXPECT_EQ(slotRecords(slot), records);
     EXPECT_EQ(readBytes(path("keep.kba")), original);
 }

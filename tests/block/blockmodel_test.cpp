@@ -72,8 +72,7 @@ TEST(NodeTableTest, QueriesReportOnlyWhatThisEvaluationSet)
     EXPECT_EQ(x, 1.0f); // nothing written for an unknown name
     sampleSlot(slotWith(vectorRecord(kTranslationRecord, "hip", {{0, 1.5, 2, -3}})), 0);
     EXPECT_TRUE(nodeTranslation("hip", &x, &y, &z));
-    EXPECT_EQ(x, 1.5f);
-    EXPECT_EQ(z, -3.0f);
+    EXPECT_EQ(std::tuple(x, z), std::tuple(1.5f, -3.0f));
     EXPECT_FALSE(nodeRotation("hip", &a, &x, &y, &z));
     clearPoseFlags();
     EXPECT_FALSE(nodeTranslation(QStringLiteral("hip"), &x, &y, &z));
@@ -114,15 +113,11 @@ TEST(KeyAppending, RotationKeysStoreTheVectorWithTheAngleInHalfATurn)
     // An empty slot first gets a translation record for the node.
     const ChannelRecord *first = slotRecords(slot);
     ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->type, kTranslationRecord);
-    EXPECT_TRUE(first->keys.empty());
-    EXPECT_EQ(durationOf(slot), 0);
+    EXPECT_EQ(std::tuple(first->type, first->keys.size(), durationOf(slot)), std::tuple(kTranslationRecord, 0u, 0));
     const ChannelRecord *r = first->next;
     ASSERT_NE(r, nullptr);
     ASSERT_EQ(r->keys.size(), 3u);
-    EXPECT_EQ(r->keys[0].v[1], fx(-90));
-    EXPECT_EQ(r->keys[1].v[0], fx(160));
-    EXPECT_EQ(r->keys[2].v[2], fx(180));
+    EXPECT_EQ(std::tuple(r->keys[0].v[1], r->keys[1].v[0], r->keys[2].v[2]), std::tuple(fx(-90), fx(160), fx(180)));
     EXPECT_EQ(r->target, &entry("abdomen"));
 }
 
@@ -133,9 +128,7 @@ TEST(Slots, NumbersAreNeverReusedAndDurationNeedsALeadingTranslation)
     EXPECT_GE(a, kFirstSlot);
     EXPECT_EQ(allocateSlot(), a + 1);
     EXPECT_FALSE(replaceSlotRecords(-1, nullptr));
-    EXPECT_EQ(durationOf(a), 0);
-    EXPECT_EQ(durationOf(-1), 0);
-    EXPECT_EQ(durationOf(kSlotCount), 0);
+    EXPECT_EQ(std::tuple(durationOf(a), durationOf(-1), durationOf(kSlotCount)), std::tuple(0, 0, 0));
     EXPECT_EQ(durationOf(slotWith(vectorRecord(kRotationRecord, "chest", {{0, 0, 1, 0}, {500, 0, 2, 0}}))), -1);
     EXPECT_EQ(durationOf(slotWith(vectorRecord(kTranslationRecord, "hip", {{0, 0, 1, 0}, {750, 0, 2, 0}}))), 750);
 }
@@ -157,11 +150,9 @@ TEST_F(BlockModel, GetLoadsOnceNamesTheBlockAndEvaluatesItsFirstPose)
         float x, y, z;
         EXPECT_TRUE(nodeTranslation("hip", &x, &y, &z));
         EXPECT_EQ(y, 100.0f);
-        EXPECT_EQ(first->clipLength, 1000);
-        EXPECT_EQ(first->outPoint, 1000);
+        EXPECT_EQ(std::tuple(first->clipLength, first->outPoint, first->blendIn, first->internalBlend),
+                  std::tuple(1000, 1000, c.blendIn, c.internalBlend));
         EXPECT_EQ(first->name, QString::fromUtf8(c.name));
-        EXPECT_EQ(first->blendIn, c.blendIn);
-        EXPECT_EQ(first->internalBlend, c.internalBlend);
         // Changing the file does not matter any more: the registered block wins.
         QFile::remove(path);
         const size_t size = KyBlock::registry().size();
@@ -199,17 +190,14 @@ TEST_F(BlockModel, CloneSharesTheSlotUntilCroppedThroughTheSpeed)
     copy->outPoint = 660;
     ASSERT_TRUE(copy->crop());
     EXPECT_NE(copy->clipHandle, source->clipHandle);
-    EXPECT_EQ(copy->inPoint, 0);
-    EXPECT_EQ(copy->clipLength, 330);
-    EXPECT_EQ(copy->outPoint, 330);
-    EXPECT_EQ(durationOf(source->clipHandle), 990);
+    EXPECT_EQ(std::tuple(copy->inPoint, copy->clipLength, copy->outPoint, durationOf(source->clipHandle)),
+              std::tuple(0, 330, 330, 990));
     // The cropped motion starts at x = z = 0 and keeps y.
     const ChannelRecord *hip = slotRecords(copy->clipHandle);
     ASSERT_NE(hip, nullptr);
-    EXPECT_EQ(hip->keys.front().time, 0);
-    EXPECT_EQ(hip->keys.front().v[0], 0);
-    EXPECT_EQ(hip->keys.front().v[1], fx(100));
-    EXPECT_EQ(hip->keys.back().v[0], fx(33));
+    const ChannelKey &front = hip->keys.front();
+    EXPECT_EQ(std::tuple(front.time, front.v[0], front.v[1], front.v[2], hip->keys.back().v[0]),
+              std::tuple(0, 0, fx(100), 0, fx(33)));
 
     // In and out points are timeline times: at speed 2, 250 … 750 is clip 500 … 1500.
     KyBlock *fast = KyBlock::create();
@@ -220,8 +208,7 @@ TEST_F(BlockModel, CloneSharesTheSlotUntilCroppedThroughTheSpeed)
     fast->inPoint = 250;
     fast->outPoint = 750;
     ASSERT_TRUE(fast->crop());
-    EXPECT_EQ(fast->clipLength, 990); // keys every 33 ms up to 1000
-    EXPECT_EQ(fast->outPoint, 495);
+    EXPECT_EQ(std::tuple(fast->clipLength, fast->outPoint), std::tuple(990, 495)); // keys every 33 ms up to 1000
 }
 
 TEST(Resampling, SamplesEvery33MsAndCopiesAllRotationRecords)
@@ -237,18 +224,14 @@ TEST(Resampling, SamplesEvery33MsAndCopiesAllRotationRecords)
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->type, kTranslationRecord);
     ASSERT_EQ(r->keys.size(), 4u); // 0, 33, 66, 99: (200 − 100) / 33 = 3 steps after the first
-    EXPECT_EQ(r->keys[0].v[0], 0);
-    EXPECT_EQ(r->keys[0].v[1], 5931005); // 90 + fxMul(fxDiv(100, 1000), 5.0)
-    EXPECT_EQ(r->keys[0].v[2], 0);
-    EXPECT_EQ(r->keys[3].time, 99);
-    EXPECT_EQ(r->keys[3].v[0], 648800); // x at 199 ms less x at 100 ms
+    // y: 90 + fxMul(fxDiv(100, 1000), 5.0); x at 199 ms less x at 100 ms.
+    EXPECT_EQ(std::tuple(r->keys[0].v[0], r->keys[0].v[1], r->keys[0].v[2], r->keys[3].time, r->keys[3].v[0]),
+              std::tuple(0, 5931005, 0, 99, 648800));
     ASSERT_NE(r->next, nullptr);
-    EXPECT_EQ(r->next->type, kRotationRecord);
-    EXPECT_EQ(r->next->keys.size(), 4u);
+    EXPECT_EQ(std::tuple(r->next->type, r->next->keys.size()), std::tuple(kRotationRecord, 4u));
     // The angle-and-axis record of the head is copied as rotation vectors.
     ASSERT_NE(r->next->next, nullptr);
-    EXPECT_EQ(r->next->next->hash, nameHash("head"));
-    EXPECT_EQ(r->next->next->type, kRotationRecord);
+    EXPECT_EQ(std::tuple(r->next->next->hash, r->next->next->type), std::tuple(nameHash("head"), kRotationRecord));
     // 33 degrees about an axis renormalised to 0.99951 (65504).
     EXPECT_NEAR(toFloat(r->next->next->keys[0].v[0]), 32.984f, 0.001f);
 }

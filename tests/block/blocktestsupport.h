@@ -38,13 +38,20 @@ struct Key3 {
     double x, y, z;
 };
 
-// A record of type 1 or 3 bound to the named node (added if missing).
-inline ChannelRecord *vectorRecord(int32_t type, const char *name, std::initializer_list<Key3> keys)
+// An empty record of the type bound to the named node (added if missing).
+inline ChannelRecord *newRecord(int32_t type, const char *name)
 {
     ChannelRecord *r = new ChannelRecord;
     r->hash = r->bindHash = nameHash(name);
     r->type = type;
     r->target = findOrAddNamedNode(name);
+    return r;
+}
+
+// A record of type 1 or 3.
+inline ChannelRecord *vectorRecord(int32_t type, const char *name, std::initializer_list<Key3> keys)
+{
+    ChannelRecord *r = newRecord(type, name);
     for (const Key3 &k : keys)
         r->keys.push_back(ChannelKey{k.time, {fx(k.x), fx(k.y), fx(k.z)}});
     updateKeysSorted(*r);
@@ -58,10 +65,7 @@ struct AngleKey {
 
 inline ChannelRecord *angleAxisRecord(const char *name, std::initializer_list<AngleKey> keys)
 {
-    ChannelRecord *r = new ChannelRecord;
-    r->hash = r->bindHash = nameHash(name);
-    r->type = kAngleAxisRecord;
-    r->target = findOrAddNamedNode(name);
+    ChannelRecord *r = newRecord(kAngleAxisRecord, name);
     for (const AngleKey &k : keys)
         r->angleKeys.push_back(AngleAxisKey{k.time, fx(k.angle), {fx(k.x), fx(k.y), fx(k.z)}});
     updateKeysSorted(*r);
@@ -70,10 +74,7 @@ inline ChannelRecord *angleAxisRecord(const char *name, std::initializer_list<An
 
 inline ChannelRecord *streamRecord(const char *name, std::vector<uint8_t> stream)
 {
-    ChannelRecord *r = new ChannelRecord;
-    r->hash = r->bindHash = nameHash(name);
-    r->type = kPackedStreamRecord;
-    r->target = findOrAddNamedNode(name);
+    ChannelRecord *r = newRecord(kPackedStreamRecord, name);
     r->stream = std::move(stream);
     return r;
 }

@@ -227,8 +227,7 @@ TEST_F(SceneData, RoundTripThroughTheSceneFile)
     }
     KyTimeline *t = timeline();
     const int ia = t->findBinding(loaded[firstName]), ib = t->findBinding(loaded[secondName]);
-    ASSERT_GT(ia, 0);
-    ASSERT_GT(ib, 0);
+    ASSERT_TRUE(ia > 0 && ib > 0);
     ASSERT_EQ(t->tracks(ia).size(), 1u);
     EXPECT_EQ(placements(t->tracks(ia).front()), savedA);
     EXPECT_EQ(placements(t->tracks(ib).front()), savedB);
@@ -236,10 +235,8 @@ TEST_F(SceneData, RoundTripThroughTheSceneFile)
     EXPECT_FLOAT_EQ(t->binding(ia)->m_heelOffset, 7.5f);
     ASSERT_EQ(t->binding(ia)->m_rotationalOffsets.size(), 1u);
     const auto &[bone, q] = *t->binding(ia)->m_rotationalOffsets.begin();
-    EXPECT_EQ(bone->getName(), QStringLiteral("rFoot"));
-    EXPECT_EQ(bone->getSkeleton(), loaded[firstName]);
-    EXPECT_DOUBLE_EQ(q.m_y, 0.6);
-    EXPECT_DOUBLE_EQ(q.m_w, 0.8);
+    EXPECT_EQ(std::tuple(bone->getName(), bone->getSkeleton()), std::tuple(QStringLiteral("rFoot"), loaded[firstName]));
+    EXPECT_EQ(std::tuple(q.m_y, q.m_w), std::tuple(0.6, 0.8));
     EXPECT_TRUE(t->tracks(ia).front()->checkConsistency().isEmpty());
     EXPECT_TRUE(m_prompts.messages.isEmpty()) << m_prompts.messages.join('\n').toStdString();
 }
@@ -280,8 +277,7 @@ TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBack)
     load(oldSection(8, figure, bone, {m_walk->path, gone, m_turn->path}), figure, bone);
     KyTrack *track = timeline()->tracks(1).front();
     ASSERT_EQ(track->count(), 3);
-    EXPECT_FALSE(kyIsMissingPlacement(*track->blockAt(0)));
-    EXPECT_TRUE(kyIsMissingPlacement(*track->blockAt(1)));
+    EXPECT_TRUE(!kyIsMissingPlacement(*track->blockAt(0)) && kyIsMissingPlacement(*track->blockAt(1)));
     EXPECT_EQ(track->blockAt(1)->path, gone);
     EXPECT_EQ(track->startOf(2), track->endOf(1) + 250); // its length still places the block after it
     ASSERT_EQ(m_prompts.messages.size(), 1);
@@ -305,16 +301,14 @@ TEST_F(SceneData, DeletedFigureIsLeftOutAndBindingsRenumbered)
     dzScene->removeNode(gone);
     const QVariantList values = savedSection();
     ASSERT_GE(values.size(), 6);
-    EXPECT_EQ(values.at(0).toInt(), 8);
-    EXPECT_EQ(values.at(1).toInt(), 2);
+    EXPECT_EQ(std::tuple(values.at(0).toInt(), values.at(1).toInt()), std::tuple(8, 2)); // version, bindings
     QStringList pointers;
     for (const QVariant &v : values) {
         if (v.toString().startsWith("ptr:10"))
             pointers << v.toString().section(':', 1, 1);
     }
     EXPECT_EQ(pointers, (QStringList{"1000", "1001"}));
-    EXPECT_TRUE(values.contains(QVariant(m_turn->path)));
-    EXPECT_FALSE(values.contains(QVariant(m_walk->path)));
+    EXPECT_TRUE(values.contains(QVariant(m_turn->path)) && !values.contains(QVariant(m_walk->path)));
 }
 
 TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
@@ -326,15 +320,13 @@ TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
     const QVariantList written = dumpSection(newer, 0);
     load(newer, figure, bone);
     ASSERT_EQ(m_prompts.messages.size(), 1);
-    EXPECT_TRUE(m_prompts.messages.front().contains("newer version"));
-    EXPECT_TRUE(KyMixerSerial::hasNewerSection());
+    EXPECT_TRUE(m_prompts.messages.front().contains("newer version") && KyMixerSerial::hasNewerSection());
     // No: the newer data goes back unchanged (the pointers to the objects
     // of the new file, by their indexes there).
     m_prompts.answers = {false};
     QVariantList saved = savedSection();
-    EXPECT_EQ(m_prompts.questions.size(), 1);
-    EXPECT_EQ(saved.size(), written.size());
-    EXPECT_EQ(saved.at(0).toInt(), 9);
+    EXPECT_EQ(std::tuple(m_prompts.questions.size(), saved.size(), saved.at(0).toInt()),
+              std::tuple(1, written.size(), 9));
     EXPECT_EQ(saved.mid(3, 4), written.mid(3, 4));
     EXPECT_TRUE(KyMixerSerial::hasNewerSection());
     // Yes: the timelines shown replace it, and later saves ask nothing.
@@ -364,13 +356,12 @@ TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
     KyTimeline *t = timeline();
     ASSERT_EQ(t->bindingCount(), 2);
     ASSERT_TRUE(t->binding(1)->skeleton());
-    EXPECT_FLOAT_EQ(t->binding(1)->m_heelOffset, 4.0f);
-    EXPECT_EQ(t->currentBindingIndex(), 1); // the figure comes up selected, its track current
+    // The figure comes up selected, its track current.
+    EXPECT_EQ(std::tuple(t->binding(1)->m_heelOffset, t->currentBindingIndex()), std::tuple(4.0f, 1));
     const KyTrack *track = t->tracks(1).front();
     ASSERT_EQ(track->count(), 2);
-    EXPECT_EQ(track->blockAt(0)->path, first->path);
-    EXPECT_EQ(track->blockAt(1)->gap, 500);
-    EXPECT_TRUE(track->blockAt(1)->mirror);
+    EXPECT_EQ(std::tuple(track->blockAt(0)->path, track->blockAt(1)->gap, track->blockAt(1)->mirror),
+              std::tuple(first->path, 500, true));
     const DzNode *shin = t->binding(1)->skeleton()->findNodeChild(QStringLiteral("lShin"), true);
     EXPECT_NEAR(std::abs(shin->getLocalRot().dot(hostRotation(BlockRotation{40.0f, {1.0f, 0.0f, 0.0f}}))), 1.0,
                 1e-4);

@@ -63,13 +63,9 @@ TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
         KyBlock *b = placed.add(*m_walk, flags);
         KyBlock *d = placed.add(*m_walk, flags);
         chainBlocks(placed.list());
-        EXPECT_FLOAT_EQ(a->startPos.x, 0.0f);
-        EXPECT_FLOAT_EQ(a->startPos.z, 0.0f);
-        EXPECT_FLOAT_EQ(a->startFacing, 0.0f);
-        EXPECT_FLOAT_EQ(a->startAxis.y, 1.0f);
-        EXPECT_NEAR(b->startPos.x, 0.0f, kTolerance);
-        EXPECT_NEAR(b->startPos.y, 0.0f, kTolerance);
-        EXPECT_NEAR(b->startPos.z, secondZ, kTolerance);
+        EXPECT_EQ(std::tuple(a->startPos.x, a->startPos.z, a->startFacing, a->startAxis.y),
+            std::tuple(0.0f, 0.0f, 0.0f, 1.0f));
+        EXPECT_TRUE(near(b->startPos, { 0, 0, secondZ }, kTolerance));
         EXPECT_NEAR(d->startPos.z, thirdZ, kTolerance);
         EXPECT_FLOAT_EQ(b->startFacing, 0.0f);
     }
@@ -115,9 +111,7 @@ TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
     KyBlock *b = placed.add(*m_walk, 0);
     chainBlocks(placed.list());
     EXPECT_FLOAT_EQ(a->startFacing, 90.0f);
-    EXPECT_NEAR(a->startPos.x, 0.0f, 1e-4f);
-    EXPECT_NEAR(a->startPos.y, 3.0f, 1e-4f);
-    EXPECT_NEAR(a->startPos.z, -10.0f, 1e-4f);
+    EXPECT_TRUE(near(a->startPos, { 0, 3, -10 }, 1e-4f));
     EXPECT_FLOAT_EQ(b->startFacing, 90.0f); // carried on to later blocks that do not reorient
 }
 
@@ -132,8 +126,7 @@ TEST_F(Chaining, LoopShiftReachesTheNextBlockFromTheSecondPassOn)
     a->outPoint = 2000;
     KyBlock *b = placed.add(*m_walk, KyBlock::ReorientHorizontalPosition);
     chainBlocks(placed.list());
-    EXPECT_NEAR(a->loopShift.z, 100.0f, kTolerance);
-    EXPECT_FLOAT_EQ(a->loopShift.y, 0.0f);
+    EXPECT_TRUE(near(a->loopShift, { 0, 0, 100 }, kTolerance));
     EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
     chainBlocks(placed.list());
     EXPECT_NEAR(b->startPos.z, 200.0f, kTolerance);
@@ -169,8 +162,7 @@ TEST_F(Chaining, BlocksWithoutEvaluableMotionEndWhereTheyStart)
     // A clip of a single key is 0 ms long: its loop length is 0, and no
     // division may be reached by chaining, evaluating or naming it previous.
     KyBlock *empty = makeBlock(QStringLiteral("single"), still(0));
-    EXPECT_EQ(empty->clipLength, 0);
-    EXPECT_EQ(empty->loopLength(), 0);
+    EXPECT_EQ(std::tuple(empty->clipLength, empty->loopLength()), std::tuple(0, 0));
     Placed placed;
     placed.add(*m_walk, 13);
     KyBlock *e = placed.add(*empty, 13);
@@ -180,5 +172,5 @@ TEST_F(Chaining, BlocksWithoutEvaluableMotionEndWhereTheyStart)
     chainBlocks(placed.list());
     EXPECT_NEAR(e->startPos.z, 100.0f, kTolerance);
     EXPECT_NEAR(c->startPos.z, 100.0f, kTolerance);
-    EXPECT_FLOAT_EQ(e->loopShift.z, 0.0f);
+    EXPECT_EQ(e->loopShift.z, 0.0f);
 }

@@ -56,23 +56,17 @@ TEST_F(KeysToBlock, SamplesThirtyTimesASecondBelowTheRangeEnd)
     KyBlock *block = create(QStringLiteral("nod"));
     ASSERT_NE(block, nullptr);
     // 30 samples: 0, 160, …, 4640 ticks = 0 … 966 ms.
-    EXPECT_EQ(block->clipLength, 966);
-    EXPECT_EQ(block->outPoint, 966);
-    EXPECT_EQ(block->name.toStdString(), "nod");
-    EXPECT_EQ(block->path, tempPath(QStringLiteral("nod.kba")));
+    EXPECT_EQ(std::tuple(block->clipLength, block->outPoint, block->name, block->path),
+              std::tuple(966, 966, QString("nod"), tempPath(QStringLiteral("nod.kba"))));
     EXPECT_TRUE(QFile::exists(block->path));
     EXPECT_EQ(KyBlock::get(block->path), block);
     ASSERT_EQ(m_prompts.fileRequests.size(), 1u);
-    const KySaveFileRequest &request = m_prompts.fileRequests[0];
-    EXPECT_EQ(request.caption.toStdString(), "Choose save file");
-    EXPECT_EQ(request.filter.toStdString(), "kinBlocks (*.kba)");
-    EXPECT_EQ(request.dialogName.toStdString(), "save file dialog");
-    EXPECT_EQ(request.startPath, m_temp.path() + "/unnamed");
+    const KySaveFileRequest &r = m_prompts.fileRequests[0];
+    EXPECT_EQ(QStringList({r.caption, r.filter, r.dialogName, r.startPath}),
+              QStringList({"Choose save file", "kinBlocks (*.kba)", "save file dialog", m_temp.path() + "/unnamed"}));
     // The stored motion: root at x 30 half-way (the key at 2400 ticks),
     // standing at the reference height.
-    const Vec3f p = hipOf(block, 500);
-    EXPECT_NEAR(p.x, 30.0f, 0.01f);
-    EXPECT_NEAR(p.y, 99.24f, 0.01f);
+    EXPECT_TRUE(near(hipOf(block, 500), {30, 99.24f, 0}, 0.01f));
     EXPECT_LT(angleBetween(tableRotation(QStringLiteral("neck")), m_neck->getLocalRot(2400)), 0.05);
     // One .kba ending.
     for (auto [in, out] : {std::pair{"/a/walk.kba", "/a/walk.kba"}, {"/a/walk.KBA", "/a/walk.KBA.kba"},
@@ -105,8 +99,7 @@ TEST_F(KeysToBlock, StartsAtTheFiguresPositionAndSkipsNodesThatAreNotBones)
     EXPECT_EQ(sampleRange(m_hip, DzTimeRange(0, 4800), *block, nullptr), 30);
     EXPECT_NEAR(hipOf(block, 0).x, 0.0f, 1e-3f);
     float angle = 0, ax = 0, ay = 0, az = 0;
-    EXPECT_TRUE(nodeRotation("rHand", &angle, &ax, &ay, &az));
-    EXPECT_FALSE(nodeRotation("sword", &angle, &ax, &ay, &az));
+    EXPECT_TRUE(nodeRotation("rHand", &angle, &ax, &ay, &az) && !nodeRotation("sword", &angle, &ax, &ay, &az));
 }
 
 TEST_F(KeysToBlock, RefusalsLeaveNoFileAndNoBlock)

@@ -71,14 +71,11 @@ TEST_F(Posing, RootPositionUsesTheFigureScaleAtTheSnappedFrame)
     l.m_skeleton = large;
     pose(motion, standard, 100);
     pose(motion, large, 100, PoseOptions(), &l);
-    const DzVec3 ps = boneOf(standard, "hip")->getLocalPos(snappedTicks(100));
-    const DzVec3 pl = boneOf(large, "hip")->getLocalPos(snappedTicks(100));
-    EXPECT_NEAR(ps.m_x, 10.0f, 1e-3f);
-    EXPECT_NEAR(ps.m_y, 20.76f, 1e-3f);
-    EXPECT_NEAR(ps.m_z, -5.0f, 1e-3f);
-    EXPECT_NEAR(pl.m_x, 11.0f, 1e-3f);
-    EXPECT_NEAR(pl.m_y, 22.836f, 1e-3f);
-    EXPECT_NEAR(pl.m_z, -5.5f, 1e-3f);
+    // Less the rest height 99.24, times the figure's scale.
+    EXPECT_LT(
+        (boneOf(standard, "hip")->getLocalPos(snappedTicks(100)) - DzVec3(10, 20.76, -5)).length(), 1e-3);
+    EXPECT_LT(
+        (boneOf(large, "hip")->getLocalPos(snappedTicks(100)) - DzVec3(11, 22.836, -5.5)).length(), 1e-3);
     EXPECT_NEAR(l.m_figureScale, 1.1f, 1e-5f);
     EXPECT_EQ(boneOf(standard, "hip")->getXPosControl()->getKeyTime(0), 480);
 }

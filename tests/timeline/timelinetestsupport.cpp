@@ -13,46 +13,6 @@
 
 #include <cmath>
 
-namespace {
-
-// The front of a queue of scripted answers, or `none` when it is empty.
-template <typename T>
-T next(std::deque<T> &queue, T none)
-{
-    if (queue.empty())
-        return none;
-    T front = queue.front();
-    queue.pop_front();
-    return front;
-}
-
-} // namespace
-
-void ScriptedPrompts::information(const QString &caption, const QString &text, QObject *)
-{
-    captions << caption;
-    messages << text;
-}
-
-bool ScriptedPrompts::question(const QString &caption, const QString &text, QObject *)
-{
-    captions << caption;
-    questions << text;
-    return next(answers, false);
-}
-
-QStringList ScriptedPrompts::openFileNames(const KySaveFileRequest &request)
-{
-    fileRequests.push_back(request);
-    return next(openFiles, QStringList());
-}
-
-QString ScriptedPrompts::saveFileName(const KySaveFileRequest &request)
-{
-    fileRequests.push_back(request);
-    return next(files, QString());
-}
-
 void TimelineTest::SetUp()
 {
     static const bool nodesRegistered = [] {
@@ -86,16 +46,6 @@ void FigureTimelineTest::TearDown()
 {
     m_timeline.reset();
     TimelineTest::TearDown();
-}
-
-QString TimelineTest::contentDir()
-{
-    return QStringLiteral(TRELVO_CONTENT_DIR);
-}
-
-QString TimelineTest::tempPath(const QString &file) const
-{
-    return m_temp.filePath(file);
 }
 
 QString TimelineTest::writeTemp(const QString &file, const QByteArray &bytes) const
@@ -218,6 +168,16 @@ DzQuat tableRotation(const QString &bone)
     if (!nodeRotation(bone, &angle, &ax, &ay, &az))
         return DzQuat();
     return DzQuat(DzVec3(-ax, -ay, -az), angle * 3.14159265358979323846 / 180.0);
+}
+
+::testing::AssertionResult near(const Vec3f &got, const Vec3f &want, float tolerance)
+{
+    if (std::fabs(got.x - want.x) <= tolerance && std::fabs(got.y - want.y) <= tolerance
+        && std::fabs(got.z - want.z) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+        << "(" << got.x << ", " << got.y << ", " << got.z << ") is not within " << tolerance << " of ("
+        << want.x << ", " << want.y << ", " << want.z << ")";
 }
 
 double angleBetween(const DzQuat &a, const DzQuat &b)

@@ -4,9 +4,9 @@
 // blocks made in memory and saved to a temporary folder.
 
 #include "kyblock.h"
+#include "kyprompt.h"
 #include "kytimeline.h"
 #include "kytrack.h"
-#include "kyprompt.h"
 #include "vec3f.h"
 
 #include "dzquat.h"
@@ -30,10 +30,27 @@ class DzSkeleton;
 class ScriptedPrompts : public KyPromptHandler
 {
 public:
-    void information(const QString &caption, const QString &text, QObject *) override;
-    bool question(const QString &caption, const QString &text, QObject *) override;
-    QString saveFileName(const KySaveFileRequest &request) override;
-    QStringList openFileNames(const KySaveFileRequest &request) override;
+    void information(const QString &caption, const QString &text, QObject *) override
+    {
+        captions << caption;
+        messages << text;
+    }
+    bool question(const QString &caption, const QString &text, QObject *) override
+    {
+        captions << caption;
+        questions << text;
+        return next(answers, false);
+    }
+    QString saveFileName(const KySaveFileRequest &request) override
+    {
+        fileRequests.push_back(request);
+        return next(files, QString());
+    }
+    QStringList openFileNames(const KySaveFileRequest &request) override
+    {
+        fileRequests.push_back(request);
+        return next(openFiles, QStringList());
+    }
     void status(const QString &text) override { statuses << text; }
 
     std::deque<bool> answers;   // empty: No
@@ -44,6 +61,18 @@ public:
     QStringList messages;
     QStringList questions;
     std::vector<KySaveFileRequest> fileRequests;
+
+private:
+    // The front of a queue of scripted answers, or `none` when it is empty.
+    template <typename T>
+    static T next(std::deque<T> &queue, T none)
+    {
+        if (queue.empty())
+            return none;
+        T front = queue.front();
+        queue.pop_front();
+        return front;
+    }
 };
 
 // A rotation in block terms: degrees about an axis.
@@ -85,10 +114,10 @@ protected:
     // Every standard bone rotated by a distinct, time-varying small angle.
     MotionPlan fullBody(int lengthMs = 1000);
 
-    QString tempPath(const QString &file) const;
+    QString tempPath(const QString &file) const { return m_temp.filePath(file); }
     // Writes bytes to <temp>/<file> and returns its path.
     QString writeTemp(const QString &file, const QByteArray &bytes) const;
-    static QString contentDir();
+    static QString contentDir() { return QStringLiteral(TRELVO_CONTENT_DIR); }
 
     std::unique_ptr<DzApp> m_app;
     ScriptedPrompts m_prompts;
@@ -117,3 +146,5 @@ DzQuat hostRotation(const BlockRotation &r);
 DzQuat tableRotation(const QString &bone);
 // Angle between two rotations in degrees (q and −q count as equal).
 double angleBetween(const DzQuat &a, const DzQuat &b);
+// Every component of got within tolerance of want.
+::testing::AssertionResult near(const Vec3f &got, const Vec3f &want, float tolerance);

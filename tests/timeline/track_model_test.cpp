@@ -28,17 +28,12 @@ TEST(TimeUnits, ConvertsAndSnapsMillisecondsTicksAndPixels)
         EXPECT_EQ(msToTicks(c.ms), c.ticks) << c.ms;
         EXPECT_EQ(msToPixels(c.ms), c.px) << c.ms;
     }
-    EXPECT_EQ(ticksToMs(4800), 1000);
-    EXPECT_EQ(ticksToMs(160), 33);
-    EXPECT_EQ(pixelsToMs(40), 1000);
-    EXPECT_EQ(pixelsToMs(-8), -200);
+    EXPECT_EQ(std::tuple(ticksToMs(4800), ticksToMs(160), pixelsToMs(40), pixelsToMs(-8)),
+              std::tuple(1000, 33, 1000, -200));
     // To the nearest frame.
-    EXPECT_EQ(snapTicks(79, 160), 0);
-    EXPECT_EQ(snapTicks(80, 160), 160);
-    EXPECT_EQ(snapTicks(4799, 160), 4800);
-    EXPECT_EQ(snappedTicks(33, 160), 160);
-    EXPECT_EQ(snappedMs(33, 160), 33);
-    EXPECT_EQ(snappedMs(50, 160), 66);
+    EXPECT_EQ(std::tuple(snapTicks(79, 160), snapTicks(80, 160), snapTicks(4799, 160), snappedTicks(33, 160)),
+              std::tuple(0, 160, 4800, 160));
+    EXPECT_EQ(std::tuple(snappedMs(33, 160), snappedMs(50, 160)), std::tuple(33, 66));
     // One millisecond before the start is frame 0 (goForward on an empty track).
     EXPECT_EQ(snappedMs(-1, 160), 0);
     // A broken step does not divide by zero.
@@ -88,9 +83,8 @@ TEST_F(TrackModel, StartTimesFollowGapsAndVisibleLengths)
         EXPECT_EQ(m_track->startOf(i), expected[i][0]) << i;
         EXPECT_EQ(m_track->endOf(i), expected[i][1]) << i;
     }
-    EXPECT_EQ(m_track->endTime(), 3200);
-    EXPECT_EQ(m_track->length(), 3200);
-    EXPECT_EQ(m_timeline->longestTrack(), 3200);
+    EXPECT_EQ(std::tuple(m_track->endTime(), m_track->length(), m_timeline->longestTrack()),
+        std::tuple(3200, 3200, 3200));
     // A negative gap (a slide left of the previous block) stays 0.
     m_track->setGap(b[1], -300);
     EXPECT_EQ(b[1]->gap, 0);
@@ -98,13 +92,10 @@ TEST_F(TrackModel, StartTimesFollowGapsAndVisibleLengths)
 
     // Without a skeleton a track has no length.
     KyTrack *nullTrack = m_timeline->tracks(0).front();
-    EXPECT_EQ(nullTrack->bindingIndex(), 0);
     nullTrack->appendBlock(*m_walk, true);
-    EXPECT_EQ(nullTrack->endTime(), 1000);
-    EXPECT_EQ(nullTrack->length(), 0);
+    EXPECT_EQ(std::tuple(nullTrack->endTime(), nullTrack->length()), std::tuple(1000, 0));
     m_timeline->nodeRemoved(m_figure);
-    EXPECT_EQ(m_track->length(), 0);
-    EXPECT_EQ(m_timeline->longestTrack(), 0);
+    EXPECT_EQ(std::tuple(m_track->length(), m_timeline->longestTrack()), std::tuple(0, 0));
 }
 
 TEST_F(TrackModel, InsertsCopiesBeforeAnIndexAndClearsHostKeysUnderThem)
@@ -123,17 +114,15 @@ TEST_F(TrackModel, InsertsCopiesBeforeAnIndexAndClearsHostKeysUnderThem)
     // The placed block is a copy owned by the track, sharing the clip.
     EXPECT_NE(d, m_walk);
     EXPECT_EQ(d->clipHandle, m_walk->clipHandle);
-    EXPECT_EQ(m_track->startOf(1), 1000);
-    EXPECT_EQ(m_track->startOf(3), 3000);
+    EXPECT_EQ(std::tuple(m_track->startOf(1), m_track->startOf(3)), std::tuple(1000, 3000));
     // Out-of-range indices clamp to the ends.
     KyBlock *last = m_track->insertBlock(99, *m_walk, true);
     EXPECT_EQ(last, m_track->blockAt(4));
     // Inserted at 0..1000 ms without keeping keys: cleared from 0 to 1040 ms.
     KyBlock *first = m_track->insertBlock(-5, *m_walk, false);
     EXPECT_EQ(first, m_track->blockAt(0));
-    EXPECT_EQ(m_hipX->findKeyIndex(2400), -1);
-    EXPECT_EQ(m_hipX->findKeyIndex(14400), 0);
-    EXPECT_EQ(neckX->getNumKeys(), 1);
+    EXPECT_EQ(std::tuple(m_hipX->findKeyIndex(2400), m_hipX->findKeyIndex(14400), neckX->getNumKeys()),
+        std::tuple(-1, 0, 1));
     EXPECT_EQ(m_track->endTime(), 6000);
     expectConsistent();
 }
@@ -145,8 +134,7 @@ TEST_F(TrackModel, SelectionHoldsEachBlockOfTheTrackOnceAndInsertClearsIt)
     EXPECT_EQ(m_track->selection(), b);
     m_track->rememberClipOutPoints();
     m_track->appendBlock(*m_walk, true);
-    EXPECT_TRUE(m_track->selection().empty());
-    EXPECT_TRUE(m_track->rememberedClipOutPoints().empty());
+    EXPECT_TRUE(m_track->selection().empty() && m_track->rememberedClipOutPoints().empty());
     KyTrack other(m_timeline.get());
     other.addToSelection(b[0]);
     EXPECT_TRUE(other.selection().empty());
@@ -160,12 +148,9 @@ TEST_F(TrackModel, SpeedScalesFromTheRememberedClipOutPoint)
     m_track->rememberClipOutPoints();
     m_track->speedChanged(50);
     EXPECT_FLOAT_EQ(b[0]->speed, 0.5f);
-    EXPECT_EQ(b[0]->outPoint, 2000);
-    EXPECT_EQ(b[1]->outPoint, 5000);
-    EXPECT_EQ(m_track->startOf(1), 2000);
+    EXPECT_EQ(std::tuple(b[0]->outPoint, b[1]->outPoint, m_track->startOf(1)), std::tuple(2000, 5000, 2000));
     m_track->speedChanged(100);
-    EXPECT_EQ(b[0]->outPoint, 1000);
-    EXPECT_EQ(b[1]->outPoint, 2500);
+    EXPECT_EQ(std::tuple(b[0]->outPoint, b[1]->outPoint), std::tuple(1000, 2500));
     m_track->speedChanged(33);
     EXPECT_EQ(b[0]->outPoint, 3030);
     // Out-of-range speeds are refused; nothing changes.
@@ -177,8 +162,7 @@ TEST_F(TrackModel, SpeedScalesFromTheRememberedClipOutPoint)
     KyBlock *c = m_track->appendBlock(*m_walk, true);
     select({c});
     m_track->speedChanged(200);
-    EXPECT_EQ(c->outPoint, 500);
-    EXPECT_EQ(m_track->rememberedClipOutPoints().size(), 1u);
+    EXPECT_EQ(std::tuple(c->outPoint, m_track->rememberedClipOutPoints().size()), std::tuple(500, 1u));
     expectConsistent();
 }
 
@@ -188,8 +172,7 @@ TEST_F(TrackModel, ParameterSlotsActOnEverySelectedBlockOnly)
     select({b[0], b[2]});
     m_track->flagsHor(false);
     m_track->flagsFacing(false);
-    EXPECT_EQ(b[0]->flags, 8);
-    EXPECT_EQ(b[1]->flags, 13);
+    EXPECT_EQ(std::tuple(b[0]->flags, b[1]->flags), std::tuple(8, 13));
     m_track->flagsIHor(false);
     m_track->flagsHor(true);
     EXPECT_EQ(b[2]->flags, 1);
@@ -203,8 +186,7 @@ TEST_F(TrackModel, ParameterSlotsActOnEverySelectedBlockOnly)
         EXPECT_FLOAT_EQ(block->posOffset.z, 30.0f);
         EXPECT_TRUE(block->mirror);
     }
-    EXPECT_EQ(b[1]->internalBlend, m_walk->internalBlend);
-    EXPECT_FALSE(b[1]->mirror);
+    EXPECT_EQ(std::tuple(b[1]->internalBlend, b[1]->mirror), std::tuple(m_walk->internalBlend, false));
     expectConsistent();
 }
 
@@ -214,9 +196,8 @@ TEST_F(TrackModel, MovesBlocksWithTheirGaps)
     m_track->setGap(b[1], 250);
     m_track->moveBlock(b[1], nullptr);
     EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{b[0], b[2], b[1]}));
-    EXPECT_EQ(b[1]->gap, 250);
-    EXPECT_EQ(m_track->startOf(2), 2250);
-    EXPECT_EQ(m_track->currentBlock(), b[1]);
+    EXPECT_EQ(
+        std::tuple(b[1]->gap, m_track->startOf(2), m_track->currentBlock()), std::tuple(250, 2250, b[1]));
     m_track->moveBlock(b[1], b[0]);
     EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{b[1], b[0], b[2]}));
     EXPECT_EQ(m_track->startOf(1), 1250);
@@ -232,9 +213,8 @@ TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
     KyTrack other(m_timeline.get());
     EXPECT_FALSE(m_track->removeBlock(other.appendBlock(*m_walk, true)));
     EXPECT_FALSE(m_track->removeBlock(nullptr));
-    EXPECT_EQ(m_hipX->getNumKeys(), 1);
-    EXPECT_EQ(m_timeline->binding(1)->m_keyHoldTime, 300);
-    EXPECT_EQ(m_track->count(), 3);
+    EXPECT_EQ(std::tuple(m_hipX->getNumKeys(), m_timeline->binding(1)->m_keyHoldTime, m_track->count()),
+        std::tuple(1, 300, 3));
 
     dzScene->setAnimRange(DzTimeRange(0, 4800));
     dzScene->setPlayRange(DzTimeRange(0, 4800));
@@ -243,11 +223,10 @@ TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
     select({b[1], b[2]});
     EXPECT_TRUE(m_track->removeBlock(b[1]));
     EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *>{b[0], b[2]}));
-    EXPECT_EQ(m_track->currentBlock(), nullptr);
-    EXPECT_EQ(m_track->selection().size(), 1u);
-    EXPECT_EQ(m_track->startOf(1), 3000);
-    EXPECT_EQ(dzScene->getAnimRange(), DzTimeRange(0, 19200));
-    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 19200));
+    EXPECT_EQ(std::tuple(m_track->currentBlock(), m_track->selection().size(), m_track->startOf(1)),
+        std::tuple(nullptr, 1u, 3000));
+    EXPECT_EQ(std::tuple(dzScene->getAnimRange(), dzScene->getPlayRange()),
+        std::tuple(DzTimeRange(0, 19200), DzTimeRange(0, 19200)));
     expectConsistent();
     // Delete removes the selection.
     select({b[0], b[2]});
@@ -258,9 +237,7 @@ TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
     int removed = 0;
     QObject::connect(m_track, &KyTrack::blockRemoved, [&removed](KyBlock *) { ++removed; });
     m_track->clear();
-    EXPECT_EQ(removed, 2);
-    EXPECT_EQ(m_track->count(), 0);
-    EXPECT_EQ(m_track->currentBlock(), nullptr);
+    EXPECT_EQ(std::tuple(removed, m_track->count(), m_track->currentBlock()), std::tuple(2, 0, nullptr));
     expectConsistent();
 }
 
@@ -269,12 +246,12 @@ TEST_F(TrackModel, TrimSetsTheAnimationRangeToTheLongestTrack)
     dzScene->setAnimRange(DzTimeRange(0, 9600));
     dzScene->setPlayRange(DzTimeRange(0, 9600));
     trimTimelineRange(*m_timeline); // no blocks: one second
-    EXPECT_EQ(dzScene->getAnimRange(), DzTimeRange(0, 4800));
-    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 4800));
+    EXPECT_EQ(std::tuple(dzScene->getAnimRange(), dzScene->getPlayRange()),
+        std::tuple(DzTimeRange(0, 4800), DzTimeRange(0, 4800)));
     m_track->setInOut(walks(2)[1], 0, 1333);
     // A play range the user narrowed stays.
     dzScene->setPlayRange(DzTimeRange(0, 1600));
     trimTimelineRange(*m_timeline);
-    EXPECT_EQ(dzScene->getAnimRange(), DzTimeRange(0, 11198));
-    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 1600));
+    EXPECT_EQ(std::tuple(dzScene->getAnimRange(), dzScene->getPlayRange()),
+        std::tuple(DzTimeRange(0, 11198), DzTimeRange(0, 1600)));
 }

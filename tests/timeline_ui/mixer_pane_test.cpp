@@ -113,18 +113,14 @@ TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
     m_pane->saveSettings(saved);
     EXPECT_EQ(saved.getIntValue("mDefaultFlags0"), 12);
     actions[3]->setOn(true);
-}
-
-TEST_F(MixerPane, TrimActionTrimsWhenSwitchedOn)
-{
-    auto *trim = addAction<KyMasterTrimTimeline>();
+    // Switching trimming on trims at once.
     KyTrack *track = figureTrack();
     track->appendBlock(*m_walk, true);
     track->appendBlock(*m_walk, true);
     dzScene->setAnimRange(DzTimeRange(0, 48000));
-    trim->setOn(false);
+    actions[1]->setOn(false);
     EXPECT_EQ(dzScene->getAnimRange().getEnd(), 48000);
-    trim->setOn(true);
+    actions[1]->setOn(true);
     EXPECT_EQ(dzScene->getAnimRange().getEnd(), 9600);
 }
 
@@ -161,8 +157,7 @@ TEST_F(MixerPane, OffsetActionsNeedAFigure)
     bool dialogRan = false;
     kySetDialogRunner([&](QDialog &) { dialogRan = true; });
     foot->trigger();
-    EXPECT_FALSE(dialogRan);
-    EXPECT_EQ(m_prompts.messages.size(), 3);
+    EXPECT_EQ(std::tuple(dialogRan, m_prompts.messages.size()), std::tuple(false, 3));
 
     figureTrack();
     v3->trigger();
@@ -188,8 +183,7 @@ TEST(MixerPoints, PicksTheNearestWithABiasForTheCurrentOne)
     KyBlock *block = KyBlock::create();
     ASSERT_TRUE(points.add(QPoint(0, 0), *block));
     ASSERT_TRUE(points.add(QPoint(100, 0), *block));
-    EXPECT_EQ(points.current(), 0);
-    EXPECT_NE(points.block(0), block); // a copy of its own
+    EXPECT_TRUE(points.current() == 0 && points.block(0) != block); // a copy of its own
     // 59 from the current one, 41 from the other: 39 < 41, the current
     // stays; 61 − 20 = 41 against 39: the other one wins; exactly 20 nearer
     // is not strictly nearer.
@@ -200,7 +194,7 @@ TEST(MixerPoints, PicksTheNearestWithABiasForTheCurrentOne)
     for (int i = 2; i < KyMixerPoints::kMaxPoints; ++i)
         ASSERT_TRUE(points.add(QPoint(i, i), *block));
     EXPECT_FALSE(points.add(QPoint(5, 5), *block));
-    EXPECT_EQ(points.count(), 100);
+    EXPECT_EQ(points.count(), 100); // the limit
     // The velocity follows the mouse smoothly, capped at 1.25 and the
     // fastest when no time passed.
     EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 10, 100), 0.05f * 0.5f);
@@ -217,8 +211,7 @@ TEST_F(MixerPane, MouseMovesStartTheNearestBlockAndSetTheVelocity)
     EXPECT_TRUE(m_pane->mixerPoints().block(0)->isCurrent());
     EXPECT_FLOAT_EQ(m_pane->dragVelocity(), 0.0f); // no previous move yet
     m_pane->mixerMove(QPoint(190, 10), 1100);
-    EXPECT_TRUE(m_pane->mixerPoints().block(1)->isCurrent());
-    EXPECT_EQ(m_pane->mixerPoints().current(), 1);
+    EXPECT_TRUE(m_pane->mixerPoints().block(1)->isCurrent() && m_pane->mixerPoints().current() == 1);
     EXPECT_FLOAT_EQ(m_pane->dragVelocity(), 0.05f * 1.25f);
     m_pane->mixerRelease();
     EXPECT_FLOAT_EQ(m_pane->dragVelocity(), 0.0f);
