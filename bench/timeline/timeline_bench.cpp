@@ -161,7 +161,7 @@ void BM_EvaluateAndPoseFigures(benchmark::State &state)
     for (DzSkeleton *figure : extra)
         dzScene->removeNode(figure);
 }
-BENCHMARK(BM_EvaluateAndPoseFigures)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_EvaluateAndPoseFigures)->Arg(1)->Arg(8)->Arg(10)->Unit(benchmark::kMicrosecond);
 
 // Finding the block at the end of a long track: one walk over the cached
 // start times, so the cost grows with the block count, not its square.
