@@ -167,6 +167,10 @@ TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
         EXPECT_EQ(runCompose(u.args, out, err), u.code) << u.args.join(' ').toStdString();
         EXPECT_TRUE(errText.contains(u.message)) << errText.toStdString();
     }
+    QString helpText, noError;
+    QTextStream helpOut(&helpText), helpErr(&noError);
+    EXPECT_EQ(runCompose({"--help"}, helpOut, helpErr), 0); // asked for, so not an error
+    EXPECT_TRUE(helpText.startsWith(QStringLiteral("usage:")) && noError.isEmpty()) << helpText.toStdString();
 }
 
 TEST_F(Compose, TheProgramWritesTheSameFrames)

@@ -263,6 +263,11 @@ bool parseComposeArguments(const QStringList &args, ComposeOptions *options, QSt
 
 int runCompose(const QStringList &args, QTextStream &out, QTextStream &err)
 {
+    if (args.size() == 1 && (args[0] == QLatin1String("--help") || args[0] == QLatin1String("-h"))) {
+        out << usage() << "\n";
+        out.flush();
+        return 0;
+    }
     ComposeOptions options;
     QString error;
     if (!parseComposeArguments(args, &options, &error)) {
