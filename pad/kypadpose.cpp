@@ -164,28 +164,36 @@ void KyPadPose::capture()
     }
 }
 
+namespace {
+
+// Calls f(node, data) for each of the figure's pad nodes that has data.
+template <class F>
+void forEachNodeWithData(const KyPadPose &pose, const QList<DzNode *> &nodes, F f)
+{
+    for (int i = 0; i < nodes.size(); ++i)
+        if (KyPadNodeData *d = pose.nodeData(i))
+            f(nodes[i], *d);
+}
+
+} // namespace
+
 void KyPadPose::apply()
 {
     DzNode *fig = figure();
     if (!fig)
         return;
-    const QList<DzNode *> nodes = kyPadNodeList(fig);
-    for (int i = 0; i < nodes.size(); ++i) {
-        const KyPadNodeData *d = nodeData(i);
-        if (!d)
-            continue;
-        DzNode *node = nodes[i];
-        node->getXPosControl()->setValue(d->pos.m_x);
-        node->getYPosControl()->setValue(d->pos.m_y);
-        node->getZPosControl()->setValue(d->pos.m_z);
-        setScaleControls(node, *d);
+    forEachNodeWithData(*this, kyPadNodeList(fig), [](DzNode *node, const KyPadNodeData &d) {
+        node->getXPosControl()->setValue(d.pos.m_x);
+        node->getYPosControl()->setValue(d.pos.m_y);
+        node->getZPosControl()->setValue(d.pos.m_z);
+        setScaleControls(node, d);
         DzVec3 euler;
-        d->rot.getValue(node->getRotationOrder(), euler);
+        d.rot.getValue(node->getRotationOrder(), euler);
         node->getXRotControl()->setValue(static_cast<float>(euler.m_x * kRadToDeg));
         node->getYRotControl()->setValue(static_cast<float>(euler.m_y * kRadToDeg));
         node->getZRotControl()->setValue(static_cast<float>(euler.m_z * kRadToDeg));
-        applyPropertyValues(node, *d);
-    }
+        applyPropertyValues(node, d);
+    });
     if (dzScene)
         dzScene->update();
 }
@@ -196,22 +204,13 @@ void KyPadPose::convertLocalTransforms()
     if (!fig)
         return;
     const QList<DzNode *> nodes = kyPadNodeList(fig);
-    for (int i = 0; i < nodes.size(); ++i) {
-        const KyPadNodeData *d = nodeData(i);
-        if (!d)
-            continue;
-        applyPropertyValues(nodes[i], *d);
-    }
-    for (int i = 0; i < nodes.size(); ++i) {
-        KyPadNodeData *d = nodeData(i);
-        if (!d)
-            continue;
-        DzNode *node = nodes[i];
-        node->setLocalTransform(d->pos, d->rot, DzMatrix3(true), 1.0);
-        setScaleControls(node, *d);
-        d->pos = controlPos(node);
-        d->rot = controlRotation(node);
-    }
+    forEachNodeWithData(*this, nodes, [](DzNode *node, const KyPadNodeData &d) { applyPropertyValues(node, d); });
+    forEachNodeWithData(*this, nodes, [](DzNode *node, KyPadNodeData &d) {
+        node->setLocalTransform(d.pos, d.rot, DzMatrix3(true), 1.0);
+        setScaleControls(node, d);
+        d.pos = controlPos(node);
+        d.rot = controlRotation(node);
+    });
     if (dzScene)
         dzScene->update();
 }

@@ -38,6 +38,7 @@ TEST_F(PadModel, CaptureAndApplyRoundTrip)
     const std::pair<DzFloatProperty *, float> values[] = {
         {shoulder->getXRotControl(), 25.0f}, {shoulder->getZRotControl(), -40.0f}, {hip->getYPosControl(), 3.5f},
         {hip->getScaleControl(), 1.2f},      {morph(figure, "Smile"), 0.75f},      {morph(figure, "MouthOpen"), 0.0f},
+        {hip->getZPosControl(), -2.0f},
     };
     for (const auto &[property, value] : values)
         property->setValue(value);
@@ -48,6 +49,11 @@ TEST_F(PadModel, CaptureAndApplyRoundTrip)
     pose.apply();
     for (const auto &[property, value] : values)
         EXPECT_NEAR(property->getValue(), value, 1e-3f) << property->getName().toStdString();
+    // Converting keeps the pose and stores the control values it gives.
+    pose.convertLocalTransforms();
+    for (const auto &[property, value] : values)
+        EXPECT_NEAR(property->getValue(), value, 1e-3f) << property->getName().toStdString();
+    EXPECT_NEAR(pose.nodeData(nodes.indexOf(hip))->pos.m_z, -2.0f, 1e-4f);
 
     // Lookups by name; the figure's own entry through isTopLevel.
     EXPECT_EQ(pose.findNodeData(QString(), true), pose.nodeData(nodes.size() - 1));
