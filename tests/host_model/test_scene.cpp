@@ -20,17 +20,19 @@
 namespace {
 
 // Records the scene's signals in the order they arrive.
-class Recorder
-{
+class Recorder {
 public:
     explicit Recorder(DzScene &scene)
     {
-        QObject::connect(&scene, &DzScene::nodeAdded, &m_ctx, [this](DzNode *n) { add("added " + n->getName()); });
-        QObject::connect(&scene, &DzScene::nodeRemoved, &m_ctx, [this](DzNode *n) { add("removed " + n->getName()); });
+        QObject::connect(
+            &scene, &DzScene::nodeAdded, &m_ctx, [this](DzNode *n) { add("added " + n->getName()); });
+        QObject::connect(
+            &scene, &DzScene::nodeRemoved, &m_ctx, [this](DzNode *n) { add("removed " + n->getName()); });
         QObject::connect(&scene, &DzScene::nodeListChanged, &m_ctx, [this] { add("list"); });
         QObject::connect(&scene, &DzScene::primarySelectionChanged, &m_ctx,
-                         [this](DzNode *n) { add("primary " + (n ? n->getName() : QString("none"))); });
-        QObject::connect(&scene, &DzScene::timeChanged, &m_ctx, [this](DzTime t) { add(QString("time %1").arg(t)); });
+            [this](DzNode *n) { add("primary " + (n ? n->getName() : QString("none"))); });
+        QObject::connect(
+            &scene, &DzScene::timeChanged, &m_ctx, [this](DzTime t) { add(QString("time %1").arg(t)); });
         QObject::connect(&scene, &DzScene::sceneClearStarting, &m_ctx, [this] { add("clearStarting"); });
         QObject::connect(&scene, &DzScene::sceneCleared, &m_ctx, [this] { add("cleared"); });
         QObject::connect(&scene, &DzScene::sceneLoadStarting, &m_ctx, [this] { add("loadStarting"); });
@@ -62,7 +64,7 @@ TEST(Scene, AddNodeAddsTheHierarchyParentsFirst)
     Recorder rec(scene);
     DzSkeleton *fig = smallFigure("fig");
     ASSERT_TRUE(scene.addNode(fig));
-    EXPECT_EQ(rec.take(), QStringList({"added fig", "added hip", "added leg", "list"}));
+    EXPECT_EQ(rec.take(), QStringList({ "added fig", "added hip", "added leg", "list" }));
     EXPECT_EQ(scene.getNumNodes(), 3);
     EXPECT_EQ(scene.findNode("leg")->getScene(), &scene);
     EXPECT_FALSE(scene.addNode(fig)); // already in
@@ -85,7 +87,8 @@ TEST(Scene, RemoveNodeSignalsThenDeletesLater)
     Recorder rec(scene);
     QPointer<DzNode> watch(fig);
     ASSERT_TRUE(scene.removeNode(fig));
-    EXPECT_EQ(rec.take(), QStringList({"primary none", "removed leg", "removed hip", "removed fig", "list"}));
+    EXPECT_EQ(
+        rec.take(), QStringList({ "primary none", "removed leg", "removed hip", "removed fig", "list" }));
     EXPECT_EQ(scene.getNumNodes(), 0);
     EXPECT_EQ(scene.getNumSelectedNodes(), 0);
     EXPECT_FALSE(watch.isNull()); // receivers may still use it
@@ -125,7 +128,7 @@ TEST(Scene, SelectionKeepsTheMostRecentAsPrimary)
     EXPECT_TRUE(b->isSelected());
     scene.selectNode(b, false);
     EXPECT_EQ(scene.getPrimarySelection(), a);
-    EXPECT_EQ(rec.take(), QStringList({"primary a", "primary b", "primary a"}));
+    EXPECT_EQ(rec.take(), QStringList({ "primary a", "primary b", "primary a" }));
     // Selecting again the same node changes nothing.
     scene.selectNode(a);
     EXPECT_TRUE(rec.take().isEmpty());
@@ -137,7 +140,7 @@ TEST(Scene, SelectionKeepsTheMostRecentAsPrimary)
     scene.setPrimarySelection(nullptr);
     EXPECT_EQ(scene.getNumSelectedNodes(), 0);
     EXPECT_FALSE(a->isSelected());
-    EXPECT_EQ(rec.take(), QStringList({"primary b", "primary a", "primary none"}));
+    EXPECT_EQ(rec.take(), QStringList({ "primary b", "primary a", "primary none" }));
     // Nodes of no scene are ignored.
     DzNode stray("stray");
     scene.selectNode(&stray);
@@ -224,7 +227,8 @@ TEST(Scene, ClearEmptiesEverythingBetweenItsSignals)
     scene.setAudio(new DzAudioClip);
     Recorder rec(scene);
     int nodesAtStart = -1, itemsAtEnd = -1;
-    QObject::connect(&scene, &DzScene::sceneClearStarting, &scene, [&] { nodesAtStart = scene.getNumNodes(); });
+    QObject::connect(
+        &scene, &DzScene::sceneClearStarting, &scene, [&] { nodesAtStart = scene.getNumNodes(); });
     QObject::connect(&scene, &DzScene::sceneCleared, &scene, [&] { itemsAtEnd = scene.getNumDataItems(); });
     scene.clear();
     const QStringList events = rec.take();
@@ -255,7 +259,8 @@ TEST(Scene, LoadNotificationsModifiedFlagTransformSignalsAndScripts)
     scene.notifyLoaded();
     EXPECT_FALSE(scene.isLoading());
     EXPECT_FALSE(scene.isModified());
-    EXPECT_EQ(rec.take(), QStringList({ "loadStarting", "added fig", "added hip", "added leg", "list", "loaded" }));
+    EXPECT_EQ(
+        rec.take(), QStringList({ "loadStarting", "added fig", "added hip", "added leg", "list", "loaded" }));
 
     QSignalSpy modified(&scene, &DzScene::modifiedChanged);
     scene.setTime(480); // time is not an edit

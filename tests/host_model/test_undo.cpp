@@ -15,12 +15,19 @@
 namespace {
 
 // Appends "u<name>"/"r<name>" to a shared log and notes its own deletion.
-class LogItem : public DzUndoItem
-{
+class LogItem : public DzUndoItem {
 public:
     LogItem(QStringList *log, const QString &name, bool *deleted = nullptr)
-        : m_log(log), m_name(name), m_deleted(deleted) {}
-    ~LogItem() override { if (m_deleted) *m_deleted = true; }
+        : m_log(log)
+        , m_name(name)
+        , m_deleted(deleted)
+    {
+    }
+    ~LogItem() override
+    {
+        if (m_deleted)
+            *m_deleted = true;
+    }
     void undo() override { m_log->append("u" + m_name); }
     void redo() override { m_log->append("r" + m_name); }
     QString getDescription() const override { return m_name; }
@@ -33,24 +40,25 @@ private:
 
 // Opens a hold and pushes while being undone, as forward-path code reused by
 // undo would.
-class PushingItem : public DzUndoItem
-{
+class PushingItem : public DzUndoItem {
 public:
-    explicit PushingItem(bool *pushed) : m_pushed(pushed) {}
+    explicit PushingItem(bool *pushed)
+        : m_pushed(pushed)
+    {
+    }
     void undo() override
     {
         DzUndoStackHold hold;
         *m_pushed = dzUndoStack->push(new PushingItem(m_pushed));
         hold.accept("reentrant");
     }
-    void redo() override {}
+    void redo() override { }
 
 private:
     bool *m_pushed;
 };
 
-class Undo : public ::testing::Test
-{
+class Undo : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -97,7 +105,7 @@ TEST_F(Undo, AcceptedHoldBecomesOneStepThatUndoesLastFirst)
     EXPECT_TRUE(dzUndoStack->undo());
     EXPECT_EQ(dzUndoStack->getRedoCaption(), QString("kinPading"));
     EXPECT_TRUE(dzUndoStack->redo());
-    EXPECT_EQ(log, QStringList({"ub", "ua", "ra", "rb"}));
+    EXPECT_EQ(log, QStringList({ "ub", "ua", "ra", "rb" }));
 }
 
 TEST_F(Undo, ItemsWithoutAHoldOrAnAcceptAreDiscardedWithoutUndoing)
@@ -132,7 +140,7 @@ TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("outer"));
     dzUndoStack->undo();
-    EXPECT_EQ(log, QStringList({"uc", "ub", "ua"}));
+    EXPECT_EQ(log, QStringList({ "uc", "ub", "ua" }));
 
     // An outer accept closes inner holds opened later.
     auto outer = std::make_unique<DzUndoStackHold>();
