@@ -14,48 +14,32 @@
 
 namespace {
 
-// Appends "u<name>"/"r<name>" to a shared log and notes its own deletion.
+// Logs "u<name>"/"r<name>" when undone/redone and "d<name>" when deleted.
+// Item "P" pushes while being undone, as forward-path code reused by undo
+// would, and logs whether the stack took it.
 class LogItem : public DzUndoItem {
 public:
-    LogItem(QStringList *log, const QString &name, bool *deleted = nullptr)
+    LogItem(QStringList *log, const QString &name)
         : m_log(log)
         , m_name(name)
-        , m_deleted(deleted)
     {
     }
-    ~LogItem() override
+    ~LogItem() override { m_log->append("d" + m_name); }
+    void undo() override
     {
-        if (m_deleted)
-            *m_deleted = true;
+        m_log->append("u" + m_name);
+        if (m_name != "P")
+            return;
+        DzUndoStackHold hold;
+        m_log->append(dzUndoStack->push(new LogItem(m_log, "x")) ? "pushed" : "refused");
+        hold.accept("reentrant");
     }
-    void undo() override { m_log->append("u" + m_name); }
     void redo() override { m_log->append("r" + m_name); }
     QString getDescription() const override { return m_name; }
 
 private:
     QStringList *m_log;
     QString m_name;
-    bool *m_deleted;
-};
-
-// Opens a hold and pushes while being undone, as forward-path code reused by
-// undo would.
-class PushingItem : public DzUndoItem {
-public:
-    explicit PushingItem(bool *pushed)
-        : m_pushed(pushed)
-    {
-    }
-    void undo() override
-    {
-        DzUndoStackHold hold;
-        *m_pushed = dzUndoStack->push(new PushingItem(m_pushed));
-        hold.accept("reentrant");
-    }
-    void redo() override { }
-
-private:
-    bool *m_pushed;
 };
 
 class Undo : public ::testing::Test {
@@ -74,14 +58,14 @@ protected:
             dzUndoStack->push(new LogItem(&log, c));
         hold.accept(caption);
     }
-    // One accepted step of whatever `edit` does to property p.
-    static void edit(DzFloatProperty &p, const std::function<void()> &what)
+    // One accepted step of whatever `what` does to a property or element.
+    template <class T> static void edit(T &target, const std::function<void()> &what)
     {
         DzUndoStackHold hold;
-        p.beginEdit();
+        target.beginEdit();
         what();
-        p.finishEdit();
-        hold.accept(p.getName());
+        target.finishEdit();
+        hold.accept("edit");
     }
     QStringList log;
 };
@@ -91,14 +75,7 @@ protected:
 TEST_F(Undo, AcceptedHoldBecomesOneStepThatUndoesLastFirst)
 {
     QSignalSpy changed(dzUndoStack, &DzUndoStack::stackChanged);
-    {
-        DzUndoStackHold hold;
-        EXPECT_TRUE(dzUndoStack->canPushItems());
-        dzUndoStack->push(new LogItem(&log, "a"));
-        dzUndoStack->push(new LogItem(&log, "b"));
-        EXPECT_FALSE(dzUndoStack->canUndo()); // not while a hold is open
-        hold.accept("kinPading");
-    }
+    step("kinPading", "ab");
     EXPECT_GE(changed.count(), 1);
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("kinPading"));
@@ -110,18 +87,14 @@ TEST_F(Undo, AcceptedHoldBecomesOneStepThatUndoesLastFirst)
 
 TEST_F(Undo, ItemsWithoutAHoldOrAnAcceptAreDiscardedWithoutUndoing)
 {
-    bool deleted = false;
-    EXPECT_FALSE(dzUndoStack->push(new LogItem(&log, "a", &deleted)));
-    EXPECT_TRUE(deleted); // refused items do not leak
-    deleted = false;
+    EXPECT_FALSE(dzUndoStack->push(new LogItem(&log, "a"))); // refused, not leaked
     {
         DzUndoStackHold hold;
-        dzUndoStack->push(new LogItem(&log, "a", &deleted));
+        dzUndoStack->push(new LogItem(&log, "b"));
     }
-    EXPECT_TRUE(deleted);
-    EXPECT_TRUE(log.isEmpty());
     step("nothing", ""); // an accepted hold with nothing in it makes no step
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
+    EXPECT_EQ(log, QStringList({ "da", "db" }));
 }
 
 TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
@@ -140,7 +113,7 @@ TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("outer"));
     dzUndoStack->undo();
-    EXPECT_EQ(log, QStringList({ "uc", "ub", "ua" }));
+    EXPECT_EQ(log, QStringList({ "dx", "uc", "ub", "ua" }));
 
     // An outer accept closes inner holds opened later.
     auto outer = std::make_unique<DzUndoStackHold>();
@@ -152,19 +125,16 @@ TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 1);
 }
 
-TEST_F(Undo, NothingIsRecordedWhileUndoing)
+TEST_F(Undo, NothingIsRecordedWhileUndoingOrUndoneWhileAHoldIsOpen)
 {
-    bool pushed = true;
+    step("p", "P");
     {
-        DzUndoStackHold hold;
-        dzUndoStack->push(new PushingItem(&pushed));
-        hold.accept("p");
+        DzUndoStackHold open;
+        EXPECT_FALSE(dzUndoStack->undo());
+        open.accept("");
     }
-    DzUndoStackHold open; // even with a hold open elsewhere, undo is refused...
-    EXPECT_FALSE(dzUndoStack->undo());
-    open.accept("");
-    EXPECT_TRUE(dzUndoStack->undo()); // ...and the item's own push is refused
-    EXPECT_FALSE(pushed);
+    EXPECT_TRUE(dzUndoStack->undo());
+    EXPECT_EQ(log, QStringList({ "uP", "dx", "refused" }));
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
     EXPECT_EQ(dzUndoStack->getNumRedoSteps(), 1);
 }
@@ -180,9 +150,7 @@ TEST_F(Undo, NewStepClearsRedoAndOldStepsAreDropped)
     dzUndoStack->setMaxSteps(2);
     step("d", "d");
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("d"));
-    dzUndoStack->undo();
-    dzUndoStack->undo();
-    EXPECT_FALSE(dzUndoStack->undo()); // "a" was dropped
+    EXPECT_EQ(log, QStringList({ "ub", "db", "da" }));
 }
 
 TEST_F(Undo, PropertyEditUndoesValueAndKeys)
@@ -217,10 +185,10 @@ TEST_F(Undo, UnchangedUnheldOrNestedEditsRecordOnlyWhatChanged)
     EXPECT_FLOAT_EQ(p.getValue(), 2.f);
     // Nested edits record once, from the outermost begin.
     edit(p, [&] {
-        p.beginEdit();
         p.setValue(3.f);
-        p.finishEdit();
+        p.beginEdit();
         p.setValue(4.f);
+        p.finishEdit();
     });
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     dzUndoStack->undo();
@@ -233,14 +201,10 @@ TEST_F(Undo, ElementEditCoversAllItsPropertiesAsOneItem)
 {
     DzNode bone("rShldr");
     bone.setRotationOrder(DzRotationOrder::XYZ);
-    {
-        DzUndoStackHold hold;
-        bone.beginEdit();
+    edit(bone, [&] {
         bone.setLocalRot(320, DzQuat(DzVec3(0, 0, 1), 1.0));
         bone.setLocalPos(DzVec3(1, 2, 3));
-        bone.finishEdit();
-        hold.accept("pose");
-    }
+    });
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     dzUndoStack->undo();
     EXPECT_FALSE(bone.getZRotControl()->isKeyed());
