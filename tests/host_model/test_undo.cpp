@@ -72,29 +72,24 @@ protected:
 
 } // namespace
 
-TEST_F(Undo, AcceptedHoldBecomesOneStepThatUndoesLastFirst)
+TEST_F(Undo, OnlyAnAcceptedHoldMakesAStepAndItUndoesLastFirst)
 {
+    EXPECT_FALSE(dzUndoStack->push(new LogItem(&log, "a"))); // no hold: refused, not leaked
+    {
+        DzUndoStackHold hold;
+        dzUndoStack->push(new LogItem(&log, "b"));
+    } // not accepted: discarded without undoing
+    step("nothing", ""); // an accepted hold with nothing in it makes no step
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
     QSignalSpy changed(dzUndoStack, &DzUndoStack::stackChanged);
-    step("kinPading", "ab");
+    step("kinPading", "cd");
     EXPECT_GE(changed.count(), 1);
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("kinPading"));
     EXPECT_TRUE(dzUndoStack->undo());
     EXPECT_EQ(dzUndoStack->getRedoCaption(), QString("kinPading"));
     EXPECT_TRUE(dzUndoStack->redo());
-    EXPECT_EQ(log, QStringList({ "ub", "ua", "ra", "rb" }));
-}
-
-TEST_F(Undo, ItemsWithoutAHoldOrAnAcceptAreDiscardedWithoutUndoing)
-{
-    EXPECT_FALSE(dzUndoStack->push(new LogItem(&log, "a"))); // refused, not leaked
-    {
-        DzUndoStackHold hold;
-        dzUndoStack->push(new LogItem(&log, "b"));
-    }
-    step("nothing", ""); // an accepted hold with nothing in it makes no step
-    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
-    EXPECT_EQ(log, QStringList({ "da", "db" }));
+    EXPECT_EQ(log, QStringList({ "da", "db", "ud", "uc", "rc", "rd" }));
 }
 
 TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
@@ -153,27 +148,10 @@ TEST_F(Undo, NewStepClearsRedoAndOldStepsAreDropped)
     EXPECT_EQ(log, QStringList({ "ub", "db", "da" }));
 }
 
-TEST_F(Undo, PropertyEditUndoesValueAndKeys)
-{
-    DzFloatProperty p("Blink", 0.2f);
-    p.setValue(0, 0.f);
-    edit(p, [&] {
-        p.setValue(0.9f);
-        p.setValue(160, 1.f);
-        p.removeKey(0);
-    });
-    ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
-    dzUndoStack->undo();
-    EXPECT_FLOAT_EQ(p.getStaticValue(), 0.2f);
-    EXPECT_EQ(p.getKeyRange(), DzTimeRange(0, 0));
-    dzUndoStack->redo();
-    EXPECT_FLOAT_EQ(p.getStaticValue(), 0.9f);
-    EXPECT_EQ(p.getKeyRange(), DzTimeRange(160, 160));
-}
-
-TEST_F(Undo, UnchangedUnheldOrNestedEditsRecordOnlyWhatChanged)
+TEST_F(Undo, PropertyEditsRecordOnlyWhatChangedFromTheOutermostBegin)
 {
     DzFloatProperty p("x", 1.f);
+    p.setValue(80, 0.f);
     edit(p, [&] {
         p.setValue(1.f); // no change
         p.finishEdit(); // unmatched afterwards: ignored
@@ -182,19 +160,22 @@ TEST_F(Undo, UnchangedUnheldOrNestedEditsRecordOnlyWhatChanged)
     p.beginEdit();
     p.setValue(2.f);
     p.finishEdit(); // no hold: refused
-    EXPECT_FLOAT_EQ(p.getValue(), 2.f);
-    // Nested edits record once, from the outermost begin.
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 2.f);
     edit(p, [&] {
         p.setValue(3.f);
-        p.beginEdit();
+        p.beginEdit(); // nested: recorded once
         p.setValue(4.f);
+        p.setValue(160, 1.f);
+        p.removeKey(80);
         p.finishEdit();
     });
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     dzUndoStack->undo();
-    EXPECT_FLOAT_EQ(p.getValue(), 2.f);
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 2.f);
+    EXPECT_EQ(p.getKeyRange(), DzTimeRange(80, 80));
     dzUndoStack->redo();
-    EXPECT_FLOAT_EQ(p.getValue(), 4.f);
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 4.f);
+    EXPECT_EQ(p.getKeyRange(), DzTimeRange(160, 160));
 }
 
 TEST_F(Undo, ElementEditCoversAllItsPropertiesAsOneItem)
