@@ -226,10 +226,16 @@ TEST(Scene, LoadNotificationsModifiedFlagTransformSignalsAndScripts)
     QSignalSpy modified(&scene, &DzScene::modifiedChanged);
     scene.setTime(480); // time is not an edit
     EXPECT_FALSE(scene.isModified());
+    // Controls and properties added after the node joined are.
     DzNode *leg = fig->findNodeChild("leg", true);
-    leg->getXRotControl()->setValue(480, 10.f);
-    EXPECT_TRUE(scene.isModified());
-    EXPECT_EQ(modified.count(), 1);
+    auto *extra = new DzFloatProperty("extra");
+    leg->addProperty(extra);
+    for (DzFloatProperty *p : { leg->getXRotControl(), extra }) {
+        scene.setModified(false);
+        p->setValue(480, 10.f);
+        EXPECT_TRUE(scene.isModified()) << p->getName().toStdString();
+    }
+    EXPECT_EQ(modified.count(), 3);
 
     // Transform changes of its nodes are forwarded; state scripts gathered.
     QSignalSpy moved(&scene, &DzScene::nodeTransformChanged);
@@ -242,6 +248,13 @@ TEST(Scene, LoadNotificationsModifiedFlagTransformSignalsAndScripts)
     DzScript script;
     scene.buildStateScript(script);
     EXPECT_EQ(script.getCode(), QString("a();\nb();"));
+
+    // Nodes removed from the scene no longer mark it.
+    scene.removeNode(fig);
+    scene.setModified(false);
+    leg->getXRotControl()->setValue(10, 3.f);
+    EXPECT_FALSE(scene.isModified());
+    deletePosted();
 }
 
 TEST(AudioClip, ModelsLengthPositionAndPlayingState)
