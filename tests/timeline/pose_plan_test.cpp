@@ -10,8 +10,7 @@
 #include "dzfloatproperty.h"
 #include "dzskeleton.h"
 
-class PosePlan : public FigureTimelineTest
-{
+class PosePlan : public FigureTimelineTest {
 protected:
     void SetUp() override
     {

@@ -27,8 +27,7 @@ class DzNode;
 class DzSkeleton;
 
 // Answers questions and file dialogs from queues and records every text.
-class ScriptedPrompts : public KyPromptHandler
-{
+class ScriptedPrompts : public KyPromptHandler {
 public:
     void information(const QString &caption, const QString &text, QObject *) override
     {
@@ -53,8 +52,8 @@ public:
     }
     void status(const QString &text) override { statuses << text; }
 
-    std::deque<bool> answers;   // empty: No
-    std::deque<QString> files;  // empty: cancelled
+    std::deque<bool> answers; // empty: No
+    std::deque<QString> files; // empty: cancelled
     std::deque<QStringList> openFiles; // empty: cancelled
     QStringList statuses;
     QStringList captions;
@@ -64,8 +63,7 @@ public:
 
 private:
     // The front of a queue of scripted answers, or `none` when it is empty.
-    template <typename T>
-    static T next(std::deque<T> &queue, T none)
+    template <typename T> static T next(std::deque<T> &queue, T none)
     {
         if (queue.empty())
             return none;
@@ -78,14 +76,14 @@ private:
 // A rotation in block terms: degrees about an axis.
 struct BlockRotation {
     float angle = 0.0f;
-    Vec3f axis{0.0f, 1.0f, 0.0f};
+    Vec3f axis { 0.0f, 1.0f, 0.0f };
 };
 
 // What a generated block does over time t (clip ms).
 struct MotionPlan {
     int lengthMs = 1000;
     int stepMs = 33;
-    std::function<Vec3f(int t)> hip = [](int) { return Vec3f{0.0f, 99.24f, 0.0f}; };
+    std::function<Vec3f(int t)> hip = [](int) { return Vec3f { 0.0f, 99.24f, 0.0f }; };
     std::map<QString, std::function<BlockRotation(int t)>> rotations;
 
     // The bone turned by `degrees` about axis throughout (block terms).
@@ -94,14 +92,15 @@ struct MotionPlan {
     MotionPlan &ramp(const QString &bone, float from, float to, Vec3f axis);
 };
 
-class TimelineTest : public ::testing::Test
-{
+class TimelineTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
 
     // A stock figure ("standard", "large", "partial") added to the scene.
     DzSkeleton *addFigure(const QString &name = QStringLiteral("standard"));
+    // A figure of one bone and no hip, its origin 50 above the ground.
+    DzSkeleton *addHiplessFigure(const char *bone);
     // A block made from a motion plan, saved as <temp>/<name>.kba and registered.
     KyBlock *makeBlock(const QString &name, const MotionPlan &motion);
     // Standard motions.
@@ -125,8 +124,7 @@ protected:
 };
 
 // A standard figure in the scene with a timeline bound to it.
-class FigureTimelineTest : public TimelineTest
-{
+class FigureTimelineTest : public TimelineTest {
 protected:
     void SetUp() override;
     void TearDown() override;
