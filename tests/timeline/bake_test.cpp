@@ -2,11 +2,6 @@
 #include "timelinetestsupport.h"
 
 #include "kybake.h"
-#include "kytime.h"
-
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 
 class Baking : public FigureTimelineTest {
 protected:

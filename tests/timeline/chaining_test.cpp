@@ -4,9 +4,6 @@
 
 #include "kychaining.h"
 
-#include <cmath>
-#include <tuple>
-
 namespace {
 
 // Clones placed by hand, chained directly.

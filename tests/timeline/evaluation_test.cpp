@@ -2,13 +2,7 @@
 // figure show there.
 #include "timelinetestsupport.h"
 
-#include "figurebinding.h"
 #include "kyevaluator.h"
-#include "kytime.h"
-
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 
 class Evaluation : public FigureTimelineTest {
 protected:

@@ -2,20 +2,13 @@
 // buffers, messages that must not block.
 #include "timelinetestsupport.h"
 
-#include "figurebinding.h"
 #include "kyevaluator.h"
 #include "kyposer.h"
 #include "kyrecordingbuffers.h"
-#include "kytime.h"
 
 #include "engine.h"
 
 #include "dzbone.h"
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
-
-#include <QObject>
 
 #include <climits>
 

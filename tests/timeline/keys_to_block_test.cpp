@@ -2,18 +2,12 @@
 // round trips block → timeline → bake → block.
 #include "timelinetestsupport.h"
 
-#include "figurebinding.h"
 #include "kybake.h"
 #include "kykeystoblock.h"
 #include "kyoffsets.h"
-#include "kytime.h"
 
 #include "channelstore.h"
 #include "nodetable.h"
-
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 
 #include <QFile>
 

@@ -2,17 +2,11 @@
 // skimming, host time changes, preview holds, recording and settings.
 #include "timelinetestsupport.h"
 
-#include "figurebinding.h"
 #include "kymixercore.h"
 #include "kyoffsets.h"
 #include "kyrecordingbuffers.h"
-#include "kytime.h"
 
 #include "engine.h"
-
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 
 #include <QFile>
 

@@ -5,13 +5,10 @@
 #include "nodetable.h"
 
 #include "dzfigureloader.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 
 #include <QFile>
 
 #include <algorithm>
-#include <cmath>
 
 void TimelineTest::SetUp()
 {

@@ -3,13 +3,18 @@
 // node table, prompts answered from a script, stock figures, and small
 // blocks made in memory and saved to a temporary folder.
 
+#include "figurebinding.h"
 #include "kyblock.h"
 #include "kyprompt.h"
+#include "kytime.h"
 #include "kytimeline.h"
 #include "kytrack.h"
 #include "vec3f.h"
 
+#include "dzfloatproperty.h"
 #include "dzquat.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
 
 #include <QString>
 #include <QStringList>
@@ -17,14 +22,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <deque>
 #include <functional>
 #include <map>
 #include <memory>
 
 #include "dzapp.h"
-class DzNode;
-class DzSkeleton;
 
 // Answers questions and file dialogs from queues and records every text.
 class ScriptedPrompts : public KyPromptHandler {

@@ -2,13 +2,7 @@
 // slots, slides, moves, removal and trimming.
 #include "timelinetestsupport.h"
 
-#include "figurebinding.h"
 #include "kybake.h"
-#include "kytime.h"
-
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 
 #include <climits>
 
