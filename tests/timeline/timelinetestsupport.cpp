@@ -12,10 +12,7 @@
 
 void TimelineTest::SetUp()
 {
-    static const bool nodesRegistered = [] {
-        registerStandardNodes();
-        return true;
-    }();
+    static const bool nodesRegistered = (registerStandardNodes(), true);
     (void)nodesRegistered;
     engineReset();
     ASSERT_TRUE(m_temp.isValid());
@@ -51,12 +48,6 @@ QString TimelineTest::writeTemp(const QString &file, const QByteArray &bytes) co
     EXPECT_TRUE(out.open(QIODevice::WriteOnly | QIODevice::Truncate));
     out.write(bytes);
     return out.fileName();
-}
-
-MotionPlan &MotionPlan::hold(const QString &bone, float degrees, Vec3f axis)
-{
-    rotations[bone] = [degrees, axis](int) { return BlockRotation { degrees, axis }; };
-    return *this;
 }
 
 MotionPlan &MotionPlan::ramp(const QString &bone, float from, float to, Vec3f axis)
@@ -187,6 +178,13 @@ DzQuat tableRotation(const QString &bone)
     if (!nodeRotation(bone, &angle, &ax, &ay, &az))
         return DzQuat();
     return DzQuat(DzVec3(-ax, -ay, -az), angle * 3.14159265358979323846 / 180.0);
+}
+
+Vec3f tableHipPosition()
+{
+    Vec3f p;
+    EXPECT_TRUE(nodeTranslation("hip", &p.x, &p.y, &p.z));
+    return p;
 }
 
 ::testing::AssertionResult near(const Vec3f &got, const Vec3f &want, float tolerance)

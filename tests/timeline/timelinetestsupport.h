@@ -91,7 +91,10 @@ struct MotionPlan {
     std::map<QString, std::function<BlockRotation(int t)>> rotations;
 
     // The bone turned by `degrees` about axis throughout (block terms).
-    MotionPlan &hold(const QString &bone, float degrees, Vec3f axis);
+    MotionPlan &hold(const QString &bone, float degrees, Vec3f axis)
+    {
+        return ramp(bone, degrees, degrees, axis);
+    }
     // The bone turning from `from` to `to` degrees about axis over the clip.
     MotionPlan &ramp(const QString &bone, float from, float to, Vec3f axis);
 };
@@ -146,6 +149,8 @@ DzQuat hostRotation(const BlockRotation &r);
 // The rotation the node table holds for a bone after evaluation, as a host
 // quaternion (identity when it has none).
 DzQuat tableRotation(const QString &bone);
+// Where the node table puts the hip after evaluation.
+Vec3f tableHipPosition();
 // Angle between two rotations in degrees (q and −q count as equal).
 double angleBetween(const DzQuat &a, const DzQuat &b);
 // Every component of got within tolerance of want.

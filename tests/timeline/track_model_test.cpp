@@ -215,12 +215,8 @@ TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
     EXPECT_EQ(std::tuple(dzScene->getAnimRange(), dzScene->getPlayRange()),
         std::tuple(DzTimeRange(0, 19200), DzTimeRange(0, 19200)));
     expectConsistent();
-    // Delete removes the selection.
-    select({ b[0], b[2] });
-    m_track->deleteSelected();
-    EXPECT_EQ(m_track->count(), 0);
     // Clear removes every block, each with its signal.
-    m_track->setCurrentBlock(walks(2)[1]);
+    m_track->setCurrentBlock(b[2]);
     int removed = 0;
     QObject::connect(m_track, &KyTrack::blockRemoved, [&removed](KyBlock *) { ++removed; });
     m_track->clear();
