@@ -136,10 +136,10 @@ TEST_F(Compose, BakesARecipeWithItsFigureFpsOffsetsAndBlockFields)
         0)
         << m_err.toStdString();
     ASSERT_EQ(m_frames.size(), 84); // ticks 0 … 16600 below 16800
-    const QJsonObject bones = m_frames[0].toObject()["bones"].toObject(), hip = bones["hip"].toObject();
-    EXPECT_EQ(std::tuple(m_result["fps"].toInt(), tick(1), tick(24), bones.size(), hip["order"].toString(),
-                  hip["quat"].toArray().size(), hip["euler"].toArray().size()),
-        std::tuple(24, 200, 4800, 53, QString("YZX"), 4, 3));
+    // Every bone of the figure in every frame, 200 ticks apart.
+    EXPECT_EQ(std::tuple(m_result["fps"].toInt(), tick(1), tick(24),
+                  m_frames[0].toObject()["bones"].toObject().size()),
+        std::tuple(24, 200, 4800, 53));
     // Scale 1.1: half-way through the first walk x offset 10 → 11, z 50 → 55;
     // in the gap the walk stays at its end (110); the second walk carries on.
     EXPECT_NEAR(hipPos(24, 0), 11.0, 0.05);
@@ -203,6 +203,7 @@ TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
         const char *message;
     } usage[] = {
         { { recipe }, 2, "usage:" },
+        { { "--help" }, 0, "usage:" },
         { { recipe, "-o", "o.json", "--fps", "7" }, 2, "--fps must divide 4800" },
         { { recipe, "-o" }, 2, "" },
         { { recipe, "--colour", "-o", "o.json" }, 2, "" },
@@ -213,12 +214,10 @@ TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
         QString outText, errText;
         QTextStream out(&outText), err(&errText);
         EXPECT_EQ(runCompose(u.args, out, err), u.code) << u.args.join(' ').toStdString();
-        EXPECT_TRUE(errText.contains(u.message)) << errText.toStdString();
+        // Help asked for goes to the output and is no error.
+        const QString &shown = u.code == 0 ? outText : errText;
+        EXPECT_TRUE(shown.contains(u.message) && (u.code != 0 || errText.isEmpty())) << shown.toStdString();
     }
-    QString helpText, noError;
-    QTextStream helpOut(&helpText), helpErr(&noError);
-    EXPECT_EQ(runCompose({ "--help" }, helpOut, helpErr), 0); // asked for, so not an error
-    EXPECT_TRUE(helpText.startsWith(QStringLiteral("usage:")) && noError.isEmpty()) << helpText.toStdString();
 }
 
 TEST_F(Compose, StockFacingOffsetAndChainedHeadingsTurnPathAndFigureTogether)

@@ -81,7 +81,6 @@ TEST_F(MixerCore, SeekSetsTheHostTimeAndEvaluatesOnce)
     EXPECT_EQ(std::tuple(dzScene->getTime(), m_timeline->currentTime(), m_timeline->seekTarget(),
                   m_timeline->isDirty(), moves),
         std::tuple(4800, 1000, 1000, false, 2)); // goSeek's own move and the evaluation's
-    EXPECT_NEAR(m_hipZ->getValue(4800), 50.0f, 0.1f);
     // The same time again: nothing at all, not even a playhead move.
     m_timeline->goSeek(1000);
     EXPECT_EQ(moves, 2);
@@ -240,7 +239,6 @@ TEST_F(MixerCore, OffsetToolFollowsTheTime)
 {
     m_timeline->goSeek(500);
     m_timeline->setOffsetTool(true);
-    EXPECT_TRUE(m_timeline->offsetToolOn());
     // The user bends the forearm by 20 degrees on top of the pose.
     DzNode *forearm = boneOf(m_figure, "rForeArm");
     const DzQuat bend(DzVec3(0, 0, 1), 20.0 * 3.14159265358979323846 / 180.0);
@@ -268,7 +266,6 @@ TEST_F(MixerCore, RecordsFramesAsKeysAndMakesABlock)
     m_core->setRecordingRequested(true);
     m_core->setDragVelocity(1.0f);
     tick(33);
-    EXPECT_TRUE(m_core->isRecording());
     tick(33, 30);
     const KyRecordingBuffers &buffers = m_core->recordingBuffers();
     EXPECT_EQ(std::tuple(buffers.frameCount(), buffers.node(0), holdTime()), std::tuple(31, m_hip, 0));
@@ -276,7 +273,6 @@ TEST_F(MixerCore, RecordsFramesAsKeysAndMakesABlock)
     m_core->setDragVelocity(0.0f);
     m_core->setRecordingRequested(false);
     tick(33);
-    EXPECT_FALSE(m_core->isRecording());
     // Frames laid out from the host's time, 33 ms (158 ticks) apart.
     ASSERT_EQ(m_hipZ->getNumKeys(), 31);
     EXPECT_EQ(std::tuple(m_hipZ->getKeyTime(0), m_hipZ->getKeyTime(1), m_hipZ->getKeyTime(30)),
