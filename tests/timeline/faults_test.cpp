@@ -88,11 +88,7 @@ TEST_F(Faults, RecordedNodesKeepTheirOwnRotationsWhenAFrameSkipsOne)
         buffers.endFrame();
     }
     EXPECT_TRUE(buffers.rotation(1, 1).isSameRotation(a) && buffers.rotation(2, 1).isSameRotation(c));
-    dzScene->setPlayRange(DzTimeRange(0, 100));
-    dzScene->setAnimRange(DzTimeRange(0, 100));
     EXPECT_EQ(buffers.writeKeys(320), DzTimeRange(320, 478));
-    EXPECT_EQ(
-        std::tuple(dzScene->getAnimRange().getEnd(), dzScene->getPlayRange().getEnd()), std::tuple(478, 478));
     EXPECT_TRUE(
         head->getLocalRot(478).isSameRotation(c, 1e-5) && neck->getLocalRot(478).isSameRotation(a, 1e-5));
 }

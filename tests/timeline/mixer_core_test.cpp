@@ -131,7 +131,7 @@ TEST_F(MixerCore, TransportButtons)
     EXPECT_EQ(m_timeline->currentTime(), 0);
 }
 
-TEST_F(MixerCore, HostTimeChangesSeekAndEvaluate)
+TEST_F(MixerCore, HostTimeChangesSeekAndEvaluateAndChangesAskForATrim)
 {
     dzScene->setTime(4800);
     EXPECT_EQ(m_timeline->currentTime(), 0); // not connected yet
@@ -157,6 +157,12 @@ TEST_F(MixerCore, HostTimeChangesSeekAndEvaluate)
     m_core->renderStarting();
     dzScene->setTime(6400);
     EXPECT_EQ(m_timeline->currentTime(), 1333);
+    // Changes ask for a delayed trim.
+    m_track->appendBlock(*m_block, true);
+    EXPECT_TRUE(m_core->isTrimPending());
+    m_timeline->setAutoTrim(false);
+    m_core->trimTimeline();
+    EXPECT_EQ(dzScene->getAnimRange().getEnd(), msToTicks(4000));
 }
 
 TEST_F(MixerCore, PreviewHoldRestoresExistingKeysAndRemovesNewOnes)
@@ -314,14 +320,4 @@ TEST_F(MixerCore, SelectionAndSceneEvents)
     EXPECT_EQ(std::tuple(m_timeline->bindingCount(), m_timeline->allTracks().size(),
                   m_timeline->currentBindingIndex(), m_core->isRefreshBlocked(), sceneDataAsked),
         std::tuple(1, 1u, 0, false, true));
-}
-
-TEST_F(MixerCore, ChangesAskForADelayedTrim)
-{
-    m_core->connectHost();
-    m_track->appendBlock(*m_block, true);
-    EXPECT_TRUE(m_core->isTrimPending());
-    m_timeline->setAutoTrim(false);
-    m_core->trimTimeline();
-    EXPECT_EQ(dzScene->getAnimRange().getEnd(), msToTicks(4000));
 }
