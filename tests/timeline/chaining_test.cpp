@@ -12,7 +12,6 @@ protected:
     {
         FigureTimelineTest::SetUp();
         m_walk = makeBlock(QStringLiteral("walk100"), walkZ(100.0f));
-        m_turn = makeBlock(QStringLiteral("turn35"), turnY(35.0f));
     }
     // A copy of source placed last on the track, with these flags.
     KyBlock *add(const KyBlock &source, int flags)
@@ -24,7 +23,6 @@ protected:
     void chain() { m_track->chain(); }
 
     KyBlock *m_walk = nullptr;
-    KyBlock *m_turn = nullptr;
 };
 
 TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
@@ -53,7 +51,7 @@ TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
 TEST_F(Chaining, ReorientsFacingSnappedTo45Degrees)
 {
     // A turns 35 degrees; the heading it ends with snaps to 45.
-    add(*m_turn, 0);
+    add(*makeBlock(QStringLiteral("turn35"), turnY(35.0f)), 0);
     KyBlock *b = add(*m_walk, KyBlock::ReorientFacing);
     chain();
     EXPECT_NEAR(std::fabs(b->startFacing), 45.0f, 1e-3f);
@@ -62,8 +60,7 @@ TEST_F(Chaining, ReorientsFacingSnappedTo45Degrees)
     // block after it with both flags starts 100 units away at 45 degrees.
     KyBlock *c = add(*m_walk, KyBlock::ReorientFacing | KyBlock::ReorientHorizontalPosition);
     chain();
-    EXPECT_NEAR(std::fabs(c->startPos.x), 70.71f, 0.2f);
-    EXPECT_NEAR(c->startPos.z, 70.71f, 0.2f);
+    EXPECT_TRUE(near({ std::fabs(c->startPos.x), 0.0f, c->startPos.z }, { 70.71f, 0.0f, 70.71f }, 0.2f));
     EXPECT_FLOAT_EQ(c->startFacing, b->startFacing);
 }
 
@@ -76,9 +73,9 @@ TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
     a->posOffset = Vec3f { 10.0f, 3.0f, 0.0f };
     KyBlock *b = add(*m_walk, 0);
     chain();
-    EXPECT_FLOAT_EQ(a->startFacing, 90.0f);
     EXPECT_TRUE(near(a->startPos, { 0, 3, -10 }, 1e-4f));
-    EXPECT_FLOAT_EQ(b->startFacing, 90.0f); // carried on to later blocks that do not reorient
+    // The facing is carried on to later blocks that do not reorient.
+    EXPECT_EQ(std::tuple(a->startFacing, b->startFacing), std::tuple(90.0f, 90.0f));
 }
 
 TEST_F(Chaining, LoopShiftCarriesTheNextBlockPastEveryCycle)

@@ -94,9 +94,9 @@ TEST_F(MixerCore, SeekSetsTheHostTimeAndEvaluatesOnce)
 TEST_F(MixerCore, SkimAndReSkimMarkDirtyWithoutMovingTheHost)
 {
     m_timeline->goSkim(700);
-    EXPECT_EQ(std::tuple(m_timeline->currentTime(), m_timeline->seekTarget(), dzScene->getTime()),
-        std::tuple(700, 0, 0));
-    EXPECT_TRUE(m_timeline->isDirty() && m_timeline->frameClockReset());
+    EXPECT_EQ(std::tuple(m_timeline->currentTime(), m_timeline->seekTarget(), dzScene->getTime(),
+                  m_timeline->isDirty() && m_timeline->frameClockReset()),
+        std::tuple(700, 0, 0, true));
     m_core->animUpdate();
     m_timeline->reSkim();
     EXPECT_TRUE(m_timeline->isDirty() && m_timeline->frameClockReset());

@@ -8,11 +8,8 @@
 
 TEST(TimeUnits, ConvertsAndSnapsMillisecondsTicksAndPixels)
 {
-    struct Case {
-        int ms;
-        DzTime ticks;
-        int px;
-    } cases[] = {
+    // Milliseconds → ticks and pixels.
+    const std::tuple<int, DzTime, int> cases[] = {
         { 1, 4, 0 },
         { 33, 158, 1 },
         { -1000, -4800, -40 },
@@ -20,8 +17,8 @@ TEST(TimeUnits, ConvertsAndSnapsMillisecondsTicksAndPixels)
         { 600000, 2880000, 24000 },
         { INT_MAX, INT_MAX, 85899345 },
     };
-    for (const Case &c : cases)
-        EXPECT_EQ(std::tuple(msToTicks(c.ms), msToPixels(c.ms)), std::tuple(c.ticks, c.px)) << c.ms;
+    for (auto [ms, ticks, px] : cases)
+        EXPECT_EQ(std::tuple(msToTicks(ms), msToPixels(ms)), std::tuple(ticks, px)) << ms;
     EXPECT_EQ(std::tuple(ticksToMs(4800), ticksToMs(160), pixelsToMs(40), pixelsToMs(-8)),
         std::tuple(1000, 33, 1000, -200));
     // To the nearest frame.
@@ -68,7 +65,6 @@ TEST_F(TrackModel, StartTimesFollowGapsAndVisibleLengths)
     m_track->setGap(b[1], 500);
     m_track->setGap(b[2], 200);
     m_track->setInOut(b[2], 300, 800);
-    expectConsistent();
     EXPECT_EQ(std::tuple(m_track->endOf(0), m_track->startOf(1), m_track->endOf(1), m_track->startOf(2),
                   m_track->endTime(), m_track->length(), m_timeline->longestTrack()),
         std::tuple(1000, 1500, 2500, 2700, 3200, 3200, 3200));
@@ -96,7 +92,6 @@ TEST_F(TrackModel, InsertsCopiesBeforeAnIndexAndClearsHostKeysUnderThem)
     const auto b = walks(3);
     EXPECT_EQ(m_hipX->getNumKeys(), 2); // appended keeping keys
     KyBlock *d = m_track->insertBlock(1, *m_walk, true);
-    expectConsistent();
     EXPECT_EQ(m_track->blocks(), (std::vector<KyBlock *> { b[0], d, b[1], b[2] }));
     // The placed block is a copy owned by the track, sharing the clip.
     EXPECT_EQ(std::tuple(d != m_walk, d->clipHandle, m_track->startOf(1), m_track->startOf(3)),
@@ -145,7 +140,6 @@ TEST_F(TrackModel, SpeedScalesFromTheRememberedClipOutPoint)
     m_track->speedChanged(0);
     m_track->speedChanged(-20);
     EXPECT_FLOAT_EQ(b[0]->speed, 0.33f);
-    expectConsistent();
     // A change without remembered out points remembers them first.
     KyBlock *c = m_track->appendBlock(*m_walk, true);
     select({ c });
@@ -214,7 +208,6 @@ TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
         std::tuple(std::vector<KyBlock *> { b[0], b[2] }, nullptr, 1u, 3000));
     EXPECT_EQ(std::tuple(dzScene->getAnimRange(), dzScene->getPlayRange()),
         std::tuple(DzTimeRange(0, 19200), DzTimeRange(0, 19200)));
-    expectConsistent();
     // Clear removes every block, each with its signal.
     m_track->setCurrentBlock(b[2]);
     int removed = 0;
