@@ -11,13 +11,19 @@
 class SamplePane : public DzPane {
     Q_OBJECT
 public:
-    SamplePane() : DzPane(QStringLiteral("Sample Pane")) { }
+    SamplePane()
+        : DzPane(QStringLiteral("Sample Pane"))
+    {
+    }
 };
 
 class SamplePaneAction : public DzPaneAction {
     Q_OBJECT
 public:
-    SamplePaneAction() : DzPaneAction(QStringLiteral("SamplePane")) { }
+    SamplePaneAction()
+        : DzPaneAction(QStringLiteral("SamplePane"))
+    {
+    }
 };
 
 class SampleGroupedAction : public DzAction {
@@ -33,13 +39,19 @@ public:
 class SampleAction : public DzAction {
     Q_OBJECT
 public:
-    SampleAction() : DzAction(QStringLiteral("Plain Command")) { }
+    SampleAction()
+        : DzAction(QStringLiteral("Plain Command"))
+    {
+    }
 };
 
 class SampleData : public DzSceneData {
     Q_OBJECT
 public:
-    SampleData() : DzSceneData(QStringLiteral("Sample-data")) { }
+    SampleData()
+        : DzSceneData(QStringLiteral("Sample-data"))
+    {
+    }
 };
 
 template <class T> class SampleFactory : public DzClassFactory {

@@ -1,10 +1,10 @@
 // The trelvo-studio program itself, run as a user runs it.
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
-#include <QFile>
 #include <QTemporaryDir>
 
 #include <set>
@@ -70,8 +70,10 @@ TEST_F(ProgramTest, ProblemsGiveHonestExitCodesAndReasons)
         { { "--screenshot", png }, false, 0, "Loaded plug-in Trelvo", true },
         // A scene that cannot be read still gives a working studio, but a script learns of it.
         { { tmp.filePath("missing.trelvo"), "--screenshot", png }, false, 1, "missing.trelvo", true },
-        { { "--plugin-dir", tmp.filePath("nowhere"), "--screenshot", png }, false, 0, "does not exist", true },
-        { { "--screenshot", tmp.filePath("no/such/dir/shot.png") }, false, 1, "cannot write the screenshot", false },
+        { { "--plugin-dir", tmp.filePath("nowhere"), "--screenshot", png }, false, 0, "does not exist",
+            true },
+        { { "--screenshot", tmp.filePath("no/such/dir/shot.png") }, false, 1, "cannot write the screenshot",
+            false },
         { {}, true, 1, "xvfb-run", false },
         { { "--frobnicate" }, false, 2, "--frobnicate", false },
         { { "--help" }, false, 0, "--screenshot", false },
