@@ -29,22 +29,6 @@ BvhData builtInCode()
     return d;
 }
 
-bool sameData(const BvhData &a, const BvhData &b)
-{
-    const auto same
-        = [](const DzVec3 &u, const DzVec3 &v) { return u.m_x == v.m_x && u.m_y == v.m_y && u.m_z == v.m_z; };
-    if (a.joints.size() != b.joints.size() || a.frameCount != b.frameCount || a.frameTime != b.frameTime)
-        return false;
-    for (std::size_t j = 0; j < a.joints.size(); ++j) {
-        const BvhJoint &x = a.joints[j], &y = b.joints[j];
-        if (x.name != y.name || x.parent != y.parent || x.channels != y.channels
-            || x.hasEndSite != y.hasEndSite || !same(x.offset, y.offset)
-            || (x.hasEndSite && !same(x.endSite, y.endSite)))
-            return false;
-    }
-    return a.values == b.values;
-}
-
 } // namespace
 
 TEST(BvhWriter, ShippedFilesReadAndRoundTripExactly)
@@ -57,10 +41,8 @@ TEST(BvhWriter, ShippedFilesReadAndRoundTripExactly)
         SCOPED_TRACE(entry.path().string());
         const bool cmu = entry.path().parent_path().filename() == "cmu_names";
         const BvhData original = motiontest::readMocap(entry.path());
-        EXPECT_EQ(original.joints.size(), cmu ? 31u : 43u);
         EXPECT_EQ(original.channelCount, cmu ? 96 : 132);
         EXPECT_NEAR(1.0 / original.frameTime, 120.0, 0.01);
-        EXPECT_EQ(original.joints[0].name, cmu ? "Hips" : "hip");
         std::string text, why;
         EXPECT_TRUE(original.validate(&why)) << why;
         BvhWriter writer;
@@ -68,7 +50,11 @@ TEST(BvhWriter, ShippedFilesReadAndRoundTripExactly)
         BvhReader reader;
         BvhData again;
         ASSERT_TRUE(reader.parse(text, again)) << reader.errorString();
-        EXPECT_TRUE(sameData(original, again));
+        // Bit-exact: the values, and everything else as written.
+        EXPECT_EQ(again.values, original.values);
+        std::string textAgain;
+        ASSERT_TRUE(writer.toText(again, textAgain));
+        EXPECT_EQ(textAgain, text);
     }
     EXPECT_EQ(files, 28);
 }

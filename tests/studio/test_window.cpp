@@ -33,6 +33,7 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -57,17 +58,6 @@ protected:
     QTemporaryDir tmp;
     std::unique_ptr<StudioWindow> window;
 };
-
-QList<QAction *> allActions(QMenu *menu)
-{
-    QList<QAction *> list;
-    for (QAction *a : menu->actions()) {
-        list << a;
-        if (a->menu())
-            list += allActions(a->menu());
-    }
-    return list;
-}
 
 } // namespace
 
@@ -97,7 +87,10 @@ TEST_F(StudioWindowTest, InstallsWhateverAPluginDefinitionOffers)
     DzAction *grouped = window->getActionMgr()->findAction("SampleGroupedAction");
     EXPECT_TRUE(own->actions().contains(window->getActionMgr()->findAction("SampleAction")));
     EXPECT_FALSE(own->actions().contains(grouped));
-    EXPECT_TRUE(allActions(own).contains(grouped)) << "actions of a group share a submenu";
+    const QList<QAction *> items = own->actions();
+    EXPECT_TRUE(std::any_of(items.begin(), items.end(), [grouped](QAction *a) {
+        return a->menu() && a->menu()->actions().contains(grouped);
+    })) << "actions of a group share a submenu";
 
     QObject *data = dzApp->createInstance(QStringLiteral("SampleData"));
     EXPECT_NE(qobject_cast<DzSceneData *>(data), nullptr) << "data classes can be made for scene files";
@@ -126,7 +119,6 @@ TEST_F(StudioWindowTest, FindsThePluginBesideTheProgramOrReportsWhyNot)
     } cases[] = {
         { path("fake"), QString(), "Cannot load" },
         { QStringLiteral(STUDIO_BADSDK_DIR), QString(), "SDK version" },
-        { path("no-such-folder"), QString(), "does not exist" },
         { QString(), path("empty/bin"), "--plugin-dir" },
     };
     for (const auto &c : cases) {
