@@ -10,6 +10,8 @@
 
 #include <kyblock.h>
 
+#include <gmock/gmock.h>
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,6 +22,8 @@
 
 using namespace trelvo::motion;
 using motiontest::worldPose;
+using testing::HasSubstr;
+using testing::Not;
 
 namespace {
 
@@ -144,35 +148,44 @@ BvhData humanoid(const Convention &c)
     return d;
 }
 
-QString writeBvh(const QTemporaryDir &dir, const BvhData &d, const QString &name = "take.bvh")
-{
-    std::string text;
-    BvhWriter writer;
-    EXPECT_TRUE(writer.toText(d, text)) << writer.errorString();
-    EXPECT_TRUE(writeText(dir.filePath(name), QByteArray::fromStdString(text)));
-    return dir.filePath(name);
-}
-
-// Imports, bakes and exports; the exported BVH of the standard figure.
-BvhData road(const QTemporaryDir &dir, const QString &bvh, const QStringList &extra = {})
-{
-    const QString block = dir.filePath("take.kba");
-    QString messages;
-    EXPECT_EQ(runKba(QStringList { "import-bvh", bvh, block } + extra, &messages), kKbaOk)
-        << messages.toStdString();
-    writeText(dir.filePath("recipe.json"), R"({"blocks": [{"file": "take.kba"}]})");
-    EXPECT_EQ(compose({ dir.filePath("recipe.json"), "--bvh", dir.filePath("baked.bvh") }, &messages), 0)
-        << messages.toStdString();
-    BvhReader reader;
-    BvhData baked;
-    EXPECT_TRUE(reader.readFile(QFile::encodeName(dir.filePath("baked.bvh")).toStdString(), baked))
-        << reader.errorString();
-    return baked;
-}
-
 } // namespace
 
-TEST(ImportRoad, EveryConventionPointsTheFiguresBonesWhereTheFilesPoint)
+// A folder per test, and the programs run on files in it.
+class ImportRoad : public ::testing::Test {
+protected:
+    QString writeBvh(const BvhData &d, const QString &name = "take.bvh")
+    {
+        std::string text;
+        EXPECT_TRUE(BvhWriter().toText(d, text));
+        EXPECT_TRUE(writeText(dir.filePath(name), QByteArray::fromStdString(text)));
+        return dir.filePath(name);
+    }
+    // trelvo-kba import-bvh of `bvh` into the folder's `block`; what it printed.
+    QString import(
+        const QString &bvh, const QString &block, const QStringList &extra = {}, int status = kKbaOk)
+    {
+        QString messages;
+        EXPECT_EQ(runKba(QStringList { "import-bvh", bvh, dir.filePath(block) } + extra, &messages), status)
+            << messages.toStdString();
+        return messages;
+    }
+    // Imports, bakes and exports; the exported BVH of the standard figure.
+    BvhData road(const QString &bvh, const QStringList &extra = {})
+    {
+        import(bvh, "take.kba", extra);
+        writeText(dir.filePath("recipe.json"), R"({"blocks": [{"file": "take.kba"}]})");
+        QString messages;
+        EXPECT_EQ(compose({ dir.filePath("recipe.json"), "--bvh", dir.filePath("baked.bvh") }, &messages), 0)
+            << messages.toStdString();
+        BvhData baked;
+        EXPECT_TRUE(BvhReader().readFile(QFile::encodeName(dir.filePath("baked.bvh")).toStdString(), baked));
+        return baked;
+    }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(ImportRoad, EveryConventionPointsTheFiguresBonesWhereTheFilesPoint)
 {
     // Figure bone -> the layout's joints at its start and end.
     const std::pair<const char *, std::pair<const char *, const char *>> bones[]
@@ -186,16 +199,15 @@ TEST(ImportRoad, EveryConventionPointsTheFiguresBonesWhereTheFilesPoint)
 
     for (const Convention &c : kConventions) {
         SCOPED_TRACE(c.name);
-        QTemporaryDir dir;
         const BvhData file = humanoid(c);
-        const QString path = writeBvh(dir, file);
+        const QString path = writeBvh(file);
         QString json;
         ASSERT_EQ(runKba({ "bvh-map", path }, &json), kKbaOk) << json.toStdString();
         EXPECT_EQ(
             QJsonDocument::fromJson(json.toUtf8()).object().value("convention").toString().toStdString(),
             c.name);
 
-        const BvhData baked = road(dir, path);
+        const BvhData baked = road(path);
         // The block lasts 233 ms, so frame 7 (233.3 ms) lies just past it.
         ASSERT_GE(baked.frameCount, kFrames - 1);
         for (int f = 0; f < kFrames - 1; ++f) {
@@ -219,11 +231,10 @@ TEST(ImportRoad, EveryConventionPointsTheFiguresBonesWhereTheFilesPoint)
     }
 }
 
-TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
+TEST_F(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
 {
-    QTemporaryDir dir;
     const BvhData file = humanoid(kConventions[1]); // CMU names
-    const QString path = writeBvh(dir, file);
+    const QString path = writeBvh(file);
     QString json;
     ASSERT_EQ(runKba({ "bvh-map", path }, &json), kKbaOk);
     const QJsonObject map = QJsonDocument::fromJson(json.toUtf8()).object();
@@ -239,7 +250,7 @@ TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
     QJsonObject edited = map;
     edited["joints"] = joints;
     writeText(dir.filePath("map.json"), QJsonDocument(edited).toJson());
-    const BvhData baked = road(dir, path, { "--map", dir.filePath("map.json") });
+    const BvhData baked = road(path, { "--map", dir.filePath("map.json") });
     ASSERT_GT(baked.frameCount, 0);
     const std::vector<DzVec3> figure = worldPose(baked, 0).at, source = worldPose(file, 0).at;
     EXPECT_LT(
@@ -251,11 +262,8 @@ TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
     joints["Spine"] = QJsonValue::Null;
     edited["joints"] = joints;
     writeText(dir.filePath("map.json"), QJsonDocument(edited).toJson());
-    QString messages;
-    ASSERT_EQ(runKba({ "import-bvh", path, dir.filePath("zero.kba"), "--map", dir.filePath("map.json") },
-                  &messages),
-        kKbaOk);
-    EXPECT_TRUE(messages.contains("The spine is not driven by the file (chest)")) << messages.toStdString();
+    EXPECT_THAT(import(path, "zero.kba", { "--map", dir.filePath("map.json") }).toStdString(),
+        HasSubstr("The spine is not driven by the file (chest)"));
 
     const struct {
         const char *json;
@@ -270,17 +278,14 @@ TEST(ImportRoad, MappingFileIsReadBackAndBadOnesAreRefused)
     for (const auto &c : bad) {
         SCOPED_TRACE(c.json);
         writeText(dir.filePath("bad.json"), c.json);
-        EXPECT_EQ(runKba({ "import-bvh", path, dir.filePath("bad.kba"), "--map", dir.filePath("bad.json") },
-                      &messages),
-            kKbaFailed);
-        EXPECT_TRUE(messages.contains(c.message)) << messages.toStdString();
+        EXPECT_THAT(import(path, "bad.kba", { "--map", dir.filePath("bad.json") }, kKbaFailed).toStdString(),
+            HasSubstr(c.message));
         EXPECT_FALSE(QFile::exists(dir.filePath("bad.kba")));
     }
 }
 
-TEST(ImportRoad, RefusesAFileThatDrivesNoLegsOrNoSpineUnlessMapped)
+TEST_F(ImportRoad, RefusesAFileThatDrivesNoLegsOrNoSpineUnlessMapped)
 {
-    QTemporaryDir dir;
     BvhData legless;
     legless.frameTime = 1.0 / 30.0;
     // A tail reaches the floor, but a single segment is no leg.
@@ -292,42 +297,32 @@ TEST(ImportRoad, RefusesAFileThatDrivesNoLegsOrNoSpineUnlessMapped)
     legless.assignChannelIndices();
     legless.frameCount = 3;
     legless.values = { 100, 20, 5, 5, 100, 25, 6, 6, 100, 30, 7, 7 };
-    QString messages;
-    const QString path = writeBvh(dir, legless);
-    EXPECT_EQ(runKba({ "import-bvh", path, dir.filePath("a.kba") }, &messages), kKbaFailed);
-    EXPECT_TRUE(messages.contains("either of the figure's legs")) << messages.toStdString();
+    const QString path = writeBvh(legless);
+    EXPECT_THAT(
+        import(path, "a.kba", {}, kKbaFailed).toStdString(), HasSubstr("either of the figure's legs"));
     writeText(dir.filePath("map.json"), R"({"joints": {"Hips": "hip", "Chest": "chest", "Head": "head"}})");
-    EXPECT_EQ(
-        runKba({ "import-bvh", path, dir.filePath("a.kba"), "--map", dir.filePath("map.json") }, &messages),
-        kKbaOk)
-        << messages.toStdString();
+    import(path, "a.kba", { "--map", dir.filePath("map.json") });
 
     // Legs but no spine: the arms hang from the root.
     BvhData file = humanoid(kConventions[1]);
     for (const char *spine : { "LowerBack", "Spine", "Spine1", "Neck", "Neck1", "Head" })
         file.joints[file.findJoint(spine)].name = std::string("Q") + spine;
-    const QString noSpine = writeBvh(dir, file, "nospine.bvh");
     // Names fail; the shape still finds the spine.
-    EXPECT_EQ(runKba({ "import-bvh", noSpine, dir.filePath("b.kba") }, &messages), kKbaOk)
-        << messages.toStdString();
+    import(writeBvh(file, "nospine.bvh"), "b.kba");
 }
 
-TEST(ImportRoad, FrameRateRestPoseAndExtraMotionLines)
+TEST_F(ImportRoad, FrameRateRestPoseAndExtraMotionLines)
 {
-    QTemporaryDir dir;
     BvhData file = humanoid(kConventions[1]);
-    const QString path = writeBvh(dir, file);
-    QString messages;
-    ASSERT_EQ(runKba({ "import-bvh", path, dir.filePath("30.kba") }, &messages), kKbaOk)
-        << messages.toStdString();
-    EXPECT_FALSE(messages.contains("rest pose"));
+    const QString path = writeBvh(file);
+    EXPECT_THAT(import(path, "30.kba").toStdString(), Not(HasSubstr("rest pose")));
     KyBlock *normal = KyBlock::get(dir.filePath("30.kba"));
     ASSERT_TRUE(normal);
     EXPECT_NEAR(normal->clipLength, (kFrames - 1) * 1000 / 30, 2);
     // --fps: 7 intervals at 60 fps are 116.7 ms; the 30 fps samples end at 100 ms.
-    ASSERT_EQ(runKba({ "import-bvh", path, dir.filePath("60.kba"), "--fps", "60" }), kKbaOk);
+    import(path, "60.kba", { "--fps", "60" });
     EXPECT_NEAR(KyBlock::get(dir.filePath("60.kba"))->clipLength, 100, 2);
-    EXPECT_EQ(runKba({ "import-bvh", path, dir.filePath("x.kba"), "--fps", "0" }), kKbaBadUsage);
+    import(path, "x.kba", { "--fps", "0" }, kKbaBadUsage);
 
     // A rest pose first (every rotation zero) is dropped and said so; a
     // hand-written pose of whole degrees (the converters' T-pose) too.
@@ -340,11 +335,11 @@ TEST(ImportRoad, FrameRateRestPoseAndExtraMotionLines)
                     withRest.values[joint.firstChannel + k] = j % 3 == 1 ? restValue : 0.0f;
             }
         }
-        const QString restPath = writeBvh(dir, withRest, "rest.bvh");
-        const QString block = dir.filePath(QStringLiteral("rest%1.kba").arg(restValue));
-        ASSERT_EQ(runKba({ "import-bvh", restPath, block }, &messages), kKbaOk);
-        EXPECT_TRUE(messages.contains("frame 1 is a rest pose")) << restValue << messages.toStdString();
-        KyBlock *dropped = KyBlock::get(block);
+        const QString block = QStringLiteral("rest%1.kba").arg(restValue);
+        EXPECT_THAT(
+            import(writeBvh(withRest, "rest.bvh"), block).toStdString(), HasSubstr("frame 1 is a rest pose"))
+            << restValue;
+        KyBlock *dropped = KyBlock::get(dir.filePath(block));
         ASSERT_TRUE(dropped);
         EXPECT_NEAR(dropped->clipLength, (kFrames - 2) * 1000 / 30, 2);
     }
@@ -354,15 +349,15 @@ TEST(ImportRoad, FrameRateRestPoseAndExtraMotionLines)
     BvhWriter().toText(file, text);
     const std::size_t lastLine = text.rfind('\n', text.size() - 2);
     writeText(dir.filePath("extra.bvh"), QByteArray::fromStdString(text + text.substr(lastLine + 1)));
-    ASSERT_EQ(
-        runKba({ "import-bvh", dir.filePath("extra.bvh"), dir.filePath("extra.kba") }, &messages), kKbaOk);
-    EXPECT_TRUE(messages.contains("1 motion line after the 8 frames declared")) << messages.toStdString();
+    EXPECT_THAT(import(dir.filePath("extra.bvh"), "extra.kba").toStdString(),
+        HasSubstr("1 motion line after the 8 frames declared"));
     EXPECT_EQ(KyBlock::get(dir.filePath("extra.kba"))->clipLength, normal->clipLength);
 
     // compose --bvh without a target, or into a missing folder, fails and leaves nothing.
     writeText(dir.filePath("recipe.json"), R"({"blocks": [{"file": "30.kba"}]})");
     EXPECT_EQ(compose({ dir.filePath("recipe.json"), "--bvh" }), 2);
     const QString nowhere = dir.filePath("missing/out.bvh");
+    QString messages;
     EXPECT_EQ(compose({ dir.filePath("recipe.json"), "--bvh", nowhere }, &messages), 1);
     EXPECT_TRUE(messages.contains("out.bvh")) << messages.toStdString();
     EXPECT_FALSE(QFile::exists(nowhere));
