@@ -10,11 +10,14 @@
 
 #include <QTemporaryDir>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 
 using namespace trelvo::motion;
+using testing::HasSubstr;
+using testing::Not;
 
 namespace {
 
@@ -64,8 +67,7 @@ TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
     EXPECT_EQ(dialog.boneOf("LeftUpLeg"), "lThigh");
     EXPECT_EQ(dialog.boneOf("Spine1"), "chest");
     EXPECT_TRUE(dialog.canImport());
-    EXPECT_TRUE(dialog.warningText().contains("The left arm is not driven"))
-        << dialog.warningText().toStdString();
+    EXPECT_THAT(dialog.warningText().toStdString(), HasSubstr("The left arm is not driven"));
     EXPECT_FALSE(dialog.warningText().contains("leg"));
     EXPECT_TRUE(dialog.preview().firstFrameIsRestPose);
 
@@ -75,8 +77,8 @@ TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
 
     // The user takes a leg away: a warning, and the edited mapping is used.
     ASSERT_TRUE(dialog.setBone("LeftLeg", ""));
-    EXPECT_TRUE(dialog.warningText().contains("The left leg is not driven by the file (lShin)"))
-        << dialog.warningText().toStdString();
+    EXPECT_THAT(
+        dialog.warningText().toStdString(), HasSubstr("The left leg is not driven by the file (lShin)"));
     ASSERT_TRUE(dialog.options().retarget.mapping);
     EXPECT_FALSE(dialog.setBone("LeftLeg", "lTail"));
     EXPECT_FALSE(dialog.setBone("Tail", "lShin"));
@@ -84,7 +86,7 @@ TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
     // Two joints that are no chain onto one bone cannot be imported.
     ASSERT_TRUE(dialog.setBone("RightUpLeg", "lThigh"));
     EXPECT_FALSE(dialog.canImport());
-    EXPECT_TRUE(dialog.warningText().contains("Cannot import")) << dialog.warningText().toStdString();
+    EXPECT_THAT(dialog.warningText().toStdString(), HasSubstr("Cannot import"));
 
     // A saved mapping loads back into another dialog; a bad one is refused
     // and leaves the table alone.
@@ -104,7 +106,7 @@ TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write(R"({"joints": {"Hips": "tail"}})") > 0);
     bad.close();
     EXPECT_FALSE(other.loadMapping(dir.filePath("bad.json"), &error));
-    EXPECT_TRUE(error.contains("'tail', which the figure does not have")) << error.toStdString();
+    EXPECT_THAT(error.toStdString(), HasSubstr("'tail', which the figure does not have"));
     EXPECT_EQ(other.boneOf("Neck"), "head");
 }
 
@@ -117,10 +119,11 @@ TEST_F(ImportDialogTest, WarnsWhenTheMotionIsLongerThanABlockHolds)
     for (bvh.frameCount = 3; bvh.frameCount < 300; ++bvh.frameCount)
         bvh.values.insert(bvh.values.end(), row.begin(), row.end());
     MotionImportDialog dialog(bvh, m_figure.get(), "long.bvh");
-    EXPECT_TRUE(dialog.warningText().contains("A block holds at most 6000 keys per record: a block made from "
-                                              "all of this motion keeps 200.0 s of 298.0 s."))
-        << dialog.warningText().toStdString();
+    EXPECT_THAT(dialog.warningText().toStdString(),
+        HasSubstr(
+            "A block holds at most 6000 keys per record: a block made from all of this motion keeps 200.0 s "
+            "of 298.0 s."));
     EXPECT_TRUE(dialog.canImport());
     dialog.setFramesPerSecond(2.0);
-    EXPECT_FALSE(dialog.warningText().contains("6000")) << dialog.warningText().toStdString();
+    EXPECT_THAT(dialog.warningText().toStdString(), Not(HasSubstr("6000")));
 }

@@ -13,6 +13,7 @@
 #include "dzundostack.h"
 #include "studioprompt.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QList>

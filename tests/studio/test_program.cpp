@@ -1,4 +1,5 @@
 // The trelvo-studio program itself, run as a user runs it.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include <set>
+
+using testing::HasSubstr;
 
 TEST(Program, ProblemsGiveHonestExitCodesAndReasons)
 {
@@ -52,9 +55,8 @@ TEST(Program, ProblemsGiveHonestExitCodesAndReasons)
         const QString err = QString::fromLocal8Bit(run.readAllStandardError());
         ASSERT_TRUE(finished && run.exitStatus() == QProcess::NormalExit) << what.toStdString();
         EXPECT_EQ(run.exitCode(), c.exitCode) << what.toStdString() << "\n" << err.toStdString();
-        EXPECT_TRUE((err + QString::fromLocal8Bit(run.readAllStandardOutput())).contains(c.says))
-            << what.toStdString() << "\n"
-            << err.toStdString();
+        EXPECT_THAT((err + run.readAllStandardOutput()).toStdString(), HasSubstr(c.says))
+            << what.toStdString();
         const QImage image(png);
         EXPECT_EQ(!image.isNull(), c.screenshot) << what.toStdString();
         if (c.exitCode == 0 && c.screenshot && c.args.size() == 2) {

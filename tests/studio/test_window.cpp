@@ -36,6 +36,8 @@
 #include <algorithm>
 #include <memory>
 
+using testing::HasSubstr;
+
 namespace {
 
 class StudioWindowTest : public ::testing::Test {
@@ -126,8 +128,7 @@ TEST_F(StudioWindowTest, FindsThePluginBesideTheProgramOrReportsWhyNot)
         w.setPersistSettings(false);
         w.loadPlugins(c.dir, c.programDir);
         ASSERT_EQ(w.startupProblems().size(), 1) << c.problem;
-        EXPECT_TRUE(w.startupProblems().first().contains(c.problem))
-            << w.startupProblems().first().toStdString();
+        EXPECT_THAT(w.startupProblems().first().toStdString(), HasSubstr(c.problem));
         EXPECT_TRUE(w.plugins().installed().isEmpty());
         EXPECT_TRUE(w.commands()->addStandardFigure()) << "the studio still works";
     }
@@ -165,7 +166,7 @@ TEST_F(StudioWindowTest, FiguresMenuAddsAndDeletesFigures)
     ASSERT_TRUE(dzApp->getContentMgr()->setContentDirectory(tmp.path()));
     QString error;
     EXPECT_FALSE(window->document()->newScene(&error));
-    EXPECT_TRUE(error.contains("standard.json")) << error.toStdString();
+    EXPECT_THAT(error.toStdString(), HasSubstr("standard.json"));
     EXPECT_EQ(dzScene->getNumNodes(), 0);
     dzApp->getContentMgr()->resetContentDirectory();
     EXPECT_TRUE(window->commands()->addStandardFigure());
@@ -213,8 +214,7 @@ TEST_F(StudioWindowTest, CorruptOrTruncatedFileIsRefusedAndSceneUntouched)
         prompts.answers = { StudioPrompt::Discard };
         EXPECT_FALSE(window->openScene(file));
         EXPECT_EQ(prompts.shown.last().kind, StudioPrompt::Error);
-        EXPECT_TRUE(prompts.lastText().contains(QFileInfo(file).fileName()))
-            << prompts.lastText().toStdString();
+        EXPECT_THAT(prompts.lastText().toStdString(), HasSubstr(QFileInfo(file).fileName().toStdString()));
         EXPECT_EQ(dzScene->getNodeList(), nodes);
         EXPECT_FLOAT_EQ(turn->getValue(0), 33.0f);
         EXPECT_TRUE(dzScene->isModified());
