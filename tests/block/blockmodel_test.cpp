@@ -197,18 +197,15 @@ TEST(Resampling, SamplesEvery33MsAndCopiesAllRotationRecords)
     const int dst = allocateSlot();
     resampleInto(dst, src, 100, 200);
     const ChannelRecord *r = slotRecords(dst);
-    ASSERT_NE(r, nullptr);
-    EXPECT_EQ(r->type, kTranslationRecord);
+    ASSERT_TRUE(r && r->next && r->next->next);
     ASSERT_EQ(r->keys.size(), 4u); // 0, 33, 66, 99: (200 − 100) / 33 = 3 steps after the first
     // y: 90 + fxMul(fxDiv(100, 1000), 5.0); x at 199 ms less x at 100 ms.
     EXPECT_EQ(std::tuple(r->keys[0].v[0], r->keys[0].v[1], r->keys[0].v[2], r->keys[3].time, r->keys[3].v[0]),
         std::tuple(0, 5931005, 0, 99, 648800));
-    ASSERT_NE(r->next, nullptr);
-    EXPECT_EQ(std::tuple(r->next->type, r->next->keys.size()), std::tuple(kRotationRecord, 4u));
     // The angle-and-axis record of the head is copied as rotation vectors.
-    ASSERT_NE(r->next->next, nullptr);
     EXPECT_EQ(
-        std::tuple(r->next->next->hash, r->next->next->type), std::tuple(nameHash("head"), kRotationRecord));
+        std::tuple(r->type, r->next->type, r->next->keys.size(), r->next->next->hash, r->next->next->type),
+        std::tuple(kTranslationRecord, kRotationRecord, 4u, nameHash("head"), kRotationRecord));
     // 33 degrees about an axis renormalised to 0.99951 (65504).
     EXPECT_NEAR(toFloat(r->next->next->keys[0].v[0]), 32.984f, 0.001f);
 }

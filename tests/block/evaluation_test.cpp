@@ -135,6 +135,25 @@ TEST_F(Evaluation, PackedStreamDeltaEntriesContinueAndCutEntriesStop)
     }
 }
 
+TEST_F(Evaluation, KeySearchStopsAtThePairEndingAtOrAfterT)
+{
+    // Keys every 100 ms, each time twice. Sorted keys are bisected once more
+    // than four steps lie ahead, unsorted ones stepped through; going back
+    // restarts from the first key.
+    ChannelRecord *r = vectorRecord(kRotationRecord, "rThigh", {});
+    for (int i = 0; i < 40; ++i)
+        r->keys.push_back(ChannelKey { 100 * (i / 2), { 0, fx(i), 0 } });
+    slotWith(r);
+    for (bool sorted : { true, false }) {
+        r->keysSorted = sorted;
+        for (auto [t, cursor] :
+            { std::pair { 150, 3 }, { 300, 5 }, { 1700, 33 }, { 1750, 35 }, { 50, 1 }, { 5000, 39 } }) {
+            evaluateRecord(*r, t);
+            EXPECT_EQ(r->cursor, cursor) << "t = " << t << (sorted ? ", sorted" : ", unsorted");
+        }
+    }
+}
+
 TEST_F(Evaluation, ChainSkipsUnboundUnknownAndEmptyRecords)
 {
     ChannelRecord *unbound = vectorRecord(kTranslationRecord, "hip", { { 0, 1, 2, 3 } });

@@ -164,21 +164,19 @@ TEST(NodeKeyReader, GivesTheNodesOwnValuesAtAnyTime)
     keyAtRandom(node.getXPosControl(), random, -1e4f, 1e4f);
     node.getYRotControl()->setValue(33.3f); // unkeyed: the static value
     node.getZPosControl()->setValue(0, 5.0f); // one key
-    for (const DzRotationOrder order : { DzRotationOrder::XYZ, DzRotationOrder::YZX, DzRotationOrder::ZYX }) {
-        node.setRotationOrder(order);
-        trelvo::motion::NodeKeyReader reader(&node);
-        // Rising through keyed and unkeyed ticks, before the first key and
-        // past the last, then back in time.
-        std::vector<DzTime> times;
-        for (DzTime t = -500; t < 10000; t += 37 + DzTime(random() % 90))
-            times.push_back(t);
-        times.insert(times.end(), { 9000, 5, 5, -1, 0, 10000 });
-        for (const DzTime t : times) {
-            const DzVec3 p = reader.localPos(t);
-            const DzVec3 want = node.getLocalPos(t);
-            EXPECT_TRUE(p.m_x == want.m_x && p.m_y == want.m_y && p.m_z == want.m_z) << t;
-            EXPECT_TRUE(sameBits(reader.localRot(t), node.getLocalRot(t))) << t;
-        }
+    node.setRotationOrder(DzRotationOrder::YZX);
+    trelvo::motion::NodeKeyReader reader(&node);
+    // Rising through keyed and unkeyed ticks, before the first key and past
+    // the last, then back in time.
+    std::vector<DzTime> times;
+    for (DzTime t = -500; t < 10000; t += 37 + DzTime(random() % 90))
+        times.push_back(t);
+    times.insert(times.end(), { 9000, 5, 5, -1, 0, 10000 });
+    for (const DzTime t : times) {
+        const DzVec3 p = reader.localPos(t);
+        const DzVec3 want = node.getLocalPos(t);
+        EXPECT_TRUE(p.m_x == want.m_x && p.m_y == want.m_y && p.m_z == want.m_z) << t;
+        EXPECT_TRUE(sameBits(reader.localRot(t), node.getLocalRot(t))) << t;
     }
 }
 
