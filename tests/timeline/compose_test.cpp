@@ -128,7 +128,7 @@ TEST_F(Compose, BakesARecipeWithItsFigureFpsOffsetsAndBlockFields)
     // from the first one's end (flag 1): 3500 ms at 24 fps.
     ASSERT_EQ(compose(R"({"figure": "large", "heelOffset": 30,
         "rotationalOffsets": {"rForeArm": [0, 0, 0.2588190, 0.9659258]},
-        "blocks": [{"file": "w.kba", "speed": 0.5, "mirror": false, "posOffset": [10, 0, 0],
+        "blocks": [{"file": "w.kba", "speed": 0.5, "mirror": false, "posOffset": [10, 0, 20],
                     "facingOffset": 0, "blendIn": 100, "internalBlend": 50, "inPoint": 0},
                    {"file": "w.kba", "gap": 500, "flags": 1}]})",
                   { "--fps", "24" }),
@@ -138,12 +138,13 @@ TEST_F(Compose, BakesARecipeWithItsFigureFpsOffsetsAndBlockFields)
     // Every bone of the figure in every frame, 200 ticks apart.
     EXPECT_EQ(std::tuple(tick(1), tick(24), m_frames[0].toObject()["bones"].toObject().size()),
         std::tuple(200, 4800, 53));
-    // Scale 1.1: half-way through the first walk x offset 10 → 11, z 50 → 55;
-    // in the gap the walk stays at its end (110); the second walk carries on.
+    // Scale 1.1: half-way through the first walk the offset (10, 0, 20) → (11, 0, 22)
+    // plus z 50 → 55; in the gap the walk stays at its end (110 + 22); the second
+    // walk carries on.
     EXPECT_NEAR(hipPos(24, 0), 11.0, 0.05);
-    EXPECT_NEAR(hipPos(24, 2), 55.0, 0.2);
-    EXPECT_NEAR(hipPos(54, 2), 110.0, 0.2); // 2250 ms, in the gap
-    EXPECT_NEAR(hipPos(72, 2), 165.0, 0.6); // 3000 ms, half-way through the second walk
+    EXPECT_NEAR(hipPos(24, 2), 77.0, 0.2);
+    EXPECT_NEAR(hipPos(54, 2), 132.0, 0.2); // 2250 ms, in the gap
+    EXPECT_NEAR(hipPos(72, 2), 187.0, 0.6); // 3000 ms, half-way through the second walk
     EXPECT_NEAR(std::fabs(euler(24, "lShldr", 2)), 25.0, 0.1);
     EXPECT_NEAR(euler(0, "lFoot", 0), -30.0, 0.01); // heel offset 30: the feet turn −30 about X
     EXPECT_NEAR(euler(0, "rForeArm", 2), 30.0, 0.01); // the forearm offset: 30 degrees about Z
