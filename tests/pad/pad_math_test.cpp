@@ -13,7 +13,7 @@ QPoint toView(const KyPadViewGeometry &v, float x, float y)
 {
     int ix = 0, iy = 0;
     v.padToView(x, y, &ix, &iy);
-    return {ix, iy};
+    return { ix, iy };
 }
 
 } // namespace
@@ -31,7 +31,7 @@ TEST(PadView, MapsBetweenPadAndPixelsAndZooms)
     EXPECT_EQ(toView(v, -1.7f, 1.7f), QPoint(-3, 3));
     EXPECT_EQ(toView(v, 3e38f, -3e38f), QPoint(INT_MAX, INT_MIN));
     // Unusable zooms are ignored.
-    for (float z : {0.0f, -1.0f, NAN, INFINITY}) {
+    for (float z : { 0.0f, -1.0f, NAN, INFINITY }) {
         v.zoomAt(z, 10, 10);
         EXPECT_FLOAT_EQ(v.zoom(), 2.0f);
     }
@@ -53,7 +53,7 @@ TEST(PadView, FitsTheDots)
 {
     KyPadViewGeometry v;
     v.setSize(200, 100);
-    const std::vector<KyPadDot> dots = {{0.0f, 0.0f}, {168.0f, 18.0f}};
+    const std::vector<KyPadDot> dots = { { 0.0f, 0.0f }, { 168.0f, 18.0f } };
     // Box with margin 16: left -16, top -16, 200 x 50; zoom min(200/200, 100/50).
     v.zoomToFit(dots);
     EXPECT_FLOAT_EQ(v.zoom(), 1.0f);
@@ -78,23 +78,22 @@ TEST(PadView, FitsTheDots)
 
 TEST(PadPlayback, HitsAndChoosesTheDotToPlay)
 {
-    const std::vector<KyPadDot> near = {{10.0f, 10.0f}, {15.0f, 10.0f}, {100.0f, 100.0f}};
-    EXPECT_EQ(kyPadHitTest(near, 13.0f, 10.0f), 0);  // both in reach: the first added
-    EXPECT_EQ(kyPadHitTest(near, 23.0f, 18.0f), 1);  // edges included
+    const std::vector<KyPadDot> near = { { 10.0f, 10.0f }, { 15.0f, 10.0f }, { 100.0f, 100.0f } };
+    EXPECT_EQ(kyPadHitTest(near, 13.0f, 10.0f), 0); // both in reach: the first added
+    EXPECT_EQ(kyPadHitTest(near, 23.0f, 18.0f), 1); // edges included
     EXPECT_EQ(kyPadHitTest(near, 23.1f, 10.0f), -1);
     EXPECT_EQ(kyPadHitTest({}, 0.0f, 0.0f), -1);
 
-    const std::vector<KyPadDot> dots = {{0.0f, 0.0f}, {10.0f, 0.0f}};
+    const std::vector<KyPadDot> dots = { { 0.0f, 0.0f }, { 10.0f, 0.0f } };
     const struct {
         int playing;
         float cx;
         int expected;
     } cases[] = {
-        {-1, 5.0f, 0},    // equal distance, nothing playing: the earlier dot
-        {-1, 6.0f, 1},    {0, 5.5f, 0},  // 30.25 vs 20.25: not 10 closer
-        {0, 5.6f, 1},     // 31.36 vs 19.36: more than 10 closer
-        {1, 4.6f, 1},     {1, 4.0f, 0},
-        {-1, 400.0f, -1}, // nothing playing and every dot too far away
+        { -1, 5.0f, 0 }, // equal distance, nothing playing: the earlier dot
+        { -1, 6.0f, 1 }, { 0, 5.5f, 0 }, // 30.25 vs 20.25: not 10 closer
+        { 0, 5.6f, 1 }, // 31.36 vs 19.36: more than 10 closer
+        { 1, 4.6f, 1 }, { 1, 4.0f, 0 }, { -1, 400.0f, -1 }, // nothing playing and every dot too far away
     };
     for (const auto &c : cases)
         EXPECT_EQ(kyPadChooseDot(dots, c.playing, c.cx, 0.0f), c.expected) << c.playing << " " << c.cx;
@@ -126,8 +125,8 @@ TEST(PadPlayback, SpeedFollowsTheMouse)
 
 TEST(PadLabels, ShortensBlockNames)
 {
-    for (const auto &[name, label] : {std::pair{"s_walk_fast_forward_loop", "walk fast forwa..."},
-                                      {"s_run_01", "run 01"}, {"jump_s_", "jump s "},
-                                      {"exactly15chars_", "exactly15chars "}, {"", ""}})
+    for (const auto &[name, label] :
+        { std::pair { "s_walk_fast_forward_loop", "walk fast forwa..." }, { "s_run_01", "run 01" },
+            { "jump_s_", "jump s " }, { "exactly15chars_", "exactly15chars " }, { "", "" } })
         EXPECT_EQ(kyPadDotLabel(QString::fromLatin1(name)), QString::fromLatin1(label));
 }

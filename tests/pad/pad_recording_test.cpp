@@ -19,18 +19,14 @@
 
 #include <QFile>
 
-class PadRecording : public PadTest
-{
+class PadRecording : public PadTest {
 protected:
     void SetUp() override
     {
         PadTest::SetUp();
         m_figure = addFigure();
         makeCore(m_figure);
-        m_layer = m_pane->addGroup(m_figure, {QStringLiteral("Layer 1")}).first();
-        m_walk = stockBlock(QStringLiteral("s_walk_01"));
-        m_run = stockBlock(QStringLiteral("s_run_01"));
-        ASSERT_TRUE(m_walk && m_run);
+        m_layer = m_pane->addGroup(m_figure, { QStringLiteral("Layer 1") }).first();
         m_layer->addPose(m_walk, 0, 0);
         m_layer->addPose(m_run, 100, 0);
         m_hip = m_figure->findNodeChild(QStringLiteral("hip"));
@@ -54,8 +50,6 @@ protected:
 
     DzSkeleton *m_figure = nullptr;
     KyPadLayer *m_layer = nullptr;
-    KyBlock *m_walk = nullptr;
-    KyBlock *m_run = nullptr;
     DzNode *m_hip = nullptr;
     DzNode *m_shoulder = nullptr;
 };
@@ -90,10 +84,11 @@ TEST_F(PadRecording, RecordsKeysCursorAndABlock)
     KyBlock *take = KyBlock::get(tempPath(QStringLiteral("take.kba")));
     ASSERT_NE(take, nullptr);
     EXPECT_GT(take->clipLength, 1000);
-    for (int i : {0, 5, 20, 40}) {
+    for (int i : { 0, 5, 20, 40 }) {
         take->startOn(i * 160 * 1000 / 4800, 0);
         engineAdvance(0);
-        EXPECT_LT(angleBetween(tableRotation(QStringLiteral("lShldr")), m_shoulder->getLocalRot(i * 160)), 1.0)
+        EXPECT_LT(
+            angleBetween(tableRotation(QStringLiteral("lShldr")), m_shoulder->getLocalRot(i * 160)), 1.0)
             << i;
     }
 

@@ -35,7 +35,7 @@ FakePadPane::FakePadPane()
     // layers that a loaded data item could not hand over yet.
     connect(dzScene, &DzScene::nodeAdded, this, [this](DzNode *node) {
         if (node->inherits("DzSkeleton") && !groups.contains(node))
-            addGroup(node, {QStringLiteral("Layer 1")});
+            addGroup(node, { QStringLiteral("Layer 1") });
     });
     connect(dzScene, &DzScene::nodeRemoved, this, [this](DzNode *node) {
         if (groups.contains(node))
@@ -87,6 +87,9 @@ void PadTest::setUpHost()
     dzUndoStack->clear();
     kyPadSetClock([this] { return m_now; });
     kyPadSetMixerCoreProvider([this] { return m_core.get(); });
+    m_walk = stockBlock(QStringLiteral("s_walk_01"));
+    m_run = stockBlock(QStringLiteral("s_run_01"));
+    ASSERT_TRUE(m_walk && m_run);
 }
 
 void PadTest::TearDown()
@@ -116,7 +119,8 @@ void PadTest::makeCore(DzNode *figure)
 KyBlock *PadTest::stockBlock(const QString &name)
 {
     QString error;
-    KyBlock *block = KyBlock::get(contentDir() + QStringLiteral("/kinBlocks/Trelvo/") + name + ".kba", &error);
+    KyBlock *block
+        = KyBlock::get(contentDir() + QStringLiteral("/kinBlocks/Trelvo/") + name + ".kba", &error);
     EXPECT_NE(block, nullptr) << error.toStdString();
     return block;
 }

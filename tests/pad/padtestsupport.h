@@ -17,8 +17,7 @@
 
 class DzMainWindow;
 
-class FakePadPane : public DzPane, public KyPadPaneInterface
-{
+class FakePadPane : public DzPane, public KyPadPaneInterface {
     Q_OBJECT
 public:
     FakePadPane();
@@ -45,8 +44,7 @@ public:
     QMap<DzNode *, QList<KyPadLayer *>> groups;
 };
 
-class PadTest : public TimelineTest
-{
+class PadTest : public TimelineTest {
 protected:
     // With the stand-in pane.
     void SetUp() override;
@@ -59,8 +57,10 @@ protected:
     static KyBlock *stockBlock(const QString &name);
 
     FakePadPane *m_pane = nullptr;
-    DzMainWindow *m_window = nullptr;  // deleted on tear-down when a test made one
+    DzMainWindow *m_window = nullptr; // deleted on tear-down when a test made one
     std::unique_ptr<KyTimeline> m_timeline;
     std::unique_ptr<KyMixerCore> m_core;
     int m_now = 1000;
+    KyBlock *m_walk = nullptr; // s_walk_01
+    KyBlock *m_run = nullptr; // s_run_01
 };

@@ -22,9 +22,9 @@ namespace {
 QStringList stockBlocks()
 {
     QStringList paths;
-    for (const QString &sub : {QString(), QStringLiteral("dance")}) {
+    for (const QString &sub : { QString(), QStringLiteral("dance") }) {
         QDir dir(contentDir() + QStringLiteral("/kinBlocks/Trelvo/") + sub);
-        for (const QString &name : dir.entryList({QStringLiteral("*.kba")}, QDir::Files, QDir::Name))
+        for (const QString &name : dir.entryList({ QStringLiteral("*.kba") }, QDir::Files, QDir::Name))
             paths << dir.filePath(name);
     }
     return paths;
@@ -49,7 +49,7 @@ double turned(const KyBlock &block, int timeA, int timeB, std::initializer_list<
     return most;
 }
 
-const std::initializer_list<const char *> kLegs = {"lThigh", "lShin", "lFoot", "rThigh", "rShin", "rFoot"};
+const std::initializer_list<const char *> kLegs = { "lThigh", "lShin", "lFoot", "rThigh", "rShin", "rFoot" };
 
 } // namespace
 
@@ -59,7 +59,7 @@ TEST(StockLibrary, EveryBlockLoadsValidatesAndMoves)
     const QStringList paths = stockBlocks();
     ASSERT_EQ(paths.size(), 28);
     QString messages;
-    EXPECT_EQ(runKba(QStringList{"validate"} + paths, &messages), kKbaOk) << messages.toStdString();
+    EXPECT_EQ(runKba(QStringList { "validate" } + paths, &messages), kKbaOk) << messages.toStdString();
     EXPECT_EQ(messages.count(": ok\n"), paths.size());
     for (const QString &path : paths) {
         SCOPED_TRACE(path.toStdString());
@@ -74,7 +74,7 @@ TEST(StockLibrary, EveryBlockLoadsValidatesAndMoves)
         int records = 0;
         for (const ChannelRecord *r = chain.get(); r; r = r->next)
             ++records;
-        EXPECT_GE(records, 40);  // the hip's translation and the driven bones' rotations
+        EXPECT_GE(records, 40); // the hip's translation and the driven bones' rotations
 
         QString error;
         KyBlock *block = KyBlock::get(path, &error);
@@ -82,7 +82,9 @@ TEST(StockLibrary, EveryBlockLoadsValidatesAndMoves)
         // Cycles hold at least one stride and at most a few; takes are longer.
         EXPECT_GE(block->clipLength, isCycle(path) ? 600 : 2000);
         EXPECT_LE(block->clipLength, isCycle(path) ? 3000 : 20000);
-        EXPECT_GT(turned(*block, 0, block->clipLength / 2, {"lThigh", "rThigh", "lShldr", "rShldr", "abdomen"}), 5.0);
+        EXPECT_GT(
+            turned(*block, 0, block->clipLength / 2, { "lThigh", "rThigh", "lShldr", "rShldr", "abdomen" }),
+            5.0);
     }
 }
 

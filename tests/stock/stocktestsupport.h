@@ -16,7 +16,7 @@
 using motiontest::degreesBetween;
 
 struct SampledPose {
-    std::map<QString, DzQuat> rotations;  // host convention (axis sign restored)
+    std::map<QString, DzQuat> rotations; // host convention (axis sign restored)
     std::map<QString, DzVec3> positions;
 };
 
@@ -27,7 +27,6 @@ int compose(const QStringList &args, QString *messages = nullptr);
 // The pose of a loaded block at timeMs (sampleSlot), keyed by node name.
 SampledPose samplePose(int slot, int timeMs);
 
-
 QString contentDir();
-QString mocap(const char *name);  // a shipped BVH take
+QString mocap(const char *name); // a shipped BVH take
 bool writeText(const QString &path, const QByteArray &text);
