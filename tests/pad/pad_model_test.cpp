@@ -17,16 +17,6 @@
 
 using PadModel = PadTest;
 
-namespace {
-
-DzFloatProperty *morph(DzNode *figure, const char *name)
-{
-    return static_cast<DzMorph *>(figure->getObject()->findModifier(QString::fromLatin1(name)))
-        ->getValueChannel();
-}
-
-} // namespace
-
 TEST_F(PadModel, CaptureAndApplyRoundTrip)
 {
     DzSkeleton *figure = addFigure();

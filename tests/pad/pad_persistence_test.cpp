@@ -1,10 +1,9 @@
-// The pad in scene files: a round trip of two figures with three layers,
-// blocks that cannot be read, older data, and hostile pad sections.
+// The pad in scene files written by hand: a data item that waits for its
+// figure's group, older data, and hostile pad sections.
 #include "padtestsupport.h"
 
 #include "kypadelementdata.h"
 #include "kypadnodedata.h"
-#include "kypadnodelist.h"
 #include "kypadpose.h"
 #include "kypadsections.h"
 
@@ -12,23 +11,13 @@
 #include "dzfloatproperty.h"
 #include "dzinfile.h"
 #include "dzlog.h"
-#include "dzmorph.h"
-#include "dzobject.h"
 #include "dzoutfile.h"
-#include "dzscene.h"
-#include "dzscenefile.h"
 #include "dzskeleton.h"
 
 #include <functional>
 #include <optional>
 
 namespace {
-
-DzFloatProperty *smileOf(DzNode *figure)
-{
-    return static_cast<DzMorph *>(figure->getObject()->findModifier(QStringLiteral("Smile")))
-        ->getValueChannel();
-}
 
 // A section of references to objects of the file being written, as (object
 // index, reference id), after a count when given.
@@ -67,11 +56,6 @@ protected:
             item->setFigure(figure);
             figure->addDataItem(item);
         }
-    }
-
-    QList<KyPadLayer *> layersOf(const char *figure)
-    {
-        return m_pane->layersOf(dzScene->findNode(QString::fromLatin1(figure)));
     }
 
     // Objects written by hand and read back: a bound object is given to the
@@ -113,7 +97,7 @@ protected:
     // both bound; returns the pad objects read back.
     QList<DzBase *> hostile(QList<Written> objects)
     {
-        objects.prepend({ 0, [](DzOutFile *) {}, smileOf(m_a) });
+        objects.prepend({ 0, [](DzOutFile *) {}, morph(m_a, "Smile") });
         objects.prepend({ 0, [](DzOutFile *) {}, m_a });
         return roundTrip(objects).mid(2);
     }
@@ -122,67 +106,6 @@ protected:
     DzSkeleton *m_b = nullptr;
     std::unique_ptr<DzInFile> m_in;
 };
-
-TEST_F(PadPersistence, SceneRoundTripRestoresLayersDotsAndValues)
-{
-    QList<KyPadLayer *> a = m_pane->addGroup(m_a, { QStringLiteral("Walks"), QStringLiteral("Runs") });
-    QList<KyPadLayer *> b = m_pane->addGroup(m_b, { QStringLiteral("Layer 1") });
-    DzNode *shoulder = m_a->findNodeChild(QStringLiteral("lShldr"), true);
-    shoulder->getZRotControl()->setValue(35.0f);
-    smileOf(m_a)->setValue(0.6f);
-    a[0]->addPose(m_walk, 10, 20);
-    shoulder->getZRotControl()->setValue(-20.0f);
-    a[0]->addPose(m_run, 110, 20);
-    a[0]->addPose(a[0]->newPose(60, 90), false); // no block
-    a[0]->view().zoomAt(2.0f, 0, 0);
-    a[0]->view().setOrigin(5.0f, -6.0f);
-    a[1]->addPose(m_run, 1, 2);
-    KyBlock *ghost = m_walk->clone(); // a block file that will not be there
-    ghost->path = tempPath(QStringLiteral("gone.kba"));
-    b[0]->addPose(ghost, 7, 8);
-    const QString file = tempPath(QStringLiteral("scene.tsc"));
-    QString error;
-    ASSERT_TRUE(saveSceneFile(file, &error)) << error.toStdString();
-
-    shoulder->getZRotControl()->setValue(0.0f);
-    ASSERT_TRUE(loadSceneFile(file, &error)) << error.toStdString();
-    QList<KyPadLayer *> la = layersOf("Ann");
-    QStringList described;
-    for (const KyPadLayer *layer : la) {
-        described << layer->name();
-        for (const KyPadPose *p : layer->poses())
-            described
-                << QStringLiteral("%1 %2,%3").arg(p->block() ? p->block()->name : "-").arg(p->x).arg(p->y);
-    }
-    EXPECT_EQ(described.join(' '), "Walks s_walk_01 10,20 s_run_01 110,20 - 60,90 Runs s_run_01 1,2");
-    EXPECT_FLOAT_EQ(la[0]->view().zoom(), 2.0f);
-    EXPECT_EQ(QPointF(la[0]->view().originX(), la[0]->view().originY()), QPointF(5, -6));
-    // Stored values, not converted on load (the figure is not posed).
-    DzNode *ann = dzScene->findNode(QStringLiteral("Ann"));
-    DzNode *annShoulder = ann->findNodeChild(QStringLiteral("lShldr"), true);
-    EXPECT_FLOAT_EQ(annShoulder->getZRotControl()->getValue(), -20.0f);
-    KyPadPose *first = la[0]->poses()[0];
-    first->apply();
-    EXPECT_NEAR(annShoulder->getZRotControl()->getValue(), 35.0f, 1e-3f);
-    double smile = 0.0;
-    ASSERT_TRUE(first->findNodeData(QString(), true)->propValue(smileOf(ann), &smile));
-    EXPECT_NEAR(smile, 0.6, 1e-6);
-    EXPECT_TRUE(la[0]->transformMask()[kyPadNodeList(ann).indexOf(annShoulder)]);
-
-    // The unreadable block: reported once, path kept and written back.
-    const KyPadPose *lost = layersOf("Bob")[0]->poses()[0];
-    EXPECT_EQ(lost->block(), nullptr);
-    EXPECT_EQ(kyPadMissingBlocks(), QStringList { ghost->path });
-    kyPadReportMissingBlocks();
-    kyPadReportMissingBlocks();
-    ASSERT_EQ(m_prompts.messages.size(), 1);
-    EXPECT_TRUE(m_prompts.messages[0].contains(QStringLiteral("gone.kba")));
-    ASSERT_TRUE(saveSceneFile(file, &error));
-    ASSERT_TRUE(loadSceneFile(file, &error));
-    EXPECT_EQ(layersOf("Bob")[0]->poses()[0]->blockPath(), ghost->path);
-    kyPadReportMissingBlocks();
-    delete ghost;
-}
 
 TEST_F(PadPersistence, DataItemHandsOverOrKeepsItsLayers)
 {
@@ -243,7 +166,7 @@ TEST_F(PadPersistence, NodeDataTakesOnlyWhatIsSound)
     EXPECT_EQ(d->genScale, 1.0);
     EXPECT_TRUE(dzLogContains(QStringLiteral("Illegal array index in DzTSimpleArray::at()")));
     double v = 0.0;
-    ASSERT_TRUE(d->propValue(smileOf(m_a), &v));
+    ASSERT_TRUE(d->propValue(morph(m_a, "Smile"), &v));
     EXPECT_DOUBLE_EQ(v, 0.75);
     EXPECT_EQ(d->numPropValues(), 1);
 }

@@ -8,6 +8,8 @@
 #include "kypadpose.h"
 
 #include "dzmainwindow.h"
+#include "dzmorph.h"
+#include "dzobject.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
 #include "dzundostack.h"
@@ -114,6 +116,12 @@ void PadTest::makeCore(DzNode *figure)
     m_core->setStartFolderProvider([this] { return m_temp.path(); });
     m_timeline->activateNode(figure ? figure->getSkeleton() : nullptr);
     dzScene->setPrimarySelection(figure);
+}
+
+DzFloatProperty *PadTest::morph(DzNode *figure, const char *name)
+{
+    return static_cast<DzMorph *>(figure->getObject()->findModifier(QString::fromLatin1(name)))
+        ->getValueChannel();
 }
 
 KyBlock *PadTest::stockBlock(const QString &name)

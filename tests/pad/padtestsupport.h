@@ -15,6 +15,7 @@
 #include "kymixercore.h"
 #include "kytimeline.h"
 
+class DzFloatProperty;
 class DzMainWindow;
 
 class FakePadPane : public DzPane, public KyPadPaneInterface {
@@ -55,6 +56,8 @@ protected:
     // The main pane's core over a timeline bound to `figure`, on m_now.
     void makeCore(DzNode *figure);
     static KyBlock *stockBlock(const QString &name);
+    // The value channel of one of the figure's morphs ("Smile", ...).
+    static DzFloatProperty *morph(DzNode *figure, const char *name);
 
     FakePadPane *m_pane = nullptr;
     DzMainWindow *m_window = nullptr; // deleted on tear-down when a test made one
