@@ -2,17 +2,7 @@
 // undo steps of pad edits.
 #include "padtestsupport.h"
 
-#include "kypadnodedata.h"
-#include "kypadnodelist.h"
-#include "kypadpose.h"
-
 #include "dzbone.h"
-#include "dzfloatproperty.h"
-#include "dzmorph.h"
-#include "dzobject.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
-#include "dzundostack.h"
 #include "dzundostackhold.h"
 
 using PadModel = PadTest;
@@ -158,8 +148,8 @@ TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
         smile->setValue(t, 0.2f);
         eyes->setValue(t, 0.2f);
     }
-    layer->cursor()->insertKey(new DzPointKey0(1, 1, 2400));
-    layer->cursor()->insertKey(new DzPointKey0(1, 1, 9600));
+    for (DzTime t : { 2400, 4800, 9600 }) // the end of the range is cleared too
+        layer->cursor()->insertKey(new DzPointKey0(1, 1, t));
     dzUndoStack->clear();
     layer->clearAnimation(DzTimeRange(0, 4800));
     EXPECT_EQ(shoulder->getZRotControl()->getNumKeys(), 1);
@@ -172,7 +162,7 @@ TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
     ASSERT_TRUE(dzUndoStack->undo());
     EXPECT_EQ(shoulder->getZRotControl()->getNumKeys(), 3);
     EXPECT_EQ(smile->getNumKeys(), 3);
-    EXPECT_EQ(layer->cursor()->keys().count(), 2);
+    EXPECT_EQ(layer->cursor()->keys().count(), 3);
 
     // Clear Layer: one step, undone in full.
     layer->clearPoses();
@@ -186,15 +176,12 @@ TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
 TEST_F(PadModel, CursorTrackKeysAndTheirUndo)
 {
     DzPointControl0 track;
-    track.evaluate(100);
-    EXPECT_EQ(track.keyRange(), DzTimeRange(0, 0));
     {
         DzUndoStackHold hold;
         track.insertKey(new DzPointKey0(0.0f, 4.0f, 0));
         track.insertKey(new DzPointKey0(10.0f, 8.0f, 4800));
         hold.accept(QStringLiteral("keys"));
     }
-    EXPECT_EQ(track.keyRange(), DzTimeRange(0, 4800));
     // Between keys linear; before the first held; after the last unchanged.
     for (const auto &[time, at] : { std::pair { 1200, QPointF(2.5, 5) }, { 6000, QPointF(2.5, 5) },
              { -100, QPointF(0, 4) }, { 4800, QPointF(10, 8) } }) {
@@ -213,13 +200,4 @@ TEST_F(PadModel, CursorTrackKeysAndTheirUndo)
     EXPECT_FLOAT_EQ(track.findKey(4800)->x, 10.0f);
     ASSERT_TRUE(dzUndoStack->undo());
     EXPECT_TRUE(track.keys().isEmpty());
-
-    // Without a hold no items are pushed, but the track still changes.
-    const int steps = dzUndoStack->getNumUndoSteps();
-    for (DzTime t : { 160, 320, 480 })
-        track.insertKey(new DzPointKey0(float(t), 1.0f, t));
-    track.removeKeys(DzTimeRange(160, 320));
-    ASSERT_EQ(track.keys().count(), 1);
-    EXPECT_EQ(track.keys().at(0)->time, 480);
-    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), steps);
 }

@@ -3,25 +3,17 @@
 #include "padtestsupport.h"
 
 #include "kypadactions.h"
-#include "kypadhooks.h"
 #include "kypadlayergroup.h"
 #include "kypadlayerview.h"
-#include "kypadnodedata.h"
-#include "kypadnodelist.h"
 #include "kypadpane.h"
-#include "kypadpose.h"
 
 #include "kymixerpane.h"
 
 #include "dzactionmgr.h"
-#include "dzfloatproperty.h"
 #include "dzmainwindow.h"
 #include "dznodemenu.h"
 #include "dzpanemgr.h"
-#include "dzscene.h"
 #include "dzscenefile.h"
-#include "dzskeleton.h"
-#include "dzundostack.h"
 
 #include <QApplication>
 #include <QCheckBox>

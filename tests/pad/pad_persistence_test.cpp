@@ -3,16 +3,12 @@
 #include "padtestsupport.h"
 
 #include "kypadelementdata.h"
-#include "kypadnodedata.h"
-#include "kypadpose.h"
 #include "kypadsections.h"
 
 #include "dzelementdata.h"
-#include "dzfloatproperty.h"
 #include "dzinfile.h"
 #include "dzlog.h"
 #include "dzoutfile.h"
-#include "dzskeleton.h"
 
 #include <functional>
 #include <optional>
@@ -134,44 +130,7 @@ TEST_F(PadPersistence, DataItemHandsOverOrKeepsItsLayers)
     delete loaded;
 }
 
-TEST_F(PadPersistence, NodeDataTakesOnlyWhatIsSound)
-{
-    const QList<DzBase *> made
-        = hostile({ { 0x13370017, [](DzOutFile *f) {
-                         f->writeStringSection(kSectionNodePos, QStringLiteral("not a vector"));
-                         f->startSection(kSectionNodeRot); // two doubles of four
-                         f->writeDouble(0.0);
-                         f->writeDouble(1.0);
-                         f->endSection();
-                         f->startSection(kSectionNodeScale);
-                         f->writeVec(DzVec3(NAN, 1, 1));
-                         f->writeDouble(2.0);
-                         f->endSection();
-                         // An index past the values read, a node instead of a property, the good one.
-                         f->startSection(kSectionNodeProps);
-                         f->writeInt(1000);
-                         for (const auto &[value, object, id] :
-                             { std::tuple { 0.25, 1, 7 }, { 0.5, 0, 1 }, { 0.75, 1, 2 } }) {
-                             f->writeDouble(value);
-                             f->writePointer(f->getObject(object), static_cast<short>(id));
-                         }
-                         f->endSection();
-                     } } });
-    ASSERT_EQ(made.size(), 1);
-    auto *d = qobject_cast<KyPadNodeData *>(made[0]);
-    ASSERT_NE(d, nullptr);
-    EXPECT_EQ(d->pos, DzVec3());
-    EXPECT_TRUE(d->rot.isIdentity());
-    EXPECT_EQ(d->scale, DzVec3(1, 1, 1));
-    EXPECT_EQ(d->genScale, 1.0);
-    EXPECT_TRUE(dzLogContains(QStringLiteral("Illegal array index in DzTSimpleArray::at()")));
-    double v = 0.0;
-    ASSERT_TRUE(d->propValue(morph(m_a, "Smile"), &v));
-    EXPECT_DOUBLE_EQ(v, 0.75);
-    EXPECT_EQ(d->numPropValues(), 1);
-}
-
-TEST_F(PadPersistence, PosesLayersAndItemsRefuseBadReferences)
+TEST_F(PadPersistence, HostileSectionsAreRefused)
 {
     const QList<DzBase *> made = hostile({
         // 2: node data shared by two poses and listed twice
@@ -205,13 +164,36 @@ TEST_F(PadPersistence, PosesLayersAndItemsRefuseBadReferences)
                 f->writePointerSection(kSectionDataFigure, f->getObject(0));
                 refs(f, kSectionDataLayers, { { 5, 0 }, { 5, 1 }, { 3, 2 } });
             } },
+        // 7: node data with sections of the wrong kind or length and bad property references
+        { 0x13370017,
+            [](DzOutFile *f) {
+                f->writeStringSection(kSectionNodePos, QStringLiteral("not a vector"));
+                f->startSection(kSectionNodeRot); // two doubles of four
+                f->writeDouble(0.0);
+                f->writeDouble(1.0);
+                f->endSection();
+                f->startSection(kSectionNodeScale);
+                f->writeVec(DzVec3(NAN, 1, 1));
+                f->writeDouble(2.0);
+                f->endSection();
+                // An index past the values read, a node instead of a property, the good one.
+                f->startSection(kSectionNodeProps);
+                f->writeInt(1000);
+                for (const auto &[value, object, id] :
+                    { std::tuple { 0.25, 1, 7 }, { 0.5, 0, 1 }, { 0.75, 1, 2 } }) {
+                    f->writeDouble(value);
+                    f->writePointer(f->getObject(object), static_cast<short>(id));
+                }
+                f->endSection();
+            } },
     });
-    ASSERT_EQ(made.size(), 5);
+    ASSERT_EQ(made.size(), 6);
     auto *pose = qobject_cast<KyPadPose *>(made[1]);
     auto *other = qobject_cast<KyPadPose *>(made[2]);
     auto *layer = qobject_cast<KyPadLayer *>(made[3]);
     auto *item = qobject_cast<KyPadElementData *>(made[4]);
-    ASSERT_TRUE(pose && other && layer && item);
+    auto *d = qobject_cast<KyPadNodeData *>(made[5]);
+    ASSERT_TRUE(pose && other && layer && item && d);
     EXPECT_LE(pose->numNodeData(), 4096);
     EXPECT_EQ(pose->nodeData(0), made[0]);
     EXPECT_EQ(pose->nodeData(1), nullptr);
@@ -227,5 +209,14 @@ TEST_F(PadPersistence, PosesLayersAndItemsRefuseBadReferences)
     EXPECT_EQ(item->figure(), m_a);
     // Ann's group took the layer (once).
     EXPECT_EQ(m_pane->layersOf(m_a), QList<KyPadLayer *> { layer });
+    EXPECT_EQ(d->pos, DzVec3());
+    EXPECT_TRUE(d->rot.isIdentity());
+    EXPECT_EQ(d->scale, DzVec3(1, 1, 1));
+    EXPECT_EQ(d->genScale, 1.0);
+    EXPECT_TRUE(dzLogContains(QStringLiteral("Illegal array index in DzTSimpleArray::at()")));
+    double v = 0.0;
+    ASSERT_TRUE(d->propValue(morph(m_a, "Smile"), &v));
+    EXPECT_DOUBLE_EQ(v, 0.75);
+    EXPECT_EQ(d->numPropValues(), 1);
     m_in.reset(); // the file deletes what nobody took, and nothing twice
 }

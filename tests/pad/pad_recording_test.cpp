@@ -4,18 +4,9 @@
 // stack.
 #include "padtestsupport.h"
 
-#include "kypadpose.h"
-
-#include "kymixercore.h"
-#include "kytimeline.h"
-
 #include "engine.h"
 
 #include "dzaudioclip.h"
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
-#include "dzundostack.h"
 
 #include <QFile>
 

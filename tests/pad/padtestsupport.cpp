@@ -2,17 +2,11 @@
 
 #include "kyfactory.h"
 #include "kypadelementdata.h"
-#include "kypadhooks.h"
 #include "kypadlayer.h"
-#include "kypadnodedata.h"
-#include "kypadpose.h"
 
 #include "dzmainwindow.h"
 #include "dzmorph.h"
 #include "dzobject.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
-#include "dzundostack.h"
 
 namespace {
 

@@ -2,20 +2,27 @@
 // Set-up of the pad tests: the timeline tests' host and figures, a stand-in
 // pad pane (mode, options and a list of layers per figure) or the pad pane in
 // a host window, the main pane's core on a fake clock, and the stock blocks.
+// The pad and host headers most tests need come with it.
 
 #include "../timeline/timelinetestsupport.h"
 
+#include "kymixercore.h"
+#include "kypadhooks.h"
 #include "kypadlayer.h"
+#include "kypadnodedata.h"
+#include "kypadnodelist.h"
 #include "kypadpaneinterface.h"
+#include "kypadpose.h"
+#include "kytimeline.h"
 
+#include "dzfloatproperty.h"
 #include "dzpane.h"
+#include "dzscene.h"
+#include "dzskeleton.h"
+#include "dzundostack.h"
 
 #include <QMap>
 
-#include "kymixercore.h"
-#include "kytimeline.h"
-
-class DzFloatProperty;
 class DzMainWindow;
 
 class FakePadPane : public DzPane, public KyPadPaneInterface {
