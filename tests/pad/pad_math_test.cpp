@@ -38,9 +38,7 @@ TEST(PadView, MapsBetweenPadAndPixelsAndZooms)
     v.zoomAt(0.01f, 0, 0);
     EXPECT_FLOAT_EQ(v.gridSpacing(), 1.0f);
     v.resetView();
-    EXPECT_FLOAT_EQ(v.zoom(), 1.0f);
-    EXPECT_FLOAT_EQ(v.originX(), 0.0f);
-    EXPECT_FLOAT_EQ(v.gridSpacing(), 20.0f);
+    EXPECT_EQ(std::tuple(v.zoom(), v.originX(), v.gridSpacing()), std::tuple(1.0f, 0.0f, 20.0f));
     // One wheel notch forward zooms out by 2^-0.18; a Ctrl+drag of 100
     // pixels down doubles the zoom.
     EXPECT_NEAR(v.wheelZoom(120), 0.8827f, 1e-4f);

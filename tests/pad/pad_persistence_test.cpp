@@ -43,15 +43,10 @@ protected:
     void SetUp() override
     {
         PadTest::SetUp();
-        m_a = addFigure(QStringLiteral("standard"));
-        m_b = addFigure(QStringLiteral("large"));
-        m_a->setName(QStringLiteral("Ann"));
-        m_b->setName(QStringLiteral("Bob"));
-        for (DzSkeleton *figure : { m_a, m_b }) {
-            auto *item = new KyPadElementData;
-            item->setFigure(figure);
-            figure->addDataItem(item);
-        }
+        m_a = addFigure();
+        auto *item = new KyPadElementData;
+        item->setFigure(m_a);
+        m_a->addDataItem(item);
     }
 
     // Objects written by hand and read back: a bound object is given to the
@@ -62,9 +57,12 @@ protected:
         Writer write;
         DzBase *bound = nullptr;
     };
-    // Returns every object read back, bound or made.
-    QList<DzBase *> roundTrip(const QList<Written> &objects)
+    // The figure (object 0) and its "Smile" channel (1) come first, bound;
+    // returns the objects read back after them, bound or made.
+    QList<DzBase *> roundTrip(QList<Written> objects)
     {
+        objects.prepend({ 0, [](DzOutFile *) {}, morph(m_a, "Smile") });
+        objects.prepend({ 0, [](DzOutFile *) {}, m_a });
         DzOutFile out;
         std::vector<std::unique_ptr<DzBase>> placeholders;
         for (const Written &o : objects) {
@@ -85,27 +83,16 @@ protected:
         m_in->loadObjects();
         m_in->postLoadObjects();
         QList<DzBase *> read;
-        for (int i = 0; i < m_in->getNumObjects(); ++i)
+        for (int i = 2; i < m_in->getNumObjects(); ++i)
             read.append(m_in->getObject(i));
         return read;
     }
-    // Hostile pad objects after Ann (object 0) and her "Smile" channel (1),
-    // both bound; returns the pad objects read back.
-    QList<DzBase *> hostile(QList<Written> objects)
-    {
-        objects.prepend({ 0, [](DzOutFile *) {}, morph(m_a, "Smile") });
-        objects.prepend({ 0, [](DzOutFile *) {}, m_a });
-        return roundTrip(objects).mid(2);
-    }
-
     DzSkeleton *m_a = nullptr;
-    DzSkeleton *m_b = nullptr;
     std::unique_ptr<DzInFile> m_in;
 };
 
 TEST_F(PadPersistence, DataItemHandsOverOrKeepsItsLayers)
 {
-    m_pane->addGroup(m_a, { QStringLiteral("Layer 1") });
     auto *item = static_cast<KyPadElementData *>(m_a->findDataItem(QStringLiteral("kinPadData")));
     // An older item is removed when the pad data finishes loading.
     m_a->addDataItem(new DzElementData(QStringLiteral("kinPad Spatial Data")));
@@ -114,25 +101,25 @@ TEST_F(PadPersistence, DataItemHandsOverOrKeepsItsLayers)
 
     // Without a group the loaded layers wait in the item.
     auto *layer = new KyPadLayer(nullptr, nullptr, QStringLiteral("Waiting"));
-    layer->setFigure(m_b);
-    qDeleteAll(m_pane->groups.take(m_b));
+    layer->setFigure(m_a);
+    qDeleteAll(m_pane->groups.take(m_a));
     auto *loaded = new KyPadElementData;
-    const Writer write = [layer, this](DzOutFile *f) {
-        f->writePointerSection(kSectionDataFigure, m_b);
+    const Writer write = [layer](DzOutFile *f) {
+        f->writePointerSection(kSectionDataFigure, f->getObject(0));
         f->writePointerSection(kSectionDataLayers, layer);
     };
-    roundTrip({ { 0, [](DzOutFile *) {}, m_b }, { 0x13370014, write, loaded } });
+    roundTrip({ { 0x13370014, write, loaded } });
     delete layer;
     ASSERT_EQ(loaded->pendingLayers().size(), 1);
-    m_pane->addGroup(m_b, { QStringLiteral("Layer 1") });
-    ASSERT_TRUE(m_pane->adoptLayers(m_b, loaded->takePendingLayers()));
-    EXPECT_EQ(m_pane->layersOf(m_b)[0]->name(), QStringLiteral("Waiting"));
+    m_pane->addGroup(m_a, { QStringLiteral("Layer 1") });
+    ASSERT_TRUE(m_pane->adoptLayers(m_a, loaded->takePendingLayers()));
+    EXPECT_EQ(m_pane->layersOf(m_a)[0]->name(), QStringLiteral("Waiting"));
     delete loaded;
 }
 
 TEST_F(PadPersistence, HostileSectionsAreRefused)
 {
-    const QList<DzBase *> made = hostile({
+    const QList<DzBase *> made = roundTrip({
         // 2: node data shared by two poses and listed twice
         { 0x13370017, [](DzOutFile *f) { f->writeVecSection(kSectionNodePos, DzVec3(1, 2, 3)); } },
         // 3: a pose with a huge count, a negative index, an index past the
@@ -207,7 +194,7 @@ TEST_F(PadPersistence, HostileSectionsAreRefused)
     EXPECT_EQ(layer->figure(), nullptr);
     EXPECT_EQ(layer->poses(), (QList<KyPadPose *> { pose, other }));
     EXPECT_EQ(item->figure(), m_a);
-    // Ann's group took the layer (once).
+    // The figure's group took the layer (once).
     EXPECT_EQ(m_pane->layersOf(m_a), QList<KyPadLayer *> { layer });
     EXPECT_EQ(d->pos, DzVec3());
     EXPECT_TRUE(d->rot.isIdentity());

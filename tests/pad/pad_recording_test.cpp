@@ -129,15 +129,13 @@ TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
     EXPECT_TRUE(m_layer->isEditHoldOpen());
     EXPECT_GE(hipRot->findKeyIndex(skipped), 0);
     EXPECT_GE(m_shoulder->getZRotControl()->findKeyIndex(skipped), 0);
-    // A frame with a cursor key, and one outside the track, fill nothing.
-    const DzTime keyed = m_layer->cursor()->keys().at(3)->time;
+    // A frame outside the track, and one with a cursor key, fill nothing;
+    // the cursor follows the track.
     const int before = hipRot->getNumKeys();
-    m_layer->followTime(keyed);
     m_layer->followTime(20 * 160 * 3);
+    m_layer->followTime(keys.at(3)->time);
     EXPECT_EQ(hipRot->getNumKeys(), before);
-    // Cursor follows the track.
-    m_layer->followTime(keyed);
-    EXPECT_FLOAT_EQ(m_layer->cursor()->x, m_layer->cursor()->keys().at(3)->x);
+    EXPECT_FLOAT_EQ(m_layer->cursor()->x, keys.at(3)->x);
 
     m_layer->undoTimeout();
     EXPECT_FALSE(m_layer->isEditHoldOpen());

@@ -118,16 +118,13 @@ TEST(ImportBvh, RefusesBadInputWithoutWritingAFile)
         QStringList args;
         int status;
         const char *message;
-    } cases[] = {
-        { { dir.filePath("missing.bvh"), out }, kKbaFailed, "missing.bvh" },
+    } cases[] = { { { dir.filePath("missing.bvh"), out }, kKbaFailed, "missing.bvh" },
         { { broken, out }, kKbaFailed, "line 15" },
-        { { run, out, "--from", "50" }, kKbaFailed, "after the end" },
-        { { run }, kKbaBadUsage, "" },
+        { { run, out, "--from", "50" }, kKbaFailed, "after the end" }, { { run }, kKbaBadUsage, "" },
         { { run, out, "--from", "-1" }, kKbaBadUsage, "" },
         { { run, out, "--from", "abc" }, kKbaBadUsage, "" },
         { { run, out, "--from", "0.5", "--to", "0.5" }, kKbaBadUsage, "" },
-        { { run, out, "--speed", "2" }, kKbaBadUsage, "" },
-    };
+        { { run, out, "--speed", "2" }, kKbaBadUsage, "" } };
     for (const auto &c : cases) {
         QString messages;
         EXPECT_EQ(runKba(QStringList { "import-bvh" } + c.args, &messages), c.status)
