@@ -3,9 +3,6 @@
 // takes and refusals.
 #include "stocktestsupport.h"
 
-#include "kbatool.h"
-
-#include <kyblock.h>
 #include <kykeystoblock.h>
 #include <kytime.h>
 #include <motionimporter.h>
@@ -16,10 +13,7 @@
 #include <dzscene.h>
 #include <dzskeleton.h>
 
-#include <QFile>
 #include <QTemporaryDir>
-
-#include <gtest/gtest.h>
 
 TEST(ImportBvh, BlockReproducesTheImportedHostRotations)
 {

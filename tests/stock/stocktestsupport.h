@@ -1,15 +1,21 @@
 #pragma once
-// Helpers shared by the stock block tests: trelvo-kba and trelvo-compose run
+// Helpers shared by the stock block tests (with the tool, block and test
+// headers they all use): trelvo-kba and trelvo-compose run
 // in-process and a block's pose at a clip time through the block core's
 // sampling.
 
-#include <QString>
-#include <QStringList>
-
 #include "../motion/motiontestdata.h"
+#include "kbatool.h"
 
 #include <dzquat.h>
 #include <dzvec3.h>
+#include <kyblock.h>
+
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+#include <gtest/gtest.h>
 
 #include <map>
 
