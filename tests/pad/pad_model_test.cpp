@@ -52,7 +52,7 @@ TEST_F(PadModel, CaptureAndApplyRoundTrip)
 TEST_F(PadModel, NewPosesAndScriptPosesConvert)
 {
     DzSkeleton *figure = addFigure();
-    KyPadLayer *layer = m_pane->addGroup(figure, { QStringLiteral("Layer 1") }).first();
+    KyPadLayer *layer = m_pane->layersOf(figure).first();
     KyPadPose *fresh = layer->newPose(3, 4);
     ASSERT_EQ(fresh->numNodeData(), kyPadNodeList(figure).size());
 
@@ -116,7 +116,7 @@ TEST_F(PadModel, GrownFigureIsSkippedNotOverrun)
 TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
 {
     DzSkeleton *figure = addFigure();
-    KyPadLayer *layer = m_pane->addGroup(figure, { QStringLiteral("Layer 1") }).first();
+    KyPadLayer *layer = m_pane->layersOf(figure).first();
     DzNode *shoulder = figure->findNodeChild(QStringLiteral("lShldr"), true);
     DzNode *knee = figure->findNodeChild(QStringLiteral("rShin"), true);
     ASSERT_TRUE(shoulder && knee);

@@ -168,10 +168,10 @@ TEST_F(PadPane, LayerCommandsThroughTheActions)
     EXPECT_EQ(group()->count(), 1);
 
     // The toggles follow the pane's flags both ways.
-    action("KyPadFillFramesAction")->setOn(false);
-    EXPECT_FALSE(m_pad->fillFrames());
-    m_pad->setFillFrames(true);
-    EXPECT_TRUE(action("KyPadFillFramesAction")->isOn());
+    m_pad->setFillFrames(false);
+    EXPECT_FALSE(action("KyPadFillFramesAction")->isOn());
+    action("KyPadFillFramesAction")->setOn(true);
+    EXPECT_TRUE(m_pad->fillFrames());
 
     // Update and delete the selected dot.
     DzNode *shoulder = m_figure->findNodeChild(QStringLiteral("lShldr"), true);
@@ -257,11 +257,9 @@ TEST_F(PadPane, DropsMakeDotsAtThePixel)
 {
     FakeFinderTile tile(m_walk);
     ASSERT_TRUE(view()->dropText(QStringLiteral("KyFinderBlock"), &tile, QPoint(100, 50)));
-    KyPadPose *first = layer()->poses().last();
+    const KyPadPose *first = layer()->poses().last();
     EXPECT_EQ(first->block(), m_walk);
     EXPECT_EQ(QPointF(first->x, first->y), QPointF(100, 50));
-    EXPECT_EQ(layer()->selectedPose(), first);
-    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPad Add kinBlock"));
 
     // At zoom 2 a drop at pixel (100, 50) still makes a dot at pad (100, 50).
     layer()->view().zoomAt(2.0f, 0, 0);
@@ -293,9 +291,8 @@ TEST_F(PadPane, EditModeClicksMenusAndMoves)
     EXPECT_EQ(m_shown.join(','),
         "Zoom to Fit,Center View,Reset View,Add Layer,Delete Layer,Rename Layer,Clear Layer");
     QTest::mouseClick(view(), Qt::LeftButton, Qt::NoModifier, QPoint(250, 250));
-    ASSERT_FALSE(m_prompts.messages.isEmpty());
-    EXPECT_EQ(m_prompts.messages.last(), QStringLiteral("Drag and Drop kinBlocks to here"));
-    EXPECT_EQ(m_prompts.captions.last(), QStringLiteral("kinPad"));
+    EXPECT_EQ(m_prompts.messages, QStringList { QStringLiteral("Drag and Drop kinBlocks to here") });
+    EXPECT_EQ(m_prompts.captions, QStringList { QStringLiteral("kinPad") });
 
     // Press on a dot, drag it, release: one move step.
     drag({ 40, 40 }, { 70, 90 });
@@ -368,12 +365,10 @@ TEST_F(PadPane, RecordsThroughTheMainPane)
         mixer->animUpdate();
     }
     EXPECT_TRUE(m_run->isCurrent());
-    EXPECT_GT(mixer->core()->dragVelocity(), 0.0f);
     EXPECT_TRUE(m_pad->speedLabel()->text().endsWith(QLatin1Char('%')));
     EXPECT_TRUE(view()->cursorMoved());
     QTest::mouseRelease(view(), Qt::LeftButton, Qt::NoModifier, QPoint(230, 100));
     EXPECT_FALSE(layer()->isDragging());
-    EXPECT_EQ(mixer->core()->dragVelocity(), 0.0f);
     EXPECT_GE(m_figure->findNodeChild(QStringLiteral("hip"))->getYRotControl()->getNumKeys(), 17);
     EXPECT_TRUE(QFile::exists(tempPath(QStringLiteral("session.kba"))));
 

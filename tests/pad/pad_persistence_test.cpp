@@ -111,7 +111,7 @@ TEST_F(PadPersistence, DataItemHandsOverOrKeepsItsLayers)
     roundTrip({ { 0x13370014, write, loaded } });
     delete layer;
     ASSERT_EQ(loaded->pendingLayers().size(), 1);
-    m_pane->addGroup(m_a, { QStringLiteral("Layer 1") });
+    m_pane->addGroup(m_a);
     ASSERT_TRUE(m_pane->adoptLayers(m_a, loaded->takePendingLayers()));
     EXPECT_EQ(m_pane->layersOf(m_a)[0]->name(), QStringLiteral("Waiting"));
     delete loaded;

@@ -17,7 +17,7 @@ protected:
         PadTest::SetUp();
         m_figure = addFigure();
         makeCore(m_figure);
-        m_layer = m_pane->addGroup(m_figure, { QStringLiteral("Layer 1") }).first();
+        m_layer = m_pane->layersOf(m_figure).first();
         m_layer->addPose(m_walk, 0, 0);
         m_layer->addPose(m_run, 100, 0);
         m_hip = m_figure->findNodeChild(QStringLiteral("hip"));

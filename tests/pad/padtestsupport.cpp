@@ -31,7 +31,7 @@ FakePadPane::FakePadPane()
     // layers that a loaded data item could not hand over yet.
     connect(dzScene, &DzScene::nodeAdded, this, [this](DzNode *node) {
         if (node->inherits("DzSkeleton") && !groups.contains(node))
-            addGroup(node, { QStringLiteral("Layer 1") });
+            addGroup(node);
     });
     connect(dzScene, &DzScene::nodeRemoved, this, [this](DzNode *node) {
         if (groups.contains(node))
@@ -56,17 +56,12 @@ bool FakePadPane::adoptLayers(DzNode *figure, const QList<KyPadLayer *> &layers)
     return true;
 }
 
-QList<KyPadLayer *> FakePadPane::addGroup(DzNode *figure, const QStringList &names)
+void FakePadPane::addGroup(DzNode *figure)
 {
     qDeleteAll(groups.take(figure));
-    QList<KyPadLayer *> layers;
-    for (const QString &name : names) {
-        auto *layer = new KyPadLayer(this, nullptr, name);
-        layer->setFigure(figure);
-        layers.append(layer);
-    }
-    groups[figure] = layers;
-    return layers;
+    auto *layer = new KyPadLayer(this, nullptr, QStringLiteral("Layer 1"));
+    layer->setFigure(figure);
+    groups[figure] = { layer };
 }
 
 void PadTest::SetUp()

@@ -41,8 +41,8 @@ public:
     QList<KyPadLayer *> layersOf(DzNode *figure) const override { return groups.value(figure); }
     bool adoptLayers(DzNode *figure, const QList<KyPadLayer *> &layers) override;
 
-    // A group with one layer per name.
-    QList<KyPadLayer *> addGroup(DzNode *figure, const QStringList &names);
+    // A new group with one layer, "Layer 1".
+    void addGroup(DzNode *figure);
 
     int padMode = EditMode;
     bool fill = true;
