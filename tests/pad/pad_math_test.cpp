@@ -18,7 +18,7 @@ QPoint toView(const KyPadViewGeometry &v, float x, float y)
 
 } // namespace
 
-TEST(PadView, MapsBetweenPadAndPixelsAndZooms)
+TEST(PadView, MapsBetweenPadAndPixelsZoomsAndFits)
 {
     KyPadViewGeometry v;
     EXPECT_EQ(toView(v, 100.0f, 50.0f), QPoint(100, 50));
@@ -45,11 +45,8 @@ TEST(PadView, MapsBetweenPadAndPixelsAndZooms)
     EXPECT_NEAR(v.wheelZoom(-120), 1.0f / 0.8827f, 1e-3f);
     EXPECT_NEAR(KyPadViewGeometry::dragZoom(1.5f, 100), 3.0f, 1e-5f);
     EXPECT_NEAR(KyPadViewGeometry::dragZoom(1.0f, -100), 0.5f, 1e-6f);
-}
 
-TEST(PadView, FitsTheDots)
-{
-    KyPadViewGeometry v;
+    // Fitting the dots.
     v.setSize(200, 100);
     const std::vector<KyPadDot> dots = { { 0.0f, 0.0f }, { 168.0f, 18.0f } };
     // Box with margin 16: left -16, top -16, 200 x 50; zoom min(200/200, 100/50).

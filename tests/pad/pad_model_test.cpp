@@ -104,13 +104,11 @@ TEST_F(PadModel, GrownFigureIsSkippedNotOverrun)
     EXPECT_EQ(pose.findNodeData(QString(), true), nullptr);
     EXPECT_EQ(pose.nodeData(-1), nullptr);
 
-    KyPadLayer layer(m_pane, nullptr, QStringLiteral("L"));
-    layer.setFigure(figure);
-    auto *other = new KyPadPose(nullptr, 0, 0, figure, true);
-    layer.addPose(new KyPadPose(nullptr, 0, 0, nullptr, false), false);
-    layer.addPose(other, false);
-    layer.updateMasks();
-    EXPECT_EQ(layer.transformMask().size(), static_cast<size_t>(stored + 1));
+    // A layer's masks cover the grown figure, also with a dot of no figure.
+    KyPadLayer *layer = m_pane->layersOf(figure).first();
+    layer->addPose(new KyPadPose(nullptr, 0, 0, nullptr, false), false);
+    layer->addPose(new KyPadPose(nullptr, 0, 0, figure, true), false);
+    EXPECT_EQ(layer->transformMask().size(), static_cast<size_t>(stored + 1));
 }
 
 TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
