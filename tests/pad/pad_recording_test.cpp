@@ -20,7 +20,7 @@ protected:
         m_layer = m_pane->layersOf(m_figure).first();
         m_layer->addPose(m_walk, 0, 0);
         m_layer->addPose(m_run, 100, 0);
-        m_hip = m_figure->findNodeChild(QStringLiteral("hip"));
+        m_hipRot = m_figure->findNodeChild(QStringLiteral("hip"))->getYRotControl();
         m_shoulder = m_figure->findNodeChild(QStringLiteral("lShldr"), true);
         dzUndoStack->clear();
     }
@@ -41,7 +41,7 @@ protected:
 
     DzSkeleton *m_figure = nullptr;
     KyPadLayer *m_layer = nullptr;
-    DzNode *m_hip = nullptr;
+    DzFloatProperty *m_hipRot = nullptr;
     DzNode *m_shoulder = nullptr;
 };
 
@@ -56,14 +56,13 @@ TEST_F(PadRecording, RecordsKeysCursorAndABlock)
 
     // One host key per recorded frame on every driven bone, and a cursor key
     // at each of those times.
-    DzFloatProperty *hipRot = m_hip->getYRotControl();
-    const int frames = hipRot->getNumKeys();
+    const int frames = m_hipRot->getNumKeys();
     EXPECT_NEAR(frames, 44, 1);
     EXPECT_EQ(m_shoulder->getZRotControl()->getNumKeys(), frames);
     const DzPointKeyList0 &keys = m_layer->cursor()->keys();
     ASSERT_EQ(keys.count(), frames);
     for (int i = 0; i < frames; ++i)
-        EXPECT_EQ(keys.at(i)->time, hipRot->getKeyTime(i)) << i;
+        EXPECT_EQ(keys.at(i)->time, m_hipRot->getKeyTime(i)) << i;
     // The cursor went from the first dot towards the second.
     EXPECT_LT(keys.at(0)->x, keys.at(frames - 1)->x);
     EXPECT_GT(keys.at(frames - 1)->x, 90.0f);
@@ -86,10 +85,10 @@ TEST_F(PadRecording, RecordsKeysCursorAndABlock)
     // The whole performance is one undo step.
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPading"));
     ASSERT_TRUE(dzUndoStack->undo());
-    EXPECT_EQ(hipRot->getNumKeys(), 0);
+    EXPECT_EQ(m_hipRot->getNumKeys(), 0);
     EXPECT_EQ(keys.count(), 0);
     ASSERT_TRUE(dzUndoStack->redo());
-    EXPECT_EQ(hipRot->getNumKeys(), frames);
+    EXPECT_EQ(m_hipRot->getNumKeys(), frames);
     EXPECT_EQ(keys.count(), frames);
 
     // The layer now claims the bones it recorded.
@@ -104,8 +103,7 @@ TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
     perform(20, 8);
     // Extend Frames off: the ranges are as before the take.
     EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 4800));
-    DzFloatProperty *hipRot = m_hip->getYRotControl();
-    ASSERT_GT(hipRot->getNumKeys(), 10);
+    ASSERT_GT(m_hipRot->getNumKeys(), 10);
     // Frames of 33 ms (158 ticks) leave no host frame without a key near it,
     // but the stall of 100 ms (480 ticks) skipped frames.
     const DzPointKeyList0 &keys = m_layer->cursor()->keys();
@@ -118,36 +116,36 @@ TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
         }
     }
     ASSERT_GT(skipped, 0);
-    ASSERT_EQ(hipRot->findKeyIndex(skipped), -1);
+    ASSERT_EQ(m_hipRot->findKeyIndex(skipped), -1);
     dzUndoStack->clear();
-    const int keysBefore = hipRot->getNumKeys();
+    const int keysBefore = m_hipRot->getNumKeys();
     m_layer->followTime(160); // a key at 158: not skipped
-    EXPECT_EQ(hipRot->getNumKeys(), keysBefore);
+    EXPECT_EQ(m_hipRot->getNumKeys(), keysBefore);
     EXPECT_FALSE(m_layer->isEditHoldOpen());
 
     m_layer->followTime(skipped);
     EXPECT_TRUE(m_layer->isEditHoldOpen());
-    EXPECT_GE(hipRot->findKeyIndex(skipped), 0);
+    EXPECT_GE(m_hipRot->findKeyIndex(skipped), 0);
     EXPECT_GE(m_shoulder->getZRotControl()->findKeyIndex(skipped), 0);
     // A frame outside the track, and one with a cursor key, fill nothing;
     // the cursor follows the track.
-    const int before = hipRot->getNumKeys();
+    const int before = m_hipRot->getNumKeys();
     m_layer->followTime(20 * 160 * 3);
     m_layer->followTime(keys.at(3)->time);
-    EXPECT_EQ(hipRot->getNumKeys(), before);
+    EXPECT_EQ(m_hipRot->getNumKeys(), before);
     EXPECT_FLOAT_EQ(m_layer->cursor()->x, keys.at(3)->x);
 
     m_layer->undoTimeout();
     EXPECT_FALSE(m_layer->isEditHoldOpen());
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPad Fill Frames"));
     ASSERT_TRUE(dzUndoStack->undo());
-    EXPECT_EQ(hipRot->findKeyIndex(skipped), -1);
+    EXPECT_EQ(m_hipRot->findKeyIndex(skipped), -1);
 
     // Fill Skipped Frames off: following the time only moves the cursor.
     m_pane->fill = false;
     m_layer->followTime(skipped);
     EXPECT_FALSE(m_layer->isEditHoldOpen());
-    EXPECT_EQ(hipRot->findKeyIndex(skipped), -1);
+    EXPECT_EQ(m_hipRot->findKeyIndex(skipped), -1);
 }
 
 TEST_F(PadRecording, PreviewPlaysAlongWithTheSoundWithoutRecording)
