@@ -80,18 +80,13 @@ TEST(PadPlayback, HitsAndChoosesTheDotToPlay)
     EXPECT_EQ(kyPadHitTest({}, 0.0f, 0.0f), -1);
 
     const std::vector<KyPadDot> dots = { { 0.0f, 0.0f }, { 10.0f, 0.0f } };
-    const struct {
-        int playing;
-        float cx;
-        int expected;
-    } cases[] = {
-        { -1, 5.0f, 0 }, // equal distance, nothing playing: the earlier dot
-        { -1, 6.0f, 1 }, { 0, 5.5f, 0 }, // 30.25 vs 20.25: not 10 closer
-        { 0, 5.6f, 1 }, // 31.36 vs 19.36: more than 10 closer
-        { 1, 4.6f, 1 }, { 1, 4.0f, 0 }, { -1, 400.0f, -1 }, // nothing playing and every dot too far away
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(kyPadChooseDot(dots, c.playing, c.cx, 0.0f), c.expected) << c.playing << " " << c.cx;
+    // (dot playing, cursor x, dot chosen): without a dot playing the nearest in
+    // reach, the earlier one at equal distance; another dot only when more
+    // than 10 (squared) closer than the playing one.
+    const std::tuple<int, float, int> cases[] = { { -1, 5.0f, 0 }, { -1, 6.0f, 1 }, { 0, 5.5f, 0 },
+        { 0, 5.6f, 1 }, { 1, 4.6f, 1 }, { 1, 4.0f, 0 }, { -1, 400.0f, -1 } };
+    for (const auto &[playing, cx, expected] : cases)
+        EXPECT_EQ(kyPadChooseDot(dots, playing, cx, 0.0f), expected) << playing << " " << cx;
     EXPECT_EQ(kyPadChooseDot({}, -1, 0.0f, 0.0f), -1);
 }
 

@@ -103,22 +103,20 @@ TEST(ImportBvh, RefusesBadInputWithoutWritingAFile)
         "Zrotation Yrotation Xrotation\n End Site\n {\n  OFFSET 0 10 0\n }\n}\nMOTION\n"
         "Frames: 2\nFrame Time: 0.0333333\n0 90 0 0 0 0\n0 90 0\n"));
     const QString run = mocap("run_01.bvh");
-    const struct {
-        QStringList args;
-        int status;
-        const char *message;
-    } cases[] = { { { dir.filePath("missing.bvh"), out }, kKbaFailed, "missing.bvh" },
-        { { broken, out }, kKbaFailed, "line 15" },
-        { { run, out, "--from", "50" }, kKbaFailed, "after the end" }, { { run }, kKbaBadUsage, "" },
-        { { run, out, "--from", "-1" }, kKbaBadUsage, "" },
-        { { run, out, "--from", "abc" }, kKbaBadUsage, "" },
-        { { run, out, "--from", "0.5", "--to", "0.5" }, kKbaBadUsage, "" },
-        { { run, out, "--speed", "2" }, kKbaBadUsage, "" } };
-    for (const auto &c : cases) {
+    // (arguments after import-bvh, status, part of the message)
+    const std::tuple<QStringList, int, const char *> cases[]
+        = { { { dir.filePath("missing.bvh"), out }, kKbaFailed, "missing.bvh" },
+              { { broken, out }, kKbaFailed, "line 15" },
+              { { run, out, "--from", "50" }, kKbaFailed, "after the end" }, { { run }, kKbaBadUsage, "" },
+              { { run, out, "--from", "-1" }, kKbaBadUsage, "" },
+              { { run, out, "--from", "abc" }, kKbaBadUsage, "" },
+              { { run, out, "--from", "0.5", "--to", "0.5" }, kKbaBadUsage, "" },
+              { { run, out, "--speed", "2" }, kKbaBadUsage, "" } };
+    for (const auto &[args, status, message] : cases) {
         QString messages;
-        EXPECT_EQ(runKba(QStringList { "import-bvh" } + c.args, &messages), c.status)
-            << c.args.join(' ').toStdString();
-        EXPECT_TRUE(messages.contains(c.message)) << messages.toStdString();
+        EXPECT_EQ(runKba(QStringList { "import-bvh" } + args, &messages), status)
+            << args.join(' ').toStdString();
+        EXPECT_TRUE(messages.contains(message)) << messages.toStdString();
     }
     EXPECT_FALSE(QFile::exists(out));
 }
