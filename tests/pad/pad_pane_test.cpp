@@ -22,12 +22,6 @@
 #include <QMenu>
 #include <QTest>
 
-// A browser tile as the pad sees it: something that names its block file.
-class FakeFinderTile : public QObject {
-public:
-    explicit FakeFinderTile(KyBlock *block) { setProperty("kyBlockPath", block->path); }
-};
-
 class PadPane : public PadTest {
 protected:
     void SetUp() override
@@ -255,7 +249,8 @@ TEST_F(PadPane, SceneRoundTripRestoresLayersDotsAndValues)
 
 TEST_F(PadPane, DropsMakeDotsAtThePixel)
 {
-    FakeFinderTile tile(m_walk);
+    QObject tile; // a browser tile as the pad sees it: something that names its block file
+    tile.setProperty("kyBlockPath", m_walk->path);
     ASSERT_TRUE(view()->dropText(QStringLiteral("KyFinderBlock"), &tile, QPoint(100, 50)));
     const KyPadPose *first = layer()->poses().last();
     EXPECT_EQ(first->block(), m_walk);
@@ -320,8 +315,6 @@ TEST_F(PadPane, PictureOfThePaneWithThreeDots)
     m_window->resizeDocks({ m_window->getPaneMgr()->getDock(m_pad) }, { 440 }, Qt::Horizontal);
     QApplication::processEvents();
     const QImage image = m_pad->grab().toImage();
-    ASSERT_GT(view()->width(), 290);
-    ASSERT_GT(view()->height(), 250);
     ASSERT_TRUE(image.save(QStringLiteral(TRELVO_BINARY_DIR "/pad_pane.png")));
     // The selected dot's centre is red, the others blue.
     const QPoint origin = view()->mapTo(m_pad, QPoint(0, 0));

@@ -196,10 +196,8 @@ TEST_F(PadPersistence, HostileSectionsAreRefused)
     EXPECT_EQ(item->figure(), m_a);
     // The figure's group took the layer (once).
     EXPECT_EQ(m_pane->layersOf(m_a), QList<KyPadLayer *> { layer });
-    EXPECT_EQ(d->pos, DzVec3());
     EXPECT_TRUE(d->rot.isIdentity());
-    EXPECT_EQ(d->scale, DzVec3(1, 1, 1));
-    EXPECT_EQ(d->genScale, 1.0);
+    EXPECT_EQ(std::tuple(d->pos, d->scale, d->genScale), std::tuple(DzVec3(), DzVec3(1, 1, 1), 1.0));
     EXPECT_TRUE(dzLogContains(QStringLiteral("Illegal array index in DzTSimpleArray::at()")));
     double v = 0.0;
     ASSERT_TRUE(d->propValue(morph(m_a, "Smile"), &v));
