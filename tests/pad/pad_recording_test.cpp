@@ -8,8 +8,6 @@
 
 #include "dzaudioclip.h"
 
-#include <QFile>
-
 class PadRecording : public PadTest {
 protected:
     void SetUp() override
@@ -20,49 +18,42 @@ protected:
         m_layer = m_pane->layersOf(m_figure).first();
         m_layer->addPose(m_walk, 0, 0);
         m_layer->addPose(m_run, 100, 0);
-        m_hipRot = m_figure->findNodeChild(QStringLiteral("hip"))->getYRotControl();
-        m_shoulder = m_figure->findNodeChild(QStringLiteral("lShldr"), true);
         dzUndoStack->clear();
-    }
-
-    // Presses at pad (0, 0), drags towards the second dot over `frames`
-    // updates of 33 ms (update `stall` takes 100 ms), releases.
-    void perform(int frames, int stall = -1)
-    {
-        ASSERT_TRUE(m_layer->dragStart(0.0f, 0.0f));
-        for (int i = 1; i <= frames; ++i) {
-            m_now += i == stall ? 100 : 33;
-            m_layer->moveCursor(static_cast<float>(i) * 100.0f / static_cast<float>(frames), 0.0f);
-            m_layer->timerUpdate();
-            m_core->animUpdate();
-        }
-        m_layer->dragEnd();
     }
 
     DzSkeleton *m_figure = nullptr;
     KyPadLayer *m_layer = nullptr;
-    DzFloatProperty *m_hipRot = nullptr;
-    DzNode *m_shoulder = nullptr;
 };
 
-TEST_F(PadRecording, RecordsKeysCursorAndABlock)
+TEST_F(PadRecording, RecordsATakeAndFillsItsSkippedFrames)
 {
     m_pane->padMode = KyPadPaneInterface::RecordMode;
     m_prompts.files.push_back(tempPath(QStringLiteral("take.kba")));
-    perform(45);
+    // A press at the first dot, 45 updates of 33 ms (the 8th takes 100 ms)
+    // towards the second, the release.
+    ASSERT_TRUE(m_layer->dragStart(0.0f, 0.0f));
+    for (int i = 1; i <= 45; ++i) {
+        m_now += i == 8 ? 100 : 33;
+        m_layer->moveCursor(static_cast<float>(i) * 100.0f / 45.0f, 0.0f);
+        m_layer->timerUpdate();
+        m_core->animUpdate();
+    }
+    m_layer->dragEnd();
+    DzFloatProperty *hipRot = m_figure->findNodeChild(QStringLiteral("hip"))->getYRotControl();
+    DzNode *shoulder = m_figure->findNodeChild(QStringLiteral("lShldr"), true);
 
     EXPECT_FALSE(m_core->isRecording());
     EXPECT_FALSE(m_layer->isEditHoldOpen());
 
     // One host key per recorded frame on every driven bone, and a cursor key
     // at each of those times.
-    const int frames = m_hipRot->getNumKeys();
+    const int frames = hipRot->getNumKeys();
     EXPECT_NEAR(frames, 44, 1);
-    EXPECT_EQ(m_shoulder->getZRotControl()->getNumKeys(), frames);
+    EXPECT_EQ(shoulder->getZRotControl()->getNumKeys(), frames);
     const DzPointKeyList0 &keys = m_layer->cursor()->keys();
     ASSERT_EQ(keys.count(), frames);
     for (int i = 0; i < frames; ++i)
-        EXPECT_EQ(keys.at(i)->time, m_hipRot->getKeyTime(i)) << i;
+        EXPECT_EQ(keys.at(i)->time, hipRot->getKeyTime(i)) << i;
     // The cursor went from the first dot towards the second.
     EXPECT_LT(keys.at(0)->x, keys.at(frames - 1)->x);
     EXPECT_GT(keys.at(frames - 1)->x, 90.0f);
@@ -77,34 +68,22 @@ TEST_F(PadRecording, RecordsKeysCursorAndABlock)
     for (int i : { 0, 5, 20, 40 }) {
         take->startOn(i * 160 * 1000 / 4800, 0);
         engineAdvance(0);
-        EXPECT_LT(
-            angleBetween(tableRotation(QStringLiteral("lShldr")), m_shoulder->getLocalRot(i * 160)), 1.0)
+        EXPECT_LT(angleBetween(tableRotation(QStringLiteral("lShldr")), shoulder->getLocalRot(i * 160)), 1.0)
             << i;
     }
 
     // The whole performance is one undo step.
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPading"));
     ASSERT_TRUE(dzUndoStack->undo());
-    EXPECT_EQ(std::pair(m_hipRot->getNumKeys(), keys.count()), std::pair(0, 0));
+    EXPECT_EQ(std::pair(hipRot->getNumKeys(), keys.count()), std::pair(0, 0));
     ASSERT_TRUE(dzUndoStack->redo());
-    EXPECT_EQ(std::pair(m_hipRot->getNumKeys(), keys.count()), std::pair(frames, frames));
+    EXPECT_EQ(std::pair(hipRot->getNumKeys(), keys.count()), std::pair(frames, frames));
 
     // The layer now claims the bones it recorded.
     EXPECT_TRUE(m_layer->transformMask()[0]);
-}
 
-TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
-{
-    m_pane->padMode = KyPadPaneInterface::RecordMode;
-    m_pane->extend = false;
-    m_prompts.files.push_back(tempPath(QStringLiteral("fill.kba")));
-    perform(20, 8);
-    // Extend Frames off: the ranges are as before the take.
-    EXPECT_EQ(dzScene->getPlayRange(), DzTimeRange(0, 4800));
-    ASSERT_GT(m_hipRot->getNumKeys(), 10);
     // Frames of 33 ms (158 ticks) leave no host frame without a key near it,
     // but the stall of 100 ms (480 ticks) skipped frames.
-    const DzPointKeyList0 &keys = m_layer->cursor()->keys();
     DzTime skipped = -1;
     for (int i = 1; i < keys.count() && skipped < 0; ++i) {
         if (keys.at(i)->time - keys.at(i - 1)->time > 400) {
@@ -114,36 +93,36 @@ TEST_F(PadRecording, FillsSkippedFramesFromTheCursorTrack)
         }
     }
     ASSERT_GT(skipped, 0);
-    ASSERT_EQ(m_hipRot->findKeyIndex(skipped), -1);
+    ASSERT_EQ(hipRot->findKeyIndex(skipped), -1);
     dzUndoStack->clear();
-    const int keysBefore = m_hipRot->getNumKeys();
+    const int keysBefore = hipRot->getNumKeys();
     m_layer->followTime(160); // a key at 158: not skipped
-    EXPECT_EQ(m_hipRot->getNumKeys(), keysBefore);
+    EXPECT_EQ(hipRot->getNumKeys(), keysBefore);
     EXPECT_FALSE(m_layer->isEditHoldOpen());
 
     m_layer->followTime(skipped);
     EXPECT_TRUE(m_layer->isEditHoldOpen());
-    EXPECT_GE(m_hipRot->findKeyIndex(skipped), 0);
-    EXPECT_GE(m_shoulder->getZRotControl()->findKeyIndex(skipped), 0);
+    EXPECT_GE(hipRot->findKeyIndex(skipped), 0);
+    EXPECT_GE(shoulder->getZRotControl()->findKeyIndex(skipped), 0);
     // A frame outside the track, and one with a cursor key, fill nothing;
     // the cursor follows the track.
-    const int before = m_hipRot->getNumKeys();
+    const int before = hipRot->getNumKeys();
     m_layer->followTime(20 * 160 * 3);
     m_layer->followTime(keys.at(3)->time);
-    EXPECT_EQ(m_hipRot->getNumKeys(), before);
+    EXPECT_EQ(hipRot->getNumKeys(), before);
     EXPECT_FLOAT_EQ(m_layer->cursor()->x, keys.at(3)->x);
 
     m_layer->undoTimeout();
     EXPECT_FALSE(m_layer->isEditHoldOpen());
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("kinPad Fill Frames"));
     ASSERT_TRUE(dzUndoStack->undo());
-    EXPECT_EQ(m_hipRot->findKeyIndex(skipped), -1);
+    EXPECT_EQ(hipRot->findKeyIndex(skipped), -1);
 
     // Fill Skipped Frames off: following the time only moves the cursor.
     m_pane->fill = false;
     m_layer->followTime(skipped);
     EXPECT_FALSE(m_layer->isEditHoldOpen());
-    EXPECT_EQ(m_hipRot->findKeyIndex(skipped), -1);
+    EXPECT_EQ(hipRot->findKeyIndex(skipped), -1);
 }
 
 TEST_F(PadRecording, PreviewPlaysAlongWithTheSoundWithoutRecording)
