@@ -10,7 +10,6 @@
 #include "dzlog.h"
 #include "dzoutfile.h"
 
-#include <functional>
 #include <optional>
 
 namespace {

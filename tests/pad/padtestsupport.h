@@ -2,7 +2,8 @@
 // Set-up of the pad tests: the timeline tests' host and figures, a stand-in
 // pad pane (mode, options and a list of layers per figure) or the pad pane in
 // a host window, the main pane's core on a fake clock, and the stock blocks.
-// The pad and host headers most tests need come with it.
+// The pad and host headers most tests need come with it and the timeline
+// tests' support header.
 
 #include "../timeline/timelinetestsupport.h"
 
@@ -13,12 +14,8 @@
 #include "kypadnodelist.h"
 #include "kypadpaneinterface.h"
 #include "kypadpose.h"
-#include "kytimeline.h"
 
-#include "dzfloatproperty.h"
 #include "dzpane.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 #include "dzundostack.h"
 
 #include <QMap>

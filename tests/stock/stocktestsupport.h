@@ -1,8 +1,7 @@
 #pragma once
-// Helpers shared by the stock block tests (with the tool, block and test
-// headers they all use): trelvo-kba and trelvo-compose run
+// Helpers shared by the stock block tests: trelvo-kba and trelvo-compose run
 // in-process and a block's pose at a clip time through the block core's
-// sampling.
+// sampling. The tool, block and test headers they all use come with it.
 
 #include "../motion/motiontestdata.h"
 #include "kbatool.h"
