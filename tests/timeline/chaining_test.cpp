@@ -3,6 +3,7 @@
 #include "timelinetestsupport.h"
 
 #include "kychaining.h"
+#include "kyevaluator.h"
 
 constexpr float kTolerance = 0.05f;
 
@@ -97,17 +98,33 @@ TEST_F(Chaining, LoopShiftCarriesTheNextBlockPastEveryCycle)
 
 TEST_F(Chaining, BlocksWithoutEvaluableMotionEndWhereTheyStart)
 {
-    // A clip of a single key is 0 ms long: its loop length is 0, and no
-    // division may be reached by chaining, evaluating or naming it previous.
-    KyBlock *empty = makeBlock(QStringLiteral("single"), still(0));
-    EXPECT_EQ(std::tuple(empty->clipLength, empty->loopLength()), std::tuple(0, 0));
+    // A clip of a single key is 0 ms long and a 5 ms clip played at 10x is
+    // 0 timeline ms: their loop length is 0, and no division may be reached
+    // by chaining, evaluating or naming them previous.
+    KyBlock *single = makeBlock(QStringLiteral("single"), still(0));
+    EXPECT_EQ(std::tuple(single->clipLength, single->loopLength()), std::tuple(0, 0));
+    MotionPlan shortClip = still(5);
+    shortClip.stepMs = 5;
     add(*m_walk, 13);
-    KyBlock *e = add(*empty, 13);
+    KyBlock *e = add(*single, 13);
     e->outPoint = 500;
+    KyBlock *fast = add(*makeBlock(QStringLiteral("tiny"), shortClip), 13);
     KyBlock *c = add(*m_walk, 13);
+    m_track->addToSelection(fast);
+    m_track->speedChanged(1000);
+    EXPECT_EQ(fast->loopLength(), 0);
+    EXPECT_GE(fast->outPoint, fast->inPoint + 1);
+    m_track->setInOut(fast, 0, 300);
     chain();
-    chain();
+    EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
     EXPECT_NEAR(e->startPos.z, 100.0f, kTolerance);
     EXPECT_NEAR(c->startPos.z, 100.0f, kTolerance);
     EXPECT_EQ(e->loopShift.z, 0.0f);
+    // Evaluated across all of them, and in a gap after the zero-length one.
+    m_track->setGap(c, 200);
+    for (int t = 0; t < m_track->endTime(); t += 50) {
+        m_timeline->goSeek(t, true, false);
+        m_timeline->updateStep();
+    }
+    EXPECT_EQ(locateBlock(*m_track, 1850).kind, BlockLocation::InGap);
 }

@@ -97,9 +97,6 @@ TEST_F(MixerCore, SkimAndReSkimMarkDirtyWithoutMovingTheHost)
     EXPECT_EQ(std::tuple(m_timeline->currentTime(), m_timeline->seekTarget(), dzScene->getTime(),
                   m_timeline->isDirty() && m_timeline->frameClockReset()),
         std::tuple(700, 0, 0, true));
-    m_core->animUpdate();
-    m_timeline->reSkim();
-    EXPECT_TRUE(m_timeline->isDirty() && m_timeline->frameClockReset());
     // Ignored while skimming is disabled and while playing.
     m_core->animUpdate();
     m_timeline->setSkimmingEnabled(false);
@@ -125,10 +122,6 @@ TEST_F(MixerCore, TransportButtons)
     EXPECT_EQ(std::tuple(m_timeline->currentTime(), dzScene->getTime()), std::tuple(0, 0));
     m_timeline->goForward();
     EXPECT_EQ(m_timeline->currentTime(), snappedMs(1999));
-    // On the null figure's track the end is frame 0.
-    m_timeline->activateNode(nullptr);
-    m_timeline->goForward();
-    EXPECT_EQ(m_timeline->currentTime(), 0);
 }
 
 TEST_F(MixerCore, HostTimeChangesSeekAndEvaluateAndChangesAskForATrim)
@@ -145,8 +138,6 @@ TEST_F(MixerCore, HostTimeChangesSeekAndEvaluateAndChangesAskForATrim)
     m_core->blockRefresh();
     dzScene->setTime(4800);
     EXPECT_EQ(m_timeline->currentTime(), 666);
-    m_core->timerDone();
-    m_core->trimTimeline();
     m_core->unblockRefresh();
     dzScene->setTime(1600);
     EXPECT_EQ(m_timeline->currentTime(), 333);
@@ -171,7 +162,6 @@ TEST_F(MixerCore, PreviewHoldRestoresExistingKeysAndRemovesNewOnes)
     m_shoulder->getXRotControl()->setValue(0, 15.0f);
     m_hip->getYRotControl()->setValue(0, 370.0f); // must come back as 370
     m_hip->getYRotControl()->setValue(4800, 380.0f);
-    const float shoulderY = m_shoulder->getYRotControl()->getValue(0);
     m_timeline->goSkim(1000);
     m_core->animUpdate();
     EXPECT_EQ(std::tuple(holdTime(), m_hipZ->findKeyIndex(0)), std::tuple(500, 0));
@@ -182,8 +172,8 @@ TEST_F(MixerCore, PreviewHoldRestoresExistingKeysAndRemovesNewOnes)
         std::tuple(holdTime(), m_shoulder->getXRotControl()->getValue(0) != 15.0f), std::tuple(100, true));
     tick(100);
     EXPECT_EQ(std::tuple(holdTime(), m_shoulder->getXRotControl()->getValue(0),
-                  m_shoulder->getYRotControl()->getValue(0), m_hip->getYRotControl()->getKeyValue(0)),
-        std::tuple(0, 15.0f, shoulderY, 370.0f));
+                  m_hip->getYRotControl()->getKeyValue(0)),
+        std::tuple(0, 15.0f, 370.0f));
     // Restored keys and no new ones: shoulder X, hip Y twice, shoulder Y and hip Z none.
     EXPECT_EQ(std::tuple(m_shoulder->getXRotControl()->getNumKeys(), m_hip->getYRotControl()->getNumKeys(),
                   m_shoulder->getYRotControl()->getNumKeys(), m_hipZ->getNumKeys()),
@@ -271,8 +261,7 @@ TEST_F(MixerCore, RecordsFramesAsKeysAndMakesABlock)
     m_prompts.files = { tempPath(QStringLiteral("recorded.kba")) };
     m_core->setRecordingRequested(true);
     m_core->setDragVelocity(1.0f);
-    tick(33);
-    tick(33, 30);
+    tick(33, 31);
     const KyRecordingBuffers &buffers = m_core->recordingBuffers();
     EXPECT_EQ(std::tuple(buffers.frameCount(), buffers.node(0), holdTime()), std::tuple(31, m_hip, 0));
 
@@ -292,7 +281,6 @@ TEST_F(MixerCore, RecordsFramesAsKeysAndMakesABlock)
 TEST_F(MixerCore, SelectionAndSceneEvents)
 {
     m_core->connectHost();
-    EXPECT_FALSE(m_core->hasEvaluationTimer());
     dzScene->setPrimarySelection(m_hip);
     // A node without a skeleton keeps the current track.
     DzNode *prop = new DzNode(QStringLiteral("prop"));

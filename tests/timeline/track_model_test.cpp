@@ -108,19 +108,6 @@ TEST_F(TrackModel, InsertsCopiesBeforeAnIndexAndClearsHostKeysUnderThem)
     expectConsistent();
 }
 
-TEST_F(TrackModel, SelectionHoldsEachBlockOfTheTrackOnceAndInsertClearsIt)
-{
-    const auto b = walks(2);
-    select({ b[0], b[1], b[0] });
-    EXPECT_EQ(m_track->selection(), b);
-    m_track->rememberClipOutPoints();
-    m_track->appendBlock(*m_walk, true);
-    EXPECT_TRUE(m_track->selection().empty() && m_track->rememberedClipOutPoints().empty());
-    KyTrack other(m_timeline.get());
-    other.addToSelection(b[0]);
-    EXPECT_TRUE(other.selection().empty());
-}
-
 TEST_F(TrackModel, SpeedScalesFromTheRememberedClipOutPoint)
 {
     const auto b = walks(2);
@@ -148,10 +135,11 @@ TEST_F(TrackModel, SpeedScalesFromTheRememberedClipOutPoint)
     expectConsistent();
 }
 
-TEST_F(TrackModel, ParameterSlotsActOnEverySelectedBlockOnly)
+TEST_F(TrackModel, SelectionHoldsEachBlockOnceAndParameterSlotsActOnItOnly)
 {
     const auto b = walks(3);
-    select({ b[0], b[2] });
+    select({ b[0], b[2], b[0] });
+    EXPECT_EQ(m_track->selection(), (std::vector<KyBlock *> { b[0], b[2] }));
     m_track->flagsHor(false);
     m_track->flagsFacing(false);
     EXPECT_EQ(std::tuple(b[0]->flags, b[1]->flags), std::tuple(8, 13));
@@ -169,6 +157,13 @@ TEST_F(TrackModel, ParameterSlotsActOnEverySelectedBlockOnly)
             std::tuple(250, -90.0f, 30.0f, true));
     EXPECT_EQ(std::tuple(b[1]->internalBlend, b[1]->mirror), std::tuple(m_walk->internalBlend, false));
     expectConsistent();
+    // Another track's block is not selected; an insert clears the selection.
+    KyTrack other(m_timeline.get());
+    other.addToSelection(b[0]);
+    m_track->rememberClipOutPoints();
+    m_track->appendBlock(*m_walk, true);
+    EXPECT_TRUE(other.selection().empty() && m_track->selection().empty()
+        && m_track->rememberedClipOutPoints().empty());
 }
 
 TEST_F(TrackModel, MovesBlocksWithTheirGaps)
@@ -187,15 +182,13 @@ TEST_F(TrackModel, MovesBlocksWithTheirGaps)
 
 TEST_F(TrackModel, RemovesBlocksAndWidensTheAnimationRange)
 {
-    // Blocks of another track are not removed, and nothing of the host changes.
+    // Blocks of another track are not removed, and the host's keys stay.
     const auto b = walks(3);
     m_hipX->setValue(2400, 5.0f);
-    m_timeline->binding(1)->m_keyHoldTime = 300;
     KyTrack other(m_timeline.get());
     EXPECT_FALSE(m_track->removeBlock(other.appendBlock(*m_walk, true)));
     EXPECT_FALSE(m_track->removeBlock(nullptr));
-    EXPECT_EQ(std::tuple(m_hipX->getNumKeys(), m_timeline->binding(1)->m_keyHoldTime, m_track->count()),
-        std::tuple(1, 300, 3));
+    EXPECT_EQ(std::tuple(m_hipX->getNumKeys(), m_track->count()), std::tuple(1, 3));
 
     dzScene->setAnimRange(DzTimeRange(0, 4800));
     dzScene->setPlayRange(DzTimeRange(0, 4800));
