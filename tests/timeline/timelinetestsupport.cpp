@@ -106,7 +106,7 @@ KyBlock *TimelineTest::makeBlock(const QString &name, const MotionPlan &motion)
     // Keys every stepMs and at the very end.
     for (int t = 0;; t = std::min(t + motion.stepMs, motion.lengthMs)) {
         const Vec3f p = motion.hip(t);
-        block->addTranslationKey(QStringLiteral("hip"), t, p.x, p.y, p.z);
+        block->addTranslationKey(motion.root, t, p.x, p.y, p.z);
         for (const auto &rotation : motion.rotations) {
             const BlockRotation r = rotation.second(t);
             block->addRotationKey(rotation.first, t, r.angle, r.axis.x, r.axis.y, r.axis.z);

@@ -87,6 +87,7 @@ struct BlockRotation {
 struct MotionPlan {
     int lengthMs = 1000;
     int stepMs = 33;
+    QString root = QStringLiteral("hip"); // the bone whose position `hip` keys
     std::function<Vec3f(int t)> hip = [](int) { return Vec3f { 0.0f, 99.24f, 0.0f }; };
     std::map<QString, std::function<BlockRotation(int t)>> rotations;
 
