@@ -21,7 +21,6 @@ protected:
         block->flags = flags;
         return block;
     }
-    void chain() { m_track->chain(); }
 
     KyBlock *m_walk = nullptr;
 };
@@ -40,7 +39,7 @@ TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
         a->startFacing = 30.0f;
         KyBlock *b = add(*m_walk, flags);
         KyBlock *d = add(*m_walk, flags);
-        chain();
+        m_track->chain();
         EXPECT_EQ(std::tuple(a->startPos.x, a->startPos.z, a->startFacing, a->startAxis.y),
             std::tuple(0.0f, 0.0f, 0.0f, 1.0f));
         EXPECT_TRUE(near(b->startPos, { 0, 0, secondZ }, kTolerance));
@@ -54,13 +53,13 @@ TEST_F(Chaining, ReorientsFacingSnappedTo45Degrees)
     // A turns 35 degrees; the heading it ends with snaps to 45.
     add(*makeBlock(QStringLiteral("turn35"), turnY(35.0f)), 0);
     KyBlock *b = add(*m_walk, KyBlock::ReorientFacing);
-    chain();
+    m_track->chain();
     EXPECT_NEAR(std::fabs(b->startFacing), 45.0f, 1e-3f);
     EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance); // facing alone does not move the start
     // The walk of B then goes 100 units along the turned direction, so a
     // block after it with both flags starts 100 units away at 45 degrees.
     KyBlock *c = add(*m_walk, KyBlock::ReorientFacing | KyBlock::ReorientHorizontalPosition);
-    chain();
+    m_track->chain();
     EXPECT_TRUE(near({ std::fabs(c->startPos.x), 0.0f, c->startPos.z }, { 70.71f, 0.0f, 70.71f }, 0.2f));
     EXPECT_FLOAT_EQ(c->startFacing, b->startFacing);
 }
@@ -73,7 +72,7 @@ TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
     a->facingOffset = 90.0f;
     a->posOffset = Vec3f { 10.0f, 3.0f, 0.0f };
     KyBlock *b = add(*m_walk, 0);
-    chain();
+    m_track->chain();
     EXPECT_TRUE(near(a->startPos, { 0, 3, -10 }, 1e-4f));
     // The facing is carried on to later blocks that do not reorient.
     EXPECT_EQ(std::tuple(a->startFacing, b->startFacing), std::tuple(90.0f, 90.0f));
@@ -86,13 +85,13 @@ TEST_F(Chaining, LoopShiftCarriesTheNextBlockPastEveryCycle)
     KyBlock *a = add(*m_walk, KyBlock::ReorientInternalHorizontalPosition);
     a->outPoint = 2000;
     KyBlock *b = add(*m_walk, KyBlock::ReorientHorizontalPosition);
-    chain();
+    m_track->chain();
     EXPECT_TRUE(near(a->loopShift, { 0, 0, 100 }, kTolerance));
     EXPECT_NEAR(b->startPos.z, 200.0f, kTolerance);
     // Without flag 8 there is no loop shift, and the loop runs on the spot.
     a->flags = 0;
-    chain();
-    chain();
+    m_track->chain();
+    m_track->chain();
     EXPECT_EQ(std::tuple(a->loopShift.z, b->startPos.z), std::tuple(0.0f, 100.0f));
 }
 
@@ -114,7 +113,7 @@ TEST_F(Chaining, BlocksWithoutEvaluableMotionEndWhereTheyStart)
     m_track->speedChanged(1000);
     EXPECT_TRUE(fast->loopLength() == 0 && fast->outPoint > fast->inPoint);
     m_track->setInOut(fast, 0, 300);
-    chain();
+    m_track->chain();
     EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
     EXPECT_NEAR(e->startPos.z, 100.0f, kTolerance);
     EXPECT_NEAR(c->startPos.z, 100.0f, kTolerance);

@@ -55,11 +55,6 @@ protected:
     }
     int tick(int i) const { return m_frames[i].toObject()["tick"].toInt(); }
 
-    static QString stock(const char *file)
-    {
-        return contentDir() + "/kinBlocks/Trelvo/" + QLatin1String(file);
-    }
-
     QString m_err;
     QJsonArray m_frames;
 };
@@ -137,7 +132,6 @@ TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
         { { recipe }, 2, "usage:" },
         { { "--help" }, 0, "usage:" },
         { { recipe, "-o", "o.json", "--fps", "7" }, 2, "--fps must divide 4800" },
-        { { recipe, "-o" }, 2, "" },
         { { recipe, "--colour", "-o", "o.json" }, 2, "" },
         { { tempPath(QStringLiteral("none.json")), "-o", tempPath(QStringLiteral("o.json")) }, 1,
             "cannot read the recipe" },
@@ -154,8 +148,9 @@ TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
 
 TEST_F(Compose, JoinedStockBlockPlaysAsTheTimelineAtEverySpeed)
 {
-    KyBlock *walk = KyBlock::get(stock("s_walk_01.kba"));
-    KyBlock *turn = KyBlock::get(stock("dance/s_turn_left_dribble_01.kba"));
+    const QString stock = contentDir() + "/kinBlocks/Trelvo/";
+    KyBlock *walk = KyBlock::get(stock + "s_walk_01.kba");
+    KyBlock *turn = KyBlock::get(stock + "dance/s_turn_left_dribble_01.kba");
     ASSERT_TRUE(walk && turn);
     for (float speed : { 0.5f, 1.0f, 2.0f }) {
         SCOPED_TRACE(speed);

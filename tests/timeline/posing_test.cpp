@@ -198,13 +198,11 @@ protected:
         m_timeline->evaluateAll(ms);
         return node->getXRotControl()->findKeyIndex(snappedTicks(ms)) >= 0;
     }
-
-    DzNode *bone(const char *name) const { return m_figure->findNodeChild(QString::fromLatin1(name), true); }
 };
 
 TEST_F(PosePlan, FollowsRenamesAndHierarchyChanges)
 {
-    DzNode *forearm = bone("lForeArm");
+    DzNode *forearm = boneOf(m_figure, "lForeArm");
     ASSERT_NE(forearm, nullptr);
     EXPECT_TRUE(posedAt(forearm, 100));
     EXPECT_LT(
@@ -217,7 +215,7 @@ TEST_F(PosePlan, FollowsRenamesAndHierarchyChanges)
     EXPECT_TRUE(posedAt(forearm, 300));
 
     // A bone moved under a prop (not a bone) is no longer part of the figure.
-    DzNode *hand = bone("lHand");
+    DzNode *hand = boneOf(m_figure, "lHand");
     auto *prop = new DzNode(QStringLiteral("prop"));
     forearm->addNodeChild(prop);
     prop->addNodeChild(hand);
@@ -227,17 +225,17 @@ TEST_F(PosePlan, FollowsRenamesAndHierarchyChanges)
     EXPECT_TRUE(posedAt(hand, 500));
 
     // Deleted bones are dropped; the rest is posed as before.
-    delete bone("rHand");
-    EXPECT_TRUE(posedAt(bone("rForeArm"), 600));
-    EXPECT_EQ(bone("rHand"), nullptr);
+    delete boneOf(m_figure, "rHand");
+    EXPECT_TRUE(posedAt(boneOf(m_figure, "rForeArm"), 600));
+    EXPECT_EQ(m_figure->findNodeChild(QStringLiteral("rHand"), true), nullptr);
 }
 
 TEST_F(PosePlan, FingersMaskedBelowTheHandsOnly)
 {
     m_timeline->setMaskFingers(true);
-    EXPECT_TRUE(posedAt(bone("lHand"), 100));
-    EXPECT_FALSE(posedAt(bone("lIndex1"), 200));
-    EXPECT_TRUE(posedAt(bone("rForeArm"), 300));
+    EXPECT_TRUE(posedAt(boneOf(m_figure, "lHand"), 100));
+    EXPECT_FALSE(posedAt(boneOf(m_figure, "lIndex1"), 200));
+    EXPECT_TRUE(posedAt(boneOf(m_figure, "rForeArm"), 300));
     m_timeline->setMaskFingers(false);
-    EXPECT_TRUE(posedAt(bone("lIndex1"), 400));
+    EXPECT_TRUE(posedAt(boneOf(m_figure, "lIndex1"), 400));
 }
