@@ -59,8 +59,14 @@ protected:
 // A factory making T, for test classes registered with the host.
 template <typename T> class Factory : public DzClassFactory {
 public:
-    explicit Factory(const DzGUID &id) : DzClassFactory(&T::staticMetaObject, id) { }
-    explicit Factory(const char *id) : Factory(DzGUID::fromString(QString::fromLatin1(id))) { }
+    explicit Factory(const DzGUID &id)
+        : DzClassFactory(&T::staticMetaObject, id)
+    {
+    }
+    explicit Factory(const char *id)
+        : Factory(DzGUID::fromString(QString::fromLatin1(id)))
+    {
+    }
     using DzClassFactory::createInstance;
     QObject *createInstance() const override { return new T; }
 };

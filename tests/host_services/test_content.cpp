@@ -42,11 +42,13 @@ TEST_F(Content, EnvironmentVariableChoosesAnExistingFolderAndPathsResolveInIt)
     EXPECT_EQ(mgr.getContentDirectory(), m_content);
     EXPECT_EQ(mgr.getAbsolutePath(QStringLiteral("kinBlocks/./Trelvo/../Trelvo/walk.kba")),
         m_content + QStringLiteral("/kinBlocks/Trelvo/walk.kba"));
-    EXPECT_EQ(mgr.getAbsolutePath(QStringLiteral("kinBlocks/Trelvo/")), m_content + QStringLiteral("/kinBlocks/Trelvo"));
-    for (const QString &missing : { QStringLiteral("kinBlocks/Trelvo/run.kba"), QStringLiteral("nothing/"), QString(),
-             m_content + QStringLiteral("/nope") })
+    EXPECT_EQ(mgr.getAbsolutePath(QStringLiteral("kinBlocks/Trelvo/")),
+        m_content + QStringLiteral("/kinBlocks/Trelvo"));
+    for (const QString &missing : { QStringLiteral("kinBlocks/Trelvo/run.kba"), QStringLiteral("nothing/"),
+             QString(), m_content + QStringLiteral("/nope") })
         EXPECT_TRUE(mgr.getAbsolutePath(missing).isEmpty()) << missing.toStdString();
-    EXPECT_EQ(mgr.getAbsolutePath(m_content + QStringLiteral("/kinBlocks")), m_content + QStringLiteral("/kinBlocks"));
+    EXPECT_EQ(mgr.getAbsolutePath(m_content + QStringLiteral("/kinBlocks")),
+        m_content + QStringLiteral("/kinBlocks"));
 
     // A folder that does not exist is ignored; from the build tree the
     // default is the source content with the stock figures in it.

@@ -20,6 +20,7 @@
 #include "dzundostackhold.h"
 #include "servicestestsupport.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QPointer>
 
@@ -48,7 +49,10 @@ public:
 class TimelineData : public DzSceneData {
     Q_OBJECT
 public:
-    TimelineData() : DzSceneData(QStringLiteral("Test-timelines"), true) { }
+    TimelineData()
+        : DzSceneData(QStringLiteral("Test-timelines"), true)
+    {
+    }
     QString m_text;
     QPointer<DzSkeleton> m_figure;
     QPointer<DzFloatProperty> m_property;
@@ -91,7 +95,10 @@ public:
 class PadData : public DzElementData {
     Q_OBJECT
 public:
-    PadData() : DzElementData(QStringLiteral("Test-pad"), true) { }
+    PadData()
+        : DzElementData(QStringLiteral("Test-pad"), true)
+    {
+    }
     float m_zoom = 1.0f;
     QPointer<DzBone> m_bone;
     QPointer<DzFloatProperty> m_morphValue;
@@ -119,17 +126,30 @@ public:
     }
 };
 
-QString vec(const DzVec3 &v) { return QStringLiteral("(%1 %2 %3)").arg(v.m_x).arg(v.m_y).arg(v.m_z); }
+// Values joined by spaces, as QDebug prints them.
+template <typename... T> QString join(const T &...values)
+{
+    QString s;
+    QDebug d(&s);
+    d.noquote();
+    ((d << values), ...);
+    return s.trimmed();
+}
+
+QString vec(const DzVec3 &v)
+{
+    return join(v.m_x, v.m_y, v.m_z);
+}
 
 QString describeProperty(const DzProperty *p)
 {
-    QString s = p->getName() + " '" + p->getLabel() + "' " + QString::number(p->isHidden())
-        + QString::number(p->isAnimatable());
+    QString s = join(p->getName(), p->getLabel(), p->isHidden(), p->isAnimatable());
     if (auto *fp = qobject_cast<const DzFloatProperty *>(p)) {
-        s += QStringLiteral(" %1 v=%2 d=%3 [%4,%5] %6 keys:").arg(fp->getXYZInterest()).arg(fp->getStaticValue())
-                 .arg(fp->getDefaultValue()).arg(fp->getMin()).arg(fp->getMax()).arg(fp->isClamped());
+        s += ' '
+            + join(fp->getXYZInterest(), fp->getStaticValue(), fp->getDefaultValue(), fp->getMin(),
+                fp->getMax(), fp->isClamped(), "keys:");
         for (const auto &k : fp->getKeys())
-            s += QStringLiteral(" %1=%2").arg(k.time).arg(k.value);
+            s += ' ' + join(k.time, k.value);
     }
     return s;
 }
@@ -138,18 +158,16 @@ QString describeProperty(const DzProperty *p)
 QStringList dumpScene()
 {
     DzScene *s = dzScene;
-    QStringList out { QStringLiteral("time %1 step %2 play %3-%4 anim %5-%6 loop %7")
-                          .arg(s->getTime()).arg(s->getTimeStep()).arg(s->getPlayRange().getStart())
-                          .arg(s->getPlayRange().getEnd()).arg(s->getAnimRange().getStart())
-                          .arg(s->getAnimRange().getEnd()).arg(s->isLoopingPlayback()) };
+    QStringList out { join("time", s->getTime(), s->getTimeStep(), s->getPlayRange().getStart(),
+        s->getPlayRange().getEnd(), s->getAnimRange().getStart(), s->getAnimRange().getEnd(),
+        s->isLoopingPlayback()) };
     for (int i = 0; i < s->getNumSelectedNodes(); ++i)
         out << "selected " + s->getSelectedNode(i)->getName();
     if (s->getPrimarySelection())
         out << "primary " + s->getPrimarySelection()->getName();
     if (DzAudioClip *a = s->getAudio())
-        out << QStringLiteral("audio %1 Hz %2 ch %3 B %4 bytes from frame %5").arg(a->getSampleRate())
-                   .arg(a->getNumChannels()).arg(a->getBytesPerSample()).arg(a->getPcmData().size())
-                   .arg(s->getAudioStartFrame());
+        out << join("audio", a->getSampleRate(), a->getNumChannels(), a->getBytesPerSample(),
+            a->getPcmData().size(), s->getAudioStartFrame());
     for (int i = 0; i < s->getNumDataItems(); ++i)
         out << "scene data " + s->getDataItem(i)->getName();
     for (DzNode *n : s->getNodeList()) {
@@ -158,17 +176,15 @@ QStringList dumpScene()
             follow = sk->getFollowTarget()->getName();
         if (auto *b = qobject_cast<DzBone *>(n); b && b->getFollowBone())
             follow = b->getFollowBone()->getName();
-        out << QStringLiteral("%1 %2 '%3' parent=%4 hidden=%5 order=%6 origin=%7 end=%8 follow=%9")
-                   .arg(QLatin1String(n->metaObject()->className()), n->getName(), n->getLabel(),
-                       n->getNodeParent() ? n->getNodeParent()->getName() : QString())
-                   .arg(n->isHidden())
-                   .arg(n->getRotationOrder().toString(), vec(n->getOrigin()), vec(n->getEndPoint()), follow);
+        out << join(n->metaObject()->className(), n->getName(), n->getLabel(),
+            n->getNodeParent() ? n->getNodeParent()->getName() : QString(), n->isHidden(),
+            n->getRotationOrder().toString(), vec(n->getOrigin()), vec(n->getEndPoint()), "follow", follow);
         for (DzProperty *p : n->getProperties())
             out << "  prop " + describeProperty(p);
         if (DzObject *o = n->getObject()) {
             for (int i = 0; i < o->getNumModifiers(); ++i) {
                 auto *m = qobject_cast<DzMorph *>(o->getModifier(i));
-                out << "  morph " + m->getName() + " '" + m->getLabel() + "' "
+                out << "  morph " + m->getName() + " " + m->getLabel() + " "
                         + describeProperty(m->getValueChannel());
             }
         }
@@ -312,9 +328,7 @@ TEST_F(SceneFile, RoundTripsFiguresPoseKeysAndDataItems)
     QObject::connect(dzScene, &DzScene::sceneCleared, &ctx, [&] { events << "cleared"; });
     QObject::connect(dzScene, &DzScene::nodeAdded, &ctx, [&](DzNode *n) {
         if (n->inherits("DzSkeleton"))
-            events << QStringLiteral("added %1 pad=%2")
-                          .arg(n->getName())
-                          .arg(n->findDataItem("Test-pad") != nullptr);
+            events << join("added", n->getName(), n->findDataItem("Test-pad") != nullptr);
     });
     QObject::connect(dzScene, &DzScene::sceneLoaded, &ctx, [&] { events << "loaded"; });
 
@@ -325,7 +339,7 @@ TEST_F(SceneFile, RoundTripsFiguresPoseKeysAndDataItems)
     EXPECT_EQ(dumpScene(), before);
     EXPECT_EQ(events,
         (QStringList {
-            "loadStarting", "cleared", "added StandardFigure pad=1", "added Giant pad=0", "loaded" }));
+            "loadStarting", "cleared", "added StandardFigure true", "added Giant false", "loaded" }));
 
     auto *hero = qobject_cast<DzSkeleton *>(dzScene->findNode(QStringLiteral("StandardFigure")));
     ASSERT_TRUE(hero);
@@ -375,48 +389,44 @@ TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
     tryLoad(flipped, "checksum");
     EXPECT_EQ(loadStarts, 0);
 
-    // Well-formed object files with bad scenes in them.
+    // Well-formed object files with bad scenes in them: the scene record's
+    // int sections, whether it lists the one node as a figure, and the
+    // node's name and int sections (no name, no node).
+    using Ints = QList<std::pair<short, int>>;
     struct Case {
         const char *what;
-        std::function<void(DzOutFile *)> scene;
-        std::function<void(DzOutFile *)> node;
+        Ints scene;
+        bool figure;
+        const char *nodeName;
+        Ints node;
         const char *message;
     };
-    DzBase a, b;
     const Case cases[] = {
-        { "newer version", [](DzOutFile *f) { f->writeIntSection(1, 2); }, nullptr, "newer version" },
-        { "no version", [](DzOutFile *f) { f->writeIntSection(2, 0); }, nullptr, "no version" },
-        { "bad time step",
-            [](DzOutFile *f) {
-                f->writeIntSection(1, 1);
-                f->writeIntSection(3, 0);
-            },
-            nullptr, "time step 0" },
-        { "bad rotation order",
-            [&b](DzOutFile *f) {
-                f->writeIntSection(1, 1);
-                f->writePointerSection(7, &b);
-            },
-            [](DzOutFile *f) {
-                f->writeStringSection(1, "X");
-                f->writeIntSection(4, 9);
-            },
-            "unknown rotation order 9" },
-        { "orphan node", [](DzOutFile *f) { f->writeIntSection(1, 1); },
-            [](DzOutFile *f) { f->writeStringSection(1, "Lost"); }, "belongs to no figure" },
-        { "wrong value type",
-            [&b](DzOutFile *f) {
-                f->writeIntSection(1, 1);
-                f->writePointerSection(7, &b);
-            },
-            [](DzOutFile *f) { f->writeIntSection(1, 5); }, "the scene is corrupt" },
+        { "newer version", { { 1, 2 } }, false, nullptr, {}, "newer version" },
+        { "no version", { { 2, 0 } }, false, nullptr, {}, "no version" },
+        { "bad time step", { { 1, 1 }, { 3, 0 } }, false, nullptr, {}, "time step 0" },
+        { "bad rotation order", { { 1, 1 } }, true, "X", { { 4, 9 } }, "unknown rotation order 9" },
+        { "orphan node", { { 1, 1 } }, false, "Lost", {}, "belongs to no figure" },
+        { "wrong value type", { { 1, 1 } }, true, "", { { 1, 5 } }, "the scene is corrupt" },
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
+        DzBase scene, node;
         DzOutFile out;
-        out.addObject(&a, DzSceneFormat::kSceneClass, c.scene);
-        if (c.node)
-            out.addObject(&b, DzSceneFormat::kSkeletonClass, c.node);
+        out.addObject(&scene, DzSceneFormat::kSceneClass, [&](DzOutFile *f) {
+            for (const auto &[id, value] : c.scene)
+                f->writeIntSection(id, value);
+            if (c.figure)
+                f->writePointerSection(DzSceneFormat::SceneFigures, &node);
+        });
+        if (c.nodeName) {
+            out.addObject(&node, DzSceneFormat::kSkeletonClass, [&](DzOutFile *f) {
+                if (*c.nodeName)
+                    f->writeStringSection(DzSceneFormat::NodeName, QLatin1String(c.nodeName));
+                for (const auto &[id, value] : c.node)
+                    f->writeIntSection(id, value);
+            });
+        }
         tryLoad(out.getData(), c.message);
     }
 
@@ -448,7 +458,8 @@ TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
     const int depth = DzSceneFormat::kMaxDepth;
     const auto chain = [](int n) { return [n](int i) { return i + 1 < n ? i + 1 : -1; }; };
     tryLoad(hierarchy(depth + 1, chain(depth + 1), { 0 }), "at most 4096");
-    tryLoad(hierarchy(4, [](int i) { return i == 0 ? -1 : (i == 3 ? 1 : i + 1); }, { 0 }), "its own ancestor");
+    tryLoad(
+        hierarchy(4, [](int i) { return i == 0 ? -1 : (i == 3 ? 1 : i + 1); }, { 0 }), "its own ancestor");
     tryLoad(hierarchy(DzSceneFormat::kMaxNodes + 1, [](int) { return -1; }, {}), "at most 100000");
     QString error;
     EXPECT_FALSE(loadSceneFile(scratchPath(QStringLiteral("nowhere.tsc")), &error));
@@ -484,7 +495,6 @@ TEST_F(SceneFile, DataItemsUnregisteredAreSkippedAndReplacingOnesSurviveLoading)
     ASSERT_TRUE(m_app->registerClassFactory(&m_timelineFactory));
     EXPECT_EQ(dzScene->findDataItem(QStringLiteral("Test-timelines")), nullptr);
     EXPECT_TRUE(file.getWarnings().join(' ').contains(QStringLiteral("no factory is registered")));
-    EXPECT_TRUE(dzLogContains(QStringLiteral("no factory is registered")));
     DzNode *hero = dzScene->findNode(QStringLiteral("StandardFigure"));
     ASSERT_TRUE(hero);
     EXPECT_EQ(hero->findDataItem(QStringLiteral("Test-pad")), nullptr);
