@@ -13,23 +13,11 @@ protected:
     void SetUp() override
     {
         ServicesTest::SetUp();
-        m_oldContent = qgetenv("TRELVO_CONTENT");
-        m_hadContent = qEnvironmentVariableIsSet("TRELVO_CONTENT");
-        QDir(m_dir.path()).mkpath(QStringLiteral("content/kinBlocks/Trelvo/dance"));
+        QDir(m_dir.path()).mkpath(QStringLiteral("content/kinBlocks/Trelvo"));
         QFile f(m_dir.filePath(QStringLiteral("content/kinBlocks/Trelvo/walk.kba")));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         m_content = QDir::cleanPath(m_dir.filePath(QStringLiteral("content")));
     }
-    void TearDown() override
-    {
-        if (m_hadContent)
-            qputenv("TRELVO_CONTENT", m_oldContent);
-        else
-            qunsetenv("TRELVO_CONTENT");
-        ServicesTest::TearDown();
-    }
-    QByteArray m_oldContent;
-    bool m_hadContent = false;
     QString m_content;
 };
 
@@ -37,7 +25,7 @@ protected:
 
 TEST_F(Content, EnvironmentVariableChoosesAnExistingFolderAndPathsResolveInIt)
 {
-    qputenv("TRELVO_CONTENT", m_content.toLocal8Bit());
+    setEnv("TRELVO_CONTENT", m_content.toLocal8Bit());
     DzContentMgr mgr;
     EXPECT_EQ(mgr.getContentDirectory(), m_content);
     EXPECT_EQ(mgr.getAbsolutePath(QStringLiteral("kinBlocks/./Trelvo/../Trelvo/walk.kba")),
@@ -52,9 +40,9 @@ TEST_F(Content, EnvironmentVariableChoosesAnExistingFolderAndPathsResolveInIt)
 
     // A folder that does not exist is ignored; from the build tree the
     // default is the source content with the stock figures in it.
-    qputenv("TRELVO_CONTENT", m_dir.filePath(QStringLiteral("absent")).toLocal8Bit());
+    setEnv("TRELVO_CONTENT", m_dir.filePath(QStringLiteral("absent")).toLocal8Bit());
     const QString fallback = DzContentMgr::defaultContentDirectory();
-    qunsetenv("TRELVO_CONTENT");
+    setEnv("TRELVO_CONTENT", QByteArray());
     EXPECT_EQ(DzContentMgr::defaultContentDirectory(), fallback);
     EXPECT_TRUE(QFile::exists(fallback + QStringLiteral("/figures/standard.json")));
 }

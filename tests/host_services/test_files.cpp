@@ -5,7 +5,6 @@
 #include "../support/fifoguard.h"
 #include "dzfigureloader.h"
 #include "dzfilesystem.h"
-#include "dzinfile.h"
 #include "dzscenefile.h"
 #include "dzskeleton.h"
 #include "servicestestsupport.h"
@@ -48,11 +47,6 @@ TEST_F(ServicesTest, EveryReaderRefusesANamedPipeAtOnce)
     QString error;
     const std::vector<std::pair<const char *, std::function<QString()>>> readers = {
         { "whole file", [&] { return dzReadWholeFile(fifo, 100, &data, &error) ? QString() : error; } },
-        { "object file",
-            [&] {
-                DzInFile in;
-                return in.open(fifo) ? QString() : in.getErrorString();
-            } },
         { "figure",
             [&] {
                 delete DzFigureLoader::loadFile(fifo, &error);
