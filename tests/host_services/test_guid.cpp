@@ -1,5 +1,6 @@
 // Class identifiers, class factories, plug-in definitions and the host's
 // class registry.
+#include "dzbase.h"
 #include "dzclassfactory.h"
 #include "dzguid.h"
 #include "servicestestsupport.h"
@@ -75,8 +76,9 @@ TEST_F(ClassRegistry, FindsAndCreatesByIdentifierAndNameAndRefusesClashes)
     EXPECT_EQ(byId->objectName(), QStringLiteral("Widgetless"));
 
     // Clashing factories are refused.
-    Factory<Widgetless> sameId(kSomeId), sameName(DzGUID::fromLegacyClassID(9)), nullId { DzGUID() };
-    for (Factory<Widgetless> *clash : { &f, &sameId, &sameName, &nullId })
+    Factory<Widgetless> sameId(kSomeId), sameName(DzGUID::fromLegacyClassID(9));
+    Factory<DzBase> nullId { DzGUID() }; // of a class not registered yet
+    for (DzClassFactory *clash : std::initializer_list<DzClassFactory *> { &f, &sameId, &sameName, &nullId })
         EXPECT_FALSE(m_app->registerClassFactory(clash));
     EXPECT_EQ(m_app->getNumClassFactories(), 1);
     EXPECT_TRUE(dzLogContains(QStringLiteral("already registered")));
