@@ -1,7 +1,6 @@
 // The object file: typed sections, references resolved while reading,
 // post-load, unknown sections, and refusal of truncated or corrupt files.
 #include "dzbase.h"
-#include "dzclassfactory.h"
 #include "dzinfile.h"
 #include "dzoutfile.h"
 #include "dzoutfileformat.h"
@@ -9,7 +8,6 @@
 #include "dzvec3.h"
 #include "servicestestsupport.h"
 
-#include <QFile>
 #include <QPointer>
 #include <QtEndian>
 

@@ -2,7 +2,6 @@
 // load; a bad file is refused and leaves the open scene as it was.
 #include "dzaudioclip.h"
 #include "dzbone.h"
-#include "dzclassfactory.h"
 #include "dzcontentmgr.h"
 #include "dzelementdata.h"
 #include "dzfigureloader.h"
@@ -21,10 +20,8 @@
 #include "servicestestsupport.h"
 
 #include <QDebug>
-#include <QFile>
 #include <QPointer>
 
-#include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
