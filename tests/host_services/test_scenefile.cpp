@@ -41,19 +41,16 @@ public:
     }
 };
 
-// Scene data that refers to a figure, a property and a note, like the
-// timeline's scene data does.
-class TimelineData : public DzSceneData {
-    Q_OBJECT
+// A data item as the plug-in keeps them: a text and references to objects
+// in the scene, in one section; Base is DzSceneData or DzElementData.
+template <typename Base> class RefItem : public Base {
 public:
-    TimelineData()
-        : DzSceneData(QStringLiteral("Test-timelines"), true)
+    explicit RefItem(const char *name)
+        : Base(QLatin1String(name), true)
     {
     }
     QString m_text;
-    QPointer<DzSkeleton> m_figure;
-    QPointer<DzFloatProperty> m_property;
-    QPointer<Note> m_note;
+    QList<QPointer<DzBase>> m_refs;
     DzTime m_timeWhileLoading = -1;
     int m_postLoads = 0;
     bool m_leaveSectionOpen = false;
@@ -62,66 +59,52 @@ public:
     {
         f->startSection(1);
         f->writeString(m_text);
-        f->writePointer(m_figure, 1000);
-        f->writePointer(m_property, 2);
-        f->writePointer(m_note, 3);
+        for (int i = 0; i < m_refs.size(); ++i)
+            f->writePointer(m_refs[i], short(1000 * i)); // the index is the reader's own
         if (!m_leaveSectionOpen)
             f->endSection();
     }
     void loadSection(DzInFile *f, short id) override
     {
         if (id != 1)
-            return DzSceneData::loadSection(f, id);
+            return Base::loadSection(f, id);
         m_timeWhileLoading = dzScene->getTime();
         m_text = f->readString();
         while (f->readPointer() == 0) { }
     }
     void setPointer(const DzInFile *, short, short id, DzBase *object) override
     {
-        if (id == 1000)
-            m_figure = qobject_cast<DzSkeleton *>(DzBase::assertCast(object, "DzSkeleton"));
-        else if (id == 2)
-            m_property = qobject_cast<DzFloatProperty *>(DzBase::assertCast(object, "DzFloatProperty"));
-        else if (id == 3 && (m_note = qobject_cast<Note *>(object)))
-            m_note->setParent(this);
+        m_refs.resize(std::max(m_refs.size(), qsizetype(id / 1000 + 1)));
+        m_refs[id / 1000] = object;
+        if (qobject_cast<Note *>(object))
+            object->setParent(this); // a note belongs to the item that refers to it
     }
     void postLoad() override { ++m_postLoads; }
 };
 
-// Element data on a figure that refers to one of its bones and a morph.
-class PadData : public DzElementData {
+// Scene data like the timeline's, and element data like the pad's.
+class TimelineData : public RefItem<DzSceneData> {
+    Q_OBJECT
+public:
+    TimelineData()
+        : RefItem("Test-timelines")
+    {
+    }
+};
+class PadData : public RefItem<DzElementData> {
     Q_OBJECT
 public:
     PadData()
-        : DzElementData(QStringLiteral("Test-pad"), true)
+        : RefItem("Test-pad")
     {
-    }
-    float m_zoom = 1.0f;
-    QPointer<DzBone> m_bone;
-    QPointer<DzFloatProperty> m_morphValue;
-    void save(DzOutFile *f) override
-    {
-        f->startSection(512);
-        f->writeFloat(m_zoom);
-        f->writePointer(m_bone, 0);
-        f->writePointer(m_morphValue, 1);
-        f->endSection();
-    }
-    void loadSection(DzInFile *f, short id) override
-    {
-        if (id != 512)
-            return;
-        m_zoom = f->readFloat();
-        while (f->readPointer() == 0) { }
-    }
-    void setPointer(const DzInFile *, short, short id, DzBase *object) override
-    {
-        if (id == 0)
-            m_bone = qobject_cast<DzBone *>(object);
-        else
-            m_morphValue = qobject_cast<DzFloatProperty *>(object);
     }
 };
+
+// The identities of what an item refers to, to compare in one go.
+std::vector<const QObject *> refs(const QList<QPointer<DzBase>> &list)
+{
+    return std::vector<const QObject *>(list.cbegin(), list.cend());
+}
 
 // Values joined by spaces, as QDebug prints them.
 template <typename... T> QString join(const T &...values)
@@ -277,17 +260,15 @@ protected:
 
         auto *timelines = new TimelineData;
         timelines->m_text = QStringLiteral("two figures");
-        timelines->m_figure = m_hero;
-        timelines->m_property = breathing;
-        timelines->m_note = new Note;
-        timelines->m_note->m_text = QStringLiteral("note text");
-        timelines->m_note->setParent(timelines);
+        auto *note = new Note;
+        note->m_text = QStringLiteral("note text");
+        note->setParent(timelines);
+        timelines->m_refs = { m_hero.data(), breathing, note };
         s->addDataItem(timelines);
 
         auto *pad = new PadData;
-        pad->m_zoom = 2.5f;
-        pad->m_bone = hand;
-        pad->m_morphValue = smile->getValueChannel();
+        pad->m_text = QStringLiteral("pad");
+        pad->m_refs = { hand, smile->getValueChannel() };
         m_hero->addDataItem(pad);
     }
 
@@ -342,19 +323,20 @@ TEST_F(SceneFile, RoundTripsFiguresPoseKeysAndDataItems)
     auto *timelines = qobject_cast<TimelineData *>(dzScene->findDataItem(QStringLiteral("Test-timelines")));
     ASSERT_TRUE(timelines);
     EXPECT_EQ(timelines->m_text, QStringLiteral("two figures"));
-    EXPECT_EQ(timelines->m_figure, hero);
-    EXPECT_EQ(timelines->m_property, hero->findProperty(QStringLiteral("Breathing")));
-    ASSERT_TRUE(timelines->m_note);
-    EXPECT_EQ(timelines->m_note->m_text, QStringLiteral("note text"));
+    ASSERT_EQ(timelines->m_refs.size(), 3);
+    auto *note = qobject_cast<Note *>(timelines->m_refs[2]);
+    ASSERT_TRUE(note);
+    EXPECT_EQ(note->m_text, QStringLiteral("note text"));
+    EXPECT_EQ(note->parent(), timelines);
+    EXPECT_EQ(refs(timelines->m_refs), refs({ hero, hero->findProperty(QStringLiteral("Breathing")), note }));
     EXPECT_EQ(timelines->m_postLoads, 1);
     EXPECT_EQ(timelines->m_timeWhileLoading, 2400);
 
     auto *pad = qobject_cast<PadData *>(hero->findDataItem(QStringLiteral("Test-pad")));
     ASSERT_TRUE(pad);
-    EXPECT_EQ(pad->m_zoom, 2.5f);
-    EXPECT_EQ(pad->m_bone, hero->findBone(QStringLiteral("lHand")));
+    EXPECT_EQ(pad->m_text, QStringLiteral("pad"));
     auto *smile = qobject_cast<DzMorph *>(hero->getObject()->findModifier(QStringLiteral("Smile")));
-    EXPECT_EQ(pad->m_morphValue, smile->getValueChannel());
+    EXPECT_EQ(refs(pad->m_refs), refs({ hero->findBone(QStringLiteral("lHand")), smile->getValueChannel() }));
 }
 
 TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
@@ -372,7 +354,7 @@ TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
     auto tryLoad = [&](const QByteArray &data, const char *expected) {
         QString error;
         EXPECT_FALSE(loadSceneFile(writeScratch("bad.tsc", data), &error));
-        EXPECT_TRUE(error.contains(QLatin1String(expected))) << error.toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(expected))) << expected << ": " << error.toStdString();
         flushDeletes();
         EXPECT_EQ(dumpScene(), before);
     };
@@ -383,56 +365,19 @@ TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
     tryLoad(flipped, "checksum");
     EXPECT_EQ(loadStarts, 0);
 
-    // Well-formed object files with bad scenes in them: the scene record's
-    // int sections, whether it lists the one node as a figure, and the
-    // node's name and int sections (no name, no node).
+    // Well-formed object files with bad scenes in them: a scene record with
+    // the given int sections, then `count` nodes with the given int sections;
+    // next(i) is the child of node i (-1: none), `roots` are listed as figures.
     using Ints = QList<std::pair<short, int>>;
-    struct Case {
-        const char *what;
-        Ints scene;
-        bool figure;
-        const char *nodeName;
-        Ints node;
-        const char *message;
-    };
-    const Case cases[] = {
-        { "newer version", { { 1, 2 } }, false, nullptr, {}, "newer version" },
-        { "no version", { { 2, 0 } }, false, nullptr, {}, "no version" },
-        { "bad time step", { { 1, 1 }, { 3, 0 } }, false, nullptr, {}, "time step 0" },
-        { "bad rotation order", { { 1, 1 } }, true, "X", { { 4, 9 } }, "unknown rotation order 9" },
-        { "orphan node", { { 1, 1 } }, false, "Lost", {}, "belongs to no figure" },
-        { "wrong value type", { { 1, 1 } }, true, "", { { 1, 5 } }, "the scene is corrupt" },
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.what);
-        DzBase scene, node;
-        DzOutFile out;
-        out.addObject(&scene, DzSceneFormat::kSceneClass, [&](DzOutFile *f) {
-            for (const auto &[id, value] : c.scene)
-                f->writeIntSection(id, value);
-            if (c.figure)
-                f->writePointerSection(DzSceneFormat::SceneFigures, &node);
-        });
-        if (c.nodeName) {
-            out.addObject(&node, DzSceneFormat::kSkeletonClass, [&](DzOutFile *f) {
-                if (*c.nodeName)
-                    f->writeStringSection(DzSceneFormat::NodeName, QLatin1String(c.nodeName));
-                for (const auto &[id, value] : c.node)
-                    f->writeIntSection(id, value);
-            });
-        }
-        tryLoad(out.getData(), c.message);
-    }
-
-    // Figures of nodes beyond the limits or in a cycle; next(i) is the child
-    // of node i (-1: none), roots are listed as figures.
-    auto hierarchy = [&](int count, const std::function<int(int)> &next, const QList<int> &roots) {
+    auto sceneFile = [&](const Ints &scene, int count, const std::function<int(int)> &next,
+                         const QList<int> &roots, const Ints &node = {}) {
         std::vector<std::unique_ptr<DzBase>> keys(size_t(count) + 1);
         for (auto &k : keys)
             k = std::make_unique<DzBase>();
         DzOutFile out;
         out.addObject(keys[0].get(), DzSceneFormat::kSceneClass, [&](DzOutFile *f) {
-            f->writeIntSection(DzSceneFormat::SceneVersion, DzSceneFormat::kSceneVersion);
+            for (const auto &[id, value] : scene)
+                f->writeIntSection(id, value);
             f->startSection(DzSceneFormat::SceneFigures);
             for (int r : roots)
                 f->writePointer(keys[size_t(r) + 1].get());
@@ -441,6 +386,8 @@ TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
         for (int i = 0; i < count; ++i) {
             out.addObject(keys[size_t(i) + 1].get(), DzSceneFormat::kBoneClass, [&, i](DzOutFile *f) {
                 f->writeStringSection(DzSceneFormat::NodeName, QStringLiteral("n%1").arg(i));
+                for (const auto &[id, value] : node)
+                    f->writeIntSection(id, value);
                 f->startSection(DzSceneFormat::NodeChildren);
                 if (next(i) >= 0)
                     f->writePointer(keys[size_t(next(i)) + 1].get());
@@ -449,12 +396,21 @@ TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
         }
         return out.getData();
     };
-    const int depth = DzSceneFormat::kMaxDepth;
+    const Ints v1 { { DzSceneFormat::SceneVersion, DzSceneFormat::kSceneVersion } };
+    const auto none = [](int) { return -1; };
     const auto chain = [](int n) { return [n](int i) { return i + 1 < n ? i + 1 : -1; }; };
-    tryLoad(hierarchy(depth + 1, chain(depth + 1), { 0 }), "at most 4096");
-    tryLoad(
-        hierarchy(4, [](int i) { return i == 0 ? -1 : (i == 3 ? 1 : i + 1); }, { 0 }), "its own ancestor");
-    tryLoad(hierarchy(DzSceneFormat::kMaxNodes + 1, [](int) { return -1; }, {}), "at most 100000");
+    const auto cycle = [](int i) { return i == 0 ? -1 : (i == 3 ? 1 : i + 1); }; // 1 -> 2 -> 3 -> 1
+    const int depth = DzSceneFormat::kMaxDepth;
+    tryLoad(sceneFile({ { 1, 2 } }, 0, none, {}), "newer version");
+    tryLoad(sceneFile({ { 2, 0 } }, 0, none, {}), "no version");
+    tryLoad(sceneFile({ { 1, 1 }, { 3, 0 } }, 0, none, {}), "time step 0");
+    tryLoad(sceneFile(v1, 1, none, { 0 }, { { DzSceneFormat::NodeRotationOrder, 9 } }),
+        "unknown rotation order 9");
+    tryLoad(sceneFile(v1, 1, none, {}), "belongs to no figure");
+    tryLoad(sceneFile(v1, 1, none, { 0 }, { { DzSceneFormat::NodeHidden, 5 } }), "the scene is corrupt");
+    tryLoad(sceneFile(v1, depth + 1, chain(depth + 1), { 0 }), "at most 4096");
+    tryLoad(sceneFile(v1, 4, cycle, { 0 }), "its own ancestor");
+    tryLoad(sceneFile(v1, DzSceneFormat::kMaxNodes + 1, none, {}), "at most 100000");
     QString error;
     EXPECT_FALSE(loadSceneFile(scratchPath(QStringLiteral("nowhere.tsc")), &error));
     EXPECT_TRUE(error.contains(QStringLiteral("cannot open")));
@@ -471,7 +427,7 @@ TEST_F(SceneFile, RefusesBadScenesLeavingTheSceneAloneAndFailedSavesKeepTheFile)
     EXPECT_TRUE(error.contains(QStringLiteral("Cannot write")));
 
     // A chain at the depth limit loads (last: it replaces the scene).
-    ASSERT_TRUE(loadSceneFile(writeScratch("bad.tsc", hierarchy(depth, chain(depth), { 0 })), &error))
+    ASSERT_TRUE(loadSceneFile(writeScratch("bad.tsc", sceneFile(v1, depth, chain(depth), { 0 })), &error))
         << error.toStdString();
     EXPECT_EQ(dzScene->getNodeList().size(), depth);
 }
