@@ -88,7 +88,7 @@ TEST_F(ServicesTest, FileNamesKeepBytesThatAreNotUtf8)
     EXPECT_FALSE(QFile::exists(scratchPath(QStringLiteral("take\uFFFD.bin"))));
 }
 
-TEST_F(ServicesTest, AtomicWriterKeepsModeAndWritesThroughLinks)
+TEST_F(ServicesTest, AtomicWriterKeepsModeWritesThroughLinksAndClearsStaleTemporaries)
 {
     const QString target = scratchPath("target.json");
     QString error;
@@ -109,11 +109,9 @@ TEST_F(ServicesTest, AtomicWriterKeepsModeAndWritesThroughLinks)
     ASSERT_TRUE(dzWriteFileAtomically(scratchPath("fresh"), "x", &error));
     ASSERT_EQ(::stat(raw(scratchPath("fresh")).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0644u) << "new files get 0666 less the umask";
-}
 
-TEST_F(ServicesTest, AtomicWriterRemovesStaleTemporariesOfItsTarget)
-{
-    const QString target = scratchPath("scene.trelvo");
+    // Temporaries a killed writer left beside its target go; others stay.
+    const QString scene = scratchPath("scene.trelvo");
     auto make = [&](const char *name, bool old) {
         const QByteArray path = raw(writeScratch(QString::fromLatin1(name), {}));
         if (old) {
@@ -126,8 +124,7 @@ TEST_F(ServicesTest, AtomicWriterRemovesStaleTemporariesOfItsTarget)
     const QByteArray fresh = make("scene.trelvo.tmp-Zz99Yy", false); // a writer may still be busy
     const QByteArray other = make("scene.trelvo.backup", true); // the user's own
     const QByteArray otherTarget = make("scene2.trelvo.tmp-Ab12Cd", true);
-    QString error;
-    ASSERT_TRUE(dzWriteFileAtomically(target, "data", &error)) << error.toStdString();
+    ASSERT_TRUE(dzWriteFileAtomically(scene, "data", &error)) << error.toStdString();
     EXPECT_FALSE(QFile::exists(QString::fromLatin1(stale)));
     EXPECT_TRUE(QFile::exists(QString::fromLatin1(fresh)));
     EXPECT_TRUE(QFile::exists(QString::fromLatin1(other)));

@@ -149,12 +149,6 @@ protected:
         ASSERT_TRUE(m_app->registerClassFactory(&m_pieceFactory));
     }
 
-    void TearDown() override
-    {
-        m_app->unregisterClassFactory(&m_pieceFactory);
-        ServicesTest::TearDown();
-    }
-
     // root (object 0) with two parts; part 0's partner is part 1 (a forward
     // reference), part 1's partner is the root (backward).
     static std::unique_ptr<Piece> makeTree()

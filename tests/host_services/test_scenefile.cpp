@@ -189,10 +189,7 @@ protected:
     {
         dzScene->clear();
         flushDeletes();
-        m_app->unregisterClassFactory(&m_noteFactory);
-        m_app->unregisterClassFactory(&m_timelineFactory);
-        m_app->unregisterClassFactory(&m_padFactory);
-        ServicesTest::TearDown();
+        ServicesTest::TearDown(); // the registry goes with the host
     }
 
     DzSkeleton *loadFigure(const char *file)

@@ -53,6 +53,8 @@ public:
         : DzPane(QStringLiteral("Menu Pane"))
     {
     }
+    bool m_contextMenu = false;
+    bool useOptionsAsContextMenu() const override { return m_contextMenu; }
     void buildOptionsMenu(DzActionMenu *menu) const override
     {
         menu->insertAction(QStringLiteral("ToggleAction"));
@@ -65,12 +67,6 @@ public:
 
 class OtherPane : public DzPane {
     Q_OBJECT
-};
-
-class ContextPane : public MenuPane {
-    Q_OBJECT
-public:
-    bool useOptionsAsContextMenu() const override { return true; }
 };
 
 class FakeRenderer : public DzRenderer {
@@ -177,7 +173,8 @@ TEST_F(Panes, ManagerPaneActionsAndOptionsMenus)
     window.getActionMgr()->addAction(new CountingAction);
     window.getActionMgr()->addAction(new ToggleAction);
     EXPECT_EQ(OtherPane().createOptionsMenu(nullptr), nullptr);
-    ContextPane context;
+    MenuPane context;
+    context.m_contextMenu = true;
     QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
     QCoreApplication::sendEvent(pane, &click);
     EXPECT_EQ(pane->findChild<QMenu *>(), nullptr);
