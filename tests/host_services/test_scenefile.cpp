@@ -185,13 +185,6 @@ protected:
         m_path = scratchPath(QStringLiteral("scene.tsc"));
     }
 
-    void TearDown() override
-    {
-        dzScene->clear();
-        flushDeletes();
-        ServicesTest::TearDown(); // the registry goes with the host
-    }
-
     DzSkeleton *loadFigure(const char *file)
     {
         QString error;
