@@ -49,8 +49,7 @@ TEST_F(ServicesTest, EveryReaderRefusesANamedPipeAtOnce)
         { "whole file", [&] { return dzReadWholeFile(fifo, 100, &data, &error) ? QString() : error; } },
         { "figure",
             [&] {
-                delete DzFigureLoader::loadFile(fifo, &error);
-                return error;
+                return std::unique_ptr<DzSkeleton>(DzFigureLoader::loadFile(fifo, &error)) ? "" : error;
             } },
         { "scene", [&] { return loadSceneFile(fifo, &error) ? QString() : error; } },
     };
@@ -144,16 +143,12 @@ TEST_F(ServicesTest, WriteFailuresGiveTheSystemsReasonAndKeepTheOldFile)
     small.rlim_cur = 16;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     const bool written = dzWriteFileAtomically(path, QByteArray(4096, 'x'), &error);
-    DzSceneFile scene;
-    const bool saved2 = scene.save(path);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_FALSE(written);
     const QString reason = QString::fromLocal8Bit(std::strerror(EFBIG));
     EXPECT_TRUE(error.contains(reason)) << error.toStdString();
-    EXPECT_FALSE(saved2);
-    EXPECT_TRUE(scene.getErrorString().contains(reason)) << scene.getErrorString().toStdString();
     EXPECT_EQ(readRaw(raw(path)), QByteArray("old contents"));
     const QStringList left = QDir(scratchPath(QString())).entryList({ "scene.trelvo.*" });
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();

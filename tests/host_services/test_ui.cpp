@@ -82,14 +82,6 @@ public:
     }
 };
 
-QStringList menuTexts(const QMenu &menu)
-{
-    QStringList out;
-    for (QAction *a : menu.actions())
-        out << (a->isSeparator() ? QStringLiteral("|") : a->text());
-    return out;
-}
-
 } // namespace
 
 using Actions = ServicesTest;
@@ -174,7 +166,10 @@ TEST_F(Panes, ManagerPaneActionsAndOptionsMenus)
     EXPECT_EQ(pane->findChild<QMenu *>(), nullptr);
     QCoreApplication::sendEvent(&context, &click);
     ASSERT_TRUE(context.findChild<QMenu *>());
-    EXPECT_EQ(menuTexts(*context.findChild<QMenu *>()), (QStringList { "Count", "|", "Count", "|" }));
+    QStringList texts;
+    for (QAction *a : context.findChild<QMenu *>()->actions())
+        texts << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    EXPECT_EQ(texts, (QStringList { "Count", "|", "Count", "|" }));
     delete pane;
     EXPECT_EQ(mgr->findPane(QStringLiteral("MenuPane")), nullptr);
 
