@@ -25,11 +25,6 @@
 
 namespace {
 
-QByteArray raw(const QString &path)
-{
-    return dzEncodeFileName(path);
-}
-
 QByteArray readRaw(const QByteArray &path)
 {
     QString error;
@@ -80,7 +75,7 @@ TEST_F(ServicesTest, FileNamesKeepBytesThatAreNotUtf8)
         QStringList({ dzDecodeFileName("in\xff.kba"), QStringLiteral("-o") }));
 
     // Such a file is written and read under its own name, not a substitute.
-    const QByteArray path = raw(scratchPath(QString())) + "take\xff.bin";
+    const QByteArray path = scratchPath(QString()).toUtf8() + "take\xff.bin";
     QString error;
     ASSERT_TRUE(dzWriteFileAtomically(dzDecodeFileName(path), "payload", &error)) << error.toStdString();
     EXPECT_EQ(readRaw(path), QByteArray("payload"));
@@ -92,27 +87,27 @@ TEST_F(ServicesTest, AtomicWriterKeepsModeWritesThroughLinksAndClearsStaleTempor
     const QString target = scratchPath("target.json");
     QString error;
     ASSERT_TRUE(dzWriteFileAtomically(target, "old", &error));
-    ASSERT_EQ(::chmod(raw(target).constData(), 0600), 0);
+    ASSERT_EQ(::chmod(qPrintable(target), 0600), 0);
     const QString link = scratchPath("link.json");
-    ASSERT_EQ(::symlink("target.json", raw(link).constData()), 0);
+    ASSERT_EQ(::symlink("target.json", qPrintable(link)), 0);
 
     ASSERT_TRUE(dzWriteFileAtomically(link, "new", &error)) << error.toStdString();
     struct stat st;
-    ASSERT_EQ(::lstat(raw(link).constData(), &st), 0);
+    ASSERT_EQ(::lstat(qPrintable(link), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link stays a link";
-    ASSERT_EQ(::stat(raw(target).constData(), &st), 0);
+    ASSERT_EQ(::stat(qPrintable(target), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0600u);
-    EXPECT_EQ(readRaw(raw(target)), QByteArray("new"));
+    EXPECT_EQ(readRaw(target.toUtf8()), QByteArray("new"));
 
     ::umask(022);
     ASSERT_TRUE(dzWriteFileAtomically(scratchPath("fresh"), "x", &error));
-    ASSERT_EQ(::stat(raw(scratchPath("fresh")).constData(), &st), 0);
+    ASSERT_EQ(::stat(qPrintable(scratchPath("fresh")), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0644u) << "new files get 0666 less the umask";
 
     // Temporaries a killed writer left beside its target go; others stay.
     const QString scene = scratchPath("scene.trelvo");
     auto make = [&](const char *name, bool old) {
-        const QByteArray path = raw(writeScratch(QString::fromLatin1(name), {}));
+        const QByteArray path = writeScratch(QString::fromLatin1(name), {}).toUtf8();
         if (old) {
             const utimbuf times { std::time(nullptr) - 3600, std::time(nullptr) - 3600 };
             ::utime(path.constData(), &times);
@@ -149,7 +144,7 @@ TEST_F(ServicesTest, WriteFailuresGiveTheSystemsReasonAndKeepTheOldFile)
     EXPECT_FALSE(written);
     const QString reason = QString::fromLocal8Bit(std::strerror(EFBIG));
     EXPECT_TRUE(error.contains(reason)) << error.toStdString();
-    EXPECT_EQ(readRaw(raw(path)), QByteArray("old contents"));
+    EXPECT_EQ(readRaw(path.toUtf8()), QByteArray("old contents"));
     const QStringList left = QDir(scratchPath(QString())).entryList({ "scene.trelvo.*" });
     EXPECT_TRUE(left.isEmpty()) << left.join(' ').toStdString();
 }
