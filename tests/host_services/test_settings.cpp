@@ -57,7 +57,7 @@ template <typename Settings> void checkTextConversions(Settings &s)
 
 using AppSettings = ServicesTest;
 
-TEST_F(AppSettings, PushAndPopPathsNestInTheRedirectedFile)
+TEST_F(AppSettings, PathsNestAndTypedValuesSurviveTheRedirectedFile)
 {
     DzAppSettings s;
     s.pushPath("Trelvo");
@@ -75,28 +75,26 @@ TEST_F(AppSettings, PushAndPopPathsNestInTheRedirectedFile)
     DzAppSettings fresh("Trelvo");
     EXPECT_EQ(fresh.getKeys(), QStringList { QStringLiteral("root0") });
     EXPECT_EQ(DzAppSettings::settingsFilePath(), m_dir.filePath(QStringLiteral("trelvo.ini")));
-}
 
-TEST_F(AppSettings, TypedValuesSurviveTheFileAndTextConvertsBack)
-{
+    // Typed values survive the file; text converts back to them.
     {
-        DzAppSettings s("Types");
-        s.setBoolValue("b", true);
-        s.setIntValue("i", -42);
-        s.setFloatValue("f", 0.1);
-        s.setStringValue("s", QStringLiteral("a, b = c; \u00e9"));
+        DzAppSettings written("Types");
+        written.setBoolValue("b", true);
+        written.setIntValue("i", -42);
+        written.setFloatValue("f", 0.1);
+        written.setStringValue("s", QStringLiteral("a, b = c; \u00e9"));
     }
-    DzAppSettings s("Types");
-    EXPECT_TRUE(s.getBoolValue("b"));
-    EXPECT_EQ(s.getIntValue("i"), -42);
-    EXPECT_EQ(s.getFloatValue("f"), 0.1);
-    EXPECT_EQ(s.getStringValue("s"), QStringLiteral("a, b = c; \u00e9"));
-    s.removeValue("i");
-    EXPECT_EQ(s.getIntValue("i", 3), 3);
-    s.removeAllValues();
-    EXPECT_TRUE(s.getKeys().isEmpty());
+    DzAppSettings types("Types");
+    EXPECT_TRUE(types.getBoolValue("b"));
+    EXPECT_EQ(types.getIntValue("i"), -42);
+    EXPECT_EQ(types.getFloatValue("f"), 0.1);
+    EXPECT_EQ(types.getStringValue("s"), QStringLiteral("a, b = c; \u00e9"));
+    types.removeValue("i");
+    EXPECT_EQ(types.getIntValue("i", 3), 3);
+    types.removeAllValues();
+    EXPECT_TRUE(types.getKeys().isEmpty());
 
-    checkTextConversions(s);
+    checkTextConversions(types);
     DzPaneSettings pane;
     checkTextConversions(pane);
 }
