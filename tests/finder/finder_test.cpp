@@ -1,7 +1,7 @@
 // The block library browser: root folders kept in the settings, the tile
 // strip (labels, tooltips, filter, refused files), and what the tiles do to
 // the engine and the timeline (hover, drag, double-click, drops back).
-#include "timelinetestsupport.h"
+#include "panetestsupport.h"
 
 #include "kyfinder.h"
 #include "kyfinderblock.h"
@@ -9,23 +9,14 @@
 #include "kyfinderlibrary.h"
 #include "kyfindertimeline.h"
 #include "kyfinderview.h"
-#include "kymaster.h"
-#include "kymasterblock.h"
-#include "kymasterlayout.h"
 #include "kymixercore.h"
-#include "kymixerpane.h"
 
 #include "dzappsettings.h"
-#include "dzmainwindow.h"
-#include "dzpanemgr.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 #include "dzundostack.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QDrag>
-#include <QFile>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -33,24 +24,15 @@
 #include <QTest>
 #include <QTimer>
 
-class Finder : public TimelineTest
-{
+class Finder : public MixerPaneTest {
 protected:
     void SetUp() override
     {
-        TimelineTest::SetUp();
+        MixerPaneTest::SetUp();
         DzAppSettings(kyFinderSettingsPath()).removeAllValues();
-        m_window = std::make_unique<DzMainWindow>();
-        m_pane = new KyMixerPane;
-        m_window->getPaneMgr()->addPane(m_pane);
         m_pane->resize(900, 400);
         m_pane->show();
         dzUndoStack->clear();
-    }
-    void TearDown() override
-    {
-        m_window.reset();
-        TimelineTest::TearDown();
     }
     KyFinderView *view() { return m_pane->finder()->view(); }
     KyFinderExplorer0 *explorer() { return m_pane->finder()->explorer(); }
@@ -77,15 +59,7 @@ protected:
         ADD_FAILURE() << "no tile " << name.toStdString();
         return nullptr;
     }
-    // A figure selected in the scene; its track.
-    KyTrack *figureTrack()
-    {
-        dzScene->setPrimarySelection(addFigure());
-        return m_pane->timeline()->currentTrack();
-    }
-
-    std::unique_ptr<DzMainWindow> m_window;
-    KyMixerPane *m_pane = nullptr;
+    KyTrack *figureTrack() { return trackOf(addFigure()); }
 };
 
 TEST_F(Finder, RootsComeFromTheSettingsThenTheStockLibrary)
@@ -94,10 +68,9 @@ TEST_F(Finder, RootsComeFromTheSettingsThenTheStockLibrary)
     const QString stock = QDir(KyFinder::contentRoot()).absolutePath();
     ASSERT_FALSE(KyFinder::contentRoot().isEmpty());
     const std::vector<std::pair<QStringList, QStringList>> cases = {
-        {{a}, {a, stock}},
-        {{tempPath("nowhere"), a}, {a, stock}}, // a missing folder is skipped
-        {{QString(), a}, {stock}},              // the list ends at an empty key
-        {{stock, a}, {stock, a}},               // the stock root is not added twice
+        { { a }, { a, stock } }, { { tempPath("nowhere"), a }, { a, stock } }, // a missing folder is skipped
+        { { QString(), a }, { stock } }, // the list ends at an empty key
+        { { stock, a }, { stock, a } }, // the stock root is not added twice
     };
     for (const auto &[stored, expected] : cases) {
         SCOPED_TRACE(stored.join(',').toStdString());
@@ -125,11 +98,11 @@ TEST_F(Finder, ContextMenuEditsAndPersistsRoots)
     static QString chosen;
     explorer()->setFolderChooser([](QWidget *) { return chosen; });
     // The second a changes nothing, and nor does a cancelled dialog.
-    for (const QString &path : {a, b, c, a, QString()}) {
+    for (const QString &path : { a, b, c, a, QString() }) {
         chosen = path;
         explorer()->handleAddRootFolder();
     }
-    EXPECT_EQ(kyFinderReadRoots(), (QStringList{a, b, c}));
+    EXPECT_EQ(kyFinderReadRoots(), (QStringList { a, b, c }));
     ASSERT_EQ(explorer()->rootItems().size(), 3u);
     EXPECT_EQ(explorer()->folderOf(explorer()->rootItems()[2]->child(0)->child(0)), c + "/sub/deeper");
     // Removing a subfolder does nothing; removing the first root rewrites
@@ -145,7 +118,7 @@ TEST_F(Finder, ContextMenuEditsAndPersistsRoots)
                   settings.getStringValue(kyFinderRootKey(1)), settings.hasValue(kyFinderRootKey(2))),
         std::tuple(b, c, false));
     explorer()->handleRefreshRootFolders(); // rebuilds from the settings
-    EXPECT_EQ(paths(explorer()->roots()).mid(0, 2), (QStringList{b, c}));
+    EXPECT_EQ(paths(explorer()->roots()).mid(0, 2), (QStringList { b, c }));
     // Selecting a folder shows its tiles.
     makeBlock("walk", walkZ(100.0f));
     view()->showFolder(b);
@@ -159,9 +132,9 @@ TEST_F(Finder, ContextMenuEditsAndPersistsRoots)
 
 TEST_F(Finder, StripListsLabelledTilesFiltersAndNamesRefusedFiles)
 {
-    for (auto [name, label] : {std::pair{"s_walk_slow_loop_a", "walk slow loop ..."}, {"s_run", "run"},
-                               {"fifteen_chars_x", "fifteen chars x"}, {"sixteen_chars_xy", "sixteen chars x..."},
-                               {"xs_a", "xs a"}})
+    for (auto [name, label] : { std::pair { "s_walk_slow_loop_a", "walk slow loop ..." }, { "s_run", "run" },
+             { "fifteen_chars_x", "fifteen chars x" }, { "sixteen_chars_xy", "sixteen chars x..." },
+             { "xs_a", "xs a" } })
         EXPECT_EQ(kyFinderLabel(name), label) << name;
     EXPECT_EQ(
         kyFinderToolTip(*makeBlock("walk_fast", walkZ(100.0f, 1250))), QStringLiteral("walk fast (1.25 s)"));
@@ -221,7 +194,8 @@ TEST_F(Finder, HoverPreviewsAtNormalSpeedUntilLeft)
     ASSERT_TRUE(walk && turn);
     KyMixerCore *core = m_pane->core();
     core->setRecordingRequested(true);
-    QMouseEvent hover(QEvent::MouseMove, QPointF(10, 10), QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent hover(
+        QEvent::MouseMove, QPointF(10, 10), QPointF(), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(walk, &hover);
     EXPECT_TRUE(walk->block()->isCurrent() && !core->isRecordingRequested());
     EXPECT_FLOAT_EQ(core->dragVelocity(), 1.0f);

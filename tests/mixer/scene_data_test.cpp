@@ -1,40 +1,33 @@
 // The timelines in the scene file (KyMixerSerial): a round trip through the
 // real scene file with the main pane, sections of every older version, and
-// what must survive a load: missing block files, deleted figures, sections
-// from a newer version.
-#include "timelinetestsupport.h"
+// what must survive a load: missing block files, damaged values, deleted
+// figures, sections from a newer version.
+#include "panetestsupport.h"
 
 #include "composer.h"
 #include "figurebinding.h"
-#include "kymixerpane.h"
 #include "kymixerserial.h"
 
 #include "dzclassfactory.h"
 #include "dzguid.h"
 #include "dzinfile.h"
-#include "dzmainwindow.h"
 #include "dzoutfile.h"
 #include "dzoutfileformat.h"
-#include "dzpanemgr.h"
-#include "dzscene.h"
 #include "dzscenefile.h"
-#include "dzskeleton.h"
 
-#include <QFile>
 #include <QTextStream>
 #include <QVariant>
-
-#include <tuple>
 
 namespace {
 
 // Everything of a placement the scene stores.
-using Placement = std::tuple<QString, QString, float, int, int, int, int, int, float, bool, float, float, float, int>;
+using Placement
+    = std::tuple<QString, QString, float, int, int, int, int, int, float, bool, float, float, float, int>;
 
 Placement placement(const KyBlock &b)
 {
-    return {b.name, b.path, b.speed, b.inPoint, b.outPoint, b.blendIn, b.flags, b.internalBlend,
-            b.facingOffset, b.mirror, b.posOffset.x, b.posOffset.y, b.posOffset.z, b.gap};
+    return { b.name, b.path, b.speed, b.inPoint, b.outPoint, b.blendIn, b.flags, b.internalBlend,
+        b.facingOffset, b.mirror, b.posOffset.x, b.posOffset.y, b.posOffset.z, b.gap };
 }
 
 std::vector<Placement> placements(const KyTrack *track)
@@ -57,11 +50,21 @@ QVariantList dumpSection(const QByteArray &data, int object)
         return values;
     while (!in.atSectionEnd()) {
         switch (in.peekType()) {
-        case DzObjectFileFormat::TagInt: values << in.readInt(); break;
-        case DzObjectFileFormat::TagFloat: values << in.readFloat(); break;
-        case DzObjectFileFormat::TagDouble: values << in.readDouble(); break;
-        case DzObjectFileFormat::TagBool: values << in.readBool(); break;
-        case DzObjectFileFormat::TagString: values << in.readString(); break;
+        case DzObjectFileFormat::TagInt:
+            values << in.readInt();
+            break;
+        case DzObjectFileFormat::TagFloat:
+            values << in.readFloat();
+            break;
+        case DzObjectFileFormat::TagDouble:
+            values << in.readDouble();
+            break;
+        case DzObjectFileFormat::TagBool:
+            values << in.readBool();
+            break;
+        case DzObjectFileFormat::TagString:
+            values << in.readString();
+            break;
         case DzObjectFileFormat::TagPointer: {
             short index = 0;
             int target = -1;
@@ -69,7 +72,9 @@ QVariantList dumpSection(const QByteArray &data, int object)
             values << QStringLiteral("ptr:%1:%2").arg(index).arg(target);
             break;
         }
-        default: ADD_FAILURE() << "unexpected value type"; return values;
+        default:
+            ADD_FAILURE() << "unexpected value type";
+            return values;
         }
     }
     return values;
@@ -77,43 +82,38 @@ QVariantList dumpSection(const QByteArray &data, int object)
 
 } // namespace
 
-class SceneData : public TimelineTest
-{
+class SceneData : public MixerPaneTest {
 protected:
     void SetUp() override
     {
-        TimelineTest::SetUp();
+        MixerPaneTest::SetUp();
         dzApp->registerClassFactory(m_factory.get());
-        m_window = std::make_unique<DzMainWindow>();
-        m_pane = new KyMixerPane;
-        m_window->getPaneMgr()->addPane(m_pane);
         m_walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
         m_turn = makeBlock(QStringLiteral("turn"), turnY(90.0f, 800));
+        m_figure = addFigure();
+        m_bone = boneOf(m_figure, "lHand");
     }
     void TearDown() override
     {
         m_window.reset();
         KyMixerSerial::forgetNewerSection();
         dzApp->unregisterClassFactory(m_factory.get());
-        TimelineTest::TearDown();
+        MixerPaneTest::TearDown();
     }
     KyTimeline *timeline() { return m_pane->timeline(); }
-    KyTrack *trackOf(DzSkeleton *figure)
-    {
-        dzScene->setPrimarySelection(figure);
-        return timeline()->currentTrack();
-    }
 
     // Writes a section the way the given version did, for binding 1 =
-    // figure: one block per entry of paths, with distinct field values.
-    QByteArray oldSection(int version, DzSkeleton *figure, DzNode *bone, const QStringList &paths)
+    // m_figure: one block per entry of paths, with distinct field values.
+    QByteArray oldSection(int version, const QStringList &paths, int bindings = 2, float speed = 2.0f)
     {
+        DzSkeleton *figure = m_figure;
+        DzNode *bone = m_bone;
         DzOutFile out;
         m_fixture = std::make_unique<KyMixerSerial>();
         out.addObject(m_fixture.get(), m_factory->getClassID(), [&](DzOutFile *f) {
             f->startSection(1);
             f->writeInt(version);
-            f->writeInt(2);
+            f->writeInt(bindings);
             for (int k = 0; k < 2; ++k) {
                 f->writePointer(k ? figure : nullptr, static_cast<short>(1000 + k));
                 if (version >= 6)
@@ -122,7 +122,7 @@ protected:
                     f->writeInt(k);
                     if (k) {
                         f->writePointer(bone, 10);
-                        for (double c : {0.0, 0.6, 0.0, 0.8})
+                        for (double c : { 0.0, 0.6, 0.0, 0.8 })
                             f->writeDouble(c);
                     }
                 }
@@ -131,8 +131,8 @@ protected:
                 for (int i = 0; k && i < paths.size(); ++i) {
                     f->writeString(QStringLiteral("shown_%1").arg(i));
                     f->writeString(paths[i]);
-                    f->writeFloat(2.0f);
-                    for (int v : {100, 400, 120, 5})
+                    f->writeFloat(speed);
+                    for (int v : { 100, 400, 120, 5 })
                         f->writeInt(v);
                     if (version >= 2)
                         f->writeInt(70);
@@ -140,7 +140,7 @@ protected:
                         f->writeFloat(30.0f);
                     if (version >= 4)
                         f->writeBool(true);
-                    for (float v : {1.0f, 2.0f, 3.0f}) {
+                    for (float v : { 1.0f, 2.0f, 3.0f }) {
                         if (version >= 5)
                             f->writeFloat(v);
                     }
@@ -156,14 +156,14 @@ protected:
         return out.getData();
     }
     // Loads a section into a fresh item, as the scene file does.
-    void load(const QByteArray &data, DzSkeleton *figure, DzNode *bone)
+    void load(const QByteArray &data)
     {
         DzInFile in;
         ASSERT_TRUE(in.setData(data)) << in.getErrorString().toStdString();
         KyMixerSerial serial;
         in.setObject(0, &serial);
-        in.setObject(1, figure);
-        in.setObject(2, bone);
+        in.setObject(1, m_figure);
+        in.setObject(2, m_bone);
         in.loadObject(0);
         in.postLoadObjects();
     }
@@ -180,14 +180,14 @@ protected:
 
     std::unique_ptr<DzClassFactory> m_factory = kyMixerSerialFactory();
     std::unique_ptr<KyMixerSerial> m_fixture;
-    std::unique_ptr<DzMainWindow> m_window;
-    KyMixerPane *m_pane = nullptr;
     KyBlock *m_walk = nullptr, *m_turn = nullptr;
+    DzSkeleton *m_figure = nullptr;
+    DzNode *m_bone = nullptr;
 };
 
 TEST_F(SceneData, RoundTripThroughTheSceneFile)
 {
-    DzSkeleton *first = addFigure(QStringLiteral("standard"));
+    DzSkeleton *first = m_figure;
     DzSkeleton *second = addFigure(QStringLiteral("large"));
     const QString firstName = first->getName(), secondName = second->getName();
     ASSERT_NE(firstName, secondName);
@@ -203,7 +203,7 @@ TEST_F(SceneData, RoundTripThroughTheSceneFile)
     turn->blendIn = 120;
     turn->internalBlend = 70;
     turn->facingOffset = 45.0f;
-    turn->posOffset = Vec3f{10.0f, 0.0f, -5.0f};
+    turn->posOffset = Vec3f { 10.0f, 0.0f, -5.0f };
     a->relayout();
     a->binding()->m_heelOffset = 7.5f;
     a->binding()->m_rotationalOffsets[boneOf(first, "rFoot")] = DzQuat(0.0, 0.6, 0.0, 0.8);
@@ -235,22 +235,21 @@ TEST_F(SceneData, RoundTripThroughTheSceneFile)
     EXPECT_FLOAT_EQ(t->binding(ia)->m_heelOffset, 7.5f);
     ASSERT_EQ(t->binding(ia)->m_rotationalOffsets.size(), 1u);
     const auto &[bone, q] = *t->binding(ia)->m_rotationalOffsets.begin();
-    EXPECT_EQ(std::tuple(bone->getName(), bone->getSkeleton()), std::tuple(QStringLiteral("rFoot"), loaded[firstName]));
-    EXPECT_EQ(std::tuple(q.m_y, q.m_w), std::tuple(0.6, 0.8));
+    EXPECT_EQ(std::tuple(bone->getName(), bone->getSkeleton()),
+        std::tuple(QStringLiteral("rFoot"), loaded[firstName]));
+    EXPECT_EQ(std::tuple(q.m_x, q.m_y, q.m_z, q.m_w), std::tuple(0.0, 0.6, 0.0, 0.8));
     EXPECT_TRUE(t->tracks(ia).front()->checkConsistency().isEmpty());
     EXPECT_TRUE(m_prompts.messages.isEmpty()) << m_prompts.messages.join('\n').toStdString();
 }
 
 TEST_F(SceneData, ReadsEveryOlderVersion)
 {
-    DzSkeleton *figure = addFigure();
-    DzNode *bone = boneOf(figure, "lHand");
     for (int version = 1; version <= 8; ++version) {
         SCOPED_TRACE(version);
-        load(oldSection(version, figure, bone, {m_walk->path, m_turn->path}), figure, bone);
+        load(oldSection(version, { m_walk->path, m_turn->path }));
         KyTimeline *t = timeline();
         ASSERT_EQ(t->bindingCount(), 2);
-        EXPECT_EQ(t->binding(1)->skeleton(), figure);
+        EXPECT_EQ(t->binding(1)->skeleton(), m_figure);
         EXPECT_FLOAT_EQ(t->binding(1)->m_heelOffset, version >= 6 ? 3.5f : 0.0f);
         EXPECT_EQ(t->binding(1)->m_rotationalOffsets.size(), version >= 8 ? 1u : 0u);
         ASSERT_EQ(t->tracks(1).size(), 1u);
@@ -260,9 +259,9 @@ TEST_F(SceneData, ReadsEveryOlderVersion)
             const KyBlock &library = i ? *m_turn : *m_walk;
             // Fields the version lacks keep the library block's values.
             const float v5 = version >= 5 ? 1.0f : 0.0f;
-            const Placement expected{QStringLiteral("shown_%1").arg(i), library.path, 2.0f, 100, 400, 120, 5,
-                                     version >= 2 ? 70 : library.internalBlend, version >= 3 ? 30.0f : 0.0f,
-                                     version >= 4, v5, 2 * v5, 3 * v5, version >= 7 ? 250 : 0};
+            const Placement expected { QStringLiteral("shown_%1").arg(i), library.path, 2.0f, 100, 400, 120,
+                5, version >= 2 ? 70 : library.internalBlend, version >= 3 ? 30.0f : 0.0f, version >= 4, v5,
+                2 * v5, 3 * v5, version >= 7 ? 250 : 0 };
             EXPECT_EQ(placement(b), expected);
             EXPECT_EQ(b.clipHandle, library.clipHandle);
         }
@@ -271,10 +270,8 @@ TEST_F(SceneData, ReadsEveryOlderVersion)
 
 TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBack)
 {
-    DzSkeleton *figure = addFigure();
-    DzNode *bone = boneOf(figure, "lHand");
     const QString gone = tempPath(QStringLiteral("gone.kba"));
-    load(oldSection(8, figure, bone, {m_walk->path, gone, m_turn->path}), figure, bone);
+    load(oldSection(8, { m_walk->path, gone, m_turn->path }));
     KyTrack *track = timeline()->tracks(1).front();
     ASSERT_EQ(track->count(), 3);
     EXPECT_TRUE(!kyIsMissingPlacement(*track->blockAt(0)) && kyIsMissingPlacement(*track->blockAt(1)));
@@ -284,17 +281,26 @@ TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBack)
     EXPECT_TRUE(m_prompts.messages.front().startsWith("1 kinBlock could not be found: " + gone));
     // Evaluating inside the missing block neither crashes nor poses anything of it.
     timeline()->evaluateAll(track->startOf(1) + 100);
-    dzScene->setPrimarySelection(figure);
+    dzScene->setPrimarySelection(m_figure);
     const QVariantList values = savedSection();
     const int at = static_cast<int>(values.indexOf(QVariant(gone)));
     ASSERT_GT(at, 0);
     EXPECT_EQ(values.at(at - 1).toString(), QStringLiteral("shown_1"));
-    EXPECT_EQ(values.mid(at + 1, 12), (QVariantList{2.0f, 100, 400, 120, 5, 70, 30.0f, true, 1.0f, 2.0f, 3.0f, 250}));
+    EXPECT_EQ(values.mid(at + 1, 12),
+        (QVariantList { 2.0f, 100, 400, 120, 5, 70, 30.0f, true, 1.0f, 2.0f, 3.0f, 250 }));
+}
+
+TEST_F(SceneData, DamagedCountsAndSpeedsLoadSafely)
+{
+    load(oldSection(8, { m_walk->path }, 2, 0.0f)); // would divide by zero downstream
+    EXPECT_EQ(timeline()->tracks(1).front()->blockAt(0)->speed, 1.0f);
+    load(oldSection(8, { m_walk->path }, 0)); // the null figure's binding is always there
+    EXPECT_EQ(timeline()->bindingCount(), 1);
 }
 
 TEST_F(SceneData, DeletedFigureIsLeftOutAndBindingsRenumbered)
 {
-    DzSkeleton *gone = addFigure(QStringLiteral("standard"));
+    DzSkeleton *gone = m_figure;
     DzSkeleton *kept = addFigure(QStringLiteral("large"));
     trackOf(gone)->appendBlock(*m_walk, true);
     trackOf(kept)->appendBlock(*m_turn, true);
@@ -307,30 +313,28 @@ TEST_F(SceneData, DeletedFigureIsLeftOutAndBindingsRenumbered)
         if (v.toString().startsWith("ptr:10"))
             pointers << v.toString().section(':', 1, 1);
     }
-    EXPECT_EQ(pointers, (QStringList{"1000", "1001"}));
+    EXPECT_EQ(pointers, (QStringList { "1000", "1001" }));
     EXPECT_TRUE(values.contains(QVariant(m_turn->path)) && !values.contains(QVariant(m_walk->path)));
 }
 
 TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
 {
-    DzSkeleton *figure = addFigure();
-    DzNode *bone = boneOf(figure, "lHand");
-    trackOf(figure)->appendBlock(*m_walk, true);
-    const QByteArray newer = oldSection(9, figure, bone, {m_turn->path});
+    trackOf(m_figure)->appendBlock(*m_walk, true);
+    const QByteArray newer = oldSection(9, { m_turn->path });
     const QVariantList written = dumpSection(newer, 0);
-    load(newer, figure, bone);
+    load(newer);
     ASSERT_EQ(m_prompts.messages.size(), 1);
     EXPECT_TRUE(m_prompts.messages.front().contains("newer version") && KyMixerSerial::hasNewerSection());
     // No: the newer data goes back unchanged (the pointers to the objects
     // of the new file, by their indexes there).
-    m_prompts.answers = {false};
+    m_prompts.answers = { false };
     QVariantList saved = savedSection();
     EXPECT_EQ(std::tuple(m_prompts.questions.size(), saved.size(), saved.at(0).toInt()),
-              std::tuple(1, written.size(), 9));
+        std::tuple(1, written.size(), 9));
     EXPECT_EQ(saved.mid(3, 4), written.mid(3, 4));
     EXPECT_TRUE(KyMixerSerial::hasNewerSection());
     // Yes: the timelines shown replace it, and later saves ask nothing.
-    m_prompts.answers = {true};
+    m_prompts.answers = { true };
     EXPECT_EQ(savedSection().at(0).toInt(), 8);
     EXPECT_FALSE(KyMixerSerial::hasNewerSection());
     savedSection();
@@ -342,14 +346,19 @@ TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
     // The composer writes the figure in its rest pose; a bent knee from the
     // first frame on shows whether the figure is posed when it opens.
     MotionPlan bent = walkZ(100.0f, 1000);
-    bent.rotations[QStringLiteral("lShin")] = [](int) { return BlockRotation{40.0f, {1.0f, 0.0f, 0.0f}}; };
+    bent.rotations[QStringLiteral("lShin")] = [](int) {
+        return BlockRotation { 40.0f, { 1.0f, 0.0f, 0.0f } };
+    };
     const KyBlock *first = makeBlock(QStringLiteral("bent"), bent);
-    const QString recipe = writeTemp("recipe.json", QStringLiteral(R"({"heelOffset": 4, "blocks": [{"file": "%1"},
-        {"file": "%2", "gap": 500, "mirror": true}]})").arg(first->path, m_turn->path).toUtf8());
+    const QString recipe = writeTemp("recipe.json",
+        QStringLiteral(R"({"heelOffset": 4, "blocks": [{"file": "%1"},
+        {"file": "%2", "gap": 500, "mirror": true}]})")
+            .arg(first->path, m_turn->path)
+            .toUtf8());
     const QString scene = tempPath(QStringLiteral("composed.trelvo"));
     QString outText, errText;
     QTextStream out(&outText), err(&errText);
-    ASSERT_EQ(runCompose({recipe, "--scene", scene}, out, err), 0) << errText.toStdString();
+    ASSERT_EQ(runCompose({ recipe, "--scene", scene }, out, err), 0) << errText.toStdString();
     EXPECT_TRUE(dzScene->findDataItem(QStringLiteral("KyMixer-data"))); // the pane's item is back
     QString error;
     ASSERT_TRUE(loadSceneFile(scene, &error)) << error.toStdString();
@@ -361,8 +370,9 @@ TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
     const KyTrack *track = t->tracks(1).front();
     ASSERT_EQ(track->count(), 2);
     EXPECT_EQ(std::tuple(track->blockAt(0)->path, track->blockAt(1)->gap, track->blockAt(1)->mirror),
-              std::tuple(first->path, 500, true));
+        std::tuple(first->path, 500, true));
     const DzNode *shin = t->binding(1)->skeleton()->findNodeChild(QStringLiteral("lShin"), true);
-    EXPECT_NEAR(std::abs(shin->getLocalRot().dot(hostRotation(BlockRotation{40.0f, {1.0f, 0.0f, 0.0f}}))), 1.0,
-                1e-4);
+    EXPECT_NEAR(
+        std::abs(shin->getLocalRot().dot(hostRotation(BlockRotation { 40.0f, { 1.0f, 0.0f, 0.0f } }))), 1.0,
+        1e-4);
 }

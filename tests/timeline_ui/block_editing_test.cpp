@@ -8,8 +8,7 @@
 
 #include <QFile>
 
-class BlockEditing : public TimelineTest
-{
+class BlockEditing : public TimelineTest {
 protected:
     void SetUp() override
     {
@@ -39,7 +38,10 @@ protected:
     bool split() { return splitBlock(*m_track, KyTrackGeometry()); }
     bool join() { return joinBlocks(*m_track, m_temp.path()); }
     bool crop() { return cropBlock(*m_track, m_temp.path()); }
-    std::string lastMessage() const { return m_prompts.messages.value(m_prompts.messages.size() - 1).toStdString(); }
+    std::string lastMessage() const
+    {
+        return m_prompts.messages.value(m_prompts.messages.size() - 1).toStdString();
+    }
 
     std::unique_ptr<KyTimeline> m_timeline;
     KyTrack *m_track = nullptr;
@@ -52,7 +54,7 @@ TEST_F(BlockEditing, SplitsTheCurrentBlockAtThePlayheadAndJoinsItBack)
     KyBlock *after = m_track->appendBlock(*m_turn, true);
     m_track->setCurrentBlock(a);
     // Not within 25 px (625 ms at the default zoom) of the edges.
-    for (int ms : {500, 1500}) {
+    for (int ms : { 500, 1500 }) {
         m_track->movePlayhead(ms);
         EXPECT_FALSE(split());
         EXPECT_EQ(lastMessage(), "Playhead can't split kinBlock. ");
@@ -66,7 +68,7 @@ TEST_F(BlockEditing, SplitsTheCurrentBlockAtThePlayheadAndJoinsItBack)
     EXPECT_EQ(second->clipHandle, a->clipHandle);
     EXPECT_EQ(std::tuple(m_track->blockAt(2), m_track->endTime(), m_track->currentBlock()),
         std::tuple(after, 3000, a));
-    EXPECT_EQ(m_track->selection(), std::vector<KyBlock *>{a});
+    EXPECT_EQ(m_track->selection(), std::vector<KyBlock *> { a });
     EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
     // The two pieces join back without a file.
     ASSERT_TRUE(join());
@@ -82,15 +84,16 @@ TEST_F(BlockEditing, SplitOfTheBlockUnderThePlayheadAsksFirst)
     m_track->setGap(a, 1000);
     m_track->movePlayhead(2000);
     EXPECT_FALSE(split());
-    EXPECT_EQ(m_prompts.questions, QStringList{"The kinBlock is split at the location of the playhead.  That "
-                                               "kinblock is not selected.\n   Continue? "});
+    EXPECT_EQ(m_prompts.questions,
+        QStringList { "The kinBlock is split at the location of the playhead.  That "
+                      "kinblock is not selected.\n   Continue? " });
     EXPECT_EQ(m_track->count(), 1);
-    m_prompts.answers = {true};
+    m_prompts.answers = { true };
     EXPECT_TRUE(split());
     ASSERT_EQ(m_track->count(), 2);
     EXPECT_TRUE(m_track->currentBlock() == nullptr && m_track->selection().empty());
     EXPECT_EQ(m_track->blockAt(1)->gap, 1000); // the second part keeps the gap the block had
-    m_prompts.answers = {true};
+    m_prompts.answers = { true };
     m_track->movePlayhead(500); // in the gap: nothing under the playhead
     EXPECT_FALSE(split());
     EXPECT_EQ(lastMessage(), "Playhead can't split kinBlock.");
@@ -105,10 +108,10 @@ TEST_F(BlockEditing, JoinChecksTheSelection)
         std::initializer_list<KyBlock *> selection;
         const char *message;
     } cases[] = {
-        {{}, "No kinBlock Selected."},
-        {{a, b, c}, "Please only select 2 kinBlocks to join."},
-        {{a, c}, "Please select 2 adjacent kinBlocks"},
-        {{c}, "No kinBlock after Selected block."},
+        { {}, "No kinBlock Selected." },
+        { { a, b, c }, "Please only select 2 kinBlocks to join." },
+        { { a, c }, "Please select 2 adjacent kinBlocks" },
+        { { c }, "No kinBlock after Selected block." },
     };
     for (const auto &k : cases) {
         select(k.selection);
@@ -117,7 +120,7 @@ TEST_F(BlockEditing, JoinChecksTheSelection)
     }
     // B reorients but C after it does not: asked, and No stops.
     c->flags = 0;
-    select({a});
+    select({ a });
     EXPECT_FALSE(join());
     EXPECT_TRUE(m_prompts.questions.last().startsWith(
         "You are combining with a reoriented block where the next following block, turn,"));
@@ -129,14 +132,14 @@ TEST_F(BlockEditing, JoinWritesANewBlockFileButNeverOverAnOriginal)
 {
     KyBlock *a = m_track->appendBlock(*m_walk, true);
     KyBlock *b = m_track->appendBlock(*m_turn, true);
-    select({b, a});
-    m_prompts.files = {tempPath("s_stock.kba"), tempPath("joined.kba")};
+    select({ b, a });
+    m_prompts.files = { tempPath("s_stock.kba"), tempPath("joined.kba") };
     ASSERT_TRUE(join());
     EXPECT_EQ(lastMessage(), "Don't save over originals");
     ASSERT_EQ(m_prompts.fileRequests.size(), 2u);
     EXPECT_EQ(m_prompts.fileRequests[0].caption + "|" + m_prompts.fileRequests[0].dialogName,
         "Choose save file|save file dialog");
-    EXPECT_EQ(m_track->blocks(), std::vector<KyBlock *>{a});
+    EXPECT_EQ(m_track->blocks(), std::vector<KyBlock *> { a });
     EXPECT_EQ(std::tuple(a->name, a->path), std::tuple(QString("joined"), tempPath("joined.kba")));
     EXPECT_TRUE(QFile::exists(a->path));
     EXPECT_FALSE(QFile::exists(tempPath("s_stock.kba")));
@@ -157,7 +160,7 @@ TEST_F(BlockEditing, LoopingBlocksAreNotJoinedOrCropped)
     EXPECT_FALSE(blockLoops(*a));
     m_track->setInOut(a, 0, 2051);
     EXPECT_TRUE(blockLoops(*a));
-    select({a});
+    select({ a });
     EXPECT_FALSE(join());
     EXPECT_EQ(lastMessage(), "Combining looping blocks is not supported");
     m_track->setCurrentBlock(a);
@@ -174,7 +177,7 @@ TEST_F(BlockEditing, CropSavesTheVisiblePart)
     m_track->setInOut(a, 500, 1500);
     EXPECT_FALSE(crop()); // cancelled: unchanged
     EXPECT_EQ(a->inPoint, 500);
-    m_prompts.files = {tempPath("middle")};
+    m_prompts.files = { tempPath("middle") };
     ASSERT_TRUE(crop());
     EXPECT_EQ(m_prompts.fileRequests.back().caption + "|" + m_prompts.fileRequests.back().dialogName,
         "Choose a file|open file dialog");
@@ -184,8 +187,8 @@ TEST_F(BlockEditing, CropSavesTheVisiblePart)
     EXPECT_FALSE(isRegistered(a));
     EXPECT_EQ(m_walk->clipLength, 2000); // the library block's motion is untouched
     // An existing file is replaced only after Yes.
-    m_prompts.files = {tempPath("middle.kba")};
-    m_prompts.answers = {false};
+    m_prompts.files = { tempPath("middle.kba") };
+    m_prompts.answers = { false };
     EXPECT_FALSE(crop());
     EXPECT_EQ(m_prompts.questions.last().toStdString(), "Save over existing?");
 }

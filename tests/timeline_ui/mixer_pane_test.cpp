@@ -1,74 +1,45 @@
 // The main pane: its construction, options, settings and actions, and the
 // mouse-driven block mixer of its surface.
-#include "timelinetestsupport.h"
+#include "panetestsupport.h"
 
 #include "figurebinding.h"
-#include "kydialogrunner.h"
-#include "kymaster.h"
 #include "kymasterbake.h"
 #include "kymasterboneoffsettool.h"
 #include "kymasterboneoffsetv4_v3.h"
+#include "kymasterfacing.h"
 #include "kymasterfootdialog.h"
 #include "kymasterfootoffset.h"
 #include "kymasterhor.h"
 #include "kymasterinthor.h"
-#include "kymasterfacing.h"
 #include "kymastermaskfingers.h"
 #include "kymasterskimming.h"
 #include "kymastertrimtimeline.h"
 #include "kymixercore.h"
-#include "kymixerpane.h"
 #include "kymixerpoints.h"
 
-#include "engine.h"
-
-#include "dzactionmenu.h"
 #include "dzactionmgr.h"
 #include "dzfloatproperty.h"
-#include "dzmainwindow.h"
-#include "dzpanemgr.h"
 #include "dzpanesettings.h"
-#include "dzscene.h"
 #include "dzundostack.h"
-#include "dzskeleton.h"
 
 #include <QSpinBox>
 
-#include <tuple>
-
-class MixerPane : public TimelineTest
-{
+class MixerPane : public MixerPaneTest {
 protected:
     void SetUp() override
     {
-        TimelineTest::SetUp();
-        m_window = std::make_unique<DzMainWindow>();
-        m_pane = new KyMixerPane;
-        m_window->getPaneMgr()->addPane(m_pane);
+        MixerPaneTest::SetUp();
         m_figure = addFigure();
         m_walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000));
     }
-    void TearDown() override
-    {
-        kySetDialogRunner(nullptr);
-        m_window.reset();
-        TimelineTest::TearDown();
-    }
-    template <typename Action>
-    Action *addAction()
+    template <typename Action> Action *addAction()
     {
         auto *action = new Action;
         EXPECT_TRUE(m_window->getActionMgr()->addAction(action));
         return action;
     }
-    KyTrack *figureTrack()
-    {
-        dzScene->setPrimarySelection(m_figure);
-        return m_pane->timeline()->currentTrack();
-    }
+    KyTrack *figureTrack() { return trackOf(m_figure); }
 
-    std::unique_ptr<DzMainWindow> m_window;
-    KyMixerPane *m_pane = nullptr;
     DzSkeleton *m_figure = nullptr;
     KyBlock *m_walk = nullptr;
 };
@@ -86,26 +57,26 @@ TEST_F(MixerPane, IsTheOneInstanceWithTheTimelinePane)
 TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
 {
     // skimming, trim, mask fingers, horizontal, facing, internal horizontal
-    const std::vector<DzAction *> actions = {addAction<KyMasterSkimming>(), addAction<KyMasterTrimTimeline>(),
-                                             addAction<KyMasterMaskFingers>(), addAction<KyMasterHor>(),
-                                             addAction<KyMasterFacing>(), addAction<KyMasterIntHor>()};
+    const std::vector<DzAction *> actions = { addAction<KyMasterSkimming>(),
+        addAction<KyMasterTrimTimeline>(), addAction<KyMasterMaskFingers>(), addAction<KyMasterHor>(),
+        addAction<KyMasterFacing>(), addAction<KyMasterIntHor>() };
     const auto states = [&actions] {
         std::vector<bool> on;
         for (DzAction *a : actions)
             on.push_back(a->isOn());
         return on;
     };
-    EXPECT_EQ(states(), (std::vector<bool>{true, true, false, true, true, true}));
+    EXPECT_EQ(states(), (std::vector<bool> { true, true, false, true, true, true }));
     DzPaneSettings stored;
     stored.setBoolValue("mDoSkimming", false);
     stored.setBoolValue("mMaskFingers", true);
     stored.setIntValue("mDefaultFlags0", 8);
     m_pane->restoreSettings(stored);
-    EXPECT_EQ(states(), (std::vector<bool>{false, true, true, false, false, true}));
+    EXPECT_EQ(states(), (std::vector<bool> { false, true, true, false, false, true }));
     EXPECT_EQ(m_pane->timeline()->defaultFlags(), 8);
     // Empty settings give the defaults.
     m_pane->restoreSettings(DzPaneSettings());
-    EXPECT_EQ(states(), (std::vector<bool>{true, true, false, true, true, true}));
+    EXPECT_EQ(states(), (std::vector<bool> { true, true, false, true, true, true }));
     // Toggling an action writes the option.
     actions[3]->setOn(false);
     EXPECT_EQ(m_pane->timeline()->defaultFlags(), 12);
@@ -187,7 +158,8 @@ TEST(MixerPoints, PicksTheNearestWithABiasForTheCurrentOne)
     // 59 from the current one, 41 from the other: 39 < 41, the current
     // stays; 61 − 20 = 41 against 39: the other one wins; exactly 20 nearer
     // is not strictly nearer.
-    for (auto [current, x, picked] : {std::tuple{0, 59, 0}, {0, 61, 1}, {0, 60, 0}, {1, 41, 1}, {1, 39, 0}}) {
+    for (auto [current, x, picked] :
+        { std::tuple { 0, 59, 0 }, { 0, 61, 1 }, { 0, 60, 0 }, { 1, 41, 1 }, { 1, 39, 0 } }) {
         points.setCurrent(current);
         EXPECT_EQ(points.pick(QPoint(x, 0)), picked) << current << " at " << x;
     }
