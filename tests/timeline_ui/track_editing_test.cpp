@@ -26,20 +26,17 @@
 namespace {
 
 // The placements and hip keys of a track, compared as a whole.
-struct TrackState {
-    std::vector<std::tuple<QString, int, int, int, int, float, bool>> blocks;
-    std::vector<std::pair<DzTime, float>> keys;
-    bool operator==(const TrackState &o) const { return blocks == o.blocks && keys == o.keys; }
-};
+using TrackState = std::pair<std::vector<std::tuple<QString, int, int, int, int, float, bool>>,
+    std::vector<std::pair<DzTime, float>>>;
 
 TrackState stateOf(const KyTrack &track, DzNode *hip)
 {
     TrackState s;
     for (KyBlock *b : track.blocks())
-        s.blocks.emplace_back(b->name, b->inPoint, b->outPoint, b->gap, b->blendIn, b->speed, b->mirror);
+        s.first.emplace_back(b->name, b->inPoint, b->outPoint, b->gap, b->blendIn, b->speed, b->mirror);
     DzFloatProperty *x = hip->getXRotControl();
     for (int i = 0; i < x->getNumKeys(); ++i)
-        s.keys.emplace_back(x->getKeyTime(i), x->getValue(x->getKeyTime(i)));
+        s.second.emplace_back(x->getKeyTime(i), x->getValue(x->getKeyTime(i)));
     return s;
 }
 
@@ -143,19 +140,28 @@ protected:
         QDropEvent event(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(contents(), &event);
     }
-    // Drags a handle (or widget) from `from` to tile-local x of the first tile.
-    void drag(QWidget *handle, QPoint from, const std::vector<int> &tileXs)
+    // Clicks the first tile (undo and redo leave no tile current), then
+    // drags one of its handles from `from` to tile-local x.
+    void dragHandle(
+        KyMasterAdjuster *(KyMasterLayout::*which)() const, QPoint from, const std::vector<int> &tileXs)
     {
+        QTest::mouseClick(tile(0), Qt::LeftButton);
+        QWidget *handle = (m_page->*which)();
         ASSERT_NE(handle, nullptr);
         QTest::mousePress(handle, Qt::LeftButton, {}, from);
         for (int x : tileXs)
             QTest::mouseMove(handle, handle->mapFromGlobal(tile(0)->mapToGlobal(QPoint(x, from.y()))));
         QTest::mouseRelease(handle, Qt::LeftButton);
     }
-    // Undoes and redoes the last step, checking both states exactly.
-    void expectUndoRestores(const TrackState &before, const QString &caption)
+    // Runs an edit that must be one undo step; undoes and redoes it,
+    // checking both states exactly.
+    void step(const QString &caption, const std::function<void()> &edit)
     {
+        const TrackState before = stateOf(*m_track, m_hip);
+        const int steps = m_undo->getNumUndoSteps();
+        edit();
         const TrackState after = stateOf(*m_track, m_hip);
+        EXPECT_EQ(m_undo->getNumUndoSteps(), steps + 1) << caption.toStdString();
         EXPECT_EQ(m_undo->getUndoCaption(), caption);
         ASSERT_TRUE(m_undo->undo());
         EXPECT_TRUE(stateOf(*m_track, m_hip) == before) << caption.toStdString();
@@ -254,11 +260,6 @@ TEST_F(TrackEditing, ZoomScalesTilesAndHitTests)
     // Ruler click at 80 px is 1 s now.
     QTest::mouseClick(contents(), Qt::LeftButton, {}, QPoint(KyMasterLayout::kOriginX + 80, 20));
     EXPECT_EQ(now(), snappedMs(1000));
-    // A drop at 150 px lands before the third tile (centre 200), not after it.
-    KyBlock *first = m_track->blockAt(0);
-    m_track->setCurrentBlock(first);
-    drop("KyMasterBlock", 150);
-    EXPECT_EQ(m_track->indexOf(first), 1);
     // Ctrl+wheel zooms in by a quarter, within the limits.
     QWheelEvent wheel(QPointF(10, 40), m_page->mapToGlobal(QPointF(10, 40)), QPoint(), QPoint(0, 120),
         Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
@@ -301,36 +302,22 @@ TEST_F(TrackEditing, EveryEditIsOneUndoStepRestoringPlacementsAndKeys)
     // Keys the user set before the timeline came: insert clears them.
     m_hip->getXRotControl()->setValue(2400, 5.0f);
     m_hip->getXRotControl()->setValue(9600, 7.0f);
-    TrackState before = stateOf(*m_track, m_hip);
-    m_page->insertBlockAt(0, *m_walk);
+    const TrackState before = stateOf(*m_track, m_hip);
+    step("Add kinBlock", [&] { m_page->insertBlockAt(0, *m_walk); });
     EXPECT_EQ(m_hip->getXRotControl()->findKeyIndex(2400), -1);
     EXPECT_NE(m_hip->getXRotControl()->findKeyIndex(9600), -1);
-    expectUndoRestores(before, "Add kinBlock");
     place();
-
-    const auto step = [&](const QString &caption, const std::function<void()> &edit) {
-        const TrackState s = stateOf(*m_track, m_hip);
-        const int steps = m_undo->getNumUndoSteps();
-        edit();
-        EXPECT_EQ(m_undo->getNumUndoSteps(), steps + 1) << caption.toStdString();
-        expectUndoRestores(s, caption);
-    };
     step("Move kinBlock", [&] {
         m_track->setCurrentBlock(m_track->blockAt(0));
         drop("KyMasterBlock", 150);
     });
-    // Handles of the first tile (undo and redo leave no tile current, so it
-    // is clicked first), each checked after its undo and redo.
-    const auto handle = [&](auto which, QPoint from, const std::vector<int> &tileXs) {
-        QTest::mouseClick(tile(0), Qt::LeftButton);
-        drag((m_page->*which)(), from, tileXs);
-    };
+    // Handles of the first tile, each checked after its undo and redo.
     const auto first = [&] { return m_track->blockAt(0); };
     // The end to 1.25 s snaps onto the loop boundary at 1 s; to 1.4 s it loops on.
-    step("Set kinBlock End", [&] { handle(&KyMasterLayout::rightAdjuster, { 7, 8 }, { 50, 56 }); });
+    step("Set kinBlock End", [&] { dragHandle(&KyMasterLayout::rightAdjuster, { 7, 8 }, { 50, 56 }); });
     EXPECT_EQ(std::tuple(first()->outPoint, m_track->startOf(1)), std::tuple(1400, 1400));
     // The start far right stops 200 ms before one pass ends.
-    step("Trim kinBlock Start", [&] { handle(&KyMasterLayout::leftAdjuster, { 7, 8 }, { 300 }); });
+    step("Trim kinBlock Start", [&] { dragHandle(&KyMasterLayout::leftAdjuster, { 7, 8 }, { 300 }); });
     EXPECT_EQ(first()->inPoint, 800);
     // The blend handle past the tile's end: the tile's length; dragged, the
     // track knows a handle is held.
