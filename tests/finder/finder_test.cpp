@@ -9,20 +9,11 @@
 #include "kyfinderlibrary.h"
 #include "kyfindertimeline.h"
 #include "kyfinderview.h"
-#include "kymixercore.h"
 
 #include "dzappsettings.h"
-#include "dzundostack.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QDrag>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMimeData>
 #include <QScrollArea>
-#include <QTest>
-#include <QTimer>
 
 class Finder : public MixerPaneTest {
 protected:

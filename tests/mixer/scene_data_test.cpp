@@ -5,7 +5,6 @@
 #include "panetestsupport.h"
 
 #include "composer.h"
-#include "figurebinding.h"
 #include "kymixerserial.h"
 
 #include "dzclassfactory.h"

@@ -1,18 +1,37 @@
 #pragma once
 // Shared set-up of the pane tests: the studio window holding the block mixer
-// pane, and the timeline pane on its own with a figure and a 1 s walk.
+// pane, and the timeline pane on its own with a figure and a 1 s walk;
+// the widgets and host parts these tests drive.
 #include "timelinetestsupport.h"
 
+#include "figurebinding.h"
 #include "kydialogrunner.h"
 #include "kymaster.h"
 #include "kymasterblock.h"
+#include "kymasterblockdialog.h"
+#include "kymasterfootdialog.h"
 #include "kymasterlayout.h"
+#include "kymixercore.h"
 #include "kymixerpane.h"
+#include "kytime.h"
 
+#include "dzfloatproperty.h"
 #include "dzmainwindow.h"
 #include "dzpanemgr.h"
 #include "dzscene.h"
 #include "dzskeleton.h"
+#include "dzundostack.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDrag>
+#include <QMenu>
+#include <QMimeData>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
 
 class MixerPaneTest : public TimelineTest {
 protected:
