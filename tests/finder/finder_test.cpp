@@ -50,7 +50,6 @@ protected:
         ADD_FAILURE() << "no tile " << name.toStdString();
         return nullptr;
     }
-    KyTrack *figureTrack() { return trackOf(addFigure()); }
 };
 
 TEST_F(Finder, RootsComeFromTheSettingsThenTheStockLibrary)
@@ -155,32 +154,14 @@ TEST_F(Finder, StripListsLabelledTilesFiltersAndNamesRefusedFiles)
     EXPECT_EQ(kyFinderNextTilePosition(QPoint(10, 7), QSize(100, 28), 77), QPoint(120, 7));
 }
 
-TEST_F(Finder, DragStartsAtTheStartDistanceWithTheTilePayload)
-{
-    makeBlock("walk", walkZ(100.0f));
-    KyFinderBlock *tile = tileOf("walk");
-    ASSERT_TRUE(tile);
-    QTest::mousePress(tile, Qt::LeftButton, {}, QPoint(5, 5));
-    QTimer::singleShot(50, [] { QDrag::cancel(); });
-    // One pixel short of the start distance is still a press; at it the drag runs.
-    for (int dx : { QApplication::startDragDistance() - 1, QApplication::startDragDistance() }) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(5 + dx, 5), QPointF(), Qt::NoButton, Qt::LeftButton, {});
-        QApplication::sendEvent(tile, &move);
-        EXPECT_EQ(tile->isPressed(), dx < QApplication::startDragDistance());
-    }
-    std::unique_ptr<QMimeData> payload(tile->dragPayload());
-    EXPECT_EQ(payload->text(), QStringLiteral("KyFinderBlock"));
-    EXPECT_EQ(kyFinderBlockOf(tile), tile->block());
-    EXPECT_EQ(kyFinderBlockOf(m_pane), nullptr);
-}
-
-TEST_F(Finder, HoverPreviewsAtNormalSpeedUntilLeft)
+TEST_F(Finder, HoverPreviewsAndAPressDragsFromTheStartDistance)
 {
     makeBlock("walk", walkZ(100.0f));
     makeBlock("turn", turnY(90.0f));
     KyFinderBlock *walk = tileOf("walk");
     KyFinderBlock *turn = tileOf("turn");
     ASSERT_TRUE(walk && turn);
+    // Hovering previews at normal speed until the pointer leaves.
     KyMixerCore *core = m_pane->core();
     core->setRecordingRequested(true);
     QMouseEvent hover(
@@ -193,6 +174,17 @@ TEST_F(Finder, HoverPreviewsAtNormalSpeedUntilLeft)
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(turn, &leave);
     EXPECT_FLOAT_EQ(core->dragVelocity(), 0.0f);
+    // One pixel short of the start distance is still a press; at it the drag runs.
+    QTest::mousePress(walk, Qt::LeftButton, {}, QPoint(5, 5));
+    QTimer::singleShot(50, [] { QDrag::cancel(); });
+    for (int dx : { QApplication::startDragDistance() - 1, QApplication::startDragDistance() }) {
+        QMouseEvent move(QEvent::MouseMove, QPointF(5 + dx, 5), QPointF(), Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(walk, &move);
+        EXPECT_EQ(walk->isPressed(), dx < QApplication::startDragDistance());
+    }
+    std::unique_ptr<QMimeData> payload(walk->dragPayload());
+    EXPECT_EQ(payload->text(), QStringLiteral("KyFinderBlock"));
+    EXPECT_EQ(std::tuple(kyFinderBlockOf(walk), kyFinderBlockOf(m_pane)), std::tuple(walk->block(), nullptr));
 }
 
 TEST_F(Finder, TilesGoOntoTheTrackAtThePlayheadOrTheDropPoint)
@@ -202,7 +194,7 @@ TEST_F(Finder, TilesGoOntoTheTrackAtThePlayheadOrTheDropPoint)
     KyFinderBlock *walkTile = tileOf("walk");
     KyFinderBlock *turnTile = tileOf("turn");
     ASSERT_TRUE(walkTile && turnTile);
-    KyTrack *track = figureTrack();
+    KyTrack *track = trackOf(addFigure());
     m_pane->timeline()->setDefaultFlags(5);
     dzScene->setModified(false);
     QTest::mouseDClick(walkTile, Qt::LeftButton);
@@ -229,7 +221,7 @@ TEST_F(Finder, PlacedTileDroppedOnTheStripLeavesItsTrackInOneUndoStep)
 {
     KyBlock *walk = makeBlock("walk", walkZ(100.0f, 1000));
     KyBlock *turn = makeBlock("turn", turnY(90.0f, 800));
-    KyTrack *track = figureTrack();
+    KyTrack *track = trackOf(addFigure());
     track->appendBlock(*walk, true);
     KyBlock *placedTurn = track->appendBlock(*turn, true);
     placedTurn->gap = 300;

@@ -105,8 +105,6 @@ protected:
     // m_figure: one block per entry of paths, with distinct field values.
     QByteArray oldSection(int version, const QStringList &paths, int bindings = 2, float speed = 2.0f)
     {
-        DzSkeleton *figure = m_figure;
-        DzNode *bone = m_bone;
         DzOutFile out;
         m_fixture = std::make_unique<KyMixerSerial>();
         out.addObject(m_fixture.get(), m_factory->getClassID(), [&](DzOutFile *f) {
@@ -114,13 +112,13 @@ protected:
             f->writeInt(version);
             f->writeInt(bindings);
             for (int k = 0; k < 2; ++k) {
-                f->writePointer(k ? figure : nullptr, static_cast<short>(1000 + k));
+                f->writePointer(k ? m_figure : nullptr, static_cast<short>(1000 + k));
                 if (version >= 6)
                     f->writeFloat(k ? 3.5f : 0.0f);
                 if (version >= 8) {
                     f->writeInt(k);
                     if (k) {
-                        f->writePointer(bone, 10);
+                        f->writePointer(m_bone, 10);
                         for (double c : { 0.0, 0.6, 0.0, 0.8 })
                             f->writeDouble(c);
                     }
@@ -139,18 +137,17 @@ protected:
                         f->writeFloat(30.0f);
                     if (version >= 4)
                         f->writeBool(true);
-                    for (float v : { 1.0f, 2.0f, 3.0f }) {
+                    for (float v : { 1.0f, 2.0f, 3.0f })
                         if (version >= 5)
                             f->writeFloat(v);
-                    }
                     if (version >= 7)
                         f->writeInt(250);
                 }
             }
             f->endSection();
         });
-        out.addObject(figure, kNodeClass, [](DzOutFile *) {});
-        out.addObject(bone, kNodeClass, [](DzOutFile *) {});
+        out.addObject(m_figure, kNodeClass, [](DzOutFile *) {});
+        out.addObject(m_bone, kNodeClass, [](DzOutFile *) {});
         EXPECT_FALSE(out.getData().isEmpty()) << out.getErrorString().toStdString();
         return out.getData();
     }
