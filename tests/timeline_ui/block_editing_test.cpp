@@ -120,8 +120,6 @@ TEST_F(BlockEditing, JoinWritesANewBlockFileButNeverOverAnOriginal)
     m_prompts.files = { tempPath("s_stock.kba"), tempPath("joined.kba") };
     ASSERT_TRUE(join());
     EXPECT_EQ(lastMessage(), "Don't save over originals");
-    EXPECT_EQ(m_prompts.fileRequests[0].caption + "|" + m_prompts.fileRequests[0].dialogName,
-        "Choose save file|save file dialog");
     EXPECT_FALSE(QFile::exists(tempPath("s_stock.kba")));
     EXPECT_EQ(m_track->blocks(), std::vector<KyBlock *> { a });
     EXPECT_EQ(std::tuple(a->name, a->path, isRegistered(a)),
@@ -160,8 +158,6 @@ TEST_F(BlockEditing, CropSavesTheVisiblePart)
     EXPECT_EQ(a->inPoint, 500);
     m_prompts.files = { tempPath("middle") };
     ASSERT_TRUE(crop());
-    EXPECT_EQ(m_prompts.fileRequests.back().caption + "|" + m_prompts.fileRequests.back().dialogName,
-        "Choose a file|open file dialog");
     EXPECT_EQ(std::tuple(a->inPoint, a->name, isRegistered(a)), std::tuple(0, QString("middle"), false));
     EXPECT_NEAR(a->outPoint, 1000, 33);
     EXPECT_TRUE(QFile::exists(tempPath("middle.kba")));
