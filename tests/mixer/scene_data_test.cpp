@@ -45,33 +45,23 @@ QVariantList dumpSection(const QByteArray &data, int object)
     DzInFile in;
     EXPECT_TRUE(in.setData(data)) << in.getErrorString().toStdString();
     QVariantList values;
-    if (!in.openSection(object, 0))
-        return values;
-    while (!in.atSectionEnd()) {
-        switch (in.peekType()) {
-        case DzObjectFileFormat::TagInt:
+    for (bool open = in.openSection(object, 0); open && !in.atSectionEnd();) {
+        const auto type = in.peekType();
+        short index = 0;
+        int target = -1;
+        if (type == DzObjectFileFormat::TagInt)
             values << in.readInt();
-            break;
-        case DzObjectFileFormat::TagFloat:
+        else if (type == DzObjectFileFormat::TagFloat)
             values << in.readFloat();
-            break;
-        case DzObjectFileFormat::TagDouble:
+        else if (type == DzObjectFileFormat::TagDouble)
             values << in.readDouble();
-            break;
-        case DzObjectFileFormat::TagBool:
+        else if (type == DzObjectFileFormat::TagBool)
             values << in.readBool();
-            break;
-        case DzObjectFileFormat::TagString:
+        else if (type == DzObjectFileFormat::TagString)
             values << in.readString();
-            break;
-        case DzObjectFileFormat::TagPointer: {
-            short index = 0;
-            int target = -1;
-            in.readReference(&index, &target);
+        else if (type == DzObjectFileFormat::TagPointer && in.readReference(&index, &target))
             values << QStringLiteral("ptr:%1:%2").arg(index).arg(target);
-            break;
-        }
-        default:
+        else {
             ADD_FAILURE() << "unexpected value type";
             return values;
         }
@@ -229,9 +219,9 @@ TEST_F(SceneData, ReadsEveryOlderVersion)
         load(oldSection(version, { m_walk->path, m_turn->path }));
         KyTimeline *t = timeline();
         ASSERT_EQ(t->bindingCount(), 2);
-        EXPECT_EQ(t->binding(1)->skeleton(), m_figure);
-        EXPECT_FLOAT_EQ(t->binding(1)->m_heelOffset, version >= 6 ? 3.5f : 0.0f);
-        EXPECT_EQ(t->binding(1)->m_rotationalOffsets.size(), version >= 8 ? 1u : 0u);
+        EXPECT_EQ(std::tuple(t->binding(1)->skeleton(), t->binding(1)->m_heelOffset,
+                      t->binding(1)->m_rotationalOffsets.size()),
+            std::tuple(m_figure, version >= 6 ? 3.5f : 0.0f, version >= 8 ? 1u : 0u));
         ASSERT_EQ(t->tracks(1).size(), 1u);
         ASSERT_EQ(t->tracks(1).front()->count(), 2);
         for (int i = 0; i < 2; ++i) {

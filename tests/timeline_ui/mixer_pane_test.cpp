@@ -31,7 +31,6 @@ protected:
         EXPECT_TRUE(m_window->getActionMgr()->addAction(action));
         return action;
     }
-    KyTrack *figureTrack() { return trackOf(m_figure); }
 
     DzSkeleton *m_figure = nullptr;
     KyBlock *m_walk = nullptr;
@@ -41,7 +40,7 @@ TEST_F(MixerPane, IsTheOneInstanceWithTheTimelinePane)
 {
     EXPECT_EQ(KyMixerPane::instance(), m_pane);
     // Selecting the figure in the scene shows its track.
-    EXPECT_EQ(figureTrack()->binding()->skeleton(), m_figure);
+    EXPECT_EQ(trackOf(m_figure)->binding()->skeleton(), m_figure);
     EXPECT_TRUE(m_pane->core()->hasEvaluationTimer());
     m_window.reset();
     EXPECT_EQ(KyMixerPane::instance(), nullptr);
@@ -75,7 +74,7 @@ TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
     EXPECT_EQ(saved.getIntValue("mDefaultFlags0"), 12);
     actions[3]->setOn(true);
     // Switching trimming on trims at once.
-    figureTrack()->appendBlock(*m_walk, true);
+    trackOf(m_figure)->appendBlock(*m_walk, true);
     dzScene->setAnimRange(DzTimeRange(0, 48000));
     actions[1]->setOn(false);
     EXPECT_EQ(dzScene->getAnimRange().getEnd(), 48000);
@@ -86,7 +85,7 @@ TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
 TEST_F(MixerPane, BakeActionWritesKeysAsOneUndoStep)
 {
     auto *bake = addAction<KyMasterBake>();
-    figureTrack()->appendBlock(*m_walk, true);
+    trackOf(m_figure)->appendBlock(*m_walk, true);
     m_pane->trimTimeline();
     DzNode *hip = boneOf(m_figure, "hip");
     hip->getXRotControl()->setValue(9600, 3.0f); // a user key past the range
@@ -117,7 +116,7 @@ TEST_F(MixerPane, OffsetActionsNeedAFigure)
     foot->trigger();
     EXPECT_EQ(std::tuple(dialogRan, m_prompts.messages.size()), std::tuple(false, 3));
 
-    figureTrack();
+    trackOf(m_figure);
     v3->trigger();
     v3->trigger();
     EXPECT_EQ(m_pane->timeline()->currentBinding()->m_rotationalOffsets.size(), 6u);

@@ -66,6 +66,8 @@ protected:
         TimelineTest::SetUp();
         m_figure = addFigure();
         m_master = std::make_unique<KyMaster>();
+        m_master->resize(900, 140);
+        m_master->show();
         m_walk = makeBlock(QStringLiteral("s_walk_fast"), walkZ(100.0f, 1000));
     }
     void TearDown() override

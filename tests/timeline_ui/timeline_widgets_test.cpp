@@ -90,7 +90,6 @@ TEST_F(TimelineWidgets, TileClicksSelectDragAndHoverFlagsThePane)
 {
     KyTrack *track = figureTrack(2);
     KyBlock *a = track->blockAt(0), *b = track->blockAt(1);
-    m_master->show();
     QTest::mouseClick(tile(0), Qt::LeftButton);
     QTest::mouseClick(tile(1), Qt::LeftButton, Qt::ShiftModifier);
     EXPECT_EQ(std::tuple(track->currentBlock(), track->selection()),

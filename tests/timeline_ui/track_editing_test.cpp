@@ -85,11 +85,9 @@ protected:
     {
         MasterTest::SetUp();
         m_hip = boneOf(m_figure, "hip");
-        m_master->resize(900, 140);
         m_master->activateNode(m_figure);
         m_track = m_master->timeline()->currentTrack();
         m_page = m_master->currentTrack();
-        m_master->show();
         m_undo->clear();
     }
     void TearDown() override
