@@ -109,7 +109,6 @@ TEST_F(Finder, ContextMenuEditsAndPersistsRoots)
     EXPECT_EQ(paths(explorer()->roots()).mid(0, 2), (QStringList { b, c }));
     // Selecting a folder shows its tiles.
     makeBlock("walk", walkZ(100.0f));
-    view()->showFolder(b);
     chosen = m_temp.path();
     explorer()->handleAddRootFolder();
     explorer()->clearSelection();
@@ -130,8 +129,8 @@ TEST_F(Finder, StripListsLabelledTilesFiltersAndNamesRefusedFiles)
     writeTemp("broken.kba", "not a block");
     view()->showFolder(m_temp.path());
     ASSERT_EQ(view()->tiles().size(), 2u);
-    EXPECT_EQ(view()->tiles()[0]->block()->name, QStringLiteral("turn"));
-    EXPECT_EQ(view()->tiles()[0]->pos(), QPoint(10, 7));
+    EXPECT_EQ(std::tuple(view()->tiles()[0]->block()->name, view()->tiles()[0]->pos()),
+        std::tuple(QStringLiteral("turn"), QPoint(10, 7)));
     ASSERT_EQ(view()->refused().size(), 1u);
     EXPECT_TRUE(view()->refused()[0].path.endsWith("broken.kba") && !view()->refused()[0].reason.isEmpty());
     EXPECT_TRUE(view()->scrollView()->viewport()->toolTip().contains("broken.kba"));
@@ -139,13 +138,13 @@ TEST_F(Finder, StripListsLabelledTilesFiltersAndNamesRefusedFiles)
     // failed read takes a slot of the fixed store).
     const size_t registered = KyBlock::registry().size();
     view()->showFolder(m_temp.path());
-    EXPECT_EQ(view()->refused().size(), 1u);
-    EXPECT_EQ(KyBlock::registry().size(), registered);
+    EXPECT_EQ(std::tuple(view()->refused().size(), KyBlock::registry().size()), std::tuple(1u, registered));
 
     QTest::keyClicks(view()->filterBox(), "FAST");
     ASSERT_EQ(view()->shownTiles().size(), 1u);
-    EXPECT_EQ(view()->shownTiles()[0]->block()->name, QStringLiteral("walk_fast"));
-    EXPECT_EQ(view()->shownTiles()[0]->pos(), QPoint(10, 7)); // the shown tiles close up
+    // The shown tiles close up.
+    EXPECT_EQ(std::tuple(view()->shownTiles()[0]->block()->name, view()->shownTiles()[0]->pos()),
+        std::tuple(QStringLiteral("walk_fast"), QPoint(10, 7)));
     EXPECT_FALSE(view()->tiles()[0]->isVisible());
     view()->setFilter(QString());
     EXPECT_EQ(view()->shownTiles().size(), 2u);

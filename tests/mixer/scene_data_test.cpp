@@ -315,14 +315,13 @@ TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
 {
     // The composer writes the figure in its rest pose; a bent knee from the
     // first frame on shows whether the figure is posed when it opens.
+    const BlockRotation knee { 40.0f, { 1.0f, 0.0f, 0.0f } };
     MotionPlan bent = walkZ(100.0f, 1000);
-    bent.rotations[QStringLiteral("lShin")] = [](int) {
-        return BlockRotation { 40.0f, { 1.0f, 0.0f, 0.0f } };
-    };
+    bent.rotations[QStringLiteral("lShin")] = [knee](int) { return knee; };
     const KyBlock *first = makeBlock(QStringLiteral("bent"), bent);
     const QString recipe = writeTemp("recipe.json",
-        QStringLiteral(R"({"heelOffset": 4, "blocks": [{"file": "%1"},
-        {"file": "%2", "gap": 500, "mirror": true}]})")
+        QStringLiteral(
+            R"({"heelOffset": 4, "blocks": [{"file": "%1"}, {"file": "%2", "gap": 500, "mirror": true}]})")
             .arg(first->path, m_turn->path)
             .toUtf8());
     const QString scene = tempPath(QStringLiteral("composed.trelvo"));
@@ -342,7 +341,5 @@ TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
     EXPECT_EQ(std::tuple(track->blockAt(0)->path, track->blockAt(1)->gap, track->blockAt(1)->mirror),
         std::tuple(first->path, 500, true));
     const DzNode *shin = t->binding(1)->skeleton()->findNodeChild(QStringLiteral("lShin"), true);
-    EXPECT_NEAR(
-        std::abs(shin->getLocalRot().dot(hostRotation(BlockRotation { 40.0f, { 1.0f, 0.0f, 0.0f } }))), 1.0,
-        1e-4);
+    EXPECT_NEAR(std::abs(shin->getLocalRot().dot(hostRotation(knee))), 1.0, 1e-4);
 }

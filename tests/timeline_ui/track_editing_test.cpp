@@ -279,10 +279,6 @@ TEST_F(TrackEditing, EveryEditIsOneUndoStepRestoringPlacementsAndKeys)
     EXPECT_EQ(m_hip->getXRotControl()->findKeyIndex(2400), -1);
     EXPECT_NE(m_hip->getXRotControl()->findKeyIndex(9600), -1);
     place();
-    step("Move kinBlock", [&] {
-        m_track->setCurrentBlock(m_track->blockAt(0));
-        drop("KyMasterBlock", 150);
-    });
     // Handles of the first tile, each checked after its undo and redo.
     // The end to 1.25 s snaps onto the loop boundary at 1 s; to 1.4 s it loops on.
     step("Set kinBlock End", [&] { dragHandle(&KyMasterLayout::rightAdjuster, { 7, 8 }, { 50, 56 }); });
