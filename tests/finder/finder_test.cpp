@@ -186,7 +186,7 @@ TEST_F(Finder, HoverPreviewsAndAPressDragsFromTheStartDistance)
     EXPECT_EQ(std::tuple(kyFinderBlockOf(walk), kyFinderBlockOf(m_pane)), std::tuple(walk->block(), nullptr));
 }
 
-TEST_F(Finder, TilesGoOntoTheTrackAtThePlayheadOrTheDropPoint)
+TEST_F(Finder, TilesGoOntoTheTrackAtThePlayheadOrTheDropPointAndPlacedOnesBack)
 {
     KyBlock *walk = makeBlock("walk", walkZ(100.0f, 1000));
     KyBlock *turn = makeBlock("turn", turnY(90.0f, 1000));
@@ -210,32 +210,19 @@ TEST_F(Finder, TilesGoOntoTheTrackAtThePlayheadOrTheDropPoint)
     EXPECT_FALSE(kyFinderDropOnTrack(layout, m_pane, QPoint(55, 40)));
     ASSERT_TRUE(kyFinderDropOnTrack(layout, turnTile, QPoint(55, 40)));
     ASSERT_EQ(track->count(), 3);
-    EXPECT_EQ(track->blockAt(1)->clipHandle, turn->clipHandle);
-    EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("Add kinBlock"));
-    ASSERT_TRUE(dzUndoStack->undo());
-    EXPECT_EQ(track->count(), 2);
-}
-
-TEST_F(Finder, PlacedTileDroppedOnTheStripLeavesItsTrackInOneUndoStep)
-{
-    KyBlock *walk = makeBlock("walk", walkZ(100.0f, 1000));
-    KyBlock *turn = makeBlock("turn", turnY(90.0f, 800));
-    KyTrack *track = trackOf(addFigure());
-    track->appendBlock(*walk, true);
-    KyBlock *placedTurn = track->appendBlock(*turn, true);
-    placedTurn->gap = 300;
-    track->relayout();
-    track->appendBlock(*walk, true);
-    KyMasterBlock *tile = m_pane->master()->layoutFor(track)->tileFor(placedTurn);
-    ASSERT_TRUE(tile);
+    KyBlock *placedTurn = track->blockAt(1);
+    EXPECT_EQ(std::tuple(placedTurn->clipHandle, dzUndoStack->getUndoCaption()),
+        std::tuple(turn->clipHandle, QStringLiteral("Add kinBlock")));
+    // A placed tile dropped back on the strip leaves its track in one step.
+    track->setGap(placedTurn, 300);
     EXPECT_FALSE(view()->dropPlaced(m_pane)); // not a placed tile
-    ASSERT_TRUE(view()->dropPlaced(tile));
-    ASSERT_EQ(track->count(), 2);
-    EXPECT_EQ(track->blockAt(1)->clipHandle, walk->clipHandle);
-    EXPECT_EQ(std::tuple(dzUndoStack->getNumUndoSteps(), dzUndoStack->getUndoCaption()),
-        std::tuple(1, QStringLiteral("Remove kinBlock")));
+    ASSERT_TRUE(view()->dropPlaced(layout->tileFor(placedTurn)));
+    EXPECT_EQ(std::tuple(track->count(), dzUndoStack->getUndoCaption()),
+        std::tuple(2, QStringLiteral("Remove kinBlock")));
     ASSERT_TRUE(dzUndoStack->undo());
     ASSERT_EQ(track->count(), 3);
     EXPECT_EQ(
         std::tuple(track->blockAt(1)->clipHandle, track->blockAt(1)->gap), std::tuple(turn->clipHandle, 300));
+    ASSERT_TRUE(dzUndoStack->undo());
+    EXPECT_EQ(track->count(), 2);
 }
