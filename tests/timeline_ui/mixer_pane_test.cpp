@@ -36,13 +36,6 @@ protected:
     KyBlock *m_walk = nullptr;
 };
 
-TEST_F(MixerPane, IsTheOneInstanceUntilItsWindowGoes)
-{
-    EXPECT_EQ(KyMixerPane::instance(), m_pane);
-    m_window.reset();
-    EXPECT_EQ(KyMixerPane::instance(), nullptr);
-}
-
 TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
 {
     // skimming, trim, mask fingers, horizontal, facing, internal horizontal
@@ -155,7 +148,7 @@ TEST(MixerPoints, PicksTheNearestWithABiasForTheCurrentOne)
     EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 3, 0), 0.05f * 1.25f);
 }
 
-TEST_F(MixerPane, MouseMovesStartTheNearestBlockAndSetTheVelocity)
+TEST_F(MixerPane, MouseMovesStartTheNearestBlockAndSetTheVelocityInTheOneInstance)
 {
     ASSERT_TRUE(m_pane->addMixerPoint(QPoint(10, 10), *m_walk));
     ASSERT_TRUE(m_pane->addMixerPoint(QPoint(200, 10), *m_walk));
@@ -167,4 +160,8 @@ TEST_F(MixerPane, MouseMovesStartTheNearestBlockAndSetTheVelocity)
     EXPECT_FLOAT_EQ(m_pane->dragVelocity(), 0.05f * 1.25f);
     m_pane->mixerRelease();
     EXPECT_FLOAT_EQ(m_pane->dragVelocity(), 0.0f);
+    // The pane is the one instance until its window goes.
+    EXPECT_EQ(KyMixerPane::instance(), m_pane);
+    m_window.reset();
+    EXPECT_EQ(KyMixerPane::instance(), nullptr);
 }

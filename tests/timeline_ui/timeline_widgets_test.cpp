@@ -69,24 +69,7 @@ TEST_F(TimelineWidgets, OnePagePerBindingAndThePickerFollows)
     EXPECT_EQ(std::tuple(m_master->trackStack()->count(), m_master->currentTrack()), std::tuple(1, nullPage));
 }
 
-TEST_F(TimelineWidgets, TilesFollowTheTrack)
-{
-    KyTrack *track = figureTrack(2);
-    KyMasterLayout *page = m_master->currentTrack();
-    KyBlock *a = track->blockAt(0), *b = track->blockAt(1);
-    track->setGap(b, 500);
-    track->setInOut(a, 0, 500);
-    EXPECT_EQ(std::tuple(page->tileFor(b)->x(), page->tileFor(a)->width()),
-        std::tuple(KyMasterLayout::kOriginX + 40, 20));
-    QPointer<KyMasterBlock> gone = page->tileFor(a);
-    track->removeBlock(a);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(gone.isNull());
-    EXPECT_EQ(std::tuple(page->tiles().size(), page->tileFor(b)->x()),
-        std::tuple(1, KyMasterLayout::kOriginX + 20));
-}
-
-TEST_F(TimelineWidgets, TileClicksSelectDragAndHoverFlagsThePane)
+TEST_F(TimelineWidgets, TilesFollowTheTrackAndClicksSelectDragAndHoverFlagsThePane)
 {
     KyTrack *track = figureTrack(2);
     KyBlock *a = track->blockAt(0), *b = track->blockAt(1);
@@ -121,6 +104,18 @@ TEST_F(TimelineWidgets, TileClicksSelectDragAndHoverFlagsThePane)
     QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, QPoint(5, 5), tile(1)->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(tile(1), &menuEvent);
     EXPECT_TRUE(menuEvent.isAccepted());
+    // Tiles follow the track's placements, and go with their blocks.
+    KyMasterLayout *page = m_master->currentTrack();
+    track->setGap(b, 500);
+    track->setInOut(a, 0, 500);
+    EXPECT_EQ(std::tuple(page->tileFor(b)->x(), page->tileFor(a)->width()),
+        std::tuple(KyMasterLayout::kOriginX + 40, 20));
+    QPointer<KyMasterBlock> gone = page->tileFor(a);
+    track->removeBlock(a);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(gone.isNull());
+    EXPECT_EQ(std::tuple(page->tiles().size(), page->tileFor(b)->x()),
+        std::tuple(1, KyMasterLayout::kOriginX + 20));
 }
 
 TEST_F(TimelineWidgets, ParameterDialogEditsTheWholeSelection)
