@@ -52,7 +52,7 @@ protected:
     }
 };
 
-TEST_F(Finder, RootsComeFromTheSettingsThenTheStockLibrary)
+TEST_F(Finder, RootsComeFromTheSettingsThenTheStockLibraryAndTheMenuEditsThem)
 {
     const QString a = folder("a");
     const QString stock = QDir(KyFinder::contentRoot()).absolutePath();
@@ -77,11 +77,9 @@ TEST_F(Finder, RootsComeFromTheSettingsThenTheStockLibrary)
         EXPECT_EQ(browser.view()->folder(), KyFinder::contentStartFolder());
         EXPECT_FALSE(browser.view()->tiles().empty());
     }
-}
-
-TEST_F(Finder, ContextMenuEditsAndPersistsRoots)
-{
-    const QString a = folder("a"), b = folder("b"), c = folder("c");
+    // The explorer's menu edits the roots and keeps them in the settings.
+    DzAppSettings(kyFinderSettingsPath()).removeAllValues();
+    const QString b = folder("b"), c = folder("c");
     folder("c/sub/deeper");
     static QString chosen;
     explorer()->setFolderChooser([](QWidget *) { return chosen; });
@@ -181,8 +179,7 @@ TEST_F(Finder, HoverPreviewsAndAPressDragsFromTheStartDistance)
         QApplication::sendEvent(walk, &move);
         EXPECT_EQ(walk->isPressed(), dx < QApplication::startDragDistance());
     }
-    std::unique_ptr<QMimeData> payload(walk->dragPayload());
-    EXPECT_EQ(payload->text(), QStringLiteral("KyFinderBlock"));
+    EXPECT_EQ(std::unique_ptr<QMimeData>(walk->dragPayload())->text(), QStringLiteral("KyFinderBlock"));
     EXPECT_EQ(std::tuple(kyFinderBlockOf(walk), kyFinderBlockOf(m_pane)), std::tuple(walk->block(), nullptr));
 }
 

@@ -84,12 +84,10 @@ protected:
     }
     void TearDown() override
     {
-        m_window.reset();
         KyMixerSerial::forgetNewerSection();
         dzApp->unregisterClassFactory(m_factory.get());
         MixerPaneTest::TearDown();
     }
-    KyTimeline *timeline() { return m_pane->timeline(); }
 
     // Writes a section the way the given version did, for binding 1 =
     // m_figure: one block per entry of paths, with distinct field values.
@@ -138,7 +136,6 @@ protected:
         });
         out.addObject(m_figure, kNodeClass, [](DzOutFile *) {});
         out.addObject(m_bone, kNodeClass, [](DzOutFile *) {});
-        EXPECT_FALSE(out.getData().isEmpty()) << out.getErrorString().toStdString();
         return out.getData();
     }
     // Loads a section into a fresh item, as the scene file does.
@@ -202,7 +199,7 @@ TEST_F(SceneData, RoundTripThroughTheSceneFileLeavingDeletedFiguresOut)
     ASSERT_TRUE(saveSceneFile(path, &error)) << error.toStdString();
     ASSERT_TRUE(loadSceneFile(path, &error)) << error.toStdString();
     EXPECT_EQ(std::tuple(dzScene->getTime(), dzScene->isModified()), std::tuple(1600, false));
-    KyTimeline *t = timeline();
+    KyTimeline *t = m_pane->timeline();
     ASSERT_EQ(t->bindingCount(), 2);
     ASSERT_EQ(t->tracks(1).size(), 1u);
     EXPECT_EQ(placements(t->tracks(1).front()), saved);
@@ -222,7 +219,7 @@ TEST_F(SceneData, ReadsEveryOlderVersion)
     for (int version = 1; version <= 8; ++version) {
         SCOPED_TRACE(version);
         load(oldSection(version, { m_walk->path, m_turn->path }));
-        KyTimeline *t = timeline();
+        KyTimeline *t = m_pane->timeline();
         ASSERT_EQ(t->bindingCount(), 2);
         EXPECT_EQ(std::tuple(t->binding(1)->skeleton(), t->binding(1)->m_heelOffset,
                       t->binding(1)->m_rotationalOffsets.size()),
@@ -247,7 +244,7 @@ TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBackDamagedValuesAreMadeSafe)
 {
     const QString gone = tempPath(QStringLiteral("gone.kba"));
     load(oldSection(8, { m_walk->path, gone, m_turn->path }));
-    KyTrack *track = timeline()->tracks(1).front();
+    KyTrack *track = m_pane->timeline()->tracks(1).front();
     ASSERT_EQ(track->count(), 3);
     EXPECT_TRUE(!kyIsMissingPlacement(*track->blockAt(0)) && kyIsMissingPlacement(*track->blockAt(1)));
     EXPECT_EQ(track->blockAt(1)->path, gone);
@@ -255,7 +252,7 @@ TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBackDamagedValuesAreMadeSafe)
     ASSERT_EQ(m_prompts.messages.size(), 1);
     EXPECT_TRUE(m_prompts.messages.front().startsWith("1 kinBlock could not be found: " + gone));
     // Evaluating inside the missing block neither crashes nor poses anything of it.
-    timeline()->evaluateAll(track->startOf(1) + 100);
+    m_pane->timeline()->evaluateAll(track->startOf(1) + 100);
     dzScene->setPrimarySelection(m_figure);
     const QVariantList values = savedSection();
     const int at = static_cast<int>(values.indexOf(QVariant(gone)));
@@ -264,9 +261,9 @@ TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBackDamagedValuesAreMadeSafe)
     EXPECT_EQ(values.mid(at + 1, 12),
         (QVariantList { 2.0f, 100, 400, 120, 5, 70, 30.0f, true, 1.0f, 2.0f, 3.0f, 250 }));
     load(oldSection(8, { m_walk->path }, 2, 0.0f)); // would divide by zero downstream
-    EXPECT_EQ(timeline()->tracks(1).front()->blockAt(0)->speed, 1.0f);
+    EXPECT_EQ(m_pane->timeline()->tracks(1).front()->blockAt(0)->speed, 1.0f);
     load(oldSection(8, { m_walk->path }, 0)); // the null figure's binding is always there
-    EXPECT_EQ(timeline()->bindingCount(), 1);
+    EXPECT_EQ(m_pane->timeline()->bindingCount(), 1);
 }
 
 TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)
@@ -313,7 +310,7 @@ TEST_F(SceneData, ComposedSceneOpensWithItsTimeline)
     EXPECT_TRUE(dzScene->findDataItem(QStringLiteral("KyMixer-data"))); // the pane's item is back
     QString error;
     ASSERT_TRUE(loadSceneFile(scene, &error)) << error.toStdString();
-    KyTimeline *t = timeline();
+    KyTimeline *t = m_pane->timeline();
     ASSERT_EQ(t->bindingCount(), 2);
     ASSERT_TRUE(t->binding(1)->skeleton());
     // The figure comes up selected, its track current.

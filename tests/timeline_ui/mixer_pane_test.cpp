@@ -72,28 +72,25 @@ TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
     EXPECT_EQ(dzScene->getAnimRange().getEnd(), 4800);
 }
 
-TEST_F(MixerPane, BakeActionWritesKeysAsOneUndoStep)
+TEST_F(MixerPane, BakeWritesKeysAsOneUndoStepAndOffsetActionsNeedAFigure)
 {
     auto *bake = addAction<KyMasterBake>();
     trackOf(m_figure)->appendBlock(*m_walk, true);
     m_pane->trimTimeline();
     DzNode *hip = boneOf(m_figure, "hip");
     hip->getXRotControl()->setValue(9600, 3.0f); // a user key past the range
-    DzUndoStack *undo = DzUndoStack::instance();
-    undo->clear();
+    dzUndoStack->clear();
     bake->trigger();
     EXPECT_EQ(m_prompts.statuses.last().toStdString(), "Baked 30 frames to DS keyframes");
-    EXPECT_EQ(undo->getUndoCaption().toStdString(), "Bake kinTimelines");
-    ASSERT_TRUE(undo->undo());
+    EXPECT_EQ(dzUndoStack->getUndoCaption().toStdString(), "Bake kinTimelines");
+    ASSERT_TRUE(dzUndoStack->undo());
     EXPECT_EQ(std::tuple(hip->getZPosControl()->getNumKeys(), hip->getXRotControl()->getNumKeys()),
         std::tuple(0, 1));
-    ASSERT_TRUE(undo->redo());
+    ASSERT_TRUE(dzUndoStack->redo());
     EXPECT_EQ(hip->getZPosControl()->getNumKeys(), 30);
-    undo->clear();
-}
-
-TEST_F(MixerPane, OffsetActionsNeedAFigure)
-{
+    dzUndoStack->clear();
+    // The offset actions need a figure.
+    trackOf(nullptr);
     auto *v3 = addAction<KyMasterBoneOffsetV4_V3>();
     auto *tool = addAction<KyMasterBoneOffsetTool>();
     auto *foot = addAction<KyMasterFootOffset>();
@@ -139,7 +136,6 @@ TEST(MixerPoints, PicksTheNearestWithABiasForTheCurrentOne)
     for (int i = 2; i < KyMixerPoints::kMaxPoints; ++i)
         ASSERT_TRUE(points.add(QPoint(i, i), *block));
     EXPECT_FALSE(points.add(QPoint(5, 5), *block));
-    EXPECT_EQ(points.count(), 100); // the limit
     // The velocity follows the mouse smoothly, capped at 1.25 and the
     // fastest when no time passed.
     EXPECT_FLOAT_EQ(KyMixerPoints::nextVelocity(0.0f, 10, 100), 0.05f * 0.5f);
