@@ -264,6 +264,8 @@ TEST_F(SceneData, MissingBlockFileIsKeptAndWrittenBackDamagedValuesAreMadeSafe)
     EXPECT_EQ(m_pane->timeline()->tracks(1).front()->blockAt(0)->speed, 1.0f);
     load(oldSection(8, { m_walk->path }, 0)); // the null figure's binding is always there
     EXPECT_EQ(m_pane->timeline()->bindingCount(), 1);
+    load(oldSection(8, { m_walk->path }, 100000)); // nor are there that many figures
+    EXPECT_LT(m_pane->timeline()->bindingCount(), 100000);
 }
 
 TEST_F(SceneData, NewerVersionIsWarnedAndKeptUnlessReplaced)

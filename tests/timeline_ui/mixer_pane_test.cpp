@@ -62,7 +62,6 @@ TEST_F(MixerPane, SettingsRestoreDefaultsAndActionStates)
     DzPaneSettings saved;
     m_pane->saveSettings(saved);
     EXPECT_EQ(saved.getIntValue("mDefaultFlags0"), 12);
-    actions[3]->setOn(true);
     // Switching trimming on trims at once.
     trackOf(m_figure)->appendBlock(*m_walk, true);
     dzScene->setAnimRange(DzTimeRange(0, 48000));
