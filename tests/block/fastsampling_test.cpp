@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -18,51 +18,40 @@ namespace {
 // A copy of every record, linked the same way and bound to the same nodes.
 ChannelRecord *copyChain(const ChannelRecord *chain)
 {
-    ChannelRecord *head = nullptr, *last = nullptr;
-    for (const ChannelRecord *r = chain; r; r = r->next) {
-        ChannelRecord *copy = new ChannelRecord(*r);
-        copy->next = nullptr;
-        (last ? last->next : head) = copy;
-        last = copy;
-    }
-    return head;
+    ChannelRecord *copy = new ChannelRecord(*chain);
+    copy->next = chain->next ? copyChain(chain->next) : nullptr;
+    return copy;
 }
 
-struct Pose {
-    std::vector<NodeEntry> entries;
-    std::vector<int32_t> cursors;
-    int result = 0;
-};
-
-// Evaluates the chain from a poisoned table and takes the pose it leaves.
-template <class Evaluate>
-Pose poseAfter(ChannelRecord *chain, int t, Evaluate evaluate)
+// Evaluates the chain from a poisoned table and takes what it leaves: the
+// result, each entry's flags, position and rotation, and each cursor.
+template <class Evaluate> std::vector<int64_t> poseAfter(ChannelRecord *chain, int t, Evaluate evaluate)
 {
     NodeTable &table = nodeTable();
     for (int i = 0; i < table.count; ++i) {
         NodeEntry &e = table.entries[i];
         e.nodeFlags = 0;
-        std::memset(e.pos, 0x5A, sizeof e.pos);
+        std::fill(e.pos, e.pos + 3, 0x5A5A5A5A);
         e.rotAngle = 0x5A5A5A5A;
-        std::memset(e.rotAxis, 0x5A, sizeof e.rotAxis);
+        std::fill(e.rotAxis, e.rotAxis + 3, 0x5A5A5A5A);
     }
-    Pose pose;
-    pose.result = evaluate(chain, t);
+    std::vector<int64_t> pose { evaluate(chain, t) };
     for (int i = 0; i < table.count; ++i) {
         const NodeEntry &e = table.entries[i];
-        pose.entries.push_back(NodeEntry{e.nodeFlags, e.hash, {e.pos[0], e.pos[1], e.pos[2]}, e.rotAngle,
-                                         {e.rotAxis[0], e.rotAxis[1], e.rotAxis[2]}, nullptr});
+        pose.insert(pose.end(),
+            { e.nodeFlags, e.pos[0], e.pos[1], e.pos[2], e.rotAngle, e.rotAxis[0], e.rotAxis[1],
+                e.rotAxis[2] });
     }
     for (const ChannelRecord *r = chain; r; r = r->next)
-        pose.cursors.push_back(r->cursor);
+        pose.push_back(r->cursor);
     return pose;
 }
 
 // Samples both chains at each time and stops at the first difference. With
 // unsettle, every few samples one record of each is first evaluated on its
 // own at another time, so that its cursor parts from its neighbours'.
-void expectSameSamples(ChannelRecord *fast, ChannelRecord *reference, const std::vector<int> &times,
-                       bool unsettle = false)
+void expectSameSamples(
+    ChannelRecord *fast, ChannelRecord *reference, const std::vector<int> &times, bool unsettle = false)
 {
     std::mt19937 random(11);
     for (int t : times) {
@@ -75,16 +64,8 @@ void expectSameSamples(ChannelRecord *fast, ChannelRecord *reference, const std:
             evaluateRecord(*a, other);
             evaluateRecord(*b, other);
         }
-        const Pose a = poseAfter(fast, t, evaluateChain);
-        const Pose b = poseAfter(reference, t, evaluateChainRecordByRecord);
-        ASSERT_EQ(a.result, b.result) << "t = " << t;
-        ASSERT_EQ(a.cursors, b.cursors) << "t = " << t;
-        for (size_t i = 0; i < a.entries.size(); ++i) {
-            const NodeEntry &x = a.entries[i], &y = b.entries[i];
-            ASSERT_TRUE(x.nodeFlags == y.nodeFlags && std::memcmp(x.pos, y.pos, sizeof x.pos) == 0
-                        && x.rotAngle == y.rotAngle && std::memcmp(x.rotAxis, y.rotAxis, sizeof x.rotAxis) == 0)
-                << "entry " << i << " at t = " << t;
-        }
+        ASSERT_EQ(poseAfter(fast, t, evaluateChain), poseAfter(reference, t, evaluateChainRecordByRecord))
+            << "t = " << t;
     }
 }
 
@@ -93,7 +74,7 @@ void expectSameSamples(ChannelRecord *fast, ChannelRecord *reference, const std:
 std::vector<int> sampleTimes(int length, unsigned seed)
 {
     std::vector<int> times;
-    for (int step : {7, 16, 33})
+    for (int step : { 7, 16, 33 })
         for (int t = -100; t <= length + 100; t += step)
             times.push_back(t);
     std::mt19937 random(seed);
@@ -104,18 +85,11 @@ std::vector<int> sampleTimes(int length, unsigned seed)
     return times;
 }
 
-std::vector<SamplingMode> samplerModes()
-{
-    std::vector<SamplingMode> modes;
-    for (SamplingMode mode : {SamplingMode::Scalar, SamplingMode::Avx2, SamplingMode::Avx512})
-        if (samplingModeAvailable(mode))
-            modes.push_back(mode);
-    return modes;
-}
+// Every arithmetic the processor runs.
+const SamplingMode kModes[] = { SamplingMode::Scalar, SamplingMode::Avx2, SamplingMode::Avx512 };
 
-class FastSampling : public ::testing::Test {
+class FastSampling : public CoreTest {
 protected:
-    void SetUp() override { resetCore(); }
     void TearDown() override { setSamplingMode(bestSamplingMode()); }
 };
 
@@ -129,13 +103,16 @@ TEST_F(FastSampling, EveryStockBlockSamplesAsRecordByRecord)
             continue;
         SCOPED_TRACE(file.path().string());
         ++blocks;
-        for (SamplingMode mode : samplerModes()) {
+        for (SamplingMode mode : kModes) {
+            if (!samplingModeAvailable(mode))
+                continue;
             setSamplingMode(mode);
-            std::unique_ptr<ChannelRecord, void (*)(ChannelRecord *)> fast(readBlockFile(file.path().string(), nullptr),
-                                                                           freeChain);
+            ASSERT_EQ(samplingMode(), mode); // each arithmetic in turn, as asked
+            using Chain = std::unique_ptr<ChannelRecord, void (*)(ChannelRecord *)>;
+            const Chain fast(readBlockFile(file.path().string(), nullptr), freeChain);
             ASSERT_TRUE(fast);
             bindChain(fast.get(), NodeBinding::AddUnknownNodes);
-            std::unique_ptr<ChannelRecord, void (*)(ChannelRecord *)> reference(copyChain(fast.get()), freeChain);
+            const Chain reference(copyChain(fast.get()), freeChain);
             expectSameSamples(fast.get(), reference.get(), sampleTimes(chainDuration(fast.get()), 1));
         }
     }
@@ -156,14 +133,15 @@ TEST_F(FastSampling, AwkwardChainsSampleAsRecordByRecord)
         const auto fill = [&](ChannelRecord *r, bool shared) {
             int t = shared ? 0 : static_cast<int>(random() % 20);
             for (int k = 0; k < keyCount; ++k) {
-                ChannelKey key{t, {0, 0, 0}};
+                ChannelKey key { t, { 0, 0, 0 } };
                 const int kind = static_cast<int>(random() % 5);
                 for (int c = 0; c < 3 && kind > 0; ++c)
-                    key.v[c] = kind == 1   ? fx(c == 0 ? (random() % 2 ? 179 : -179) : 0)
-                               : kind == 2 ? static_cast<Fixed>(random())
-                                           : fx(static_cast<int>(random() % 400) - 200);
+                    key.v[c] = kind == 1 ? fx(c == 0 ? (random() % 2 ? 179 : -179) : 0)
+                        : kind == 2      ? static_cast<Fixed>(random())
+                                         : fx(static_cast<int>(random() % 400) - 200);
                 r->keys.push_back(key);
-                t += repeatedTimes ? static_cast<int>(random() % 3) * 20 : (unsorted && random() % 4 == 0 ? -50 : 33);
+                t += repeatedTimes ? static_cast<int>(random() % 3) * 20
+                                   : (unsorted && random() % 4 == 0 ? -50 : 33);
             }
             if (!shared && random() % 2)
                 r->keys.resize(r->keys.size() / 2 + 1);
@@ -175,8 +153,9 @@ TEST_F(FastSampling, AwkwardChainsSampleAsRecordByRecord)
         for (int i = 0; i < 1 + variant % 19; ++i) {
             const char *name = names[1 + random() % (variant % 4 == 0 ? 4 : 53)];
             const int kind = static_cast<int>(random() % 10);
-            ChannelRecord *r = kind == 0 ? angleAxisRecord(name, {{0, 30, 0, 1, 0}, {500, -170, 1, 0, 0}})
-                                         : vectorRecord(kind == 1 ? kTranslationRecord : kRotationRecord, name, {});
+            ChannelRecord *r = kind == 0
+                ? angleAxisRecord(name, { { 0, 30, 0, 1, 0 }, { 500, -170, 1, 0, 0 } })
+                : vectorRecord(kind == 1 ? kTranslationRecord : kRotationRecord, name, {});
             if (kind > 0)
                 fill(r, kind < 8);
             if (random() % 11 == 0)
@@ -185,16 +164,18 @@ TEST_F(FastSampling, AwkwardChainsSampleAsRecordByRecord)
         }
         ChannelRecord *reference = copyChain(head);
         const int length = std::max(1000, chainDuration(head));
-        for (SamplingMode mode : samplerModes()) {
+        for (SamplingMode mode : kModes) {
+            if (!samplingModeAvailable(mode))
+                continue;
             setSamplingMode(mode);
             expectSameSamples(head, reference, sampleTimes(length, variant));
             expectSameSamples(head, reference, sampleTimes(length, variant + 1), true);
         }
         // Keys appended through the library reach the sampler.
-        for (ChannelRecord *chain : {head, reference})
+        for (ChannelRecord *chain : { head, reference })
             for (ChannelRecord *r = chain; r; r = r->next)
                 if (!r->keys.empty()) {
-                    const Fixed v[3] = {fx(10), fx(-20), fx(30)};
+                    const Fixed v[3] = { fx(10), fx(-20), fx(30) };
                     appendKey(*r, r->keys.back().time + 40, v);
                 }
         expectSameSamples(head, reference, sampleTimes(length + 40, 3));

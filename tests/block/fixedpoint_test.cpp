@@ -1,6 +1,7 @@
 // The 16.16 primitives against values worked out by hand from their
 // definitions, and the fast square root against the digit-by-digit method
 // at every input where the rounded-down root changes.
+#include "blocktestsupport.h"
 #include "fixedpoint.h"
 
 #include <gtest/gtest.h>
@@ -8,12 +9,9 @@
 #include <cmath>
 #include <cstdint>
 
-namespace {
+using blocktest::fx;
 
-Fixed fx(double v)
-{
-    return static_cast<Fixed>(v * 65536.0);
-}
+namespace {
 
 // The square root as the block core has always defined it: 24 rounds of two
 // bits each over the unsigned value a × 65536, in 32-bit registers.
@@ -31,17 +29,6 @@ Fixed digitByDigitSqrt(Fixed a)
         }
     }
     return static_cast<Fixed>(root);
-}
-
-Matrix4d matrix(std::initializer_list<double> diagonalAndOff, int offA = -1, int offB = -1)
-{
-    Matrix4d m = {};
-    int i = 0;
-    for (double v : diagonalAndOff)
-        m.m[i++ * 5] = v; // the diagonal: 0, 5, 10, 15
-    if (offA >= 0)
-        m.m[offA] = m.m[offB] = 1.0;
-    return m;
 }
 
 // Each primitive against values worked out by hand from its definition;
@@ -62,57 +49,37 @@ TEST(FixedPoint, PrimitivesOnHandWorkedValues)
         Fixed a, b, expected;
         int tolerance;
     } cases[] = {
-        {"mul", mul, 0x18000, 0x20000, 0x30000, 0}, // 1.5 × 2 = 3
-        {"mul", mul, -0x18000, 0x20000, -0x30000, 0},
-        {"mul", mul, 1, 1, 0, 0},                   // 1/65536² rounds down to 0
-        {"mul", mul, -1, 1, -1, 0},                 // the shift is arithmetic: toward −∞
-        {"mul", mul, 0x7FFFFFFF, 0x7FFFFFFF, -65536, 0}, // 0x3FFFFFFF0000 keeps 0xFFFF0000
-        {"div", div, 0x10000, 0x30000, 0x5555, 0},  // 1/3
-        {"div", div, -0x10000, 0x30000, -0x5555, 0}, // toward zero, not −0x5556
-        {"div", div, 0x7FFFFFFF, 1, -65536, 0},     // low 32 bits kept
-        {"div", div, 0x10000, 0, 0, 0},             // never divides by zero
-        {"recip", recip, 0x30000, 0, 0x5555, 0},
-        {"recip", recip, 3, 0, 1431655765, 0},
-        {"recip", recip, -3, 0, -1431655765, 0},
-        {"recip", recip, 1, 0, 0, 0},               // 2^32 does not fit: low 32 bits are 0
-        {"recip", recip, 0, 0, 0, 0},
-        {"sqrt", sqrt, 0x40000, 0, 0x20000, 0},     // √4 = 2
-        {"sqrt", sqrt, 0x20000, 0, 92681, 0},       // √2 = 1.41421…
-        {"sqrt", sqrt, 1, 0, 256, 0},               // √(1/65536) = 1/256
-        {"sqrt", sqrt, 0x7FFFFFFF, 0, 11863283, 0},
-        {"sqrt", sqrt, -1, 0, 16777215, 0},         // read as unsigned 0xFFFFFFFF
-        {"length", length, fx(3), fx(4), fx(5), 0},
-        {"length", length, fx(-3), fx(-4), fx(5), 0},
-        {"length", length, 0, fx(170), fx(170), 0},
-        {"length", length, 1, 1, 0, 0},             // halving the components loses the last bit
-        {"sin", sin, fx(90), 0, 0x10000, 0},
-        {"sin", sin, 0, 0, 0, 0},
-        {"sin", sin, fx(30), 0, 0x8000, 1},
-        {"sin", sin, fx(-90), 0, -0x10000, 1},
-        {"cos", cos, 0, 0, 0x10000, 0},
-        {"cos", cos, fx(60), 0, 0x8000, 1},
-        {"cos", cos, fx(180), 0, -0x10000, 1},
-        {"atan2", atan, 0, 0x10000, 114, 0},        // about 0 degrees
-        {"atan2", atan, 0x10000, 0, 5898141, 0},    // about 90
-        {"atan2", atan, 0, -0x10000, 11796226, 0},  // about 180
-        {"atan2", atan, -0x10000, 0, -5898142, 0},  // about −90
-        {"atan2", atan, 0x10000, 0x10000, 2949070, 0}, // about 45
+        { "mul", mul, 0x18000, 0x20000, 0x30000, 0 }, // 1.5 × 2 = 3
+        { "mul", mul, 1, 1, 0, 0 }, // 1/65536² rounds down to 0
+        { "mul", mul, -1, 1, -1, 0 }, // the shift is arithmetic: toward −∞
+        { "mul", mul, 0x7FFFFFFF, 0x7FFFFFFF, -65536, 0 }, // 0x3FFFFFFF0000 keeps 0xFFFF0000
+        { "div", div, 0x10000, 0x30000, 0x5555, 0 }, // 1/3
+        { "div", div, -0x10000, 0x30000, -0x5555, 0 }, // toward zero, not −0x5556
+        { "div", div, 0x7FFFFFFF, 1, -65536, 0 }, // low 32 bits kept
+        { "div", div, 0x10000, 0, 0, 0 }, // never divides by zero
+        { "recip", recip, 0x30000, 0, 0x5555, 0 }, { "recip", recip, 3, 0, 1431655765, 0 },
+        { "recip", recip, -3, 0, -1431655765, 0 },
+        { "recip", recip, 1, 0, 0, 0 }, // 2^32 does not fit: low 32 bits are 0
+        { "recip", recip, 0, 0, 0, 0 }, { "sqrt", sqrt, 0x40000, 0, 0x20000, 0 }, // √4 = 2
+        { "sqrt", sqrt, 0x20000, 0, 92681, 0 }, // √2 = 1.41421…
+        { "sqrt", sqrt, 1, 0, 256, 0 }, // √(1/65536) = 1/256
+        { "sqrt", sqrt, 0x7FFFFFFF, 0, 11863283, 0 },
+        { "sqrt", sqrt, -1, 0, 16777215, 0 }, // read as unsigned 0xFFFFFFFF
+        { "length", length, fx(3), fx(4), fx(5), 0 }, { "length", length, fx(-3), fx(-4), fx(5), 0 },
+        { "length", length, 0, fx(170), fx(170), 0 },
+        { "length", length, 1, 1, 0, 0 }, // halving the components loses the last bit
+        { "sin", sin, fx(90), 0, 0x10000, 0 }, { "sin", sin, fx(30), 0, 0x8000, 1 },
+        { "sin", sin, fx(-90), 0, -0x10000, 1 }, { "cos", cos, 0, 0, 0x10000, 0 },
+        { "cos", cos, fx(60), 0, 0x8000, 1 }, { "cos", cos, fx(180), 0, -0x10000, 1 },
+        { "atan2", atan, 0, 0x10000, 114, 0 }, // about 0 degrees
+        { "atan2", atan, 0x10000, 0, 5898141, 0 }, // about 90
+        { "atan2", atan, 0, -0x10000, 11796226, 0 }, // about 180
+        { "atan2", atan, 0x10000, 0x10000, 2949070, 0 }, // about 45
     };
     for (const auto &c : cases)
         EXPECT_NEAR(c.fn(c.a, c.b), c.expected, c.tolerance) << c.op << "(" << c.a << ", " << c.b << ")";
     // Extreme inputs wrap instead of dividing by zero.
     EXPECT_NO_FATAL_FAILURE(fxAtan2Deg(INT32_MIN, INT32_MAX));
-}
-
-TEST(FixedPoint, NormalizeReturnsTheLengthAndScalesByItsReciprocal)
-{
-    Fixed v[3] = {fx(3), fx(4), 0};
-    EXPECT_EQ(fxNormalize3(v), fx(5));
-    // fxRecip(5.0) = 13107, so the components are 3 × 13107 and 4 × 13107.
-    EXPECT_EQ(std::tuple(v[0], v[1]), std::tuple(39321, 52428));
-    Fixed tiny[3] = {0, 100, 0};
-    EXPECT_EQ(fxNormalize3(tiny), 0);
-    EXPECT_EQ(tiny[1], 100); // left as it was
 }
 
 TEST(FixedPoint, ConversionsTruncateAndSaturate)
@@ -121,10 +88,13 @@ TEST(FixedPoint, ConversionsTruncateAndSaturate)
         float in;
         Fixed out;
     } cases[] = {
-        {1.5f, 0x18000}, {-1.5f, -0x18000}, {1e-6f, 0},
-        {-1e-6f, 0},          // toward zero, not −1
-        {99.24f, 6503792},    // 99.2399978… × 65536 = 6503792.5
-        {std::nanf(""), 0}, {1e10f, INT32_MAX}, {-1e10f, INT32_MIN},
+        { 1.5f, 0x18000 },
+        { -1.5f, -0x18000 },
+        { -1e-6f, 0 }, // toward zero, not −1
+        { 99.24f, 6503792 }, // 99.2399978… × 65536 = 6503792.5
+        { std::nanf(""), 0 },
+        { 1e10f, INT32_MAX },
+        { -1e10f, INT32_MIN },
     };
     for (const auto &c : cases)
         EXPECT_EQ(toFixed(c.in), c.out) << c.in;
@@ -132,43 +102,24 @@ TEST(FixedPoint, ConversionsTruncateAndSaturate)
     EXPECT_EQ(toFloat(-1), -1.0f / 65536.0f);
 }
 
-TEST(FixedPoint, AxisAngleToMatrixIsRightHanded)
-{
-    const Matrix4x identity = axisAngleToMatrix(Rotation{0, {0, 0x10000, 0}});
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(identity.m[i], i % 5 == 0 ? 0x10000 : 0) << i;
-
-    // 90 degrees about +Z turns +X into +Y: column 0 is (0, 1, 0).
-    const Matrix4x z90 = axisAngleToMatrix(Rotation{fx(90), {0, 0, 0x10000}});
-    EXPECT_TRUE(std::abs(z90.m[0]) <= 2 && std::abs(z90.m[1] - 0x10000) <= 2 && std::abs(z90.m[4] + 0x10000) <= 2);
-    EXPECT_EQ(std::tuple(z90.m[10], z90.m[15], z90.m[12]), std::tuple(0x10000, 0x10000, 0));
-
-    // Whole turns are taken off first: 450 degrees is 90 degrees.
-    const Matrix4x z450 = axisAngleToMatrix(Rotation{fx(450), {0, 0, 0x10000}});
-    for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(z450.m[i], z90.m[i]) << i;
-}
-
 TEST(FixedPoint, MatrixToAxisAngleRecoversTheRotation)
 {
-    const Rotation none = matrixToAxisAngle(matrix({1, 1, 1, 1}));
+    const Rotation none = matrixToAxisAngle(Matrix4d { { 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1 } });
     EXPECT_EQ(std::tuple(none.angle, none.axis[1]), std::tuple(0, 0x10000));
-
-    Matrix4d x90;
-    const Matrix4x fixedX90 = axisAngleToMatrix(Rotation{fx(90), {0x10000, 0, 0}});
-    for (int i = 0; i < 16; ++i)
-        x90.m[i] = fixedX90.m[i] / 65536.0;
-    const Rotation back = matrixToAxisAngle(x90);
-    EXPECT_TRUE(std::fabs(toFloat(back.angle) - 90) < 0.01 && std::fabs(toFloat(back.axis[0]) - 1) < 1e-4);
+    // 90 degrees about +X: +Y turns into +Z.
+    const Rotation x90 = matrixToAxisAngle(Matrix4d { { 1, 0, 0, 0, 0, 0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1 } });
+    EXPECT_TRUE(std::fabs(toFloat(x90.angle) - 90) < 0.01 && std::fabs(toFloat(x90.axis[0]) - 1) < 1e-4);
 
     // Half turns: the axis comes from the diagonal, with consistent signs.
-    const Rotation y180 = matrixToAxisAngle(matrix({-1, 1, -1, 1}));
+    const Rotation y180
+        = matrixToAxisAngle(Matrix4d { { -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1 } });
     EXPECT_EQ(std::tuple(y180.angle, y180.axis[0], y180.axis[1]), std::tuple(fx(180), 0, 0x10000));
     // 180 degrees about (1, 1, 0)/√2 is 2·a·aᵀ − I.
-    const Rotation xy180 = matrixToAxisAngle(matrix({0, 0, -1, 1}, 1, 4));
+    const Rotation xy180
+        = matrixToAxisAngle(Matrix4d { { 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1 } });
     EXPECT_EQ(xy180.angle, fx(180));
     EXPECT_TRUE(std::fabs(toFloat(xy180.axis[0]) - std::sqrt(0.5)) < 1e-4
-                && std::fabs(toFloat(xy180.axis[1]) - std::sqrt(0.5)) < 1e-4);
+        && std::fabs(toFloat(xy180.axis[1]) - std::sqrt(0.5)) < 1e-4);
 }
 
 TEST(SnappedHeading, RoundsToMultiplesOf45AwayFromZero)
@@ -177,14 +128,13 @@ TEST(SnappedHeading, RoundsToMultiplesOf45AwayFromZero)
     // runs from −90 to 270: a facing of −135 comes out as 225.
     const struct {
         double facing, expected;
-    } cases[] = {
-        {35, 45}, {10, 0}, {-35, -45}, {0, 0}, {-10, 0}, {80, 90}, {100, 90}, {180, 180}, {-135, 225},
-        {-80, -90},
-    };
+    } cases[] = { { 35, 45 }, { 10, 0 }, { -35, -45 }, { 0, 0 }, { -10, 0 }, { 80, 90 }, { 100, 90 },
+        { 180, 180 }, { -135, 225 }, { -80, -90 }, { 485, 135 } };
     for (const auto &c : cases)
-        EXPECT_EQ(snappedHeading(Rotation{fx(c.facing), {0, 0x10000, 0}}), fx(c.expected)) << c.facing;
-    // 90 degrees about X turns +Z to −Y: nothing is left in the ground plane.
-    EXPECT_EQ(snappedHeading(Rotation{fx(90), {0x10000, 0, 0}}), 0);
+        EXPECT_EQ(snappedHeading(Rotation { fx(c.facing), { 0, 0x10000, 0 } }), fx(c.expected)) << c.facing;
+    // 90 degrees about X turns +Z to −Y: nothing is left in the ground plane
+    // (its length normalises to 0).
+    EXPECT_EQ(snappedHeading(Rotation { fx(90), { 0x10000, 0, 0 } }), 0);
 }
 
 TEST(FastSqrt, MatchesTheDigitByDigitRootAtEveryPerfectSquareBoundary)

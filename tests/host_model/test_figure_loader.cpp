@@ -1,105 +1,70 @@
 // Figure data files: the stock figures and the loader's refusals.
 #include "dzbone.h"
-#include "dzfigureloader.h"
 #include "dzfloatproperty.h"
 #include "dzmorph.h"
 #include "dzobject.h"
-#include "dzskeleton.h"
-
-#include <gtest/gtest.h>
+#include "hostmodeltestsupport.h"
 
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
-
-#include <memory>
 
 namespace {
 
-std::unique_ptr<DzSkeleton> load(const QString &file)
+// A minimal valid document, changed in one place per case.
+QByteArray docWith(const QByteArray &from, const QByteArray &to)
 {
-    QString error;
-    std::unique_ptr<DzSkeleton> fig(
-        DzFigureLoader::loadFile(QString(TRELVO_CONTENT_DIR) + "/figures/" + file, &error));
-    EXPECT_TRUE(fig) << error.toStdString();
-    return fig;
+    QByteArray doc = R"({"format": "trelvo-figure", "version": 1,
+        "figure": {"name": "Fig", "label": "Fig", "rotationOrder": "XYZ", "origin": [0, 0, 0], "endPoint": [0, 1, 0]},
+        "bones": [
+          {"name": "hip", "label": "Hip", "parent": null, "origin": [0, 99.24, 0], "endPoint": [0, 105, 0],
+           "rotationOrder": "YZX"},
+          {"name": "chest", "label": "Chest", "parent": "hip", "origin": [0, 105, 0], "endPoint": [0, 140, 0],
+           "rotationOrder": "ZXY"}]})";
+    EXPECT_EQ(doc.count(from), 1) << from.constData();
+    return doc.replace(from, to);
 }
 
-QString parentName(DzSkeleton *fig, const QString &bone)
+// The figure with one extra float property.
+QByteArray docWithProperty(const char *name, int min)
 {
-    DzNode *n = fig->findNodeChild(bone, true);
-    if (!n || !n->getNodeParent())
-        return "?";
-    return n->getNodeParent() == fig ? QString("<figure>") : n->getNodeParent()->getName();
-}
-
-// A minimal valid document to break in one place per case.
-QJsonObject minimalDoc()
-{
-    QJsonObject figure{{"name", "Fig"}, {"label", "Fig"}, {"rotationOrder", "XYZ"},
-                       {"origin", QJsonArray{0, 0, 0}}, {"endPoint", QJsonArray{0, 1, 0}}};
-    QJsonArray bones{
-        QJsonObject{{"name", "hip"}, {"label", "Hip"}, {"parent", QJsonValue::Null},
-                    {"origin", QJsonArray{0, 99.24, 0}}, {"endPoint", QJsonArray{0, 105, 0}},
-                    {"rotationOrder", "YZX"}},
-        QJsonObject{{"name", "chest"}, {"label", "Chest"}, {"parent", "hip"},
-                    {"origin", QJsonArray{0, 105, 0}}, {"endPoint", QJsonArray{0, 140, 0}},
-                    {"rotationOrder", "YZX"}}};
-    return QJsonObject{{"format", "trelvo-figure"}, {"version", 1}, {"figure", figure}, {"bones", bones}};
-}
-
-QByteArray bytes(const QJsonObject &o)
-{
-    return QJsonDocument(o).toJson();
-}
-
-QJsonObject withBone(QJsonObject doc, int i, const QString &key, const QJsonValue &value)
-{
-    QJsonArray bones = doc["bones"].toArray();
-    QJsonObject b = bones[i].toObject();
-    if (value.isUndefined())
-        b.remove(key);
-    else
-        b[key] = value;
-    bones[i] = b;
-    doc["bones"] = bones;
-    return doc;
-}
-
-QJsonObject withFigure(QJsonObject doc, const QString &key, const QJsonValue &value)
-{
-    QJsonObject f = doc["figure"].toObject();
-    f[key] = value;
-    doc["figure"] = f;
-    return doc;
+    return docWith(R"("label": "Fig")",
+        QString(
+            R"("label": "Fig", "properties": [{"name": "%1", "label": "x", "value": 0, "min": %2, "max": 0,
+            "clamped": true, "animatable": true}])")
+            .arg(name)
+            .arg(min)
+            .toUtf8());
 }
 
 } // namespace
 
 TEST(StockFigures, StandardIsAMirrorSymmetricHumanWithMorphsLargeIsItScaledPartialLacksExtremities)
 {
-    auto fig = load("standard.json");
+    auto fig = loadFigure();
     ASSERT_TRUE(fig);
-    EXPECT_EQ(fig->getAllBones().size(), 53);
     EXPECT_EQ(fig->getNumNodeChildren(), 1);
 
-    const struct { const char *bone, *parent; } links[] = {
-        {"hip", "<figure>"}, {"abdomen", "hip"}, {"rButtock", "hip"}, {"lButtock", "hip"},
-        {"chest", "abdomen"}, {"neck", "chest"}, {"rCollar", "chest"}, {"lCollar", "chest"},
-        {"head", "neck"}, {"lShldr", "lCollar"}, {"lForeArm", "lShldr"}, {"lHand", "lForeArm"},
-        {"rThumb1", "rHand"}, {"rThumb3", "rThumb2"}, {"lPinky1", "lHand"}, {"lPinky3", "lPinky2"},
-        {"rThigh", "rButtock"}, {"rShin", "rThigh"}, {"rFoot", "rShin"}, {"rToe", "rFoot"}};
-    for (const auto &l : links)
-        EXPECT_EQ(parentName(fig.get(), l.bone), QString(l.parent)) << l.bone;
+    const struct {
+        const char *bone, *parent;
+    } links[] = { { "hip", "StandardFigure" }, { "abdomen", "hip" }, { "rButtock", "hip" },
+        { "lButtock", "hip" }, { "chest", "abdomen" }, { "neck", "chest" }, { "rCollar", "chest" },
+        { "lCollar", "chest" }, { "head", "neck" }, { "lShldr", "lCollar" }, { "lForeArm", "lShldr" },
+        { "lHand", "lForeArm" }, { "rThumb1", "rHand" }, { "rThumb3", "rThumb2" }, { "lPinky1", "lHand" },
+        { "lPinky3", "lPinky2" }, { "rThigh", "rButtock" }, { "rShin", "rThigh" }, { "rFoot", "rShin" },
+        { "rToe", "rFoot" } };
+    for (const auto &l : links) {
+        DzNode *n = fig->findNodeChild(l.bone, true);
+        ASSERT_TRUE(n && n->getNodeParent()) << l.bone;
+        EXPECT_EQ(n->getNodeParent()->getName(), QString(l.parent)) << l.bone;
+    }
 
     DzNode *hip = fig->findNodeChild("hip");
     EXPECT_TRUE(hip->getOrigin().isEqual(DzVec3(0, 99.24f, 0)));
     // Figure faces +Z with +X to its left: left arm and leg sit at +X.
     EXPECT_GT(fig->findNodeChild("lHand", true)->getOrigin().m_x, 60.f);
     EXPECT_LT(fig->findNodeChild("rFoot", true)->getOrigin().m_x, 0.f);
-    EXPECT_GT(fig->findNodeChild("lToe", true)->getEndPoint().m_z, fig->findNodeChild("lFoot", true)->getOrigin().m_z);
+    EXPECT_GT(fig->findNodeChild("lToe", true)->getEndPoint().m_z,
+        fig->findNodeChild("lFoot", true)->getOrigin().m_z);
     EXPECT_EQ(hip->getRotationOrder().toString(), QString("YZX"));
     EXPECT_EQ(fig->findNodeChild("lShldr", true)->getRotationOrder().firstAxis(), DzRotationOrder::XAxis);
 
@@ -127,34 +92,27 @@ TEST(StockFigures, StandardIsAMirrorSymmetricHumanWithMorphsLargeIsItScaledParti
     EXPECT_GE(fig->getObject()->getNumModifiers(), 2) << "morphs";
 
     // The large figure is the standard one scaled; the partial one lacks extremities.
-    const auto &standard = fig;
-    auto large = load("large.json");
-    auto partial = load("partial.json");
+    auto large = loadFigure("large.json");
+    auto partial = loadFigure("partial.json");
     ASSERT_TRUE(large && partial);
-    const float scale = large->findNodeChild("hip")->getOrigin().m_y / float(DzFigureLoader::kStandardHipHeight);
-    EXPECT_NEAR(scale, 1.1f, 1e-5f);
-    ASSERT_EQ(large->getAllBones().size(), 53);
-    for (DzBone *b : standard->getAllBones()) {
+    EXPECT_NEAR(large->findNodeChild("hip")->getOrigin().m_y, DzFigureLoader::kStandardHipHeight * 1.1, 1e-3);
+    for (DzBone *b : fig->getAllBones()) {
         DzNode *l = large->findNodeChild(b->getName(), true);
         ASSERT_TRUE(l);
         EXPECT_TRUE(l->getOrigin().isEqual(b->getOrigin() * 1.1f, 1e-3f)) << b->getName().toStdString();
     }
-    EXPECT_NE(large->getName(), standard->getName());
     EXPECT_EQ(partial->getAllBones().size(), 21);
     EXPECT_TRUE(partial->findNodeChild("lHand", true) && !partial->findNodeChild("lToe", true));
 }
 
 TEST(FigureLoader, BuildsFollowBonesHiddenFlagsAndChildOrder)
 {
-    QJsonObject doc = minimalDoc();
-    QJsonArray bones = doc["bones"].toArray();
     // A child listed before its parent still lands under it, after "chest".
-    bones.insert(0, QJsonObject{{"name", "belly"}, {"label", ""}, {"parent", "hip"},
-                                {"origin", QJsonArray{0, 100, 5}}, {"endPoint", QJsonArray{0, 101, 6}},
-                                {"rotationOrder", "ZYX"}, {"hidden", true}, {"followBone", "chest"}});
-    doc["bones"] = bones;
+    const QByteArray data
+        = docWith(R"("bones": [)", R"("bones": [{"name": "belly", "label": "", "parent": "hip",
+        "origin": [0, 100, 5], "endPoint": [0, 101, 6], "rotationOrder": "ZYX", "hidden": true, "followBone": "chest"},)");
     QString error;
-    std::unique_ptr<DzSkeleton> fig(DzFigureLoader::loadData(bytes(doc), &error));
+    std::unique_ptr<DzSkeleton> fig(DzFigureLoader::loadData(data, &error));
     ASSERT_TRUE(fig) << error.toStdString();
     auto *belly = qobject_cast<DzBone *>(fig->findNodeChild("belly", true));
     ASSERT_TRUE(belly);
@@ -169,67 +127,42 @@ TEST(FigureLoader, BuildsFollowBonesHiddenFlagsAndChildOrder)
 
 TEST(FigureLoader, RefusesMalformedDocumentsWithAClearError)
 {
-    QJsonObject cycle = withBone(minimalDoc(), 0, "parent", "chest");
-    QJsonObject dup = minimalDoc();
-    {
-        QJsonArray b = dup["bones"].toArray();
-        b.append(b[1]);
-        dup["bones"] = b;
-    }
-    QJsonObject badProp = withFigure(minimalDoc(), "properties",
-        QJsonArray{QJsonObject{{"name", "Blink"}, {"label", "Blink"}, {"value", 0}, {"min", 1},
-                               {"max", 0}, {"clamped", true}, {"animatable", true}}});
-    QJsonObject shadowing = withFigure(minimalDoc(), "properties",
-        QJsonArray{QJsonObject{{"name", "XRotate"}, {"label", "X"}, {"value", 0}, {"min", 0},
-                               {"max", 1}, {"clamped", true}, {"animatable", true}}});
-    QJsonObject badMorph = withFigure(minimalDoc(), "morphs", QJsonArray{QJsonObject{{"label", "x"}}});
-    QJsonObject tooMany = minimalDoc();
-    {
-        QJsonArray b = tooMany["bones"].toArray();
-        for (int i = 0; i < 4096; ++i) {
-            QJsonObject extra = b[1].toObject();
-            extra["name"] = QString("b%1").arg(i);
-            b.append(extra);
-        }
-        tooMany["bones"] = b;
-    }
-    QJsonObject notObject = minimalDoc();
-    notObject["figure"] = 3;
-
+    const QByteArray chest = R"("name": "chest")", chestLabel = R"("label": "Chest")",
+                     chestEnd = "[0, 140, 0]";
     const struct {
         QByteArray data;
         const char *expect;
     } cases[] = {
-        {"{ not json", "malformed JSON"},
-        {"[1, 2]", "top level"},
-        {bytes(QJsonObject(minimalDoc())).replace("trelvo-figure", "other"), "format"},
-        {bytes(QJsonObject(minimalDoc())).replace("\"version\": 1", "\"version\": 2"), "version"},
-        {bytes(notObject), "\"figure\" must be an object"},
-        {bytes(withBone(minimalDoc(), 1, "name", QJsonValue::Undefined)), "\"name\" is missing"},
-        {bytes(withBone(minimalDoc(), 1, "name", "  ")), "must not be empty"},
-        {bytes(dup), "duplicate bone name \"chest\""},
-        {bytes(withBone(minimalDoc(), 1, "parent", "pelvis")), "unknown parent \"pelvis\""},
-        {bytes(withBone(minimalDoc(), 1, "parent", 5)), "\"parent\" must be a bone name or null"},
-        {bytes(cycle), "cycle"},
-        {bytes(withBone(minimalDoc(), 1, "origin", QJsonArray{0, "high", 0})), "must be a number"},
-        {bytes(withBone(minimalDoc(), 1, "origin", QJsonArray{0, 1})), "array of three numbers"},
-        {bytes(withBone(minimalDoc(), 1, "origin", QJsonArray{0, 1e39, 0})), "not a finite number"},
-        {bytes(withBone(minimalDoc(), 1, "rotationOrder", "XXZ")), "not a rotation order"},
-        {bytes(withBone(minimalDoc(), 1, "hidden", "yes")), "true or false"},
-        {bytes(withBone(minimalDoc(), 1, "followBone", "tail")), "unknown follow bone"},
-        {bytes(withBone(minimalDoc(), 1, "followBone", "chest")), "follows itself"},
-        {bytes(withBone(minimalDoc(), 1, "name", "Fig")), "figure's name"},
-        {bytes(badProp), "min is greater than max"},
-        {bytes(shadowing), "duplicate property name \"XRotate\""},
-        {bytes(badMorph), "is missing"},
-        {bytes(tooMany), "at most 4096"},
+        { "{ not json", "malformed JSON" },
+        { "[1, 2]", "top level" },
+        { docWith("trelvo-figure", "other"), "format" },
+        { docWith(R"("version": 1)", R"("version": 2)"), "version" },
+        { docWith(R"("figure": {)", R"("figure": 3, "other": {)"), "\"figure\" must be an object" },
+        { docWith(chest + ",", ""), "\"name\" is missing" },
+        { docWith(chest, R"("name": "  ")"), "must not be empty" },
+        { docWith(chest, R"("name": "hip")"), "duplicate bone name \"hip\"" },
+        { docWith(R"("parent": "hip")", R"("parent": "pelvis")"), "unknown parent \"pelvis\"" },
+        { docWith(R"("parent": "hip")", R"("parent": 5)"), "\"parent\" must be a bone name or null" },
+        { docWith(R"("parent": null)", R"("parent": "chest")"), "cycle" },
+        { docWith(chestEnd, R"([0, "high", 0])"), "must be a number" },
+        { docWith(chestEnd, "[0, 1]"), "array of three numbers" },
+        { docWith(chestEnd, "[0, 1e39, 0]"), "not a finite number" },
+        { docWith(R"("ZXY")", R"("XXZ")"), "not a rotation order" },
+        { docWith(chestLabel, chestLabel + R"(, "hidden": "yes")"), "true or false" },
+        { docWith(chestLabel, chestLabel + R"(, "followBone": "tail")"), "unknown follow bone" },
+        { docWith(chestLabel, chestLabel + R"(, "followBone": "chest")"), "follows itself" },
+        { docWith(chest, R"("name": "Fig")"), "figure's name" },
+        { docWithProperty("Blink", 1), "min is greater than max" },
+        { docWithProperty("XRotate", 0), "duplicate property name \"XRotate\"" },
+        { docWith(R"("label": "Fig")", R"("label": "Fig", "morphs": [{"label": "x"}])"), "is missing" },
+        { docWith(R"("bones": [)", R"("bones": [)" + QByteArray("{}, ").repeated(4095)), "at most 4096" },
     };
     for (const auto &c : cases) {
         QString error;
         std::unique_ptr<DzSkeleton> fig(DzFigureLoader::loadData(c.data, &error));
         EXPECT_FALSE(fig) << c.expect;
-        EXPECT_TRUE(error.contains(QString::fromUtf8(c.expect))) << "expected \"" << c.expect
-                                                                  << "\" in: " << error.toStdString();
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.expect)))
+            << "expected \"" << c.expect << "\" in: " << error.toStdString();
     }
 }
 

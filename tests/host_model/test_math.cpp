@@ -4,27 +4,15 @@
 #include "dzquat.h"
 #include "dzrotationorder.h"
 #include "dzvec3.h"
-
-#include <gtest/gtest.h>
+#include "hostmodeltestsupport.h"
 
 #include <cmath>
 #include <random>
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
-double rad(double deg) { return deg * kPi / 180.0; }
-
-const DzRotationOrder::Order kAllOrders[] = {DzRotationOrder::XYZ, DzRotationOrder::XZY,
-                                             DzRotationOrder::YXZ, DzRotationOrder::YZX,
-                                             DzRotationOrder::ZXY, DzRotationOrder::ZYX};
-
-void expectVec(const DzVec3 &v, float x, float y, float z, float tol = 1e-5f)
-{
-    EXPECT_NEAR(v.m_x, x, tol);
-    EXPECT_NEAR(v.m_y, y, tol);
-    EXPECT_NEAR(v.m_z, z, tol);
-}
+const DzRotationOrder::Order kAllOrders[] = { DzRotationOrder::XYZ, DzRotationOrder::XZY,
+    DzRotationOrder::YXZ, DzRotationOrder::YZX, DzRotationOrder::ZXY, DzRotationOrder::ZYX };
 
 // Euler angles in radians from degrees given in the order's own sequence.
 DzVec3 euler(const DzRotationOrder &order, double first, double second, double third)
@@ -36,36 +24,18 @@ DzVec3 euler(const DzRotationOrder &order, double first, double second, double t
     return v;
 }
 
-DzVec3 axisOf(int axis)
-{
-    return DzVec3(axis == 0 ? 1.f : 0.f, axis == 1 ? 1.f : 0.f, axis == 2 ? 1.f : 0.f);
-}
-
 } // namespace
-
-TEST(Vec3, ProductsAndNormalising)
-{
-    const DzVec3 a(1, 2, 3), b(-4, 5, 0.5f);
-    EXPECT_FLOAT_EQ(a.dot(b), -4 + 10 + 1.5f);
-    expectVec(DzVec3(1, 0, 0).cross(DzVec3(0, 1, 0)), 0, 0, 1);
-    DzVec3 n(0, 3, 4), zero;
-    EXPECT_FLOAT_EQ(n.normalize(), 5.f);
-    expectVec(n, 0, 0.6f, 0.8f);
-    zero.normalize(); // must not divide by zero
-    expectVec(zero, 0, 0, 0);
-}
 
 TEST(RotationOrder, NamesAxesAndParsing)
 {
-    const char *names[] = {"XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX"};
+    const char *names[] = { "XYZ", "XZY", "YXZ", "YZX", "ZXY", "ZYX" };
     for (int i = 0; i < 6; ++i) {
         const DzRotationOrder o(kAllOrders[i]);
-        EXPECT_EQ(o.toString(), QString::fromLatin1(names[i]));
         const QString s = o.toString();
-        const int axes[3] = {s[0].toLatin1() - 'X', s[1].toLatin1() - 'X', s[2].toLatin1() - 'X'};
-        EXPECT_EQ(o.firstAxis(), axes[0]);
-        EXPECT_EQ(o.secondAxis(), axes[1]);
-        EXPECT_EQ(o.thirdAxis(), axes[2]);
+        EXPECT_EQ(s, QString::fromLatin1(names[i]));
+        const int axes[3] = { o.firstAxis(), o.secondAxis(), o.thirdAxis() };
+        for (int n = 0; n < 3; ++n)
+            EXPECT_EQ(axes[n], s[n].toLatin1() - 'X') << names[i];
         bool ok = false;
         EXPECT_EQ(DzRotationOrder::fromString(s.toLower(), &ok), o);
         EXPECT_TRUE(ok);
@@ -84,16 +54,12 @@ TEST(Quat, AxisAngleByTheRightHandRuleIdentityInverseAndSlerp)
     // A zero axis is the identity rather than NaN.
     EXPECT_TRUE(DzQuat(DzVec3(0, 0, 0), 1.0).isIdentity());
 
-    // Identity, normalising, conjugate and inverse.
+    // Identity (either sign), normalising and inverse, also of a raw quaternion.
     EXPECT_TRUE(DzQuat(0, 0, 0, -1).isIdentity());
-    EXPECT_TRUE(DzQuat(DzVec3(1, 0, 0), 1e-9).isIdentity());
-    EXPECT_FALSE(DzQuat(DzVec3(1, 0, 0), 0.01).isIdentity());
     EXPECT_TRUE(DzQuat(1, 0, 0, 0).isSameRotation(DzQuat(-1, 0, 0, 0)));
-    EXPECT_TRUE(DzQuat(DzVec3(0, 1, 0), rad(360)).isIdentity(1e-9)); // a full turn
     DzQuat q(1, 2, 3, 4, true);
     EXPECT_NEAR(q.length(), 1.0, 1e-12);
     EXPECT_TRUE((q * q.inverse()).isIdentity(1e-12));
-    EXPECT_TRUE((q * q.conjugate()).isIdentity(1e-12));
     const DzQuat raw(0, 0, 0, 2);
     EXPECT_TRUE((raw * raw.inverse()).isIdentity(1e-12));
     EXPECT_TRUE(DzQuat(0, 0, 0, 0, true).isIdentity()); // zero becomes identity
@@ -104,24 +70,19 @@ TEST(Quat, AxisAngleByTheRightHandRuleIdentityInverseAndSlerp)
         EXPECT_TRUE(DzQuat::slerp(a, end, 0.5).isSameRotation(DzQuat(DzVec3(0, 0, 1), rad(45)), 1e-9));
 }
 
-TEST(Quat, ProductAppliesRightOperandFirst)
+TEST(Quat, ProductAppliesRightOperandFirstAxisAngleReadsTheShortArc)
 {
     const DzQuat z90(DzVec3(0, 0, 1), rad(90)), x90(DzVec3(1, 0, 0), rad(90));
     // x90 first: Y -> Z, then z90 leaves Z alone.
     expectVec((z90 * x90).multVec(DzVec3(0, 1, 0)), 0, 0, 1);
     // z90 first: Y -> -X, then x90 leaves -X alone.
     expectVec((x90 * z90).multVec(DzVec3(0, 1, 0)), -1, 0, 0);
-    DzQuat q = z90;
-    q *= x90;
-    EXPECT_TRUE(q.isSameRotation(z90 * x90));
     // Matrix products compose the same way, for any rotations.
     expectVec((DzMatrix3(z90) * DzMatrix3(x90)).multVec(DzVec3(0, 1, 0)), 0, 0, 1);
     const DzQuat offset(0.047004, -0.070147, -0.021488, 0.996197, true), r(DzVec3(0.3f, 0.9f, -0.1f), 1.2);
     EXPECT_TRUE(DzQuat(DzMatrix3(offset) * DzMatrix3(r)).isSameRotation(offset * r, 1e-9));
-}
 
-TEST(Quat, GetAxisAngleNormalisesAndPicksTheShortArc)
-{
+    // Reading axis and angle normalises and picks the short arc.
     DzVec3 axis;
     double angle = -1;
     DzQuat(DzVec3(1, 2, 2), 1.0).getValue(axis, angle);
@@ -143,13 +104,10 @@ TEST(Euler, OrderMeansFirstLetterAppliedFirst)
     // XYZ: X first, then Z. Y -> Z (about X), Z stays under Z.
     const DzQuat xyz(DzRotationOrder::XYZ, DzVec3(float(rad(90)), 0, float(rad(90))));
     expectVec(xyz.multVec(DzVec3(0, 1, 0)), 0, 0, 1);
-    // ZYX: Z first: Y -> -X; then X leaves -X alone.
-    const DzQuat zyx(DzRotationOrder::ZYX, DzVec3(float(rad(90)), 0, float(rad(90))));
-    expectVec(zyx.multVec(DzVec3(0, 1, 0)), -1, 0, 0);
-    // And as quaternions: q = qC * qB * qA.
+    // And as quaternions: q = qC * qB * qA, also for the odd orders.
     const DzQuat qx(DzVec3(1, 0, 0), 0.3), qy(DzVec3(0, 1, 0), -0.4), qz(DzVec3(0, 0, 1), 0.7);
     EXPECT_TRUE(DzQuat(DzRotationOrder::YZX, DzVec3(0.3f, -0.4f, 0.7f)).isSameRotation(qx * qz * qy, 1e-7));
-    EXPECT_TRUE(DzQuat(DzRotationOrder::ZXY, DzVec3(0.3f, -0.4f, 0.7f)).isSameRotation(qy * qx * qz, 1e-7));
+    EXPECT_TRUE(DzQuat(DzRotationOrder::ZYX, DzVec3(0.3f, -0.4f, 0.7f)).isSameRotation(qx * qy * qz, 1e-7));
 }
 
 TEST(Euler, RoundTripsEveryOrderAwayFromGimbalLock)
@@ -160,10 +118,8 @@ TEST(Euler, RoundTripsEveryOrderAwayFromGimbalLock)
         const DzRotationOrder order(o);
         for (int n = 0; n < 300; ++n) {
             const DzVec3 in = euler(order, outer(rng), middle(rng), outer(rng));
-            DzQuat q;
-            q.setValue(order, in);
             DzVec3 out;
-            q.getValue(order, out);
+            DzQuat(order, in).getValue(order, out);
             SCOPED_TRACE(order.toString().toStdString());
             expectVec(out, in.m_x, in.m_y, in.m_z, 2e-5f);
         }
@@ -184,7 +140,7 @@ TEST(Euler, StaysContinuousAndExactAtGimbalLock)
         }
         // At the lock the rotation is reproduced and the first angle is 0;
         // beyond it the middle angle comes back within a quarter turn.
-        for (double mid : {90.0, -90.0, 120.0}) {
+        for (double mid : { 90.0, -90.0, 120.0 }) {
             const DzQuat q(order, euler(order, 25, mid, -40));
             DzVec3 out;
             q.getValue(order, out);
@@ -206,22 +162,29 @@ TEST(Matrix3, QuaternionRoundTripAndProperties)
         const DzMatrix3 m(q);
         EXPECT_NEAR(m.determinant(), 1.0, 1e-9);
         EXPECT_TRUE((m * m.transpose()).isIdentity(1e-9));
-        DzQuat back;
-        back.setValue(m);
-        EXPECT_TRUE(back.isSameRotation(q, 1e-9));
+        EXPECT_TRUE(DzQuat(m).isSameRotation(q, 1e-9));
         const DzVec3 v(float(c(rng)), float(c(rng)), float(c(rng)));
         const DzVec3 a = m.multVec(v), b = q.multVec(v);
         expectVec(a, b.m_x, b.m_y, b.m_z, 1e-5f);
     }
     // The half-turn cases pick a different pivot in the conversion.
-    for (int axis = 0; axis < 3; ++axis) {
-        const DzQuat half(axisOf(axis), rad(180));
+    for (int a = 0; a < 3; ++a) {
+        DzVec3 axis;
+        axis[a] = 1.f;
+        const DzQuat half(axis, rad(180));
         EXPECT_TRUE(DzQuat(DzMatrix3(half)).isSameRotation(half, 1e-9));
     }
 }
 
-TEST(Matrix4, ComposesAffineTransforms)
+TEST(Vec3AndMatrix4, CrossProductNormalisingAndAffineComposition)
 {
+    expectVec(DzVec3(1, 0, 0).cross(DzVec3(0, 1, 0)), 0, 0, 1);
+    DzVec3 n(0, 3, 4), zero;
+    EXPECT_FLOAT_EQ(n.normalize(), 5.f);
+    expectVec(n, 0, 0.6f, 0.8f);
+    zero.normalize(); // must not divide by zero
+    expectVec(zero, 0, 0, 0);
+
     const DzMatrix4 t = DzMatrix4::translation(DzVec3(1, 2, 3));
     const DzMatrix4 r = DzMatrix4::rotation(DzQuat(DzVec3(0, 0, 1), rad(90)));
     const DzMatrix4 s = DzMatrix4::scale(DzVec3(2, 2, 2));

@@ -14,43 +14,35 @@
 
 namespace {
 
-// Appends "u<name>"/"r<name>" to a shared log and notes its own deletion.
-class LogItem : public DzUndoItem
-{
+// Logs "u<name>"/"r<name>" when undone/redone and "d<name>" when deleted.
+// Item "P" pushes while being undone, as forward-path code reused by undo
+// would, and logs whether the stack took it.
+class LogItem : public DzUndoItem {
 public:
-    LogItem(QStringList *log, const QString &name, bool *deleted = nullptr)
-        : m_log(log), m_name(name), m_deleted(deleted) {}
-    ~LogItem() override { if (m_deleted) *m_deleted = true; }
-    void undo() override { m_log->append("u" + m_name); }
+    LogItem(QStringList *log, const QString &name)
+        : m_log(log)
+        , m_name(name)
+    {
+    }
+    ~LogItem() override { m_log->append("d" + m_name); }
+    void undo() override
+    {
+        m_log->append("u" + m_name);
+        if (m_name != "P")
+            return;
+        DzUndoStackHold hold;
+        m_log->append(dzUndoStack->push(new LogItem(m_log, "x")) ? "pushed" : "refused");
+        hold.accept("reentrant");
+    }
     void redo() override { m_log->append("r" + m_name); }
     QString getDescription() const override { return m_name; }
 
 private:
     QStringList *m_log;
     QString m_name;
-    bool *m_deleted;
 };
 
-// Opens a hold and pushes while being undone, as forward-path code reused by
-// undo would.
-class PushingItem : public DzUndoItem
-{
-public:
-    explicit PushingItem(bool *pushed) : m_pushed(pushed) {}
-    void undo() override
-    {
-        DzUndoStackHold hold;
-        *m_pushed = dzUndoStack->push(new PushingItem(m_pushed));
-        hold.accept("reentrant");
-    }
-    void redo() override {}
-
-private:
-    bool *m_pushed;
-};
-
-class Undo : public ::testing::Test
-{
+class Undo : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -66,54 +58,38 @@ protected:
             dzUndoStack->push(new LogItem(&log, c));
         hold.accept(caption);
     }
-    // One accepted step of whatever `edit` does to property p.
-    static void edit(DzFloatProperty &p, const std::function<void()> &what)
+    // One accepted step of whatever `what` does to a property or element.
+    template <class T> static void edit(T &target, const std::function<void()> &what)
     {
         DzUndoStackHold hold;
-        p.beginEdit();
+        target.beginEdit();
         what();
-        p.finishEdit();
-        hold.accept(p.getName());
+        target.finishEdit();
+        hold.accept("edit");
     }
     QStringList log;
 };
 
 } // namespace
 
-TEST_F(Undo, AcceptedHoldBecomesOneStepThatUndoesLastFirst)
+TEST_F(Undo, OnlyAnAcceptedHoldMakesAStepAndItUndoesLastFirst)
 {
-    QSignalSpy changed(dzUndoStack, &DzUndoStack::stackChanged);
+    EXPECT_FALSE(dzUndoStack->push(new LogItem(&log, "a"))); // no hold: refused, not leaked
     {
         DzUndoStackHold hold;
-        EXPECT_TRUE(dzUndoStack->canPushItems());
-        dzUndoStack->push(new LogItem(&log, "a"));
         dzUndoStack->push(new LogItem(&log, "b"));
-        EXPECT_FALSE(dzUndoStack->canUndo()); // not while a hold is open
-        hold.accept("kinPading");
-    }
+    } // not accepted: discarded without undoing
+    step("nothing", ""); // an accepted hold with nothing in it makes no step
+    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
+    QSignalSpy changed(dzUndoStack, &DzUndoStack::stackChanged);
+    step("kinPading", "cd");
     EXPECT_GE(changed.count(), 1);
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("kinPading"));
     EXPECT_TRUE(dzUndoStack->undo());
     EXPECT_EQ(dzUndoStack->getRedoCaption(), QString("kinPading"));
     EXPECT_TRUE(dzUndoStack->redo());
-    EXPECT_EQ(log, QStringList({"ub", "ua", "ra", "rb"}));
-}
-
-TEST_F(Undo, ItemsWithoutAHoldOrAnAcceptAreDiscardedWithoutUndoing)
-{
-    bool deleted = false;
-    EXPECT_FALSE(dzUndoStack->push(new LogItem(&log, "a", &deleted)));
-    EXPECT_TRUE(deleted); // refused items do not leak
-    deleted = false;
-    {
-        DzUndoStackHold hold;
-        dzUndoStack->push(new LogItem(&log, "a", &deleted));
-    }
-    EXPECT_TRUE(deleted);
-    EXPECT_TRUE(log.isEmpty());
-    step("nothing", ""); // an accepted hold with nothing in it makes no step
-    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
+    EXPECT_EQ(log, QStringList({ "da", "db", "ud", "uc", "rc", "rd" }));
 }
 
 TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
@@ -132,7 +108,7 @@ TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("outer"));
     dzUndoStack->undo();
-    EXPECT_EQ(log, QStringList({"uc", "ub", "ua"}));
+    EXPECT_EQ(log, QStringList({ "dx", "uc", "ub", "ua" }));
 
     // An outer accept closes inner holds opened later.
     auto outer = std::make_unique<DzUndoStackHold>();
@@ -144,19 +120,16 @@ TEST_F(Undo, NestedHoldsMakeOneStepAndInnerCancelsStayLocal)
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 1);
 }
 
-TEST_F(Undo, NothingIsRecordedWhileUndoing)
+TEST_F(Undo, NothingIsRecordedWhileUndoingOrUndoneWhileAHoldIsOpen)
 {
-    bool pushed = true;
+    step("p", "P");
     {
-        DzUndoStackHold hold;
-        dzUndoStack->push(new PushingItem(&pushed));
-        hold.accept("p");
+        DzUndoStackHold open;
+        EXPECT_FALSE(dzUndoStack->undo());
+        open.accept("");
     }
-    DzUndoStackHold open; // even with a hold open elsewhere, undo is refused...
-    EXPECT_FALSE(dzUndoStack->undo());
-    open.accept("");
-    EXPECT_TRUE(dzUndoStack->undo()); // ...and the item's own push is refused
-    EXPECT_FALSE(pushed);
+    EXPECT_TRUE(dzUndoStack->undo());
+    EXPECT_EQ(log, QStringList({ "uP", "dx", "refused" }));
     EXPECT_EQ(dzUndoStack->getNumUndoSteps(), 0);
     EXPECT_EQ(dzUndoStack->getNumRedoSteps(), 1);
 }
@@ -172,32 +145,13 @@ TEST_F(Undo, NewStepClearsRedoAndOldStepsAreDropped)
     dzUndoStack->setMaxSteps(2);
     step("d", "d");
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QString("d"));
-    dzUndoStack->undo();
-    dzUndoStack->undo();
-    EXPECT_FALSE(dzUndoStack->undo()); // "a" was dropped
+    EXPECT_EQ(log, QStringList({ "ub", "db", "da" }));
 }
 
-TEST_F(Undo, PropertyEditUndoesValueAndKeys)
-{
-    DzFloatProperty p("Blink", 0.2f);
-    p.setValue(0, 0.f);
-    edit(p, [&] {
-        p.setValue(0.9f);
-        p.setValue(160, 1.f);
-        p.removeKey(0);
-    });
-    ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
-    dzUndoStack->undo();
-    EXPECT_FLOAT_EQ(p.getStaticValue(), 0.2f);
-    EXPECT_EQ(p.getKeyRange(), DzTimeRange(0, 0));
-    dzUndoStack->redo();
-    EXPECT_FLOAT_EQ(p.getStaticValue(), 0.9f);
-    EXPECT_EQ(p.getKeyRange(), DzTimeRange(160, 160));
-}
-
-TEST_F(Undo, UnchangedUnheldOrNestedEditsRecordOnlyWhatChanged)
+TEST_F(Undo, PropertyEditsRecordOnlyWhatChangedFromTheOutermostBegin)
 {
     DzFloatProperty p("x", 1.f);
+    p.setValue(80, 0.f);
     edit(p, [&] {
         p.setValue(1.f); // no change
         p.finishEdit(); // unmatched afterwards: ignored
@@ -206,33 +160,32 @@ TEST_F(Undo, UnchangedUnheldOrNestedEditsRecordOnlyWhatChanged)
     p.beginEdit();
     p.setValue(2.f);
     p.finishEdit(); // no hold: refused
-    EXPECT_FLOAT_EQ(p.getValue(), 2.f);
-    // Nested edits record once, from the outermost begin.
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 2.f);
     edit(p, [&] {
-        p.beginEdit();
         p.setValue(3.f);
-        p.finishEdit();
+        p.beginEdit(); // nested: recorded once
         p.setValue(4.f);
+        p.setValue(160, 1.f);
+        p.removeKey(80);
+        p.finishEdit();
     });
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     dzUndoStack->undo();
-    EXPECT_FLOAT_EQ(p.getValue(), 2.f);
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 2.f);
+    EXPECT_EQ(p.getKeyRange(), DzTimeRange(80, 80));
     dzUndoStack->redo();
-    EXPECT_FLOAT_EQ(p.getValue(), 4.f);
+    EXPECT_FLOAT_EQ(p.getStaticValue(), 4.f);
+    EXPECT_EQ(p.getKeyRange(), DzTimeRange(160, 160));
 }
 
 TEST_F(Undo, ElementEditCoversAllItsPropertiesAsOneItem)
 {
     DzNode bone("rShldr");
     bone.setRotationOrder(DzRotationOrder::XYZ);
-    {
-        DzUndoStackHold hold;
-        bone.beginEdit();
+    edit(bone, [&] {
         bone.setLocalRot(320, DzQuat(DzVec3(0, 0, 1), 1.0));
         bone.setLocalPos(DzVec3(1, 2, 3));
-        bone.finishEdit();
-        hold.accept("pose");
-    }
+    });
     ASSERT_EQ(dzUndoStack->getNumUndoSteps(), 1);
     dzUndoStack->undo();
     EXPECT_FALSE(bone.getZRotControl()->isKeyed());

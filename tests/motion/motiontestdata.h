@@ -1,7 +1,7 @@
 #pragma once
 
-// Shared helpers of the motion tests: the shipped mocap and the frame counts
-// its SOURCE.md lists, joints built in code, and plain forward kinematics.
+// Shared helpers of the motion tests: the shipped mocap, joints built in
+// code, and plain forward kinematics.
 
 #include "bvhdata.h"
 #include "bvhreader.h"
@@ -19,8 +19,8 @@ namespace motiontest {
 
 using namespace trelvo::motion;
 
-inline BvhJoint joint(const std::string &name, int parent, DzVec3 offset, std::vector<BvhChannel> channels,
-                      DzVec3 endSite = {})
+inline BvhJoint joint(
+    const std::string &name, int parent, DzVec3 offset, std::vector<BvhChannel> channels, DzVec3 endSite = {})
 {
     BvhJoint j;
     j.name = name;
@@ -52,15 +52,14 @@ inline double degreesBetween(const DzVec3 &a, const DzVec3 &b)
 }
 
 // World rotation and position of every joint in one frame.
-struct WorldPose
-{
+struct WorldPose {
     std::vector<DzQuat> rotation;
     std::vector<DzVec3> at;
 };
 
 inline WorldPose worldPose(const BvhData &d, int frame)
 {
-    WorldPose w{std::vector<DzQuat>(d.joints.size()), std::vector<DzVec3>(d.joints.size())};
+    WorldPose w { std::vector<DzQuat>(d.joints.size()), std::vector<DzVec3>(d.joints.size()) };
     for (std::size_t j = 0; j < d.joints.size(); ++j) {
         const int p = d.joints[j].parent;
         const DzVec3 t = d.localTranslation(frame, int(j));
@@ -75,37 +74,12 @@ inline std::filesystem::path mocapDir()
     return std::filesystem::path(TRELVO_CONTENT_DIR) / "mocap" / "bvh";
 }
 
-inline BvhData readMocap(const std::string &relative)
+inline BvhData readMocap(const std::filesystem::path &relative)
 {
     BvhReader reader;
     BvhData data;
     EXPECT_TRUE(reader.readFile(mocapDir() / relative, data)) << reader.errorString();
     return data;
-}
-
-struct MocapFile
-{
-    std::string path;  // relative to mocapDir()
-    int frames;
-    bool cmuNames;
-};
-
-inline const std::vector<MocapFile> &mocapFiles()
-{
-    static const std::vector<MocapFile> files = {
-        {"walk_01.bvh", 344, false},          {"walk_02.bvh", 317, false},        {"walk_03.bvh", 278, false},
-        {"walk_04.bvh", 524, false},          {"walk_05.bvh", 550, false},        {"walk_06.bvh", 495, false},
-        {"walk_slow_01.bvh", 450, false},     {"walk_slow_02.bvh", 485, false},   {"walk_stride_01.bvh", 299, false},
-        {"walk_uneven_01.bvh", 433, false},   {"jog_01.bvh", 174, false},         {"run_01.bvh", 149, false},
-        {"run_02.bvh", 131, false},           {"run_03.bvh", 142, false},         {"run_04.bvh", 166, false},
-        {"jump_balance_01.bvh", 484, false},  {"jump_forward_01.bvh", 416, false}, {"jump_forward_02.bvh", 337, false},
-        {"jump_01.bvh", 352, false},          {"jump_02.bvh", 370, false},        {"cmu_names/dance_01.bvh", 435, true},
-        {"cmu_names/dance_02.bvh", 592, true}, {"cmu_names/dance_03.bvh", 526, true},
-        {"cmu_names/turn_left_dribble_01.bvh", 1114, true}, {"cmu_names/turn_right_dribble_01.bvh", 1147, true},
-        {"cmu_names/navigate_01.bvh", 1919, true}, {"cmu_names/punch_01.bvh", 1855, true},
-        {"cmu_names/bend_lift_01.bvh", 2236, true},
-    };
-    return files;
 }
 
 } // namespace motiontest

@@ -1,25 +1,23 @@
 // The studio's Import Motion dialog: the mapping it shows and lets the user
-// change, the frame rate field, the rest-pose choice and its warnings.
+// change, the frame rate field, the rest-pose choice and its warnings. The
+// File menu's path through it is the studio window's test.
 #include "bvhreader.h"
 #include "motionimportdialog.h"
-#include "scenecommands.h"
-#include "studiodocument.h"
-#include "studioprompt.h"
 
 #include <dzapp.h>
-#include <dzbone.h>
 #include <dzfigureloader.h>
-#include <dzfloatproperty.h>
-#include <dzscene.h>
 #include <dzskeleton.h>
 
 #include <QTemporaryDir>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
 
 using namespace trelvo::motion;
+using testing::HasSubstr;
+using testing::Not;
 
 namespace {
 
@@ -69,20 +67,18 @@ TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
     EXPECT_EQ(dialog.boneOf("LeftUpLeg"), "lThigh");
     EXPECT_EQ(dialog.boneOf("Spine1"), "chest");
     EXPECT_TRUE(dialog.canImport());
-    EXPECT_TRUE(dialog.warningText().contains("The left arm is not driven")) << dialog.warningText().toStdString();
+    EXPECT_THAT(dialog.warningText().toStdString(), HasSubstr("The left arm is not driven"));
     EXPECT_FALSE(dialog.warningText().contains("leg"));
     EXPECT_TRUE(dialog.preview().firstFrameIsRestPose);
 
     const MotionImportOptions options = dialog.options();
     EXPECT_FALSE(options.retarget.mapping) << "an unchanged mapping is the automatic one";
     EXPECT_TRUE(options.retarget.dropFirstFrame);
-    EXPECT_NEAR(options.retarget.sourceFrameTime, 0.0333333, 1e-6);
-    dialog.setFramesPerSecond(120.0);
-    EXPECT_NEAR(dialog.options().retarget.sourceFrameTime, 1.0 / 120.0, 1e-12);
 
     // The user takes a leg away: a warning, and the edited mapping is used.
     ASSERT_TRUE(dialog.setBone("LeftLeg", ""));
-    EXPECT_TRUE(dialog.warningText().contains("The left leg is not driven by the file (lShin)")) << dialog.warningText().toStdString();
+    EXPECT_THAT(
+        dialog.warningText().toStdString(), HasSubstr("The left leg is not driven by the file (lShin)"));
     ASSERT_TRUE(dialog.options().retarget.mapping);
     EXPECT_FALSE(dialog.setBone("LeftLeg", "lTail"));
     EXPECT_FALSE(dialog.setBone("Tail", "lShin"));
@@ -90,12 +86,13 @@ TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
     // Two joints that are no chain onto one bone cannot be imported.
     ASSERT_TRUE(dialog.setBone("RightUpLeg", "lThigh"));
     EXPECT_FALSE(dialog.canImport());
-    EXPECT_TRUE(dialog.warningText().contains("Cannot import")) << dialog.warningText().toStdString();
+    EXPECT_THAT(dialog.warningText().toStdString(), HasSubstr("Cannot import"));
 
     // A saved mapping loads back into another dialog; a bad one is refused
     // and leaves the table alone.
     QTemporaryDir dir;
-    ASSERT_TRUE(dialog.setBone("Neck", "head") && dialog.setBone("Head", "") && dialog.setBone("RightUpLeg", "rThigh"));
+    ASSERT_TRUE(dialog.setBone("Neck", "head") && dialog.setBone("Head", "")
+        && dialog.setBone("RightUpLeg", "rThigh"));
     QString error;
     ASSERT_TRUE(dialog.saveMapping(dir.filePath("map.json"), &error)) << error.toStdString();
     MotionImportDialog other(m_bvh, m_figure.get(), "armless.bvh");
@@ -109,7 +106,7 @@ TEST_F(ImportDialogTest, ShowsTheMappingAndWarnsOfUndrivenParts)
     ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write(R"({"joints": {"Hips": "tail"}})") > 0);
     bad.close();
     EXPECT_FALSE(other.loadMapping(dir.filePath("bad.json"), &error));
-    EXPECT_TRUE(error.contains("'tail', which the figure does not have")) << error.toStdString();
+    EXPECT_THAT(error.toStdString(), HasSubstr("'tail', which the figure does not have"));
     EXPECT_EQ(other.boneOf("Neck"), "head");
 }
 
@@ -122,45 +119,11 @@ TEST_F(ImportDialogTest, WarnsWhenTheMotionIsLongerThanABlockHolds)
     for (bvh.frameCount = 3; bvh.frameCount < 300; ++bvh.frameCount)
         bvh.values.insert(bvh.values.end(), row.begin(), row.end());
     MotionImportDialog dialog(bvh, m_figure.get(), "long.bvh");
-    EXPECT_TRUE(dialog.warningText().contains(
-        "A block holds at most 6000 keys per record: a block made from all of this motion keeps 200.0 s of 298.0 s."))
-        << dialog.warningText().toStdString();
+    EXPECT_THAT(dialog.warningText().toStdString(),
+        HasSubstr(
+            "A block holds at most 6000 keys per record: a block made from all of this motion keeps 200.0 s "
+            "of 298.0 s."));
     EXPECT_TRUE(dialog.canImport());
     dialog.setFramesPerSecond(2.0);
-    EXPECT_FALSE(dialog.warningText().contains("6000")) << dialog.warningText().toStdString();
-}
-
-TEST_F(ImportDialogTest, FileMenuImportGoesThroughTheDialog)
-{
-    QTemporaryDir dir;
-    QFile file(dir.filePath("armless.bvh"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(kArmless) > 0);
-    file.close();
-    DzSkeleton *figure = m_figure.release();
-    dzScene->addNode(figure);
-    dzScene->setPrimarySelection(figure);
-    StudioDocument document(dzScene);
-    SceneCommands commands(&document, nullptr);
-    const auto files = StudioPrompt::setFileHandler(
-        [&](QWidget *, StudioPrompt::FileMode, const QString &, const QString &, const QString &) {
-            return file.fileName();
-        });
-
-    // Cancelled: nothing is keyed.
-    const auto previous = MotionImportDialog::setRunner([](MotionImportDialog &) { return false; });
-    EXPECT_FALSE(commands.importMotion());
-    EXPECT_FALSE(figure->findBone("lThigh")->getZRotControl()->isKeyed());
-
-    // At 15 fps the two frames after the rest pose are 1/15 s apart: three
-    // scene frames at 30 fps.
-    MotionImportDialog::setRunner([](MotionImportDialog &dialog) {
-        dialog.setFramesPerSecond(15.0);
-        return dialog.canImport();
-    });
-    EXPECT_TRUE(commands.importMotion());
-    EXPECT_EQ(figure->findBone("lThigh")->getZRotControl()->getNumKeys(), 3);
-    MotionImportDialog::setRunner(previous);
-    StudioPrompt::setFileHandler(files);
-    dzScene->removeNode(figure);
-    delete figure;
+    EXPECT_THAT(dialog.warningText().toStdString(), Not(HasSubstr("6000")));
 }

@@ -11,8 +11,8 @@ using namespace trelvo::motion;
 
 namespace {
 
-const DzRotationOrder::Order kAllOrders[] = {DzRotationOrder::XYZ, DzRotationOrder::XZY, DzRotationOrder::YXZ,
-                                             DzRotationOrder::YZX, DzRotationOrder::ZXY, DzRotationOrder::ZYX};
+const DzRotationOrder::Order kAllOrders[] = { DzRotationOrder::XYZ, DzRotationOrder::XZY,
+    DzRotationOrder::YXZ, DzRotationOrder::YZX, DzRotationOrder::ZXY, DzRotationOrder::ZYX };
 
 DzQuat fromAngles(DzRotationOrder order, const std::array<double, 3> &a)
 {
@@ -35,7 +35,7 @@ TEST(Rotation, EulerAnglesRoundTripInEveryOrderAndSurviveGimbalLock)
         // gimbal locks, where the first-applied angle is 0.
         for (int i = 0; i < 202; ++i) {
             const bool lock = i >= 200;
-            std::array<double, 3> a{};
+            std::array<double, 3> a {};
             a[order.firstAxis()] = lock ? 0.4 : angle(random);
             a[order.secondAxis()] = lock ? (i == 200 ? kPi / 2 : -kPi / 2) : middle(random);
             a[order.thirdAxis()] = lock ? -1.2 : angle(random);
@@ -52,18 +52,18 @@ TEST(Rotation, EulerAnglesRoundTripInEveryOrderAndSurviveGimbalLock)
 TEST(Rotation, ShortestArcTurnsOneDirectionOntoAnother)
 {
     const DzVec3 cases[][2] = {
-        {{1, 0, 0}, {0, 1, 0}},
-        {{0, -3, 0}, {1, -1, 0.5f}},
-        {{0, 1, 0}, {0, 1, 0}},
-        {{0, 1, 0}, {0, -2, 0}},  // opposite: any half turn will do
-        {{1, 0, 0}, {-1, 0, 0}},
+        { { 1, 0, 0 }, { 0, 1, 0 } },
+        { { 0, -3, 0 }, { 1, -1, 0.5f } },
+        { { 0, 1, 0 }, { 0, 1, 0 } },
+        { { 0, 1, 0 }, { 0, -2, 0 } }, // opposite: any half turn will do
+        { { 1, 0, 0 }, { -1, 0, 0 } },
     };
     for (const auto &c : cases) {
         const DzVec3 turned = rotationBetween(c[0], c[1]).multVec(c[0].normalized());
         EXPECT_TRUE(turned.isEqual(c[1].normalized(), 1e-6f));
     }
     // Zero-length input is no direction: the identity, not NaN.
-    EXPECT_TRUE(rotationBetween({0, 0, 0}, {1, 0, 0}).isIdentity());
+    EXPECT_TRUE(rotationBetween({ 0, 0, 0 }, { 1, 0, 0 }).isIdentity());
 }
 
 TEST(Rotation, OrdersFromChannelAxes)
@@ -73,5 +73,5 @@ TEST(Rotation, OrdersFromChannelAxes)
     EXPECT_FALSE(rotationOrderFromAxes(0, 0, 2));
     // BvhData composes its channels the same way as the host's orders.
     const DzQuat channels = axisRotation(2, 0.3) * axisRotation(0, -0.5) * axisRotation(1, 1.1);
-    EXPECT_TRUE(fromAngles(DzRotationOrder::YXZ, {-0.5, 1.1, 0.3}).isSameRotation(channels, 1e-12));
+    EXPECT_TRUE(fromAngles(DzRotationOrder::YXZ, { -0.5, 1.1, 0.3 }).isSameRotation(channels, 1e-12));
 }

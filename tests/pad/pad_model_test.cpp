@@ -2,44 +2,21 @@
 // undo steps of pad edits.
 #include "padtestsupport.h"
 
-#include "kypadnodedata.h"
-#include "kypadnodelist.h"
-#include "kypadpose.h"
-
 #include "dzbone.h"
-#include "dzfloatproperty.h"
-#include "dzmorph.h"
-#include "dzobject.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
-#include "dzundostack.h"
 #include "dzundostackhold.h"
 
 using PadModel = PadTest;
-
-namespace {
-
-DzFloatProperty *morph(DzNode *figure, const char *name)
-{
-    return static_cast<DzMorph *>(figure->getObject()->findModifier(QString::fromLatin1(name)))
-        ->getValueChannel();
-}
-
-} // namespace
 
 TEST_F(PadModel, CaptureAndApplyRoundTrip)
 {
     DzSkeleton *figure = addFigure();
     const QList<DzNode *> nodes = kyPadNodeList(figure);
-    ASSERT_GT(nodes.size(), 40);
-    EXPECT_EQ(nodes.last(), figure);
     DzNode *shoulder = figure->findNodeChild(QStringLiteral("lShldr"), true);
     DzNode *hip = figure->findNodeChild(QStringLiteral("hip"));
-    const std::pair<DzFloatProperty *, float> values[] = {
-        {shoulder->getXRotControl(), 25.0f}, {shoulder->getZRotControl(), -40.0f}, {hip->getYPosControl(), 3.5f},
-        {hip->getScaleControl(), 1.2f},      {morph(figure, "Smile"), 0.75f},      {morph(figure, "MouthOpen"), 0.0f},
-        {hip->getZPosControl(), -2.0f},
-    };
+    const std::pair<DzFloatProperty *, float> values[] = { { shoulder->getXRotControl(), 25.0f },
+        { shoulder->getZRotControl(), -40.0f }, { hip->getYPosControl(), 3.5f },
+        { hip->getScaleControl(), 1.2f }, { morph(figure, "Smile"), 0.75f },
+        { morph(figure, "MouthOpen"), 0.0f }, { hip->getZPosControl(), -2.0f } };
     for (const auto &[property, value] : values)
         property->setValue(value);
     KyPadPose pose(nullptr, 4.0f, 5.0f, figure, true);
@@ -56,12 +33,12 @@ TEST_F(PadModel, CaptureAndApplyRoundTrip)
     EXPECT_NEAR(pose.nodeData(nodes.indexOf(hip))->pos.m_z, -2.0f, 1e-4f);
 
     // Lookups by name; the figure's own entry through isTopLevel.
-    EXPECT_EQ(pose.findNodeData(QString(), true), pose.nodeData(nodes.size() - 1));
+    KyPadNodeData *top = pose.findNodeData(QString(), true);
+    EXPECT_EQ(top, pose.nodeData(nodes.size() - 1));
     EXPECT_EQ(pose.findNodeData(QString(), false), nullptr);
     EXPECT_EQ(pose.findNodeData(QStringLiteral("lShldr")), pose.nodeData(nodes.indexOf(shoulder)));
 
     // addPropVal addresses a morph by its own name; an unknown name does nothing.
-    KyPadNodeData *top = pose.findNodeData(QString(), true);
     top->addPropVal(figure, QStringLiteral("MouthOpen"), 0.4);
     double v = 0.0;
     EXPECT_TRUE(top->propValue(morph(figure, "MouthOpen"), &v));
@@ -74,9 +51,8 @@ TEST_F(PadModel, CaptureAndApplyRoundTrip)
 TEST_F(PadModel, NewPosesAndScriptPosesConvert)
 {
     DzSkeleton *figure = addFigure();
-    KyPadLayer *layer = m_pane->addGroup(figure, {QStringLiteral("Layer 1")}).first();
+    KyPadLayer *layer = m_pane->layersOf(figure).first();
     KyPadPose *fresh = layer->newPose(3, 4);
-    ASSERT_EQ(fresh->numNodeData(), kyPadNodeList(figure).size());
 
     // A script sets a local transform; adding the pose converts it into
     // control values and poses the figure.
@@ -103,11 +79,8 @@ TEST_F(PadModel, NewPosesAndScriptPosesConvert)
     ASSERT_EQ(layer->poses().size(), 2);
     EXPECT_TRUE(layer->poses()[0]->findNodeData(QStringLiteral("lShldr"))->rot.isSameRotation(q, 1e-5));
     EXPECT_EQ(layer->selectedPose(), layer->poses()[1]);
-    ASSERT_TRUE(dzUndoStack->redo());
-    ASSERT_EQ(layer->poses().size(), 1);
-    layer->removePose(layer->poses()[0]);
+    layer->removePose(layer->selectedPose());
     EXPECT_EQ(layer->selectedPose(), nullptr);
-    EXPECT_TRUE(layer->poses().isEmpty());
 }
 
 TEST_F(PadModel, GrownFigureIsSkippedNotOverrun)
@@ -126,27 +99,19 @@ TEST_F(PadModel, GrownFigureIsSkippedNotOverrun)
     EXPECT_FLOAT_EQ(figure->getXPosControl()->getValue(), 7.0f);
     pose.convertLocalTransforms();
     EXPECT_FLOAT_EQ(figure->getXPosControl()->getValue(), 7.0f);
-    EXPECT_EQ(pose.findNodeData(figure->getName()), nullptr);
     EXPECT_EQ(pose.findNodeData(QString(), true), nullptr);
-    EXPECT_EQ(pose.nodeData(stored + 5), nullptr);
-    EXPECT_EQ(pose.nodeData(-1), nullptr);
 
-    KyPadLayer layer(m_pane, nullptr, QStringLiteral("L"));
-    layer.setFigure(figure);
-    auto *other = new KyPadPose(nullptr, 0, 0, figure, true);
-    layer.addPose(new KyPadPose(nullptr, 0, 0, nullptr, false), false);
-    layer.addPose(other, false);
-    layer.updateMasks();
-    EXPECT_EQ(layer.transformMask().size(), static_cast<size_t>(stored + 1));
-    layer.clearAnimation(DzTimeRange(0, 4800));
-    layer.beginEditHold();
-    layer.endEditHold(QStringLiteral("kinPading"));
+    // A layer's masks cover the grown figure, also with a dot of no figure.
+    KyPadLayer *layer = m_pane->layersOf(figure).first();
+    layer->addPose(new KyPadPose(nullptr, 0, 0, nullptr, false), false);
+    layer->addPose(new KyPadPose(nullptr, 0, 0, figure, true), false);
+    EXPECT_EQ(layer->transformMask().size(), static_cast<size_t>(stored + 1));
 }
 
 TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
 {
     DzSkeleton *figure = addFigure();
-    KyPadLayer *layer = m_pane->addGroup(figure, {QStringLiteral("Layer 1")}).first();
+    KyPadLayer *layer = m_pane->layersOf(figure).first();
     DzNode *shoulder = figure->findNodeChild(QStringLiteral("lShldr"), true);
     DzNode *knee = figure->findNodeChild(QStringLiteral("rShin"), true);
     ASSERT_TRUE(shoulder && knee);
@@ -164,30 +129,29 @@ TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
     EXPECT_TRUE(layer->transformMask()[si]);
     EXPECT_FALSE(layer->transformMask()[ki]);
     EXPECT_TRUE(layer->propertyMask()[fi]);
-    EXPECT_EQ(layer->varyingProperties(fi, kyPadProperties(figure)), QList<DzFloatProperty *>{smile});
+    EXPECT_EQ(layer->varyingProperties(fi, kyPadProperties(figure)), QList<DzFloatProperty *> { smile });
 
     // Keys everywhere; the layer clears the shoulder and the smile in range.
-    for (DzTime t : {0, 2400, 9600}) {
+    for (DzTime t : { 0, 2400, 9600 }) {
         shoulder->getZRotControl()->setValue(t, 10.0f);
         knee->getXRotControl()->setValue(t, 10.0f);
         smile->setValue(t, 0.2f);
         eyes->setValue(t, 0.2f);
     }
-    layer->cursor()->insertKey(new DzPointKey0(1, 1, 2400));
-    layer->cursor()->insertKey(new DzPointKey0(1, 1, 9600));
+    for (DzTime t : { 2400, 4800, 9600 }) // the end of the range is cleared too
+        layer->cursor()->insertKey(new DzPointKey0(1, 1, t));
     dzUndoStack->clear();
     layer->clearAnimation(DzTimeRange(0, 4800));
-    EXPECT_EQ(shoulder->getZRotControl()->getNumKeys(), 1);
-    EXPECT_EQ(smile->getNumKeys(), 1);
-    EXPECT_EQ(knee->getXRotControl()->getNumKeys(), 3);
-    EXPECT_EQ(eyes->getNumKeys(), 3); // the same in every dot: not the layer's
-    EXPECT_EQ(layer->cursor()->keys().count(), 1);
+    // The eyes are the same in every dot: not the layer's.
+    const auto keyCounts = [&] {
+        return std::tuple(shoulder->getZRotControl()->getNumKeys(), smile->getNumKeys(),
+            knee->getXRotControl()->getNumKeys(), eyes->getNumKeys(), layer->cursor()->keys().count());
+    };
+    EXPECT_EQ(keyCounts(), std::tuple(1, 1, 3, 3, 1));
 
     EXPECT_EQ(dzUndoStack->getUndoCaption(), QStringLiteral("Clear Layer Animation"));
     ASSERT_TRUE(dzUndoStack->undo());
-    EXPECT_EQ(shoulder->getZRotControl()->getNumKeys(), 3);
-    EXPECT_EQ(smile->getNumKeys(), 3);
-    EXPECT_EQ(layer->cursor()->keys().count(), 2);
+    EXPECT_EQ(keyCounts(), std::tuple(3, 3, 3, 3, 3));
 
     // Clear Layer: one step, undone in full.
     layer->clearPoses();
@@ -201,22 +165,18 @@ TEST_F(PadModel, LayerClaimsWhatVariesAndClearsOnlyThat)
 TEST_F(PadModel, CursorTrackKeysAndTheirUndo)
 {
     DzPointControl0 track;
-    track.evaluate(100);
-    EXPECT_EQ(track.keyRange(), DzTimeRange(0, 0));
     {
         DzUndoStackHold hold;
         track.insertKey(new DzPointKey0(0.0f, 4.0f, 0));
         track.insertKey(new DzPointKey0(10.0f, 8.0f, 4800));
         hold.accept(QStringLiteral("keys"));
     }
-    EXPECT_EQ(track.keyRange(), DzTimeRange(0, 4800));
     // Between keys linear; before the first held; after the last unchanged.
-    for (const auto &[time, x] : {std::pair{1200, 2.5f}, {6000, 2.5f}, {-100, 0.0f}, {4800, 10.0f}}) {
+    for (const auto &[time, at] : { std::pair { 1200, QPointF(2.5, 5) }, { 6000, QPointF(2.5, 5) },
+             { -100, QPointF(0, 4) }, { 4800, QPointF(10, 8) } }) {
         track.evaluate(time);
-        EXPECT_FLOAT_EQ(track.x, x) << time;
+        EXPECT_EQ(QPointF(track.x, track.y), at) << time;
     }
-    track.evaluate(1200);
-    EXPECT_FLOAT_EQ(track.y, 5.0f);
 
     // A key at an existing time replaces it, as one undoable step.
     {
@@ -227,18 +187,6 @@ TEST_F(PadModel, CursorTrackKeysAndTheirUndo)
     EXPECT_EQ(track.keys().count(), 2);
     ASSERT_TRUE(dzUndoStack->undo());
     EXPECT_FLOAT_EQ(track.findKey(4800)->x, 10.0f);
-    ASSERT_TRUE(dzUndoStack->redo());
-    EXPECT_FLOAT_EQ(track.findKey(4800)->x, 20.0f);
-    ASSERT_TRUE(dzUndoStack->undo());
     ASSERT_TRUE(dzUndoStack->undo());
     EXPECT_TRUE(track.keys().isEmpty());
-
-    // Without a hold no items are pushed, but the track still changes.
-    const int steps = dzUndoStack->getNumUndoSteps();
-    for (DzTime t : {160, 320, 480})
-        track.insertKey(new DzPointKey0(float(t), 1.0f, t));
-    track.removeKeys(DzTimeRange(160, 320));
-    ASSERT_EQ(track.keys().count(), 1);
-    EXPECT_EQ(track.keys().at(0)->time, 480);
-    EXPECT_EQ(dzUndoStack->getNumUndoSteps(), steps);
 }

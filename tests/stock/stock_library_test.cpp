@@ -3,28 +3,21 @@
 // length, and the walk, run and jog cycles loop without a visible jump.
 #include "stocktestsupport.h"
 
-#include "kbatool.h"
-
 #include <blockfile.h>
 #include <channelrecord.h>
-#include <kyblock.h>
 #include <nodetable.h>
 
 #include <QDir>
 #include <QFileInfo>
-
-#include <gtest/gtest.h>
-
-#include <memory>
 
 namespace {
 
 QStringList stockBlocks()
 {
     QStringList paths;
-    for (const QString &sub : {QString(), QStringLiteral("dance")}) {
+    for (const QString &sub : { QString(), QStringLiteral("dance") }) {
         QDir dir(contentDir() + QStringLiteral("/kinBlocks/Trelvo/") + sub);
-        for (const QString &name : dir.entryList({QStringLiteral("*.kba")}, QDir::Files, QDir::Name))
+        for (const QString &name : dir.entryList({ QStringLiteral("*.kba") }, QDir::Files, QDir::Name))
             paths << dir.filePath(name);
     }
     return paths;
@@ -49,17 +42,18 @@ double turned(const KyBlock &block, int timeA, int timeB, std::initializer_list<
     return most;
 }
 
-const std::initializer_list<const char *> kLegs = {"lThigh", "lShin", "lFoot", "rThigh", "rShin", "rFoot"};
+const std::initializer_list<const char *> kLegs = { "lThigh", "lShin", "lFoot", "rThigh", "rShin", "rFoot" };
 
 } // namespace
 
-TEST(StockLibrary, EveryBlockLoadsValidatesAndMoves)
+TEST(StockLibrary, EveryBlockLoadsValidatesMovesAndCyclesLoop)
 {
     registerStandardNodes();
+    int cycles = 0;
     const QStringList paths = stockBlocks();
     ASSERT_EQ(paths.size(), 28);
     QString messages;
-    EXPECT_EQ(runKba(QStringList{"validate"} + paths, &messages), kKbaOk) << messages.toStdString();
+    EXPECT_EQ(runKba(QStringList { "validate" } + paths, &messages), kKbaOk) << messages.toStdString();
     EXPECT_EQ(messages.count(": ok\n"), paths.size());
     for (const QString &path : paths) {
         SCOPED_TRACE(path.toStdString());
@@ -74,7 +68,7 @@ TEST(StockLibrary, EveryBlockLoadsValidatesAndMoves)
         int records = 0;
         for (const ChannelRecord *r = chain.get(); r; r = r->next)
             ++records;
-        EXPECT_GE(records, 40);  // the hip's translation and the driven bones' rotations
+        EXPECT_GE(records, 40); // the hip's translation and the driven bones' rotations
 
         QString error;
         KyBlock *block = KyBlock::get(path, &error);
@@ -82,21 +76,13 @@ TEST(StockLibrary, EveryBlockLoadsValidatesAndMoves)
         // Cycles hold at least one stride and at most a few; takes are longer.
         EXPECT_GE(block->clipLength, isCycle(path) ? 600 : 2000);
         EXPECT_LE(block->clipLength, isCycle(path) ? 3000 : 20000);
-        EXPECT_GT(turned(*block, 0, block->clipLength / 2, {"lThigh", "rThigh", "lShldr", "rShldr", "abdomen"}), 5.0);
-    }
-}
-
-TEST(StockLibrary, CyclesLoopWithMatchingLegPoseAtTheSeam)
-{
-    registerStandardNodes();
-    int cycles = 0;
-    for (const QString &path : stockBlocks()) {
+        EXPECT_GT(
+            turned(*block, 0, block->clipLength / 2, { "lThigh", "rThigh", "lShldr", "rShldr", "abdomen" }),
+            5.0);
+        // Cycles loop with a matching leg pose at the seam.
         if (!isCycle(path))
             continue;
-        SCOPED_TRACE(path.toStdString());
         ++cycles;
-        KyBlock *block = KyBlock::get(path);
-        ASSERT_NE(block, nullptr);
         const double seam = turned(*block, 0, block->clipLength, kLegs);
         EXPECT_LT(seam, 8.0);
         // Capture floors are not quite level; a few centimetres are left for

@@ -15,7 +15,7 @@
 namespace {
 
 int runTool(int (*tool)(const QStringList &, QTextStream &, QTextStream &), const QStringList &args,
-            QString *messages)
+    QString *messages)
 {
     QString outText, errText;
     QTextStream out(&outText), err(&errText);

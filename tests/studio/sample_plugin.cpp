@@ -8,23 +8,24 @@
 #include "dzplugin.h"
 #include "dzscenedata.h"
 
+// Each made with the text its factory gives.
 class SamplePane : public DzPane {
     Q_OBJECT
 public:
-    SamplePane() : DzPane(QStringLiteral("Sample Pane")) { }
+    using DzPane::DzPane;
 };
 
 class SamplePaneAction : public DzPaneAction {
     Q_OBJECT
 public:
-    SamplePaneAction() : DzPaneAction(QStringLiteral("SamplePane")) { }
+    using DzPaneAction::DzPaneAction;
 };
 
 class SampleGroupedAction : public DzAction {
     Q_OBJECT
 public:
-    SampleGroupedAction()
-        : DzAction(QStringLiteral("Grouped Command"))
+    explicit SampleGroupedAction(const QString &text)
+        : DzAction(text)
     {
         setActionGroup(QStringLiteral("Tools"));
     }
@@ -33,22 +34,26 @@ public:
 class SampleAction : public DzAction {
     Q_OBJECT
 public:
-    SampleAction() : DzAction(QStringLiteral("Plain Command")) { }
+    using DzAction::DzAction;
 };
 
 class SampleData : public DzSceneData {
     Q_OBJECT
 public:
-    SampleData() : DzSceneData(QStringLiteral("Sample-data")) { }
+    using DzSceneData::DzSceneData;
 };
 
 template <class T> class SampleFactory : public DzClassFactory {
 public:
-    explicit SampleFactory(const char *guid)
+    SampleFactory(const char *guid, const char *text)
         : DzClassFactory(&T::staticMetaObject, DzGUID::fromString(QLatin1String(guid)))
+        , m_text(QString::fromLatin1(text))
     {
     }
-    QObject *createInstance() const override { return new T; }
+    QObject *createInstance() const override { return new T(m_text); }
+
+private:
+    QString m_text;
 };
 
 namespace {
@@ -56,11 +61,12 @@ namespace {
 DzPlugin &definition()
 {
     static DzPlugin plugin(QStringLiteral("Sample"));
-    static SampleFactory<SamplePane> pane("5A3B1C00-0000-4000-8000-000000000001");
-    static SampleFactory<SamplePaneAction> paneAction("5A3B1C00-0000-4000-8000-000000000002");
-    static SampleFactory<SampleGroupedAction> grouped("5A3B1C00-0000-4000-8000-000000000003");
-    static SampleFactory<SampleAction> plain("5A3B1C00-0000-4000-8000-000000000004");
-    static SampleFactory<SampleData> data("5A3B1C00-0000-4000-8000-000000000005");
+    static SampleFactory<SamplePane> pane("5A3B1C00-0000-4000-8000-000000000001", "Sample Pane");
+    static SampleFactory<SamplePaneAction> paneAction("5A3B1C00-0000-4000-8000-000000000002", "SamplePane");
+    static SampleFactory<SampleGroupedAction> grouped(
+        "5A3B1C00-0000-4000-8000-000000000003", "Grouped Command");
+    static SampleFactory<SampleAction> plain("5A3B1C00-0000-4000-8000-000000000004", "Plain Command");
+    static SampleFactory<SampleData> data("5A3B1C00-0000-4000-8000-000000000005", "Sample-data");
     static bool filled = false;
     if (!filled) {
         filled = true;

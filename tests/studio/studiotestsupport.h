@@ -9,10 +9,11 @@
 #include "dzmorph.h"
 #include "dzobject.h"
 #include "dzscene.h"
-#include "dzundostack.h"
 #include "dzskeleton.h"
+#include "dzundostack.h"
 #include "studioprompt.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <QList>
@@ -21,8 +22,8 @@
 
 #include <memory>
 
-// Records every message the studio shows and answers from a script (Ok,
-// then the default answer `fallback`). File dialogs answer `nextFile`.
+// Records every message the studio shows and answers from a script, then
+// Cancel. File dialogs answer `nextFile`.
 class PromptRecorder {
 public:
     struct Shown {
@@ -35,15 +36,10 @@ public:
         m_oldMessage = StudioPrompt::setMessageHandler(
             [this](QWidget *, StudioPrompt::Kind kind, const QString &, const QString &text) {
                 shown.append({ kind, text });
-                if (!answers.isEmpty())
-                    return answers.takeFirst();
-                return fallback;
+                return answers.isEmpty() ? StudioPrompt::Cancel : answers.takeFirst();
             });
-        m_oldFile = StudioPrompt::setFileHandler(
-            [this](QWidget *, StudioPrompt::FileMode, const QString &, const QString &, const QString &) {
-                ++fileDialogs;
-                return nextFile;
-            });
+        m_oldFile = StudioPrompt::setFileHandler([this](QWidget *, StudioPrompt::FileMode, const QString &,
+                                                     const QString &, const QString &) { return nextFile; });
     }
     ~PromptRecorder()
     {
@@ -55,9 +51,7 @@ public:
 
     QList<Shown> shown;
     QList<StudioPrompt::Answer> answers;
-    StudioPrompt::Answer fallback = StudioPrompt::Cancel;
     QString nextFile;
-    int fileDialogs = 0;
 
 private:
     StudioPrompt::MessageHandler m_oldMessage;

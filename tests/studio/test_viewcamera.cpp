@@ -12,21 +12,6 @@ const QSizeF kView(800, 600);
 
 } // namespace
 
-TEST(ViewCamera, TargetProjectsToCentreFromAnyAngle)
-{
-    ViewCamera cam;
-    for (double yaw : { -170.0, -45.0, 0.0, 90.0, 179.0 }) {
-        for (double pitch : { -80.0, 0.0, 30.0, 89.0 }) {
-            cam.setOrbit(yaw, pitch, 300.0);
-            const ViewCamera::Projected p = cam.project(cam.getTarget(), kView);
-            ASSERT_TRUE(p.visible);
-            EXPECT_NEAR(p.point.x(), 400.0, 1e-3) << yaw << " " << pitch;
-            EXPECT_NEAR(p.point.y(), 300.0, 1e-3) << yaw << " " << pitch;
-            EXPECT_NEAR(p.depth, 300.0, 1e-2);
-        }
-    }
-}
-
 TEST(ViewCamera, StandardViewsShowTheFigureAsExpected)
 {
     ViewCamera cam;
@@ -87,13 +72,16 @@ TEST(ViewCamera, GesturesStayWithinLimitsAndPanFollowsTheMouse)
     cam.setOrbit(540.0, 0.0, 300.0);
     EXPECT_DOUBLE_EQ(cam.getYaw(), 180.0);
 
-    // A pan moves the scene with the mouse.
-    cam.setOrbit(30.0, 20.0, 300.0);
-    const DzVec3 anchor = cam.getTarget();
-    cam.pan(40.0, -25.0, kView);
-    const ViewCamera::Projected p = cam.project(anchor, kView);
-    EXPECT_NEAR(p.point.x(), 440.0, 0.5);
-    EXPECT_NEAR(p.point.y(), 275.0, 0.5);
+    // A pan moves the scene with the mouse, from any angle.
+    for (const double pitch : { -80.0, 20.0, 89.0 }) {
+        cam.setOrbit(pitch * 2.0, pitch, 300.0);
+        const DzVec3 anchor = cam.getTarget();
+        cam.pan(40.0, -25.0, kView);
+        const ViewCamera::Projected p = cam.project(anchor, kView);
+        EXPECT_NEAR(p.point.x(), 440.0, 0.5) << pitch;
+        EXPECT_NEAR(p.point.y(), 275.0, 0.5) << pitch;
+        EXPECT_NEAR(p.depth, 300.0, 1e-2);
+    }
 }
 
 TEST(ViewCamera, FrameFitsTheWholeBox)

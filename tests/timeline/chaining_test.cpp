@@ -4,48 +4,25 @@
 
 #include "kychaining.h"
 
-#include <cmath>
-#include <tuple>
-
-namespace {
-
-// Clones placed by hand, chained directly.
-class Placed
-{
-public:
-    KyBlock *add(const KyBlock &source, int flags)
-    {
-        m_blocks.emplace_back(source.clone());
-        m_blocks.back()->flags = flags;
-        return m_blocks.back().get();
-    }
-    std::vector<KyBlock *> list() const
-    {
-        std::vector<KyBlock *> out;
-        for (const auto &b : m_blocks)
-            out.push_back(b.get());
-        return out;
-    }
-
-private:
-    std::vector<std::unique_ptr<KyBlock>> m_blocks;
-};
-
 constexpr float kTolerance = 0.05f;
 
-} // namespace
-
-class Chaining : public TimelineTest
-{
+class Chaining : public FigureTimelineTest {
 protected:
     void SetUp() override
     {
-        TimelineTest::SetUp();
+        FigureTimelineTest::SetUp();
         m_walk = makeBlock(QStringLiteral("walk100"), walkZ(100.0f));
-        m_turn = makeBlock(QStringLiteral("turn35"), turnY(35.0f));
     }
+    // A copy of source placed last on the track, with these flags.
+    KyBlock *add(const KyBlock &source, int flags)
+    {
+        KyBlock *block = m_track->appendBlock(source, true);
+        block->flags = flags;
+        return block;
+    }
+    void chain() { m_track->chain(); }
+
     KyBlock *m_walk = nullptr;
-    KyBlock *m_turn = nullptr;
 };
 
 TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
@@ -54,15 +31,15 @@ TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
     // its flags (and whatever it held); without flag 1 a block starts at the
     // previous block's start, not its end; the height never follows.
     for (auto [flags, secondZ, thirdZ] :
-         {std::tuple{0, 0.0f, 0.0f}, {KyBlock::ReorientHorizontalPosition, 100.0f, 200.0f}}) {
+        { std::tuple { 0, 0.0f, 0.0f }, { KyBlock::ReorientHorizontalPosition, 100.0f, 200.0f } }) {
         SCOPED_TRACE(flags);
-        Placed placed;
-        KyBlock *a = placed.add(*m_walk, 13);
-        a->startPos = Vec3f{5.0f, 5.0f, 5.0f};
+        m_track->clear();
+        KyBlock *a = add(*m_walk, 13);
+        a->startPos = Vec3f { 5.0f, 5.0f, 5.0f };
         a->startFacing = 30.0f;
-        KyBlock *b = placed.add(*m_walk, flags);
-        KyBlock *d = placed.add(*m_walk, flags);
-        chainBlocks(placed.list());
+        KyBlock *b = add(*m_walk, flags);
+        KyBlock *d = add(*m_walk, flags);
+        chain();
         EXPECT_EQ(std::tuple(a->startPos.x, a->startPos.z, a->startFacing, a->startAxis.y),
             std::tuple(0.0f, 0.0f, 0.0f, 1.0f));
         EXPECT_TRUE(near(b->startPos, { 0, 0, secondZ }, kTolerance));
@@ -74,87 +51,48 @@ TEST_F(Chaining, HorizontalPositionFollowsThePreviousEndOnlyWithFlag1)
 TEST_F(Chaining, ReorientsFacingSnappedTo45Degrees)
 {
     // A turns 35 degrees; the heading it ends with snaps to 45.
-    Placed placed;
-    placed.add(*m_turn, 0);
-    KyBlock *b = placed.add(*m_walk, KyBlock::ReorientFacing);
-    chainBlocks(placed.list());
+    add(*makeBlock(QStringLiteral("turn35"), turnY(35.0f)), 0);
+    KyBlock *b = add(*m_walk, KyBlock::ReorientFacing);
+    chain();
     EXPECT_NEAR(std::fabs(b->startFacing), 45.0f, 1e-3f);
     EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance); // facing alone does not move the start
     // The walk of B then goes 100 units along the turned direction, so a
     // block after it with both flags starts 100 units away at 45 degrees.
-    KyBlock *c = placed.add(*m_walk, KyBlock::ReorientFacing | KyBlock::ReorientHorizontalPosition);
-    chainBlocks(placed.list());
-    EXPECT_NEAR(std::fabs(c->startPos.x), 70.71f, 0.2f);
-    EXPECT_NEAR(c->startPos.z, 70.71f, 0.2f);
+    KyBlock *c = add(*m_walk, KyBlock::ReorientFacing | KyBlock::ReorientHorizontalPosition);
+    chain();
+    EXPECT_TRUE(near({ std::fabs(c->startPos.x), 0.0f, c->startPos.z }, { 70.71f, 0.0f, 70.71f }, 0.2f));
     EXPECT_FLOAT_EQ(c->startFacing, b->startFacing);
-
-    // All flags together, chained twice: the loop shift turns with it.
-    Placed all;
-    all.add(*m_turn, 13);
-    KyBlock *b13 = all.add(*m_walk, 13);
-    KyBlock *c13 = all.add(*m_walk, 13);
-    chainBlocks(all.list());
-    chainBlocks(all.list());
-    EXPECT_NEAR(std::fabs(b13->startFacing), 45.0f, 1e-3f);
-    EXPECT_NEAR(std::hypot(c13->startPos.x, c13->startPos.z), 100.0f, 0.2f);
-    EXPECT_NEAR(std::fabs(b13->loopShift.z), 100.0f, kTolerance);
 }
 
 TEST_F(Chaining, FacingOffsetTurnsThePositionOffset)
 {
     // Facing offset 90 and a position offset of 10 along X: the offset is
     // applied in the block's turned frame (+Z toward +X), ending up along −Z.
-    Placed placed;
-    KyBlock *a = placed.add(*m_walk, 0);
+    KyBlock *a = add(*m_walk, 0);
     a->facingOffset = 90.0f;
-    a->posOffset = Vec3f{10.0f, 3.0f, 0.0f};
-    KyBlock *b = placed.add(*m_walk, 0);
-    chainBlocks(placed.list());
-    EXPECT_FLOAT_EQ(a->startFacing, 90.0f);
+    a->posOffset = Vec3f { 10.0f, 3.0f, 0.0f };
+    KyBlock *b = add(*m_walk, 0);
+    chain();
     EXPECT_TRUE(near(a->startPos, { 0, 3, -10 }, 1e-4f));
-    EXPECT_FLOAT_EQ(b->startFacing, 90.0f); // carried on to later blocks that do not reorient
+    // The facing is carried on to later blocks that do not reorient.
+    EXPECT_EQ(std::tuple(a->startFacing, b->startFacing), std::tuple(90.0f, 90.0f));
 }
 
-TEST_F(Chaining, LoopShiftReachesTheNextBlockFromTheSecondPassOn)
+TEST_F(Chaining, LoopShiftCarriesTheNextBlockPastEveryCycle)
 {
     // A loops twice (2000 ms of a 1000 ms clip walking 100 along Z) with
-    // internal reorientation; B follows A's end horizontally.
-    //   pass 1: A's end is its clip end without loop displacement (z 100)
-    //   pass 2: the loop shift (0, 0, 100) of pass 1 is used: z 200
-    Placed placed;
-    KyBlock *a = placed.add(*m_walk, KyBlock::ReorientInternalHorizontalPosition);
+    // internal reorientation; B follows A's end horizontally: z 200.
+    KyBlock *a = add(*m_walk, KyBlock::ReorientInternalHorizontalPosition);
     a->outPoint = 2000;
-    KyBlock *b = placed.add(*m_walk, KyBlock::ReorientHorizontalPosition);
-    chainBlocks(placed.list());
+    KyBlock *b = add(*m_walk, KyBlock::ReorientHorizontalPosition);
+    chain();
     EXPECT_TRUE(near(a->loopShift, { 0, 0, 100 }, kTolerance));
-    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
-    chainBlocks(placed.list());
     EXPECT_NEAR(b->startPos.z, 200.0f, kTolerance);
     // Without flag 8 there is no loop shift, and the loop runs on the spot.
     a->flags = 0;
-    chainBlocks(placed.list());
-    EXPECT_FLOAT_EQ(a->loopShift.z, 0.0f);
-    chainBlocks(placed.list());
-    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
-}
-
-TEST_F(Chaining, TrackChainsAfterEveryChange)
-{
-    KyTimeline timeline;
-    KyTrack *track = timeline.currentTrack();
-    KyBlock *a = track->appendBlock(*m_walk, true);
-    KyBlock *b = track->appendBlock(*m_walk, true);
-    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
-    track->addToSelection(b);
-    track->flagsHor(false);
-    EXPECT_NEAR(b->startPos.z, 0.0f, kTolerance);
-    track->flagsHor(true);
-    track->clearSelection();
-    track->addToSelection(a);
-    track->rememberClipOutPoints();
-    track->speedChanged(50); // A plays half as fast but still walks 100
-    EXPECT_NEAR(b->startPos.z, 100.0f, kTolerance);
-    EXPECT_EQ(track->checkConsistency().toStdString(), "");
+    chain();
+    chain();
+    EXPECT_EQ(std::tuple(a->loopShift.z, b->startPos.z), std::tuple(0.0f, 100.0f));
 }
 
 TEST_F(Chaining, BlocksWithoutEvaluableMotionEndWhereTheyStart)
@@ -163,13 +101,12 @@ TEST_F(Chaining, BlocksWithoutEvaluableMotionEndWhereTheyStart)
     // division may be reached by chaining, evaluating or naming it previous.
     KyBlock *empty = makeBlock(QStringLiteral("single"), still(0));
     EXPECT_EQ(std::tuple(empty->clipLength, empty->loopLength()), std::tuple(0, 0));
-    Placed placed;
-    placed.add(*m_walk, 13);
-    KyBlock *e = placed.add(*empty, 13);
+    add(*m_walk, 13);
+    KyBlock *e = add(*empty, 13);
     e->outPoint = 500;
-    KyBlock *c = placed.add(*m_walk, 13);
-    chainBlocks(placed.list());
-    chainBlocks(placed.list());
+    KyBlock *c = add(*m_walk, 13);
+    chain();
+    chain();
     EXPECT_NEAR(e->startPos.z, 100.0f, kTolerance);
     EXPECT_NEAR(c->startPos.z, 100.0f, kTolerance);
     EXPECT_EQ(e->loopShift.z, 0.0f);

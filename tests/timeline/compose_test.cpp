@@ -1,194 +1,284 @@
-// trelvo-compose: recipes of real block files baked into frames, and the
-// refusal of bad recipes.
+// trelvo-compose: recipes of block files baked into frames, the refusal of
+// bad recipes, and stock motion: the figure walks where it faces, and a
+// joined block plays as the timeline does.
 #include "timelinetestsupport.h"
 
 #include "composer.h"
-#include "recipe.h"
+#include "kyevaluator.h"
 
-#include "dzscene.h"
+#include "engine.h"
 
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 
-#include <cmath>
+namespace {
 
-class Compose : public TimelineTest
+constexpr double kDegrees = 180.0 / 3.14159265358979323846;
+
+// An angle in degrees brought into [-180, 180].
+double wrapDegrees(double a)
 {
+    return std::remainder(a, 360.0);
+}
+
+// How the hip moves and faces over the frames of [fromMs, toMs): the
+// direction of its horizontal travel and the mean horizontal direction of
+// its +Z axis, in degrees from +Z toward +X.
+struct Heading {
+    double travel = 0.0, facing = 0.0;
+    double difference() const { return wrapDegrees(travel - facing); }
+};
+
+Heading headingOf(const QJsonArray &frames, int fromMs, int toMs)
+{
+    double fx = 0.0, fz = 0.0;
+    QJsonArray first, last;
+    for (const QJsonValue &value : frames) {
+        const QJsonObject frame = value.toObject();
+        const int ms = frame["tick"].toInt() * 1000 / 4800;
+        if (ms < fromMs || ms >= toMs)
+            continue;
+        last = frame["hipPos"].toArray();
+        if (first.isEmpty())
+            first = last;
+        const QJsonArray q = frame["bones"].toObject()["hip"].toObject()["quat"].toArray();
+        const DzVec3 forward = DzQuat(q[0].toDouble(), q[1].toDouble(), q[2].toDouble(), q[3].toDouble())
+                                   .multVec(DzVec3(0.0f, 0.0f, 1.0f));
+        fx += forward.m_x;
+        fz += forward.m_z;
+    }
+    EXPECT_FALSE(first.isEmpty());
+    if (first.isEmpty())
+        return Heading();
+    return { std::atan2(last[0].toDouble() - first[0].toDouble(), last[2].toDouble() - first[2].toDouble())
+            * kDegrees,
+        std::atan2(fx, fz) * kDegrees };
+}
+
+} // namespace
+
+class Compose : public TimelineTest {
 protected:
     void SetUp() override
     {
         TimelineTest::SetUp();
         // lFoot and rForeArm driven but unturned, so that heel and
         // rotational offsets show alone.
-        makeBlock(QStringLiteral("walk"), walkZ(100.0f, 1000)
-                                              .ramp(QStringLiteral("lShldr"), 20, 30, {0, 0, 1})
-                                              .hold(QStringLiteral("lFoot"), 0, {1, 0, 0})
-                                              .hold(QStringLiteral("rForeArm"), 0, {1, 0, 0}));
-        makeBlock(QStringLiteral("turn"), turnY(90.0f, 500));
+        makeBlock(QStringLiteral("w"),
+            walkZ(100.0f, 1000)
+                .ramp(QStringLiteral("lShldr"), 20, 30, { 0, 0, 1 })
+                .hold(QStringLiteral("lFoot"), 0, { 1, 0, 0 })
+                .hold(QStringLiteral("rForeArm"), 0, { 1, 0, 0 }));
     }
-    // Runs the composer on the recipe text; the frames of the output on success.
-    int compose(const QByteArray &recipe, const QStringList &options = {}, QJsonObject *result = nullptr)
+    // Runs the composer on the recipe text; its output goes to m_frames.
+    int compose(const QByteArray &recipe, const QStringList &options = {})
     {
         m_err.clear();
         const QString out = tempPath(QStringLiteral("out.json"));
         QFile::remove(out);
         QString outText;
         QTextStream outStream(&outText), errStream(&m_err);
-        const QStringList args = QStringList{writeTemp(QStringLiteral("recipe.json"), recipe), "-o", out} + options;
+        const QStringList args
+            = QStringList { writeTemp(QStringLiteral("recipe.json"), recipe), "-o", out } + options;
         const int code = runCompose(args, outStream, errStream);
-        if (result)
-            *result = readOutput(out);
+        QFile file(out);
+        m_frames = QJsonDocument::fromJson(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray())
+                       .object()["frames"]
+                       .toArray();
         return code;
     }
-    static QJsonObject readOutput(const QString &path)
+    // frames[i].bones[bone].euler[axis] and frames[i].hipPos[axis]
+    double euler(int i, const char *bone, int axis) const
     {
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
-        return QJsonDocument::fromJson(file.readAll()).object();
-    }
-    // frames[i].bones[bone].euler[axis]
-    static double euler(const QJsonArray &frames, int i, const char *bone, int axis)
-    {
-        const QJsonObject bones = frames[i].toObject()["bones"].toObject();
+        const QJsonObject bones = m_frames[i].toObject()["bones"].toObject();
         return bones[QLatin1String(bone)].toObject()["euler"].toArray()[axis].toDouble();
     }
-    static double hipPos(const QJsonArray &frames, int i, int axis)
+    double hipPos(int i, int axis) const
     {
-        return frames[i].toObject()["hipPos"].toArray()[axis].toDouble();
+        return m_frames[i].toObject()["hipPos"].toArray()[axis].toDouble();
+    }
+    int tick(int i) const { return m_frames[i].toObject()["tick"].toInt(); }
+
+    static QString stock(const char *file)
+    {
+        return contentDir() + "/kinBlocks/Trelvo/" + QLatin1String(file);
+    }
+    static QString stockBlock(const char *file, const QString &extra = QString())
+    {
+        return QStringLiteral("{\"file\": \"%1\"%2}").arg(stock(file), extra);
+    }
+    // The frames of the standard figure playing these recipe blocks.
+    QJsonArray composeStock(const QStringList &blocks)
+    {
+        const QString text
+            = QStringLiteral("{\"figure\": \"standard\", \"blocks\": [%1]}").arg(blocks.join(','));
+        EXPECT_EQ(compose(text.toUtf8()), 0) << m_err.toStdString();
+        return m_frames;
     }
 
     QString m_err;
+    QJsonArray m_frames;
 };
 
-TEST_F(Compose, BakesASmallRecipeIntoFrames)
+TEST_F(Compose, BakesARecipeWithItsFigureFpsOffsetsAndBlockFields)
 {
-    // walk (1000 ms) then walk again after a 500 ms gap: 2500 ms at 30 fps.
-    QJsonObject result;
-    ASSERT_EQ(compose(R"({"figure": "standard", "blocks": [{"file": "walk.kba"},
-                         {"file": "walk.kba", "gap": 500, "flags": 1}]})", {}, &result), 0) << m_err.toStdString();
-    EXPECT_EQ(result["fps"].toInt(), 30);
-    const QJsonArray frames = result["frames"].toArray();
-    ASSERT_EQ(frames.size(), 75); // ticks 0 … 11840 below 12000
-    const QJsonObject bones = frames[0].toObject()["bones"].toObject(), hip = bones["hip"].toObject();
-    EXPECT_EQ(std::tuple(frames[0].toObject()["tick"].toInt(), bones.size(), hip["order"].toString(),
-                         hip["quat"].toArray().size(), hip["euler"].toArray().size()),
-              std::tuple(0, 53, QString("YZX"), 4, 3));
-    // Half-way through the first walk z is 50; in the gap the walk stays at
-    // its end (100); the second walk carries on from there (flag 1).
-    EXPECT_EQ(frames[15].toObject()["tick"].toInt(), 2400);
-    EXPECT_NEAR(hipPos(frames, 15, 2), 50.0, 0.1);
-    EXPECT_NEAR(hipPos(frames, 36, 2), 100.0, 0.1); // 1200 ms, in the gap
-    EXPECT_NEAR(hipPos(frames, 60, 2), 150.0, 0.5); // 2000 ms, half-way through the second walk
-    EXPECT_NEAR(std::fabs(euler(frames, 15, "lShldr", 2)), 25.0, 0.1);
-    // The scene is as it was: no figure left, time settings back.
-    EXPECT_EQ(std::tuple(dzScene->getNumNodes(), dzScene->getTimeStep()), std::tuple(0, 160));
-}
-
-TEST_F(Compose, AppliesFigureFpsOffsetsAndBlockFields)
-{
-    QJsonObject result;
+    // A half-speed walk (2000 ms), a 500 ms gap, then a walk carrying on
+    // from the first one's end (flag 1): 3500 ms at 24 fps.
     ASSERT_EQ(compose(R"({"figure": "large", "heelOffset": 30,
         "rotationalOffsets": {"rForeArm": [0, 0, 0.2588190, 0.9659258]},
-        "blocks": [{"file": "walk.kba", "speed": 0.5, "mirror": false, "posOffset": [10, 0, 0],
-                    "facingOffset": 0, "blendIn": 100, "internalBlend": 50, "inPoint": 0}]})",
-                      {"--fps", "24"}, &result),
-              0)
+        "blocks": [{"file": "w.kba", "speed": 0.5, "mirror": false, "posOffset": [10, 0, 20],
+                    "facingOffset": 0, "blendIn": 100, "internalBlend": 50, "inPoint": 0},
+                   {"file": "w.kba", "gap": 500, "flags": 1}]})",
+                  { "--fps", "24" }),
+        0)
         << m_err.toStdString();
-    const QJsonArray frames = result["frames"].toArray();
-    // Half speed: 2000 ms at 24 fps = 48 frames, 200 ticks apart.
-    ASSERT_EQ(frames.size(), 48);
-    EXPECT_EQ(std::tuple(result["fps"].toInt(), frames[1].toObject()["tick"].toInt()), std::tuple(24, 200));
-    // Scale 1.1: x offset 10 → 11, z 50 → 55 at half-way.
-    EXPECT_NEAR(hipPos(frames, 24, 0), 11.0, 0.05);
-    EXPECT_NEAR(hipPos(frames, 24, 2), 55.0, 0.2);
-    EXPECT_NEAR(euler(frames, 0, "lFoot", 0), -30.0, 0.01);    // heel offset 30: the feet turn −30 about X
-    EXPECT_NEAR(euler(frames, 0, "rForeArm", 2), 30.0, 0.01);  // the forearm offset: 30 degrees about Z
+    ASSERT_EQ(m_frames.size(), 84); // ticks 0 … 16600 below 16800
+    // Every bone of the figure in every frame, 200 ticks apart.
+    EXPECT_EQ(std::tuple(tick(1), tick(24), m_frames[0].toObject()["bones"].toObject().size()),
+        std::tuple(200, 4800, 53));
+    // Scale 1.1: half-way through the first walk the offset (10, 0, 20) → (11, 0, 22)
+    // plus z 50 → 55; in the gap the walk stays at its end (110 + 22); the second
+    // walk carries on.
+    EXPECT_NEAR(hipPos(24, 0), 11.0, 0.05);
+    EXPECT_NEAR(hipPos(24, 2), 77.0, 0.2);
+    EXPECT_NEAR(hipPos(54, 2), 132.0, 0.2); // 2250 ms, in the gap
+    EXPECT_NEAR(hipPos(72, 2), 187.0, 0.6); // 3000 ms, half-way through the second walk
+    EXPECT_NEAR(std::fabs(euler(24, "lShldr", 2)), 25.0, 0.1);
+    EXPECT_NEAR(euler(0, "lFoot", 0), -30.0, 0.01); // heel offset 30: the feet turn −30 about X
+    EXPECT_NEAR(euler(0, "rForeArm", 2), 30.0, 0.01); // the forearm offset: 30 degrees about Z
+    // The scene is as it was: no figure left, time settings back.
+    EXPECT_EQ(std::tuple(dzScene->getNumNodes(), dzScene->getTimeStep()), std::tuple(0, 160));
 }
 
 TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
 {
     writeTemp(QStringLiteral("junk.kba"), "not a block at all");
-    struct Case {
-        const char *json;
-        const char *message;
-    } cases[] = {
-        {"{\"blocks\": [{\"file\": \"missing.kba\"}]}", "block 1: cannot read"},
-        {"{\"blocks\": [{\"file\": \"junk.kba\"}]}", "block 1: cannot read"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"sped\": 1}]}", "block 1: unknown field \"sped\""},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"speed\": \"fast\"}]}", "\"speed\" must be a number"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"speed\": 0}]}", "\"speed\" must lie between"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\"}, {\"file\": \"walk.kba\", \"gap\": -5}]}",
-         "block 2: \"gap\" must lie between"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"flags\": 2}]}", "\"flags\" may only combine"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"inPoint\": 1.5}]}", "\"inPoint\" must be a whole number"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"inPoint\": 900, \"outPoint\": 800}]}",
-         "\"outPoint\" must lie after"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"inPoint\": 2000}]}", "\"outPoint\" (1000) must lie after"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"posOffset\": [1, 2]}]}", "\"posOffset\" must be an array of 3"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"mirror\": 1}]}", "\"mirror\" must be true or false"},
-        {"{\"blocks\": [{\"speed\": 1}]}", "\"file\" is missing"},
-        {"{\"blocks\": {}}", "\"blocks\" must be an array"},
-        {"{\"figure\": \"standard\"}", "\"blocks\" is missing"},
-        {"{\"blocks\": [], \"heelOffset\": 75}", "\"heelOffset\" must lie between -60 and 60"},
-        {"{\"blocks\": [], \"colour\": 1}", "unknown field \"colour\""},
-        {"{\"blocks\": [], \"rotationalOffsets\": {\"tail\": [0, 0, 0, 1]}}", "the figure has no bone \"tail\""},
-        {"{\"blocks\": [], \"rotationalOffsets\": {\"rFoot\": [0, 0, 0, 0]}}", "zero length"},
-        {"{\"blocks\": [], \"figure\": \"nowhere.json\"}", "figure"},
-        {"{\"blocks\": [{\"file\": \"walk.kba\", \"outPoint\": 3600000, \"gap\": 3600000}]}", "longer than one hour"},
-        {"[1, 2]", "must be a JSON object"},
-        {"{\"blocks\": [", "not valid JSON"},
+    // Recipe text and a part of the message refusing it.
+    const std::pair<const char *, const char *> cases[] = {
+        { R"({"blocks": [{"file": "missing.kba"}]})", "block 1: cannot read" },
+        { R"({"blocks": [{"file": "junk.kba"}]})", "block 1: cannot read" },
+        { R"({"blocks": [{"file": "w.kba", "sped": 1}]})", R"(block 1: unknown field "sped")" },
+        { R"({"blocks": [{"file": "w.kba", "speed": "fast"}]})", R"("speed" must be a number)" },
+        { R"({"blocks": [{"file": "w.kba", "speed": 0}]})", R"("speed" must lie between)" },
+        { R"({"blocks": [{"file": "w.kba"}, {"file": "w.kba", "gap": -5}]})",
+            R"(block 2: "gap" must lie between)" },
+        { R"({"blocks": [{"file": "w.kba", "flags": 2}]})", R"("flags" may only combine)" },
+        { R"({"blocks": [{"file": "w.kba", "inPoint": 1.5}]})", R"("inPoint" must be a whole number)" },
+        { R"({"blocks": [{"file": "w.kba", "inPoint": 9, "outPoint": 8}]})", R"("outPoint" must lie after)" },
+        { R"({"blocks": [{"file": "w.kba", "inPoint": 2000}]})", R"("outPoint" (1000) must lie after)" },
+        { R"({"blocks": [{"file": "w.kba", "posOffset": [1, 2]}]})", R"("posOffset" must be an array of 3)" },
+        { R"({"blocks": [{"file": "w.kba", "mirror": 1}]})", R"("mirror" must be true or false)" },
+        { R"({"blocks": [{"speed": 1}]})", R"("file" is missing)" },
+        { R"({"blocks": {}})", R"("blocks" must be an array)" },
+        { R"({"figure": "standard"})", R"("blocks" is missing)" },
+        { R"({"blocks": [], "heelOffset": 75})", R"("heelOffset" must lie between -60 and 60)" },
+        { R"({"blocks": [], "colour": 1})", R"(unknown field "colour")" },
+        { R"({"blocks": [], "rotationalOffsets": {"x": [0, 0, 0, 1]}})", R"(the figure has no bone "x")" },
+        { R"({"blocks": [], "rotationalOffsets": {"rFoot": [0, 0, 0, 0]}})", "zero length" },
+        { R"({"blocks": [], "figure": "nowhere.json"})", "figure" },
+        { R"({"blocks": [{"file": "w.kba", "outPoint": 3600000, "gap": 3600000}]})", "longer than one hour" },
+        { "[1, 2]", "must be a JSON object" },
+        { R"({"blocks": [)", "not valid JSON" },
     };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.json);
-        EXPECT_EQ(compose(c.json), 1);
-        EXPECT_TRUE(m_err.contains(QString::fromUtf8(c.message))) << m_err.toStdString();
+    for (auto [json, message] : cases) {
+        SCOPED_TRACE(json);
+        EXPECT_EQ(compose(json), 1);
+        EXPECT_TRUE(m_err.contains(QString::fromUtf8(message))) << m_err.toStdString();
         EXPECT_FALSE(QFile::exists(tempPath(QStringLiteral("out.json"))));
         EXPECT_EQ(dzScene->getNumNodes(), 0);
     }
     const QString recipe = writeTemp(QStringLiteral("empty.json"), R"({"blocks": []})");
-    const struct {
-        QStringList args;
-        int code;
-        const char *message;
-    } usage[] = {
-        {{recipe}, 2, "usage:"},
-        {{recipe, "-o", "o.json", "--fps", "7"}, 2, "--fps must divide 4800"},
-        {{recipe, "-o"}, 2, ""},
-        {{recipe, "--colour", "-o", "o.json"}, 2, ""},
-        {{tempPath(QStringLiteral("none.json")), "-o", tempPath(QStringLiteral("o.json"))}, 1,
-         "cannot read the recipe"},
+    // Arguments, exit code and a part of what is shown.
+    const std::tuple<QStringList, int, const char *> usage[] = {
+        { { recipe }, 2, "usage:" },
+        { { "--help" }, 0, "usage:" },
+        { { recipe, "-o", "o.json", "--fps", "7" }, 2, "--fps must divide 4800" },
+        { { recipe, "-o" }, 2, "" },
+        { { recipe, "--colour", "-o", "o.json" }, 2, "" },
+        { { tempPath(QStringLiteral("none.json")), "-o", tempPath(QStringLiteral("o.json")) }, 1,
+            "cannot read the recipe" },
     };
-    for (const auto &u : usage) {
+    for (const auto &[args, code, message] : usage) {
         QString outText, errText;
         QTextStream out(&outText), err(&errText);
-        EXPECT_EQ(runCompose(u.args, out, err), u.code) << u.args.join(' ').toStdString();
-        EXPECT_TRUE(errText.contains(u.message)) << errText.toStdString();
+        EXPECT_EQ(runCompose(args, out, err), code) << args.join(' ').toStdString();
+        // Help asked for goes to the output and is no error.
+        const QString &shown = code == 0 ? outText : errText;
+        EXPECT_TRUE(shown.contains(message) && (code != 0 || errText.isEmpty())) << shown.toStdString();
     }
-    QString helpText, noError;
-    QTextStream helpOut(&helpText), helpErr(&noError);
-    EXPECT_EQ(runCompose({"--help"}, helpOut, helpErr), 0); // asked for, so not an error
-    EXPECT_TRUE(helpText.startsWith(QStringLiteral("usage:")) && noError.isEmpty()) << helpText.toStdString();
 }
 
-TEST_F(Compose, TheProgramWritesTheSameFrames)
+TEST_F(Compose, StockFacingOffsetAndChainedHeadingsTurnPathAndFigureTogether)
 {
-    const QString out = tempPath(QStringLiteral("program.json"));
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("TRELVO_CONTENT"), contentDir());
-    process.setProcessEnvironment(env);
-    const QString program = QStringLiteral(TRELVO_BINARY_DIR "/bin/trelvo-compose");
-    process.start(program, {writeTemp("recipe.json", R"({"blocks": [{"file": "walk.kba"}, {"file": "turn.kba"}]})"),
-                            "-o", out, "--figure", contentDir() + "/figures/partial.json"});
-    ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
-    const QJsonArray frames = readOutput(out)["frames"].toArray(); // 1500 ms of the partial figure
-    EXPECT_EQ(std::tuple(frames.size(), frames[0].toObject()["bones"].toObject().size()), std::tuple(45, 21));
-    process.start(program, {writeTemp("bad.json", R"({"blocks": 3})"), "-o", out});
-    ASSERT_TRUE(process.waitForFinished(120000));
-    EXPECT_EQ(process.exitCode(), 1);
-    EXPECT_TRUE(process.readAllStandardError().contains("\"blocks\" must be an array"));
+    KyBlock *walk = KyBlock::get(stock("s_walk_01.kba"));
+    KyBlock *turn = KyBlock::get(stock("dance/s_turn_left_dribble_01.kba"));
+    ASSERT_TRUE(walk && turn);
+    const int walkMs = walk->outPoint - walk->inPoint;
+    const Heading straight = headingOf(composeStock({ stockBlock("s_walk_01.kba") }), 0, walkMs);
+    ASSERT_LT(std::fabs(straight.difference()), 10.0);
+    // A facing offset turns path and figure together, +Z toward +X.
+    const QString offset = QStringLiteral(", \"facingOffset\": -135");
+    const Heading turned = headingOf(composeStock({ stockBlock("s_walk_01.kba", offset) }), 0, walkMs);
+    EXPECT_NEAR(wrapDegrees(turned.difference() - straight.difference()), 0.0, 5.0);
+    EXPECT_NEAR(wrapDegrees(turned.facing - straight.facing + 135.0), 0.0, 5.0);
+    // Walk, a turn cut where it faces about −95 degrees, then two walks
+    // that take the turned heading from it.
+    const QString flags = QStringLiteral(", \"flags\": 13");
+    const QJsonArray frames = composeStock({ stockBlock("s_walk_01.kba", flags),
+        stockBlock("dance/s_turn_left_dribble_01.kba", ", \"outPoint\": 2900" + flags),
+        stockBlock("s_walk_01.kba", flags), stockBlock("s_walk_01.kba", flags) });
+    const int lastWalk = walkMs + (2900 - turn->inPoint) + walkMs;
+    const Heading after = headingOf(frames, lastWalk, lastWalk + walkMs);
+    EXPECT_NEAR(wrapDegrees(after.difference() - straight.difference()), 0.0, 5.0);
+    EXPECT_NEAR(wrapDegrees(after.facing - straight.facing + 90.0), 0.0, 10.0);
+}
+
+TEST_F(Compose, JoinedStockBlockPlaysAsTheTimelineAtEverySpeed)
+{
+    KyBlock *walk = KyBlock::get(stock("s_walk_01.kba"));
+    KyBlock *turn = KyBlock::get(stock("dance/s_turn_left_dribble_01.kba"));
+    ASSERT_TRUE(walk && turn);
+    for (float speed : { 0.5f, 1.0f, 2.0f }) {
+        SCOPED_TRACE(speed);
+        std::unique_ptr<KyBlock> first(walk->clone()), middle(turn->clone()), last(walk->clone());
+        middle->outPoint = 2900;
+        for (KyBlock *b : { first.get(), middle.get(), last.get() }) {
+            b->flags = 13;
+            b->speed = speed;
+            b->inPoint = static_cast<int>(static_cast<float>(b->inPoint) / speed);
+            b->outPoint = static_cast<int>(static_cast<float>(b->outPoint) / speed);
+        }
+        last->posOffset = Vec3f { 10.0f, 0.0f, 20.0f };
+        ASSERT_TRUE(first->crop());
+        std::unique_ptr<KyBlock> joined(first->clone());
+        ASSERT_TRUE(joined->crop());
+        ASSERT_TRUE(joined->append(*middle));
+        ASSERT_TRUE(joined->append(*last));
+
+        KyTimeline timeline;
+        KyTrack *track = timeline.currentTrack();
+        for (KyBlock *b : { first.get(), middle.get(), last.get() })
+            track->appendBlock(*b, true);
+        track->chain();
+        track->chain();
+        const int length = track->endTime();
+        EXPECT_NEAR(joined->outPoint, length, 2);
+        double worstPos = 0.0, worstAngle = 0.0;
+        for (int t = 0; t < std::min(length, joined->outPoint) - 1; t += 47) {
+            ASSERT_TRUE(driveEngine(*track, locateBlock(*track, t)));
+            const Vec3f expectedPos = tableHipPosition();
+            const DzQuat expectedRotation = tableRotation(QStringLiteral("hip"));
+            joined->startOn(t, -1);
+            joined->startOn(t, 0);
+            engineAdvance(0);
+            const Vec3f pos = tableHipPosition();
+            worstPos = std::max<double>(worstPos, std::hypot(expectedPos.x - pos.x, expectedPos.z - pos.z));
+            worstAngle
+                = std::max(worstAngle, angleBetween(expectedRotation, tableRotation(QStringLiteral("hip"))));
+        }
+        EXPECT_LT(worstPos, 1.5);
+        EXPECT_LT(worstAngle, 4.0);
+    }
 }

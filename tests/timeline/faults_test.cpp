@@ -2,69 +2,54 @@
 // buffers, messages that must not block.
 #include "timelinetestsupport.h"
 
-#include "figurebinding.h"
 #include "kyevaluator.h"
 #include "kyposer.h"
 #include "kyrecordingbuffers.h"
-#include "kytime.h"
 
 #include "engine.h"
 
 #include "dzbone.h"
-#include "dzfloatproperty.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
-
-#include <QObject>
 
 #include <climits>
 
-class Faults : public TimelineTest
-{
-};
+class Faults : public FigureTimelineTest { };
 
 TEST_F(Faults, BlocksWithALoopLengthOfZeroAreEvaluatedWithoutDividing)
 {
-    KyTimeline timeline;
-    timeline.activateNode(addFigure());
-    KyTrack *track = timeline.currentTrack();
     // A 5 ms clip played at 10x: clipLength / speed is 0 timeline ms.
     MotionPlan shortClip = still(5);
     shortClip.stepMs = 5;
     KyBlock *walk = makeBlock(QStringLiteral("walk"), walkZ(100.0f));
-    KyBlock *first = track->appendBlock(*walk, false);
-    KyBlock *fast = track->appendBlock(*makeBlock(QStringLiteral("tiny"), shortClip), false);
-    KyBlock *after = track->appendBlock(*walk, false);
-    track->addToSelection(fast);
-    track->rememberClipOutPoints();
-    track->speedChanged(1000);
+    m_track->appendBlock(*walk, false);
+    KyBlock *fast = m_track->appendBlock(*makeBlock(QStringLiteral("tiny"), shortClip), false);
+    KyBlock *after = m_track->appendBlock(*walk, false);
+    m_track->addToSelection(fast);
+    m_track->speedChanged(1000);
     EXPECT_EQ(fast->loopLength(), 0);
     EXPECT_GE(fast->outPoint, fast->inPoint + 1);
-    track->setInOut(fast, 0, 300);
-    EXPECT_EQ(track->checkConsistency().toStdString(), "");
+    m_track->setInOut(fast, 0, 300);
+    EXPECT_EQ(m_track->checkConsistency().toStdString(), "");
     // Evaluate across all three, including the block after it (which names
     // the zero-length block as its previous one) and the gap logic.
-    for (int t = 0; t < track->endTime(); t += 50) {
-        timeline.goSeek(t, true, false);
-        timeline.updateStep();
+    for (int t = 0; t < m_track->endTime(); t += 50) {
+        m_timeline->goSeek(t, true, false);
+        m_timeline->updateStep();
     }
-    track->setGap(after, 200);
-    timeline.goSeek(1350, true, false);
-    timeline.updateStep();
-    EXPECT_EQ(locateBlock(*track, 1350).kind, BlockLocation::InGap);
-    EXPECT_EQ(track->indexOf(first), 0);
+    m_track->setGap(after, 200);
+    m_timeline->goSeek(1350, true, false);
+    m_timeline->updateStep();
+    EXPECT_EQ(locateBlock(*m_track, 1350).kind, BlockLocation::InGap);
 }
 
 TEST_F(Faults, RecordingStopsAtTheBufferLimits)
 {
-    DzSkeleton *figure = addFigure();
     KyRecordingBuffers buffers;
     buffers.reset();
     // More nodes than rotation lists: the extra ones are not recorded.
     std::vector<DzNode *> nodes;
     for (int i = 0; i < KyRecordingBuffers::kMaxNodes + 40; ++i) {
         nodes.push_back(new DzBone(QStringLiteral("extra%1").arg(i)));
-        figure->addNodeChild(nodes.back());
+        m_figure->addNodeChild(nodes.back());
     }
     const DzQuat turn(DzVec3(0, 1, 0), 0.1);
     ASSERT_TRUE(buffers.beginFrame(33));
@@ -74,15 +59,13 @@ TEST_F(Faults, RecordingStopsAtTheBufferLimits)
     buffers.endFrame();
     EXPECT_EQ(buffers.nodeCount(), KyRecordingBuffers::kMaxNodes);
     // More frames than the buffers hold: refused from the limit on.
-    for (int i = 1; i < KyRecordingBuffers::kMaxFrames + 50; ++i) {
-        ASSERT_EQ(buffers.beginFrame(1), i < KyRecordingBuffers::kMaxFrames) << i;
-        if (i < KyRecordingBuffers::kMaxFrames) {
-            buffers.addRoot(nodes[0], DzVec3(0, 0, static_cast<float>(i)), DzQuat());
-            buffers.endFrame();
-        }
+    for (int i = 1; i < KyRecordingBuffers::kMaxFrames; ++i) {
+        ASSERT_TRUE(buffers.beginFrame(1)) << i;
+        buffers.addRoot(nodes[0], DzVec3(0, 0, static_cast<float>(i)), DzQuat());
+        buffers.endFrame();
     }
-    EXPECT_TRUE(buffers.isFull());
-    EXPECT_EQ(buffers.frameCount(), KyRecordingBuffers::kMaxFrames);
+    EXPECT_EQ(std::tuple(buffers.beginFrame(1), buffers.isFull(), buffers.frameCount()),
+        std::tuple(false, true, KyRecordingBuffers::kMaxFrames));
     // Every list is exactly one entry per frame.
     EXPECT_TRUE(buffers.rotation(KyRecordingBuffers::kMaxNodes - 1, KyRecordingBuffers::kMaxFrames - 1)
                     .isSameRotation(turn));
@@ -90,14 +73,13 @@ TEST_F(Faults, RecordingStopsAtTheBufferLimits)
 
 TEST_F(Faults, RecordedNodesKeepTheirOwnRotationsWhenAFrameSkipsOne)
 {
-    DzSkeleton *figure = addFigure();
-    DzNode *hip = boneOf(figure, "hip"), *neck = boneOf(figure, "neck"), *head = boneOf(figure, "head");
+    DzNode *hip = boneOf(m_figure, "hip"), *neck = boneOf(m_figure, "neck"), *head = boneOf(m_figure, "head");
     const DzQuat a(DzVec3(1, 0, 0), 0.2), b(DzVec3(0, 1, 0), 0.3), c(DzVec3(0, 0, 1), 0.4);
     KyRecordingBuffers buffers;
     buffers.reset();
     // The second frame does not drive the neck: the head's rotation must not
     // end up in the neck's list.
-    for (const DzQuat *neckTurn : {&a, static_cast<const DzQuat *>(nullptr)}) {
+    for (const DzQuat *neckTurn : { &a, static_cast<const DzQuat *>(nullptr) }) {
         buffers.beginFrame(33);
         buffers.addRoot(hip, DzVec3(), DzQuat());
         if (neckTurn)
@@ -105,26 +87,18 @@ TEST_F(Faults, RecordedNodesKeepTheirOwnRotationsWhenAFrameSkipsOne)
         buffers.addRotation(head, neckTurn ? b : c);
         buffers.endFrame();
     }
-    EXPECT_TRUE(buffers.rotation(1, 1).isSameRotation(a) && buffers.rotation(2, 1).isSameRotation(c));
-    dzScene->setPlayRange(DzTimeRange(0, 100));
-    dzScene->setAnimRange(DzTimeRange(0, 100));
     EXPECT_EQ(buffers.writeKeys(320), DzTimeRange(320, 478));
-    EXPECT_EQ(
-        std::tuple(dzScene->getAnimRange().getEnd(), dzScene->getPlayRange().getEnd()), std::tuple(478, 478));
-    EXPECT_TRUE(head->getLocalRot(478).isSameRotation(c, 1e-5));
-    EXPECT_TRUE(neck->getLocalRot(478).isSameRotation(a, 1e-5));
+    EXPECT_TRUE(
+        head->getLocalRot(478).isSameRotation(c, 1e-5) && neck->getLocalRot(478).isSameRotation(a, 1e-5));
 }
 
 TEST_F(Faults, RecordingWithoutADrivenHipFilesNoRoot)
 {
     // A block that drives the neck only: the neck is recorded as a bone and
     // gets rotation keys, never the root's position keys.
-    DzSkeleton *figure = addFigure();
-    DzNode *neck = boneOf(figure, "neck");
-    KyTimeline timeline;
-    timeline.activateNode(figure);
+    DzNode *neck = boneOf(m_figure, "neck");
     KyBlock *neckOnly = KyBlock::create();
-    for (int t : {0, 1000}) {
+    for (int t : { 0, 1000 }) {
         neckOnly->addTranslationKey(QStringLiteral("neck"), t, 0.0f, 0.0f, t / 1000.0f);
         neckOnly->addRotationKey(QStringLiteral("neck"), t, 30.0f, 1.0f, 0.0f, 0.0f);
     }
@@ -138,29 +112,26 @@ TEST_F(Faults, RecordingWithoutADrivenHipFilesNoRoot)
     options.recording = &buffers;
     for (int frame = 0; frame < 2; ++frame) {
         ASSERT_TRUE(buffers.beginFrame(33));
-        applyPose(*timeline.currentBinding(), 0, 0, options);
+        applyPose(*m_timeline->currentBinding(), 0, 0, options);
         buffers.endFrame();
     }
     buffers.writeKeys(0);
-    EXPECT_GT(neck->getXRotControl()->getNumKeys(), 0);
-    for (DzFloatProperty *control : {neck->getXPosControl(), neck->getYPosControl(), neck->getZPosControl()})
-        EXPECT_EQ(control->getNumKeys(), 0);
+    EXPECT_EQ(std::tuple(neck->getXRotControl()->getNumKeys() > 0, neck->getXPosControl()->getNumKeys(),
+                  neck->getYPosControl()->getNumKeys(), neck->getZPosControl()->getNumKeys()),
+        std::tuple(true, 0, 0, 0));
 }
 
 TEST_F(Faults, BindingsForgetNodesThatLeave)
 {
-    DzSkeleton *figure = addFigure();
-    KyTimeline timeline;
-    timeline.activateNode(figure);
-    FigureBinding *binding = timeline.currentBinding();
-    DzNode *forearm = boneOf(figure, "rForeArm");
+    FigureBinding *binding = m_timeline->currentBinding();
+    DzNode *forearm = boneOf(m_figure, "rForeArm");
     binding->m_rotationalOffsets[forearm] = DzQuat(DzVec3(1, 0, 0), 0.2);
     binding->m_rotationBackups[forearm] = HostBackup::capture(forearm, 0, true);
-    timeline.nodeRemoved(forearm);
-    EXPECT_TRUE(binding->m_rotationalOffsets.empty() && binding->m_rotationBackups.empty());
-    EXPECT_EQ(binding->skeleton(), figure);
+    m_timeline->nodeRemoved(forearm);
+    EXPECT_TRUE(binding->m_rotationalOffsets.empty() && binding->m_rotationBackups.empty()
+        && binding->skeleton() == m_figure);
     // A backup whose node was deleted restores nothing and does not crash.
-    DzNode *neck = boneOf(figure, "neck");
+    DzNode *neck = boneOf(m_figure, "neck");
     binding->m_rotationBackups[neck] = HostBackup::capture(neck, 0, true);
     binding->m_keyHoldTime = 10;
     delete neck;
@@ -172,19 +143,22 @@ TEST_F(Faults, UpdateStepsMeasureElapsedTimeAcrossTheClockWrap)
 {
     // The millisecond clock runs through INT_MAX into negative values and
     // through −1; every step still advances by the 100 ms that passed.
-    KyTimeline timeline;
     int now = 0;
-    timeline.setClock([&now] { return now; });
+    m_timeline->setClock([&now] { return now; });
     for (auto [from, clocks] :
-         {std::pair{1000, std::vector<int>{INT_MAX - 149, INT_MAX - 49, INT_MIN + 50, INT_MIN + 150}},
-          {0, std::vector<int>{-201, -101, -1, 99, 199}}}) {
-        timeline.goSeek(from, true, false);
+        { std::pair { 1000, std::vector<int> { INT_MAX - 149, INT_MAX - 49, INT_MIN + 50, INT_MIN + 150 } },
+            { 0, std::vector<int> { -201, -101, -1, 99, 199 } } }) {
+        m_timeline->goSeek(from, true, false);
         int expected = from;
         for (int clock : clocks) {
             now = clock;
-            timeline.updateStep();
-            EXPECT_EQ(timeline.currentTime(), expected) << "clock " << clock;
+            m_timeline->updateStep();
+            EXPECT_EQ(m_timeline->currentTime(), expected) << "clock " << clock;
             expected += 100;
         }
     }
+    // A step between frames lands on the nearest frame: 400 + 50 ms → 466.
+    now += 50;
+    m_timeline->updateStep();
+    EXPECT_EQ(m_timeline->currentTime(), 466);
 }

@@ -5,20 +5,14 @@
 #include "nodetable.h"
 
 #include "dzfigureloader.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 
-#include <QDir>
 #include <QFile>
 
-#include <cmath>
+#include <algorithm>
 
 void TimelineTest::SetUp()
 {
-    static const bool nodesRegistered = [] {
-        registerStandardNodes();
-        return true;
-    }();
+    static const bool nodesRegistered = (registerStandardNodes(), true);
     (void)nodesRegistered;
     engineReset();
     ASSERT_TRUE(m_temp.isValid());
@@ -56,17 +50,12 @@ QString TimelineTest::writeTemp(const QString &file, const QByteArray &bytes) co
     return out.fileName();
 }
 
-MotionPlan &MotionPlan::hold(const QString &bone, float degrees, Vec3f axis)
-{
-    rotations[bone] = [degrees, axis](int) { return BlockRotation{degrees, axis}; };
-    return *this;
-}
-
 MotionPlan &MotionPlan::ramp(const QString &bone, float from, float to, Vec3f axis)
 {
     const int length = lengthMs;
     rotations[bone] = [from, to, axis, length](int t) {
-        return BlockRotation{from + (to - from) * static_cast<float>(t) / static_cast<float>(length), axis};
+        return BlockRotation { from + (to - from) * static_cast<float>(t) / static_cast<float>(length),
+            axis };
     };
     return *this;
 }
@@ -78,31 +67,52 @@ DzNode *boneOf(DzSkeleton *figure, const char *name)
     return node;
 }
 
-DzSkeleton *TimelineTest::addFigure(const QString &name)
+namespace {
+
+// A loaded figure added to the scene.
+DzSkeleton *addLoaded(DzSkeleton *figure, const QString &error)
 {
-    QString error;
-    DzSkeleton *figure = DzFigureLoader::loadFile(
-        contentDir() + QStringLiteral("/figures/") + name + QStringLiteral(".json"), &error);
     EXPECT_NE(figure, nullptr) << error.toStdString();
     if (figure)
         dzScene->addNode(figure);
     return figure;
 }
 
+} // namespace
+
+DzSkeleton *TimelineTest::addFigure(const QString &name)
+{
+    QString error;
+    return addLoaded(DzFigureLoader::loadFile(contentDir() + "/figures/" + name + ".json", &error), error);
+}
+
+DzSkeleton *TimelineTest::addHiplessFigure(const char *bone)
+{
+    QString error;
+    DzSkeleton *figure = DzFigureLoader::loadData(QStringLiteral(R"({"format": "trelvo-figure", "version": 1,
+        "figure": {"name": "Plain", "label": "Plain", "rotationOrder": "YZX", "origin": [0, 50, 0],
+                   "endPoint": [0, 60, 0]},
+        "bones": [{"name": "%1", "label": "%1", "parent": null, "origin": [0, 50, 0], "endPoint": [0, 60, 0],
+                   "rotationOrder": "XYZ"}]})")
+                                                      .arg(QLatin1String(bone))
+                                                      .toUtf8(),
+        &error);
+    return addLoaded(figure, error);
+}
+
 KyBlock *TimelineTest::makeBlock(const QString &name, const MotionPlan &motion)
 {
     KyBlock *block = KyBlock::create();
-    std::vector<int> times;
-    for (int t = 0; t < motion.lengthMs; t += motion.stepMs)
-        times.push_back(t);
-    times.push_back(motion.lengthMs);
-    for (int t : times) {
+    // Keys every stepMs and at the very end.
+    for (int t = 0;; t = std::min(t + motion.stepMs, motion.lengthMs)) {
         const Vec3f p = motion.hip(t);
         block->addTranslationKey(QStringLiteral("hip"), t, p.x, p.y, p.z);
         for (const auto &rotation : motion.rotations) {
             const BlockRotation r = rotation.second(t);
             block->addRotationKey(rotation.first, t, r.angle, r.axis.x, r.axis.y, r.axis.z);
         }
+        if (t == motion.lengthMs)
+            break;
     }
     block->path = tempPath(name + QStringLiteral(".kba"));
     block->name = name;
@@ -117,14 +127,14 @@ MotionPlan TimelineTest::still(int lengthMs)
 {
     MotionPlan motion;
     motion.lengthMs = lengthMs;
-    return motion.hold(QStringLiteral("hip"), 0.0f, {0.0f, 1.0f, 0.0f});
+    return motion.hold(QStringLiteral("hip"), 0.0f, { 0.0f, 1.0f, 0.0f });
 }
 
 MotionPlan TimelineTest::walkZ(float distance, int lengthMs)
 {
     MotionPlan motion = still(lengthMs);
     motion.hip = [distance, lengthMs](int t) {
-        return Vec3f{0.0f, 99.24f, distance * static_cast<float>(t) / static_cast<float>(lengthMs)};
+        return Vec3f { 0.0f, 99.24f, distance * static_cast<float>(t) / static_cast<float>(lengthMs) };
     };
     return motion;
 }
@@ -132,7 +142,7 @@ MotionPlan TimelineTest::walkZ(float distance, int lengthMs)
 MotionPlan TimelineTest::turnY(float degrees, int lengthMs)
 {
     // The engine reads the heading of the rotation stored about +Y.
-    return still(lengthMs).ramp(QStringLiteral("hip"), 0.0f, degrees, {0.0f, 1.0f, 0.0f});
+    return still(lengthMs).ramp(QStringLiteral("hip"), 0.0f, degrees, { 0.0f, 1.0f, 0.0f });
 }
 
 MotionPlan TimelineTest::fullBody(int lengthMs)
@@ -141,17 +151,17 @@ MotionPlan TimelineTest::fullBody(int lengthMs)
     motion.lengthMs = lengthMs;
     motion.hip = [lengthMs](int t) {
         const float u = static_cast<float>(t) / static_cast<float>(lengthMs);
-        return Vec3f{3.0f * u, 99.24f + 2.0f * std::sin(6.28f * u), 40.0f * u};
+        return Vec3f { 3.0f * u, 99.24f + 2.0f * std::sin(6.28f * u), 40.0f * u };
     };
     const std::vector<const char *> &names = standardNodeNames();
     for (size_t i = 1; i < names.size(); ++i) {
         const float base = 5.0f + static_cast<float>(i % 7) * 4.0f;
-        const Vec3f axis = i % 3 == 0 ? Vec3f{1.0f, 0.0f, 0.0f}
-            : i % 3 == 1             ? Vec3f{0.0f, 0.6f, 0.8f}
-                                     : Vec3f{0.6f, 0.0f, -0.8f};
+        const Vec3f axis = i % 3 == 0 ? Vec3f { 1.0f, 0.0f, 0.0f }
+            : i % 3 == 1              ? Vec3f { 0.0f, 0.6f, 0.8f }
+                                      : Vec3f { 0.6f, 0.0f, -0.8f };
         motion.rotations[QString::fromLatin1(names[i])] = [base, axis, lengthMs](int t) {
             const float u = static_cast<float>(t) / static_cast<float>(lengthMs);
-            return BlockRotation{base + 20.0f * u, axis};
+            return BlockRotation { base + 20.0f * u, axis };
         };
     }
     return motion;
@@ -168,6 +178,13 @@ DzQuat tableRotation(const QString &bone)
     if (!nodeRotation(bone, &angle, &ax, &ay, &az))
         return DzQuat();
     return DzQuat(DzVec3(-ax, -ay, -az), angle * 3.14159265358979323846 / 180.0);
+}
+
+Vec3f tableHipPosition()
+{
+    Vec3f p;
+    EXPECT_TRUE(nodeTranslation("hip", &p.x, &p.y, &p.z));
+    return p;
 }
 
 ::testing::AssertionResult near(const Vec3f &got, const Vec3f &want, float tolerance)
