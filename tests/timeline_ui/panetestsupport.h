@@ -4,7 +4,6 @@
 // the widgets and host parts these tests drive.
 #include "timelinetestsupport.h"
 
-#include "figurebinding.h"
 #include "kydialogrunner.h"
 #include "kymaster.h"
 #include "kymasterblock.h"
@@ -13,13 +12,9 @@
 #include "kymasterlayout.h"
 #include "kymixercore.h"
 #include "kymixerpane.h"
-#include "kytime.h"
 
-#include "dzfloatproperty.h"
 #include "dzmainwindow.h"
 #include "dzpanemgr.h"
-#include "dzscene.h"
-#include "dzskeleton.h"
 #include "dzundostack.h"
 
 #include <QApplication>
