@@ -174,6 +174,7 @@ TEST_F(TrackModel, MovesBlocksWithTheirGaps)
     EXPECT_EQ(
         std::tuple(b[1]->gap, m_track->startOf(2), m_track->currentBlock()), std::tuple(250, 2250, b[1]));
     m_track->moveBlock(b[1], b[0]);
+    m_track->moveBlock(b[0], b[0]); // onto itself: it stays
     EXPECT_EQ(std::tuple(m_track->blocks(), m_track->startOf(1)),
         std::tuple(std::vector<KyBlock *> { b[1], b[0], b[2] }, 1250));
     expectConsistent();
