@@ -14,14 +14,15 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 class ServicesTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dir.isValid());
-        m_oldSettings = qgetenv("TRELVO_SETTINGS_DIR");
-        qputenv("TRELVO_SETTINGS_DIR", m_dir.path().toLocal8Bit());
+        setEnv("TRELVO_SETTINGS_DIR", m_dir.path().toLocal8Bit());
         dzClearLog();
         m_app = std::make_unique<DzApp>();
     }
@@ -30,7 +31,22 @@ protected:
     {
         m_app.reset();
         flushDeletes();
-        qputenv("TRELVO_SETTINGS_DIR", m_oldSettings);
+        for (auto it = m_savedEnv.crbegin(); it != m_savedEnv.crend(); ++it) {
+            if (it->second)
+                qputenv(it->first, *it->second);
+            else
+                qunsetenv(it->first);
+        }
+    }
+
+    // Sets an environment variable until the test ends.
+    void setEnv(const char *name, const QByteArray &value)
+    {
+        std::optional<QByteArray> old;
+        if (qEnvironmentVariableIsSet(name))
+            old = qgetenv(name);
+        m_savedEnv.emplace_back(name, old);
+        qputenv(name, value);
     }
 
     // Runs pending deleteLater() calls (removed scene nodes, docks).
@@ -52,15 +68,21 @@ protected:
     }
 
     QTemporaryDir m_dir;
-    QByteArray m_oldSettings;
+    std::vector<std::pair<const char *, std::optional<QByteArray>>> m_savedEnv;
     std::unique_ptr<DzApp> m_app;
 };
 
 // A factory making T, for test classes registered with the host.
 template <typename T> class Factory : public DzClassFactory {
 public:
-    explicit Factory(const DzGUID &id) : DzClassFactory(&T::staticMetaObject, id) { }
-    explicit Factory(const char *id) : Factory(DzGUID::fromString(QString::fromLatin1(id))) { }
+    explicit Factory(const DzGUID &id)
+        : DzClassFactory(&T::staticMetaObject, id)
+    {
+    }
+    explicit Factory(const char *id)
+        : Factory(DzGUID::fromString(QString::fromLatin1(id)))
+    {
+    }
     using DzClassFactory::createInstance;
     QObject *createInstance() const override { return new T; }
 };

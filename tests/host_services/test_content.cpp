@@ -6,69 +6,43 @@
 #include <QFile>
 #include <QSignalSpy>
 
-namespace {
+using Content = ServicesTest;
 
-class Content : public ServicesTest {
-protected:
-    void SetUp() override
-    {
-        ServicesTest::SetUp();
-        m_oldContent = qgetenv("TRELVO_CONTENT");
-        m_hadContent = qEnvironmentVariableIsSet("TRELVO_CONTENT");
-        QDir(m_dir.path()).mkpath(QStringLiteral("content/kinBlocks/Trelvo/dance"));
-        QFile f(m_dir.filePath(QStringLiteral("content/kinBlocks/Trelvo/walk.kba")));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        m_content = QDir::cleanPath(m_dir.filePath(QStringLiteral("content")));
-    }
-    void TearDown() override
-    {
-        if (m_hadContent)
-            qputenv("TRELVO_CONTENT", m_oldContent);
-        else
-            qunsetenv("TRELVO_CONTENT");
-        ServicesTest::TearDown();
-    }
-    QByteArray m_oldContent;
-    bool m_hadContent = false;
-    QString m_content;
-};
-
-} // namespace
-
-TEST_F(Content, EnvironmentVariableChoosesAnExistingFolderAndPathsResolveInIt)
+TEST_F(Content, FolderComesFromTheEnvironmentOrTheUserAndPathsResolveInIt)
 {
-    qputenv("TRELVO_CONTENT", m_content.toLocal8Bit());
+    ASSERT_TRUE(QDir(m_dir.path()).mkpath(QStringLiteral("content/kinBlocks/Trelvo")));
+    writeScratch(QStringLiteral("content/kinBlocks/Trelvo/walk.kba"), {});
+    const QString content = QDir::cleanPath(m_dir.filePath(QStringLiteral("content")));
+    setEnv("TRELVO_CONTENT", content.toLocal8Bit());
     DzContentMgr mgr;
-    EXPECT_EQ(mgr.getContentDirectory(), m_content);
+    EXPECT_EQ(mgr.getContentDirectory(), content);
     EXPECT_EQ(mgr.getAbsolutePath(QStringLiteral("kinBlocks/./Trelvo/../Trelvo/walk.kba")),
-        m_content + QStringLiteral("/kinBlocks/Trelvo/walk.kba"));
-    EXPECT_EQ(mgr.getAbsolutePath(QStringLiteral("kinBlocks/Trelvo/")), m_content + QStringLiteral("/kinBlocks/Trelvo"));
-    for (const QString &missing : { QStringLiteral("kinBlocks/Trelvo/run.kba"), QStringLiteral("nothing/"), QString(),
-             m_content + QStringLiteral("/nope") })
+        content + QStringLiteral("/kinBlocks/Trelvo/walk.kba"));
+    EXPECT_EQ(mgr.getAbsolutePath(QStringLiteral("kinBlocks/Trelvo/")),
+        content + QStringLiteral("/kinBlocks/Trelvo"));
+    for (const QString &missing : { QStringLiteral("kinBlocks/Trelvo/run.kba"), QStringLiteral("nothing/"),
+             QString(), content + QStringLiteral("/nope") })
         EXPECT_TRUE(mgr.getAbsolutePath(missing).isEmpty()) << missing.toStdString();
-    EXPECT_EQ(mgr.getAbsolutePath(m_content + QStringLiteral("/kinBlocks")), m_content + QStringLiteral("/kinBlocks"));
+    EXPECT_EQ(
+        mgr.getAbsolutePath(content + QStringLiteral("/kinBlocks")), content + QStringLiteral("/kinBlocks"));
 
     // A folder that does not exist is ignored; from the build tree the
     // default is the source content with the stock figures in it.
-    qputenv("TRELVO_CONTENT", m_dir.filePath(QStringLiteral("absent")).toLocal8Bit());
+    setEnv("TRELVO_CONTENT", m_dir.filePath(QStringLiteral("absent")).toLocal8Bit());
     const QString fallback = DzContentMgr::defaultContentDirectory();
-    qunsetenv("TRELVO_CONTENT");
-    EXPECT_EQ(DzContentMgr::defaultContentDirectory(), fallback);
+    setEnv("TRELVO_CONTENT", QByteArray());
+    EXPECT_EQ(mgr.getContentDirectory(), fallback);
     EXPECT_TRUE(QFile::exists(fallback + QStringLiteral("/figures/standard.json")));
-}
 
-TEST_F(Content, SetFolderOverridesAndRefusesMissingFolders)
-{
-    DzContentMgr mgr;
+    // The user's choice overrides it; a missing folder is refused.
     QSignalSpy changed(&mgr, &DzContentMgr::contentDirectoryChanged);
-    const QString before = mgr.getContentDirectory();
     EXPECT_FALSE(mgr.setContentDirectory(m_dir.filePath(QStringLiteral("absent"))));
     EXPECT_FALSE(mgr.setContentDirectory(QString()));
-    EXPECT_EQ(mgr.getContentDirectory(), before);
-    EXPECT_TRUE(mgr.setContentDirectory(m_content + QStringLiteral("/")));
-    EXPECT_EQ(mgr.getContentDirectory(), m_content);
+    EXPECT_EQ(mgr.getContentDirectory(), fallback);
+    EXPECT_TRUE(mgr.setContentDirectory(content + QStringLiteral("/")));
+    EXPECT_EQ(mgr.getContentDirectory(), content);
     EXPECT_FALSE(mgr.getAbsolutePath(QStringLiteral("kinBlocks/Trelvo/walk.kba")).isEmpty());
     mgr.resetContentDirectory();
-    EXPECT_EQ(mgr.getContentDirectory(), before);
+    EXPECT_EQ(mgr.getContentDirectory(), fallback);
     EXPECT_EQ(changed.count(), 2);
 }
