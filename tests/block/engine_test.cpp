@@ -3,9 +3,6 @@
 // and the KyBlock operations built on the engine (end poses, append).
 // Expected raw values are worked out from the 16.16 definitions by hand.
 #include "blocktestsupport.h"
-#include "kyblock.h"
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
@@ -30,12 +27,6 @@ protected:
     {
         return slotWith(chainOf({ held(kTranslationRecord, "hip", pos.x, pos.y, pos.z),
             held(kRotationRecord, "abdomen", 0, degrees, 0) }));
-    }
-    // The hip still at height 100, the abdomen from 10° to 50° about +Y.
-    static int turning()
-    {
-        return slotWith(chainOf({ held(kTranslationRecord, "hip", 0, 100, 0),
-            vectorRecord(kRotationRecord, "abdomen", { { 0, 0, 10, 0 }, { 1000, 0, 50, 0 } }) }));
     }
     static void start(int slot, int startMs, int fadeMs, int transitionIn, int loopTransition,
         Vec3f shift = Vec3f(), bool mirror = false)
@@ -89,21 +80,17 @@ TEST_F(Engine, StartingABlockFadesFromThePoseAtTheSwitchOverEveryFadeLength)
 
 TEST_F(Engine, LoopsAddTheDisplacementPerCompletedCycleAndFadeAtTheSeam)
 {
-    // local   0 ....... 1000|0 ....... 1000|0 .. 500
+    // local   0 ....... 1000|0 ....... 1000|0 .. 50
     // cycle   n = 0          n = 1          n = 2
     // shift   0              50             100
-    start(turning(), 0, 0, 350, 100, { 0, 0, 50 });
-    engineAdvance(2500);
-    EXPECT_EQ(
-        std::tuple(hip().pos[1], hip().pos[2], abdomen().rotAngle), std::tuple(fx(100), fx(100), fx(30)));
-    EXPECT_EQ(engineState().outgoingRecords, nullptr);
-
     // clock 2000 = start of cycle 2; the loop transition is 100 ms.
     //   fade slot 0: the block at its last key (1000) with one shift (z 50)
     //   fade slot 1: the block at 50 ms with two shifts (z 100)
     // at clock 2050 the weight is 655 × 50 = 32750, about one half.
-    resetCore();
-    start(turning(), 0, 0, 350, 100, { 0, 0, 50 });
+    // The hip still at height 100, the abdomen from 10° to 50° about +Y.
+    start(slotWith(chainOf({ held(kTranslationRecord, "hip", 0, 100, 0),
+              vectorRecord(kRotationRecord, "abdomen", { { 0, 0, 10, 0 }, { 1000, 0, 50, 0 } }) })),
+        0, 0, 350, 100, { 0, 0, 50 });
     engineAdvance(2050);
     EXPECT_EQ(std::tuple(engineState().fadeStart, engineState().fadeLength), std::tuple(2000, 100));
     EXPECT_EQ(hip().pos[2], 4914300); // 50 + 50 × 32750/65536
@@ -229,7 +216,7 @@ protected:
     }
 };
 
-TEST_F(BlockPlayback, StartOnGoesThroughTheSpeedAndMarksTheBlockCurrent)
+TEST_F(BlockPlayback, StartOnAndSetAsPreviousGoThroughTheSpeed)
 {
     KyBlock *walk = block();
     walk->speed = 2.0f;
@@ -245,21 +232,19 @@ TEST_F(BlockPlayback, StartOnGoesThroughTheSpeedAndMarksTheBlockCurrent)
     other->startOn(0, 20);
     EXPECT_TRUE(!walk->isCurrent() && other->isCurrent());
     EXPECT_EQ(engineState().fadeLength, 20); // something was playing: it fades out
-}
 
-TEST_F(BlockPlayback, SetAsPreviousNamesTheLastShownTimeAndTheLoopsBehindIt)
-{
-    KyBlock *walk = block();
-    walk->outPoint = 2500;
-    walk->loopShift = { 0, 0, 100 };
-    ASSERT_TRUE(walk->setAsPrevious(70));
+    // setAsPrevious names the last shown time and the loops behind it.
+    KyBlock *looped = block();
+    looped->outPoint = 2500;
+    looped->loopShift = { 0, 0, 100 };
+    ASSERT_TRUE(looped->setAsPrevious(70));
     const EngineState &s = engineState();
     EXPECT_EQ(std::tuple(s.previousSlot, s.previousTime, s.previousStart, s.previousShift[2]),
-        std::tuple(walk->clipHandle, 500, 70, fx(200)));
+        std::tuple(looped->clipHandle, 500, 70, fx(200)));
 
-    walk->speed = 2.0f; // loop length 500 timeline ms
-    walk->outPoint = 1200;
-    ASSERT_TRUE(walk->setAsPrevious(0));
+    looped->speed = 2.0f; // loop length 500 timeline ms
+    looped->outPoint = 1200;
+    ASSERT_TRUE(looped->setAsPrevious(0));
     EXPECT_EQ(engineState().previousTime, 400);
 
     // Clips shorter than one timeline ms are refused everywhere.
@@ -267,13 +252,13 @@ TEST_F(BlockPlayback, SetAsPreviousNamesTheLastShownTimeAndTheLoopsBehindIt)
     empty->addTranslationKey("hip", 0, 0, 0, 0);
     empty->outPoint = 10;
     EXPECT_FALSE(empty->setAsPrevious(0));
-    EXPECT_EQ(engineState().previousSlot, walk->clipHandle);
+    EXPECT_EQ(engineState().previousSlot, looped->clipHandle);
     Vec3f pos, axis;
     float heading;
     EXPECT_FALSE(empty->endPose(&pos, &heading, &axis, true));
-    EXPECT_FALSE(walk->append(*empty));
-    EXPECT_FALSE(empty->append(*walk));
-    EXPECT_EQ(durationOf(walk->clipHandle), 1000);
+    EXPECT_FALSE(looped->append(*empty));
+    EXPECT_FALSE(empty->append(*looped));
+    EXPECT_EQ(durationOf(looped->clipHandle), 1000);
 }
 
 TEST_F(BlockPlayback, EndPoseCountsTheLoopsAndTurnsWithTheStartFacing)

@@ -5,8 +5,6 @@
 
 #include "chainsampler.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <random>

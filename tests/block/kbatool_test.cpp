@@ -9,8 +9,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include <gtest/gtest.h>
-
 #include <variant>
 
 using namespace blocktest;
@@ -66,19 +64,27 @@ protected:
             }
         });
     }
-    QString written(const QString &name, const Image &image)
-    {
-        writeBytes(file(name).toStdString(), image.bytes);
-        return file(name);
-    }
+    // A file whose keys run past its end.
     QString broken(const QString &name)
     {
-        return written(name, Image().header(nameHash("hip"), 1, 9, 0).key(0, 0, 0, 0));
+        writeBytes(file(name).toStdString(), Image().header(nameHash("hip"), 1, 9, 0).key(0, 0, 0, 0).bytes);
+        return file(name);
     }
 };
 
-TEST_F(KbaTool, InfoAndValidateReportRecordsAndRefusals)
+TEST_F(KbaTool, InfoDumpAndValidateReportRecordsKeysAndRefusals)
 {
+    // dump gives keys as floats and raw values.
+    const ToolRun dump = kba({ "dump", kGolden });
+    ASSERT_EQ(dump.status, kKbaOk);
+    const QJsonValue root = json(dump.out);
+    EXPECT_EQ(at(root, { "records", 0, "node" }).toString(), "hip");
+    EXPECT_EQ(std::tuple(at(root, { "records", 0, "keys", 1, "timeMs" }).toInt(),
+                  at(root, { "records", 0, "keys", 1, "raw", 1 }).toInt()),
+        std::tuple(500, fx(99.75)));
+    EXPECT_DOUBLE_EQ(at(root, { "records", 0, "keys", 1, "value", 0 }).toDouble(), 2.5);
+    EXPECT_EQ(at(root, { "records", 1, "keys", 1, "raw", 0 }).toInt(), fx(45));
+
     const ToolRun run = kba({ "info", kGolden });
     EXPECT_EQ(run.status, kKbaOk);
     for (const char *line : { "size: 128 bytes", "duration: 1000 ms", "records: 2" })
@@ -86,8 +92,8 @@ TEST_F(KbaTool, InfoAndValidateReportRecordsAndRefusals)
     EXPECT_TRUE(run.out.contains(QRegularExpression("0  hip +type 1 \\(translation\\)  3 keys")))
         << run.out.toStdString();
     // Unknown nodes go by their hash.
-    EXPECT_TRUE(kba({ "info", written("odd.kba", Image().header(0xCAFE0001u, 1, 1, 0).key(250, 0, 0, 0)) })
-                    .out.contains("#cafe0001"));
+    writeBytes(path("odd.kba"), Image().header(0xCAFE0001u, 1, 1, 0).key(250, 0, 0, 0).bytes);
+    EXPECT_TRUE(kba({ "info", file("odd.kba") }).out.contains("#cafe0001"));
     const ToolRun bad = kba({ "info", broken("bad.kba") });
     EXPECT_TRUE(bad.status == kKbaFailed && bad.err.contains("run past the end"));
 
@@ -103,28 +109,30 @@ TEST_F(KbaTool, InfoAndValidateReportRecordsAndRefusals)
     EXPECT_EQ(kba({ "validate", good, kGolden }).status, kKbaOk);
 }
 
-TEST_F(KbaTool, DumpGivesKeysAsFloatsAndRawValues)
+TEST_F(KbaTool, CropWritesThePartBetweenTwoClipTimesAndReportsTheCutAtTheKeyLimit)
 {
-    const ToolRun run = kba({ "dump", kGolden });
-    ASSERT_EQ(run.status, kKbaOk);
-    const QJsonValue root = json(run.out);
-    EXPECT_EQ(at(root, { "records", 0, "node" }).toString(), "hip");
-    EXPECT_EQ(std::tuple(at(root, { "records", 0, "keys", 1, "timeMs" }).toInt(),
-                  at(root, { "records", 0, "keys", 1, "raw", 1 }).toInt()),
-        std::tuple(500, fx(99.75)));
-    EXPECT_DOUBLE_EQ(at(root, { "records", 0, "keys", 1, "value", 0 }).toDouble(), 2.5);
-    EXPECT_EQ(at(root, { "records", 1, "keys", 1, "raw", 0 }).toInt(), fx(45));
-}
-
-TEST_F(KbaTool, CropWritesThePartBetweenTwoClipTimes)
-{
-    const ToolRun run = kba({ "crop", walk("long.kba"), "330", "660", file("part") });
+    const QString walked = walk("walk.kba"), out = file("out.kba");
+    const ToolRun run = kba({ "crop", walked, "330", "660", file("part") });
     ASSERT_EQ(run.status, kKbaOk) << run.err.toStdString();
     EXPECT_TRUE(run.out.contains("part.kba: 330 ms"));
     KyBlock *part = KyBlock::get(file("part.kba"));
     ASSERT_NE(part, nullptr);
     EXPECT_EQ(part->clipLength, 330);
     EXPECT_NEAR(toFloat(slotRecords(part->clipHandle)->keys.back().v[2]), 33.33f, 0.01f); // from z = 0
+
+    // The hip moves all through 300 s: sampled every 33 ms that is more
+    // than 6000 keys, so the result is cut and the kept length named.
+    const QString longer = saved("long.kba", [](KyBlock &b) {
+        b.addTranslationKey("hip", 0, 0, 100, 0);
+        b.addTranslationKey("hip", 300000, 0, 100, 3000);
+    });
+    const QString kept = QString::number(5999 * 33) + " ms";
+    const ToolRun crop = kba({ "crop", longer, "0", "300000", out });
+    ASSERT_EQ(crop.status, kKbaOk) << crop.err.toStdString();
+    EXPECT_TRUE(crop.err.contains("6000") && crop.err.contains(kept) && crop.out.contains(kept))
+        << crop.err.toStdString();
+    const ToolRun join = kba({ "join", walked, longer, out });
+    EXPECT_TRUE(join.status == kKbaOk && join.err.contains("6000")) << join.err.toStdString();
 }
 
 TEST_F(KbaTool, BadCommandLinesAreRefusedAsBadUsage)
@@ -161,29 +169,6 @@ TEST_F(KbaTool, UnreadableInputsAndUnwritableOutputsFailNamingTheProblem)
     EXPECT_FALSE(QFile::exists(out));
 }
 
-TEST_F(KbaTool, CropAndJoinReportTheCutAtTheKeyLimit)
-{
-    // The hip moves all through 300 s: sampled every 33 ms that is more
-    // than 6000 keys, so the result is cut and the kept length named.
-    const QString longer = saved("long.kba", [](KyBlock &b) {
-        b.addTranslationKey("hip", 0, 0, 100, 0);
-        b.addTranslationKey("hip", 300000, 0, 100, 3000);
-    });
-    const QString kept = QString::number(5999 * 33) + " ms";
-    const QString out = file("out.kba");
-    const ToolRun crop = kba({ "crop", longer, "0", "300000", out });
-    ASSERT_EQ(crop.status, kKbaOk) << crop.err.toStdString();
-    EXPECT_TRUE(crop.err.contains("6000") && crop.err.contains(kept) && crop.out.contains(kept))
-        << crop.err.toStdString();
-    const ToolRun join = kba({ "join", walk("w.kba"), longer, out });
-    EXPECT_TRUE(join.status == kKbaOk && join.err.contains("6000")) << join.err.toStdString();
-
-    // A block of one key has no length to crop: refused as a failure, not
-    // as a bad command line.
-    const QString single = saved("single.kba", [](KyBlock &b) { b.addTranslationKey("hip", 0, 0, 100, 0); });
-    EXPECT_EQ(kba({ "crop", single, "0", "10", out }).status, kKbaFailed);
-}
-
 TEST_F(KbaTool, JoinContinuesTheSecondBlockFromTheFirstsEnd)
 {
     const QString a = walk("a.kba", 100), b = walk("b.kba", 50);
@@ -203,7 +188,6 @@ TEST_F(KbaTool, SamplePrintsThePoseInTableOrderMirroredOnRequest)
     const QString in = walk("pose.kba");
     const ToolRun run = kba({ "sample", in, "495" });
     ASSERT_EQ(run.status, kKbaOk) << run.err.toStdString();
-    EXPECT_TRUE(run.out.startsWith("{\"timeMs\": 495, \"nodes\": ["));
     EXPECT_TRUE(
         run.out.contains("{\"name\": \"hip\", \"pos\": [0, 100, 50], \"posRaw\": [0, 6553600, 3276800]}"))
         << run.out.toStdString();

@@ -148,12 +148,6 @@ void keyAtRandom(DzFloatProperty *p, std::mt19937 &random, float lo, float hi)
         p->setValue(t, value(random));
 }
 
-bool sameBits(const DzQuat &a, const DzQuat &b)
-{
-    const double x[] = { a.m_x, a.m_y, a.m_z, a.m_w }, y[] = { b.m_x, b.m_y, b.m_z, b.m_w };
-    return std::memcmp(x, y, sizeof x) == 0;
-}
-
 TEST(NodeKeyReader, GivesTheNodesOwnValuesAtAnyTime)
 {
     DzApp app;
@@ -176,7 +170,8 @@ TEST(NodeKeyReader, GivesTheNodesOwnValuesAtAnyTime)
         const DzVec3 p = reader.localPos(t);
         const DzVec3 want = node.getLocalPos(t);
         EXPECT_TRUE(p.m_x == want.m_x && p.m_y == want.m_y && p.m_z == want.m_z) << t;
-        EXPECT_TRUE(sameBits(reader.localRot(t), node.getLocalRot(t))) << t;
+        const DzQuat q = reader.localRot(t), wantQ = node.getLocalRot(t);
+        EXPECT_EQ(std::memcmp(&q, &wantQ, sizeof q), 0) << t;
     }
 }
 

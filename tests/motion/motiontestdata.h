@@ -33,15 +33,11 @@ inline BvhJoint joint(
 }
 
 // Angle of the rotation that turns a into b.
-inline double radiansBetween(DzQuat a, DzQuat b)
+inline double degreesBetween(DzQuat a, DzQuat b)
 {
     const DzQuat r = a.normalize().conjugate() * b.normalize();
-    return 2.0 * std::atan2(std::sqrt(r.m_x * r.m_x + r.m_y * r.m_y + r.m_z * r.m_z), std::abs(r.m_w));
-}
-
-inline double degreesBetween(const DzQuat &a, const DzQuat &b)
-{
-    return radiansBetween(a, b) * kRadToDeg;
+    return 2.0 * std::atan2(std::sqrt(r.m_x * r.m_x + r.m_y * r.m_y + r.m_z * r.m_z), std::abs(r.m_w))
+        * kRadToDeg;
 }
 
 // Angle between two directions.

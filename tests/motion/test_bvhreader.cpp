@@ -71,13 +71,9 @@ TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
     ASSERT_TRUE(reader.parse(text, data)) << reader.errorString();
     ASSERT_EQ(data.joints.size(), 2u);
     EXPECT_EQ(data.joints[0].name, "Root Bone");
-    EXPECT_DOUBLE_EQ(data.joints[0].offset.m_x, 1.5);
-    EXPECT_DOUBLE_EQ(data.joints[0].offset.m_z, 20.0);
+    EXPECT_EQ(data.joints[0].offset, DzVec3(1.5f, 0.0f, 20.0f));
     EXPECT_EQ(data.joints[1].channels.size(), 0u);
-    EXPECT_TRUE(data.joints[1].hasEndSite);
-    EXPECT_DOUBLE_EQ(data.joints[1].endSite.m_y, 0.5);
-    EXPECT_EQ(data.channelCount, 4);
-    EXPECT_EQ(data.frameCount, 3);
+    EXPECT_TRUE(data.joints[1].hasEndSite && data.joints[1].endSite == DzVec3(0.0f, 0.5f, 0.0f));
     EXPECT_DOUBLE_EQ(data.frameTime, 0.0083333);
     EXPECT_EQ(data.values, (std::vector<float> { 1, 2, 3, 4, 7.66661e-16f, -0.0f, 5, 6, -100, 0, 0, 0 }));
 
@@ -85,7 +81,7 @@ TEST(BvhReader, AcceptsTheVariantsRealFilesUse)
     // in the listed order (Y outermost here).
     EXPECT_EQ(data.localTranslation(0, 0), DzVec3(2, 0, 4));
     const DzQuat expected = axisRotation(1, 1 * kDegToRad) * axisRotation(0, 3 * kDegToRad);
-    EXPECT_LT(motiontest::radiansBetween(data.localRotation(0, 0), expected), 1e-9);
+    EXPECT_TRUE(data.localRotation(0, 0).isSameRotation(expected, 1e-9));
 
     // A file without frames is a hierarchy alone.
     const std::string frameless = withLine(17, "Frames: 0");
@@ -127,12 +123,10 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         { withLine(12, "CHANNELS 1 Xrotation"), 12, "End Site cannot have CHANNELS" },
         { withLine(6, "JOINT hip"), 6, "'hip' is used twice (first on line 2)" },
         { withLine(6, "JOINT"), 6, "JOINT without a name" },
-        { std::string(kSmall).insert(std::string(kSmall).find("MOTION"), "ROOT other\n{\n}\n"), 16,
-            "second ROOT" },
+        { withLine(16, "ROOT other\n{\n}\nMOTION"), 16, "second ROOT" },
         { withLine(9, "CHANNELS 0 banana"), 9, "unexpected 'banana' in abdomen" },
         { std::string(kSmall).substr(0, std::string(kSmall).find("MOTION")), 15, "MOTION is missing" },
-        { withLine(5, "CHANNELS 0").replace(withLine(5, "CHANNELS 0").find("CHANNELS 3"), 40, "CHANNELS 0"),
-            16, "no channels" },
+        { "HIERARCHY\nROOT a\n{\nOFFSET 0 0 0\nCHANNELS 0\n}\nMOTION\n", 7, "no channels" },
         { withLine(17, "Frame Time: 0.1"), 17, "expected 'Frames:'" },
         { withLine(17, "Frames: -1"), 17, "not a whole number" },
         { withLine(17, "Frames: 999999999"), 17, "more motion than this reader accepts" },
@@ -142,8 +136,7 @@ TEST(BvhReader, RefusesHostileInputNamingTheLine)
         { withLine(18, "Frame Time: nan"), 18, "Frame Time must be" },
         { withLine(19, "0 90 0 0 0 0 10 20"), 19, "frame 1 has 8 values, but the hierarchy has 9" },
         { withLine(20, "1 91 0 0 0 0 11 21 31 41"), 20, "frame 2 has more than the 9 values" },
-        { withLine(19, "0 90 0 zero 0 0 10 20 30"), 19, "'zero' is not a number (frame 1, value 4)" },
-        { withLine(19, "0 90 0 nan 0 0 10 20 30"), 19, "'nan' is not a number" },
+        { withLine(19, "0 90 0 nan 0 0 10 20 30"), 19, "'nan' is not a number (frame 1, value 4)" },
         { withLine(19, "0 90 0 1e999 0 0 10 20 30"), 19, "'1e999' is not a number" },
         { withLine(19, "0 9e9 0 0 0 0 10 20 30"), 19, "out of range" },
         { withLine(8, "OFFSET 0 1e300 0"), 8, "out of range" },
@@ -175,12 +168,9 @@ TEST(BvhReader, ReadFileRefusesOversizedAndNonFiles)
     // A missing file is the importer's refusal test.
     EXPECT_FALSE(reader.readFile(dir, data));
     EXPECT_NE(reader.errorString().find("not a regular file"), std::string::npos) << reader.errorString();
-    EXPECT_EQ(reader.errorLine(), 0);
     // A sparse file just over the limit: refused from its size, not read.
     const fs::path big = dir / "big.bvh";
-    {
-        std::ofstream(big) << kSmall;
-    }
+    std::ofstream(big) << kSmall;
     fs::resize_file(big, BvhReader::kMaxFileBytes + 1);
     EXPECT_FALSE(reader.readFile(big, data));
     EXPECT_NE(reader.errorString().find("larger than 256 MiB"), std::string::npos) << reader.errorString();
@@ -188,9 +178,7 @@ TEST(BvhReader, ReadFileRefusesOversizedAndNonFiles)
 
     // Errors of a file carry its name.
     const fs::path bad = dir / "bad.bvh";
-    {
-        std::ofstream(bad) << withLine(19, "0 90 0 0 0 0 10 20");
-    }
+    std::ofstream(bad) << withLine(19, "0 90 0 0 0 0 10 20");
     EXPECT_FALSE(reader.readFile(bad, data));
     EXPECT_EQ(reader.errorString().rfind("bad.bvh: line 19: ", 0), 0u) << reader.errorString();
     EXPECT_TRUE(data.joints.empty());

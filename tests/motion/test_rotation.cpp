@@ -49,7 +49,7 @@ TEST(Rotation, EulerAnglesRoundTripInEveryOrderAndSurviveGimbalLock)
     }
 }
 
-TEST(Rotation, ShortestArcTurnsOneDirectionOntoAnother)
+TEST(Rotation, ShortestArcTurnsOneDirectionOntoAnotherAndOrdersFollowChannelAxes)
 {
     const DzVec3 cases[][2] = {
         { { 1, 0, 0 }, { 0, 1, 0 } },
@@ -64,10 +64,7 @@ TEST(Rotation, ShortestArcTurnsOneDirectionOntoAnother)
     }
     // Zero-length input is no direction: the identity, not NaN.
     EXPECT_TRUE(rotationBetween({ 0, 0, 0 }, { 1, 0, 0 }).isIdentity());
-}
 
-TEST(Rotation, OrdersFromChannelAxes)
-{
     // "Zrotation Xrotation Yrotation" applies Y first: the host's YXZ.
     EXPECT_EQ(rotationOrderFromAxes(1, 0, 2), DzRotationOrder(DzRotationOrder::YXZ));
     EXPECT_FALSE(rotationOrderFromAxes(0, 0, 2));

@@ -118,11 +118,9 @@ protected:
 TEST_F(Programs, NamedPipesAreRefusedAtOnce)
 {
     const QByteArray fifo = path("pipe.kba");
-    const QByteArray out = path("out.kba");
     const QByteArray good = recipe("good.json");
     const QList<QPair<QByteArray, QList<QByteArray>>> runs = {
-        { kKba, { "info", fifo } }, { kKba, { "join", fifo, fifo, out } },
-        { kCompose, { fifo, "-o", path("out.json") } }, // the recipe
+        { kKba, { "info", fifo } }, { kCompose, { fifo, "-o", path("out.json") } }, // the recipe
         { kCompose, { good, "--figure", fifo, "-o", path("out.json") } }, // the figure
     };
     for (const auto &[program, args] : runs) {
@@ -140,9 +138,7 @@ TEST_F(Programs, FileNamesThatAreNotUtf8AreKept)
 {
     const QByteArray in = block("in\xff.kba", { 0, 500, 1000 });
     const QByteArray out = path("out\xfe.kba");
-    ProgramRun r = run(kKba, { "info", in });
-    EXPECT_EQ(r.status, 0) << r.err.toStdString();
-    r = run(kKba, { "crop", in, "0", "500", out });
+    ProgramRun r = run(kKba, { "crop", in, "0", "500", out });
     EXPECT_EQ(r.status, 0) << r.err.toStdString();
     struct stat st;
     EXPECT_EQ(::stat(out.constData(), &st), 0) << "the output under its own name";
@@ -170,8 +166,6 @@ TEST_F(Programs, ExitStatusesTellTheTruth)
     const Case cases[] = {
         { "crop of a block lasting 0 ms", kKba, { "crop", block("zero.kba", { 0 }), "0", "1", out }, 1,
             "0 ms" },
-        { "crop past the block's end is a bad command line", kKba,
-            { "crop", block("short.kba", { 0, 100 }), "0", "500", out }, 2, "FROM_MS" },
         { "figure without bones", kCompose,
             { recipe("r.json"), "--figure", path("nobones.json"), "-o", path("o.json") }, 1, "no bones" },
         // One hour at 4800 frames a second: 17 million frames, refused before baking.

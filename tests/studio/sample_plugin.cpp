@@ -43,38 +43,31 @@ public:
     using DzSceneData::DzSceneData;
 };
 
-template <class T> class SampleFactory : public DzClassFactory {
-public:
+template <class T> struct SampleFactory : DzClassFactory {
     SampleFactory(const char *guid, const char *text)
         : DzClassFactory(&T::staticMetaObject, DzGUID::fromString(QLatin1String(guid)))
-        , m_text(QString::fromLatin1(text))
+        , text(text)
     {
     }
-    QObject *createInstance() const override { return new T(m_text); }
-
-private:
-    QString m_text;
+    QObject *createInstance() const override { return new T(QString::fromLatin1(text)); }
+    const char *text;
 };
 
 namespace {
 
 DzPlugin &definition()
 {
-    static DzPlugin plugin(QStringLiteral("Sample"));
+    static DzPlugin plugin(QStringLiteral("Sample"), QString(), QString(), 0x01020003);
     static SampleFactory<SamplePane> pane("5A3B1C00-0000-4000-8000-000000000001", "Sample Pane");
     static SampleFactory<SamplePaneAction> paneAction("5A3B1C00-0000-4000-8000-000000000002", "SamplePane");
     static SampleFactory<SampleGroupedAction> grouped(
         "5A3B1C00-0000-4000-8000-000000000003", "Grouped Command");
     static SampleFactory<SampleAction> plain("5A3B1C00-0000-4000-8000-000000000004", "Plain Command");
     static SampleFactory<SampleData> data("5A3B1C00-0000-4000-8000-000000000005", "Sample-data");
-    static bool filled = false;
-    if (!filled) {
-        filled = true;
-        plugin.setVersion(0x01020003);
-        for (DzClassFactory *f :
-            std::initializer_list<DzClassFactory *> { &pane, &paneAction, &grouped, &plain, &data })
-            plugin.addClassFactory(f);
-    }
+    // A factory already listed is not added again.
+    for (DzClassFactory *f :
+        std::initializer_list<DzClassFactory *> { &pane, &paneAction, &grouped, &plain, &data })
+        plugin.addClassFactory(f);
     return plugin;
 }
 

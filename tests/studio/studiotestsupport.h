@@ -20,8 +20,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <memory>
-
 // Records every message the studio shows and answers from a script, then
 // Cancel. File dialogs answer `nextFile`.
 class PromptRecorder {
@@ -59,16 +57,11 @@ private:
 };
 
 // A host application (and with it a fresh scene) for one test.
-class HostFixture {
-public:
-    HostFixture()
-        : app(std::make_unique<DzApp>())
-    {
-        DzUndoStack::instance()->clear();
-    }
+struct HostFixture {
+    HostFixture() { DzUndoStack::instance()->clear(); }
     ~HostFixture() { DzUndoStack::instance()->clear(); }
 
-    std::unique_ptr<DzApp> app;
+    DzApp app;
 };
 
 // The value channel of the standard figure's "Smile" morph.

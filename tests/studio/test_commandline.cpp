@@ -5,7 +5,7 @@
 
 #include <QHash>
 
-TEST(CommandLine, ReadsSceneOptionsAndFlags)
+TEST(CommandLine, ReadsSceneOptionsAndFlagsAndRefusesBadArguments)
 {
     StudioOptions o;
     QString error;
@@ -16,28 +16,20 @@ TEST(CommandLine, ReadsSceneOptionsAndFlags)
     EXPECT_EQ(o.contentDir, "/c");
     EXPECT_EQ(o.pluginDir, "/p");
     EXPECT_EQ(o.screenshotPath, "out.png");
-    EXPECT_FALSE(o.showHelp || o.showVersion);
     ASSERT_TRUE(StudioCommandLine::parse({ "--", "--odd-name.trelvo" }, &o, nullptr));
     EXPECT_EQ(o.scenePath, "--odd-name.trelvo") << "-- ends the options";
     ASSERT_TRUE(StudioCommandLine::parse({ "-h", "--version" }, &o, nullptr));
     EXPECT_TRUE(o.showHelp && o.showVersion);
-}
 
-TEST(CommandLine, RefusesBadArguments)
-{
-    struct Case {
-        QStringList args;
-        const char *reasonContains;
-    };
-    const Case cases[] = { { { "--bogus" }, "unknown option" }, { { "--content" }, "needs a value" },
-        { { "--content=" }, "needs a value" }, { { "a.trelvo", "b.trelvo" }, "only one scene" },
-        { { "--screenshot", "a.png", "--screenshot", "b.png" }, "given twice" } };
-    for (const Case &c : cases) {
-        StudioOptions o;
+    // Bad arguments and part of the reason given.
+    const std::pair<QStringList, const char *> cases[]
+        = { { { "--bogus" }, "unknown option" }, { { "--content" }, "needs a value" },
+              { { "--content=" }, "needs a value" }, { { "a.trelvo", "b.trelvo" }, "only one scene" },
+              { { "--screenshot", "a.png", "--screenshot", "b.png" }, "given twice" } };
+    for (const auto &[args, reason] : cases) {
         o.scenePath = "untouched";
-        QString error;
-        EXPECT_FALSE(StudioCommandLine::parse(c.args, &o, &error)) << c.args.join(' ').toStdString();
-        EXPECT_TRUE(error.contains(QLatin1String(c.reasonContains))) << error.toStdString();
+        EXPECT_FALSE(StudioCommandLine::parse(args, &o, &error)) << args.join(' ').toStdString();
+        EXPECT_TRUE(error.contains(QLatin1String(reason))) << error.toStdString();
         EXPECT_EQ(o.scenePath, "untouched") << "options must stay as they were on failure";
     }
 }

