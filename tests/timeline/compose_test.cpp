@@ -1,6 +1,6 @@
 // trelvo-compose: recipes of block files baked into frames and the refusal
-// of bad recipes; and stock motion: a joined block plays as the timeline
-// does.
+// of bad recipes; and stock motion: the figure walks where it faces through
+// chained turns, and a joined block plays as the timeline does.
 #include "timelinetestsupport.h"
 
 #include "composer.h"
@@ -12,6 +12,50 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
+namespace {
+
+// An angle in degrees brought into [-180, 180].
+double wrapDegrees(double a)
+{
+    return std::remainder(a, 360.0);
+}
+
+// How the hip moves and faces over the frames of [fromMs, toMs): the
+// direction of its horizontal travel and the mean horizontal direction of
+// its +Z axis, in degrees from +Z toward +X.
+struct Heading {
+    double travel = 0.0, facing = 0.0;
+    double difference() const { return wrapDegrees(travel - facing); }
+};
+
+Heading headingOf(const QJsonArray &frames, int fromMs, int toMs)
+{
+    constexpr double kDegrees = 180.0 / 3.14159265358979323846;
+    double fx = 0.0, fz = 0.0;
+    QJsonArray first, last;
+    for (const QJsonValue &value : frames) {
+        const QJsonObject frame = value.toObject();
+        const int ms = frame["tick"].toInt() * 1000 / 4800;
+        if (ms < fromMs || ms >= toMs)
+            continue;
+        last = frame["hipPos"].toArray();
+        if (first.isEmpty())
+            first = last;
+        const QJsonArray q = frame["bones"].toObject()["hip"].toObject()["quat"].toArray();
+        const DzVec3 forward = DzQuat(q[0].toDouble(), q[1].toDouble(), q[2].toDouble(), q[3].toDouble())
+                                   .multVec(DzVec3(0.0f, 0.0f, 1.0f));
+        fx += forward.m_x;
+        fz += forward.m_z;
+    }
+    EXPECT_FALSE(first.isEmpty());
+    if (first.isEmpty())
+        return Heading();
+    const double dx = last[0].toDouble() - first[0].toDouble(), dz = last[2].toDouble() - first[2].toDouble();
+    return { std::atan2(dx, dz) * kDegrees, std::atan2(fx, fz) * kDegrees };
+}
+
+} // namespace
 
 class Compose : public TimelineTest {
 protected:
@@ -144,6 +188,42 @@ TEST_F(Compose, RefusesBadRecipesAndUsageNamingTheProblem)
         const QString &shown = code == 0 ? outText : errText;
         EXPECT_TRUE(shown.contains(message) && (code != 0 || errText.isEmpty())) << shown.toStdString();
     }
+}
+
+TEST_F(Compose, StockWalksGoWhereTheyFaceThroughFacingOffsetsAndChainedTurns)
+{
+    const QString stock = contentDir() + "/kinBlocks/Trelvo/";
+    KyBlock *walk = KyBlock::get(stock + "s_walk_01.kba");
+    KyBlock *turn = KyBlock::get(stock + "dance/s_turn_left_dribble_01.kba");
+    ASSERT_TRUE(walk && turn);
+    // The standard figure playing these recipe blocks (file name, extra fields).
+    const auto headingOfRecipe
+        = [&](const QList<std::pair<const char *, QString>> &blocks, int fromMs, int toMs) {
+              QStringList parts;
+              for (const auto &[file, extra] : blocks)
+                  parts << QStringLiteral("{\"file\": \"%1%2\"%3}").arg(stock, QLatin1String(file), extra);
+              const QString recipe
+                  = QStringLiteral("{\"figure\": \"standard\", \"blocks\": [%1]}").arg(parts.join(','));
+              EXPECT_EQ(compose(recipe.toUtf8()), 0) << m_err.toStdString();
+              return headingOf(m_frames, fromMs, toMs);
+          };
+    const int walkMs = walk->outPoint - walk->inPoint;
+    const Heading straight = headingOfRecipe({ { "s_walk_01.kba", "" } }, 0, walkMs);
+    ASSERT_LT(std::fabs(straight.difference()), 10.0);
+    // A facing offset turns path and figure together, +Z toward +X.
+    const Heading turned = headingOfRecipe({ { "s_walk_01.kba", ", \"facingOffset\": -135" } }, 0, walkMs);
+    EXPECT_NEAR(wrapDegrees(turned.difference() - straight.difference()), 0.0, 5.0);
+    EXPECT_NEAR(wrapDegrees(turned.facing - straight.facing + 135.0), 0.0, 5.0);
+    // Walk, a turn cut where it faces about -95 degrees, then two walks that
+    // take the turned heading from it.
+    const QString flags = QStringLiteral(", \"flags\": 13");
+    const int lastWalk = walkMs + (2900 - turn->inPoint) + walkMs;
+    const Heading after = headingOfRecipe(
+        { { "s_walk_01.kba", flags }, { "dance/s_turn_left_dribble_01.kba", ", \"outPoint\": 2900" + flags },
+            { "s_walk_01.kba", flags }, { "s_walk_01.kba", flags } },
+        lastWalk, lastWalk + walkMs);
+    EXPECT_NEAR(wrapDegrees(after.difference() - straight.difference()), 0.0, 5.0);
+    EXPECT_NEAR(wrapDegrees(after.facing - straight.facing + 90.0), 0.0, 10.0);
 }
 
 TEST_F(Compose, JoinedStockBlockPlaysAsTheTimelineAtEverySpeed)
