@@ -9,6 +9,7 @@
 
 #include <map>
 #include <random>
+#include <vector>
 
 TEST(ChangeBatch, SignalsOncePerChangedObjectWithFinalValues)
 {
@@ -41,6 +42,23 @@ TEST(ChangeBatch, SignalsOncePerChangedObjectWithFinalValues)
     EXPECT_EQ(values.count(), 3);
     EXPECT_EQ(keys.count(), 2);
     EXPECT_EQ(transform.count(), 3);
+}
+
+TEST(ChangeBatch, KeyedTransformWritesSignalEachChangedControlOnce)
+{
+    DzNode node(QStringLiteral("n"));
+    node.setLocalPos(40, DzVec3(1, 2, 3));
+    QSignalSpy x(node.getXPosControl(), &DzProperty::keysChanged);
+    QSignalSpy y(node.getYPosControl(), &DzProperty::keysChanged);
+    QSignalSpy z(node.getZPosControl(), &DzProperty::keysChanged);
+    QSignalSpy transform(&node, &DzNode::transformChanged);
+    const auto counts = [&] { return std::vector<int> { int(x.count()), int(y.count()), int(z.count()) }; };
+    node.setLocalPos(40, DzVec3(1, 2, 5));
+    EXPECT_EQ(counts(), (std::vector<int> { 0, 0, 1 }));
+    node.setLocalPos(40, DzVec3(6, 7, 5));
+    EXPECT_EQ(counts(), (std::vector<int> { 1, 1, 1 }));
+    node.setLocalPos(40, DzVec3(6, 7, 5)); // unchanged: nothing to say
+    EXPECT_EQ(transform.count(), 2);
 }
 
 TEST(ChangeBatch, SurvivesObjectsDeletedAndWritesMadeWhileSignalling)
