@@ -13,6 +13,7 @@
 #include <charconv>
 #include <condition_variable>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -79,6 +80,15 @@ public:
         m_end += N - 1;
     }
     void number(double value) { m_end = writeNumberText(m_end, value); }
+    // Values separated by ", ", as JSON arrays list them.
+    void numbers(std::initializer_list<double> values)
+    {
+        for (const double &v : values) {
+            if (&v != values.begin())
+                text(", ");
+            number(v);
+        }
+    }
     void integer(long long value) { m_end = std::to_chars(m_end, m_end + 24, value).ptr; }
 
 private:
@@ -109,30 +119,16 @@ public:
             out.integer(tick);
             out.text(", \"hipPos\": [");
             const DzVec3 p = m_hip.localPos(tick);
-            out.number(p.m_x);
-            out.text(", ");
-            out.number(p.m_y);
-            out.text(", ");
-            out.number(p.m_z);
+            out.numbers({ p.m_x, p.m_y, p.m_z });
             out.text("], \"bones\": {");
             for (BoneColumn &c : m_columns) {
                 // The rotation values are read once for both forms.
                 const DzVec3 e = c.keys.localRotDegrees(tick);
                 const DzQuat q = c.keys.rotationOf(e);
                 out.text(c.head);
-                out.number(q.m_x);
-                out.text(", ");
-                out.number(q.m_y);
-                out.text(", ");
-                out.number(q.m_z);
-                out.text(", ");
-                out.number(q.m_w);
+                out.numbers({ q.m_x, q.m_y, q.m_z, q.m_w });
                 out.text("], \"euler\": [");
-                out.number(e.m_x);
-                out.text(", ");
-                out.number(e.m_y);
-                out.text(", ");
-                out.number(e.m_z);
+                out.numbers({ e.m_x, e.m_y, e.m_z });
                 out.text(c.tail);
             }
             out.text("}}");
